@@ -1,0 +1,13 @@
+#include "app/MainFrm.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    quillon::MainFrm window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,93 @@
+#include "platform/PathRules.h"
+
+#include <sys/stat.h>
+
+namespace quillon {
+
+bool IsRootPath(std::string_view path)
+{
+    return path == "/";
+}
+
+std::string WithTrailingSlash(std::string_view path)
+{
+    std::string result(path);
+    if (result.empty() || result.back() != '/')
+        result.push_back('/');
+    return result;
+}
+
+std::string_view WithoutTrailingSlash(std::string_view folderPath)
+{
+    if (folderPath.size() > 1 && folderPath.back() == '/')
+        folderPath.remove_suffix(1);
+    return folderPath;
+}
+
+std::string_view LastComponent(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+int CountSeparators(std::string_view text)
+{
+    // Positions are 1-based as in the original rule: the search resumes two characters past
+    // each separator found and stops once the position is no longer below the length.
+    int count = 0;
+    std::size_t q = 1;
+    do {
+        const auto p = text.find('/', q - 1);
+        if (p != std::string_view::npos) {
+            ++count;
+            q = p + 2;
+        }
+        ++q;
+    } while (q < text.size());
+    return count;
+}
+
+static int CountSeparatorsToEnd(std::string_view text)
+{
+    int count = 0;
+    for (std::size_t p = text.find('/'); p != std::string_view::npos; p = text.find('/', p + 2))
+        ++count;
+    return count;
+}
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+int PathDepth(std::string_view folderPath, const std::vector<std::string>& locations)
+{
+    const std::string lowerPath = AsciiLower(folderPath);
+    std::string_view location;
+    for (const std::string& candidate : locations) {
+        if (candidate.size() <= lowerPath.size() &&
+            AsciiLower(candidate) == std::string_view(lowerPath).substr(0, candidate.size())) {
+            location = candidate;
+            break;
+        }
+    }
+    const int locationCount = IsRootPath(location) ? 0 : CountSeparatorsToEnd(location);
+    return CountSeparatorsToEnd(folderPath) - locationCount;
+}
+
+std::string_view TrimAtNul(std::string_view text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+} // namespace quillon

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace quillon {
+
+/// How a long engine loop talks to whoever runs it. Both are optional: batch mode and tests
+/// leave them empty; the window lets its event loop run and shows texts in the status bar.
+struct ProgressHooks {
+    std::function<void()> yield;                 ///< called once per item of a long loop
+    std::function<void(const QString&)> status;  ///< progress text for the first status panel
+
+    void Yield() const
+    {
+        if (yield)
+            yield();
+    }
+    void Status(const QString& text) const
+    {
+        if (status)
+            status(text);
+    }
+};
+
+} // namespace quillon

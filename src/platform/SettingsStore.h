@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace quillon {
+
+/// The per-user settings: $XDG_CONFIG_HOME/Tessaly/Quillon.ini, one group per section
+/// ("Settings", "Fields", "WindowSize", "Margins", "File Types"), every value a string.
+/// QSettings writes through a temporary file, so a failed write keeps the old file.
+class SettingsStore {
+public:
+    SettingsStore();
+    ~SettingsStore();
+
+    /// The stored text, or fallback when the key is missing.
+    QString value(const QString& section, const QString& key, const QString& fallback = {}) const;
+    void setValue(const QString& section, const QString& key, const QString& value);
+
+    /// The stored whole number, or fallback when the key is missing or not a whole number.
+    int intValue(const QString& section, const QString& key, int fallback) const;
+
+    bool hasSection(const QString& section) const;
+    void removeSection(const QString& section);
+
+    /// Values named "1", "2", ... in numeric order of their names ("10" after "9").
+    QStringList numberedValues(const QString& section) const;
+    /// Replaces the section by the values named "1" to "n".
+    void setNumberedValues(const QString& section, const QStringList& values);
+
+    /// Writes pending changes; false (with errorString) when the file could not be written.
+    bool sync();
+    QString errorString() const;
+
+    /// Path of the settings file (for messages and tests).
+    QString fileName() const;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace quillon

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+/// A folder met by the walk. Every record of the folder points at the one node, so the path
+/// is stored once however many files the folder holds.
+struct FolderNode {
+    const FolderNode* parent = nullptr; ///< enclosing folder of the same walk; null for a location
+    std::string path;                   ///< full path ending in "/" as the walker built it
+    std::string_view name() const;      ///< the last component (the whole path for a location)
+};
+
+enum class RecordKind : std::uint8_t {
+    Empty,  ///< item 0 of the list: holds nothing
+    Folder, ///< a folder's own record
+    File,   ///< a file taken by the walk
+};
+
+/// One item of a scan's record list: folder, file name and size kept as separate fields,
+/// never as joined text that would have to be split again.
+struct ScanRecord {
+    const FolderNode* folder = nullptr;
+    std::string name;       ///< file name as the file system lists it (bytes); empty for a folder record
+    std::int64_t size = 0;  ///< bytes; 0 for a folder record
+    RecordKind kind = RecordKind::Empty;
+
+    /// The folder path ending in "/" (empty for item 0).
+    std::string_view folderPath() const { return folder ? std::string_view(folder->path) : std::string_view(); }
+    bool isFile() const { return kind == RecordKind::File; }
+    bool isFolder() const { return kind == RecordKind::Folder; }
+};
+
+/// The record list of one scan: item 0 is always the empty record, items 1..lastIndex() are
+/// what the walk appended (in sorted order once the scan run has sorted them).
+class RecordList {
+public:
+    RecordList();
+
+    /// Starts anew with only the empty item 0.
+    void clear();
+
+    /// Registers a folder; the returned node stays valid until clear().
+    const FolderNode* addFolder(const FolderNode* parent, std::string path);
+    void appendFolderRecord(const FolderNode* folder);
+    void appendFile(const FolderNode* folder, std::string name, std::int64_t size);
+
+    /// Highest index (N); 0 when the walk appended nothing.
+    std::size_t lastIndex() const { return m_records.size() - 1; }
+    std::size_t folderCount() const { return m_folders.size(); }
+    const ScanRecord& operator[](std::size_t index) const { return m_records[index]; }
+
+    /// All items, item 0 included, for the sort.
+    std::vector<ScanRecord>& items() { return m_records; }
+    const std::vector<ScanRecord>& items() const { return m_records; }
+
+private:
+    std::deque<FolderNode> m_folders;
+    std::vector<ScanRecord> m_records;
+};
+
+/// The classic joined form of a record, "folder|name|size": 39 "$" and 17 zeros for a folder's
+/// own record, 15 zero-padded digits for a file. For tests and diagnostics only.
+std::string RecordText(const ScanRecord& record);
+
+} // namespace quillon

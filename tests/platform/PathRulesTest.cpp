@@ -1,0 +1,50 @@
+#include "platform/PathRules.h"
+#include "platform/Utf8.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+TEST(PathRules, DepthBelowTheMatchingLocation)
+{
+    const std::vector<std::string> data{"/data"};
+    EXPECT_EQ(PathDepth("/data/Sub", data), 1);
+    EXPECT_EQ(PathDepth("/data/Sub/Deep", data), 2);
+    EXPECT_EQ(PathDepth("/DATA/Sub", data), 1) << "location is found without regard to case";
+    EXPECT_EQ(PathDepth("/Sub", {"/"}), 1) << "the root counts no separator";
+    EXPECT_EQ(PathDepth("/a/b/c", {}), 3) << "no location: own count";
+    EXPECT_EQ(PathDepth("/x/y", {"/other", "/x"}), 1) << "first matching row wins";
+}
+
+TEST(PathRules, CountSeparatorsFollowsTheLevelRule)
+{
+    EXPECT_EQ(CountSeparators("/data/music"), 2);
+    EXPECT_EQ(CountSeparators("/"), 1);
+    EXPECT_EQ(CountSeparators("/data/"), 2);
+    EXPECT_EQ(CountSeparators("//server/share/dir"), 3);
+    EXPECT_EQ(CountSeparators(""), 0);
+}
+
+TEST(PathRules, TrailingSlashAndComponents)
+{
+    EXPECT_EQ(WithTrailingSlash("/data"), "/data/");
+    EXPECT_EQ(WithTrailingSlash("/"), "/");
+    EXPECT_EQ(WithoutTrailingSlash("/data/"), "/data");
+    EXPECT_EQ(WithoutTrailingSlash("/"), "/");
+    EXPECT_EQ(LastComponent("/data/Music"), "Music");
+    EXPECT_EQ(LastComponent("/"), "");
+    EXPECT_EQ(TrimAtNul(std::string_view("ab\0cd", 5)), "ab");
+    EXPECT_EQ(TrimAtNul(std::string_view("\0cd", 3)), "");
+}
+
+TEST(Utf8, InvalidBytesCountAsOneCharacterEach)
+{
+    EXPECT_EQ(Utf8Length("Caf\xC3\xA9"), 4u);
+    EXPECT_EQ(Utf8Length("a\xFF\xFE" "b"), 4u);
+    EXPECT_EQ(Utf8Length("\xE2\x82"), 2u) << "truncated sequence";
+    EXPECT_EQ(Utf8Left("Caf\xC3\xA9 Menu", 4), "Caf\xC3\xA9");
+    EXPECT_EQ(DecodeUtf8At("\xC0\x80", 0).codePoint, kInvalidCodePoint) << "overlong";
+    std::string out;
+    AppendUtf8(out, 0x1F600);
+    EXPECT_EQ(DecodeUtf8At(out, 0).codePoint, 0x1F600u);
+}
