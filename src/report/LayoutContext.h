@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/ErrorReport.h"
+#include "platform/ProgressHooks.h"
+#include "report/ReportFont.h"
+#include "report/ReportSettings.h"
+#include "scan/ScanCounters.h"
+#include "scan/ScanRecord.h"
+
+#include <QString>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+/// Sort choice of List In Details: the main window's cmbSort text and optAsc/optDesc.
+struct DetailsSort {
+    QString key = QStringLiteral("Name"); ///< "Name", "Size" or "Date"
+    bool ascending = true;
+};
+
+/// Everything a layout reads and writes, handed in by the scan run's driver.
+struct LayoutContext {
+    const RecordList* records = nullptr;
+    ReportSettings settings;
+    ReportFont font;
+    DetailsSort sort;
+    std::vector<std::string> locations; ///< scan-location paths in list order (levels)
+    QString stagingPath;                ///< the staging file "tmpfile.dmp"
+    ProgressHooks progress;
+    ErrorDecider decide;
+    bool* cancel = nullptr;      ///< the scan's cancel flag; set when the user gives up
+    ScanCounters* counters = nullptr;
+};
+
+} // namespace quillon

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+namespace quillon {
+
+class SettingsStore;
+
+/// The report options: section "Settings" (list options) and section "Fields" (the columns of
+/// List In Details). Switches are 0/1 in the store; the two choices are stored as their text.
+struct ReportSettings {
+    // "Settings"
+    bool FullPath = true;
+    bool ListInUpper = false;
+    bool ListInLower = false;
+    bool IncludeFolderTitle = true;
+    bool IncludeSeparator = true;
+    bool IncludeFolderSum = true;
+    bool IncludeFullSum = false;
+    QString ColSize = QStringLiteral("40");
+    QString ShowSizeIn = QStringLiteral("KB");
+    // "Fields"
+    bool Filename = true;
+    bool Size = true;
+    bool Date = true;
+    bool Time = false;
+    bool Attribute = false;
+    bool Version = false;
+    bool Owner = false;
+    bool CRC32 = false;
+    bool Title = false;
+    bool Artist = false;
+    bool Album = false;
+    bool Year = false;
+    bool Genre = false;
+    bool Comment = false;
+    bool RemoveBlankSpaces = false;
+
+    bool operator==(const ReportSettings&) const = default;
+
+    /// ColSize as a number; the default 40 when the stored text is not a whole number >= 4.
+    int columnSize() const;
+};
+
+/// Reads both sections; a missing or unusable value (not a whole number, ColSize below 4)
+/// takes its default, so a damaged settings file never stops the program.
+ReportSettings LoadReportSettings(const SettingsStore& store);
+
+/// Writes all 24 values, the nine of "Settings" then the fifteen of "Fields".
+void SaveReportSettings(const ReportSettings& settings, SettingsStore& store);
+
+} // namespace quillon

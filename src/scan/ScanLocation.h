@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace quillon {
+
+/// One row of the scan-location list: which folder to walk, how deep, which files to take.
+struct ScanLocation {
+    QString path;                               ///< row text: folder, no trailing "/" except the root
+    QString subFolders = QStringLiteral("Yes"); ///< "Yes" or "No"
+    QString filter = QStringLiteral("*.*");     ///< "*.*" or extensions joined by ";" (".mp3;.JPG")
+    QString level;                              ///< whole number, "All Levels", or "" when subFolders is "No"
+    int icon = kScanIcon;                       ///< kScanIcon, or kExcludedIcon (skipped by every scan)
+
+    static constexpr int kScanIcon = 3;
+    static constexpr int kExcludedIcon = 4;
+
+    bool operator==(const ScanLocation&) const = default;
+};
+
+using ScanLocationList = std::vector<ScanLocation>;
+
+} // namespace quillon

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/ErrorReport.h"
+#include "platform/ProgressHooks.h"
+#include "scan/ExclusionList.h"
+#include "scan/ReportType.h"
+#include "scan/ScanCounters.h"
+#include "scan/ScanLocation.h"
+#include "scan/ScanRecord.h"
+
+#include <functional>
+
+namespace quillon {
+
+/// What the scan run needs from whoever drives it (the window, batch mode, tests). Every
+/// member is optional; an empty one does nothing.
+struct ScanRunHooks {
+    ProgressHooks progress;                      ///< yield per entry, panel 1 texts
+    ErrorDecider decide;                         ///< error convention, procedure "Scanning"
+    std::function<void()> saveDefaultJob;        ///< step 2
+    std::function<void()> noLocations;           ///< step 3: tell the user, open the add command
+    std::function<void()> started;               ///< steps 4-7: focus, stopwatch, timer, panels
+    std::function<void(bool idle)> setScanningState; ///< steps 8 (false) and 16 (true)
+    /// Step 14: runs the layout of the report type over the sorted records. It fills counters
+    /// and may set *cancel (when the user gives up inside it).
+    std::function<void(ReportType, const RecordList&, ScanCounters&, bool* cancel)> layout;
+    /// Steps 15-18: cancelled is the flag's final state.
+    std::function<void(const ScanCounters&, bool cancelled)> finished;
+};
+
+/// The Scan command without the window: walks every location not marked excluded, sorts the
+/// records into folder order, and hands them to the layout.
+class ScanRun {
+public:
+    /// Runs steps 1 to 18. Returns false when the run ended on Abort (the finished hook is
+    /// still called then, so the window always returns to idle).
+    bool Run(const ScanLocationList& locations, const ExclusionList& exclusions, ReportType type,
+             const ScanRunHooks& hooks);
+
+    /// Set by the Cancel command; read at the walker's next entry.
+    void Cancel() { m_cancel = true; }
+    bool cancelled() const { return m_cancel; }
+    /// Address of the flag, for the layouts and for Abort in nested commands.
+    bool* cancelFlag() { return &m_cancel; }
+
+    const RecordList& records() const { return m_records; }
+    const ScanCounters& counters() const { return m_counters; }
+
+private:
+    bool m_cancel = false;
+    RecordList m_records;
+    ScanCounters m_counters;
+};
+
+/// Turns a level text into the walker's depth limit: "All Levels", "" and 0 mean no limit (0);
+/// otherwise the text as a 16-bit whole number, rounded (half to even). Throws CommandError
+/// 13 for text that is not a number and 6 for one beyond 16 bits. -1 enters nothing.
+int DepthLimitFromLevel(const QString& level);
+
+} // namespace quillon
