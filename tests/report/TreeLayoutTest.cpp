@@ -281,17 +281,3 @@ TEST(TreeLayouts, RetryAfterAWriteFailureWritesEachLineOnce)
     EXPECT_FALSE(h.cancel);
     EXPECT_EQ(h.bytes(), reference.bytes());
 }
-
-TEST(TreeLayouts, UnusableFontSizeStopsBeforeAnyBody)
-{
-    LayoutHarness h;
-    addExampleTree(h);
-    h.context.font.sizeText = "big";
-    EXPECT_FALSE(TreeViewSizeList(h.context));
-    ASSERT_EQ(h.errors.size(), 1u);
-    EXPECT_EQ(h.errors[0].number, 13);
-    EXPECT_EQ(h.errors[0].description, "Type mismatch");
-    EXPECT_TRUE(h.cancel);
-    EXPECT_EQ(h.counters.files, 0u);
-    EXPECT_FALSE(isOpenHere(h.context.stagingPath));
-}
