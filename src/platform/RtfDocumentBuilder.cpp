@@ -79,6 +79,7 @@ void RtfDocumentBuilder::paragraphStart(const RtfParagraphFormat& format)
 {
     start();
     m_paragraphFormat = format;
+    m_paragraphStarted = true;
 }
 
 void RtfDocumentBuilder::text(QStringView text, const RtfCharFormat& format)
@@ -109,8 +110,7 @@ void RtfDocumentBuilder::paragraphEnd(const RtfParagraphFormat& format, const Rt
 {
     start();
     setDefaultFontOnce(mark);
-    const bool uniform =
-        m_runs.empty() && (!m_paragraphHasText || m_paragraphTextFormat == mark);
+    const bool uniform = m_runs.empty() && (!m_paragraphHasText || m_paragraphTextFormat == mark);
     if (uniform) {
         if (!m_batch.isEmpty() && !(format == m_batchBlock && mark == m_batchMark))
             flushBatch();
@@ -145,6 +145,9 @@ void RtfDocumentBuilder::finish()
         const RtfCharFormat& last = m_runs.empty() ? m_paragraphTextFormat : m_runs.back().format;
         prepareBlock(m_paragraphFormat, last);
         insertRuns();
+    } else if (m_paragraphStarted && m_cursorBlock != m_paragraphFormat) {
+        // An empty last paragraph still has its own indent.
+        m_cursor.setBlockFormat(ToBlockFormat(m_paragraphFormat));
     }
     resetParagraph();
     m_cursor.endEditBlock();
@@ -200,6 +203,7 @@ void RtfDocumentBuilder::resetParagraph()
 {
     m_paragraphText.clear();
     m_paragraphHasText = false;
+    m_paragraphStarted = false;
     m_runs.clear();
 }
 

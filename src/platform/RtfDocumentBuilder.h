@@ -62,6 +62,7 @@ private:
     QString m_paragraphText;
     RtfCharFormat m_paragraphTextFormat;
     bool m_paragraphHasText = false;
+    bool m_paragraphStarted = false;
     std::vector<Run> m_runs;
 
     // Finished paragraphs of one block and mark format, each followed by a separator.

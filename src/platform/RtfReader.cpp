@@ -109,19 +109,42 @@ const std::unordered_map<std::string_view, WordInfo>& Words()
               "ululdbwave"})
             w.emplace(name, WordInfo{Word::Underline});
         // Destinations whose text is not part of the body.
-        for (std::string_view name :
-             {"info",       "stylesheet",  "pict",     "header",    "headerl",  "headerr",
-              "headerf",    "footer",      "footerl",  "footerr",   "footerf",  "footnote",
-              "annotation", "atnid",       "atnauthor", "object",   "objdata",  "fldinst",
-              "xe",         "tc",          "txe",      "rxe",       "bkmkstart", "bkmkend",
-              "themedata",  "colorschememapping", "latentstyles", "datastore", "listtable",
-              "listoverridetable", "rsidtbl", "generator", "filetbl", "revtbl",  "pgdsctbl",
-              "nonshppict", "shpinst",     "sp",       "sn",        "sv",       "template",
-              "userprops",  "docvar",      "xmlnstbl", "password",  "author",   "title",
-              "subject",    "operator",    "keywords", "comment",   "doccomm",  "company",
-              "category",   "manager",     "hlinkbase", "buptim",   "creatim",  "printim",
-              "revtim",     "ftnsep",      "ftnsepc",  "ftncn",     "aftnsep",  "aftnsepc",
-              "aftncn",     "pxe",         "upr",      "private",   "pntxta",   "pntxtb"})
+        for (std::string_view name : {"info",         "stylesheet",
+                                      "pict",         "header",
+                                      "headerl",      "headerr",
+                                      "headerf",      "footer",
+                                      "footerl",      "footerr",
+                                      "footerf",      "footnote",
+                                      "annotation",   "atnid",
+                                      "atnauthor",    "object",
+                                      "objdata",      "fldinst",
+                                      "xe",           "tc",
+                                      "txe",          "rxe",
+                                      "bkmkstart",    "bkmkend",
+                                      "themedata",    "colorschememapping",
+                                      "latentstyles", "datastore",
+                                      "listtable",    "listoverridetable",
+                                      "rsidtbl",      "generator",
+                                      "filetbl",      "revtbl",
+                                      "pgdsctbl",     "nonshppict",
+                                      "shpinst",      "sp",
+                                      "sn",           "sv",
+                                      "template",     "userprops",
+                                      "docvar",       "xmlnstbl",
+                                      "password",     "author",
+                                      "title",        "subject",
+                                      "operator",     "keywords",
+                                      "comment",      "doccomm",
+                                      "company",      "category",
+                                      "manager",      "hlinkbase",
+                                      "buptim",       "creatim",
+                                      "printim",      "revtim",
+                                      "ftnsep",       "ftnsepc",
+                                      "ftncn",        "aftnsep",
+                                      "aftnsepc",     "aftncn",
+                                      "pxe",          "upr",
+                                      "private",      "pntxta",
+                                      "pntxtb"})
             w.emplace(name, WordInfo{Word::SkipDestination});
         return w;
     }();
@@ -182,6 +205,8 @@ public:
             m_end = m_p + data.size();
         }
         parse();
+        if (!m_finished)
+            finishDocument();
         flushText();
         ensureBegun();
         m_sink.end();
@@ -281,11 +306,14 @@ private:
             return; // a stray brace
         if (m_state.destination == Destination::FontTable)
             commitFont();
+        if (m_stack.size() == 1 && m_rootOpened) {
+            // The group that holds the document is closed.
+            finishDocument();
+            m_finished = true;
+        }
         m_state = m_stack.back();
         m_stack.pop_back();
         m_formatDirty = true;
-        if (m_stack.empty() && m_rootOpened)
-            m_finished = true; // the group that holds the document is closed
     }
 
     void controlSequence()
@@ -540,6 +568,14 @@ private:
         // Never cut between the halves of a surrogate pair.
         if (m_pending.size() >= kMaxPendingText && !QChar::isHighSurrogate(ch))
             flushText();
+    }
+
+    /// The text after the last paragraph mark forms the last paragraph, even when it is
+    /// empty: its paragraph format is the one in effect at the end.
+    void finishDocument()
+    {
+        if (m_state.destination == Destination::Body || m_inParagraph)
+            startParagraph();
     }
 
     void paragraph()

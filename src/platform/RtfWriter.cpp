@@ -38,10 +38,7 @@ RtfWriter::RtfWriter(QIODevice& out) : m_out(out)
 void RtfWriter::begin(const QStringList& fonts, const QList<QColor>& colours)
 {
     m_buffer.append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl");
-    QStringList names = fonts;
-    if (names.isEmpty())
-        names.append(QStringLiteral("Courier New"));
-    for (const QString& name : names) {
+    for (const QString& name : fonts) {
         if (m_fontIndex.contains(name))
             continue;
         const int index = static_cast<int>(m_fontIndex.size());
@@ -113,8 +110,8 @@ void RtfWriter::applyFormat(const RtfCharFormat& format)
 {
     const int font = format.fontFamily.isEmpty() ? 0 : m_fontIndex.value(format.fontFamily, 0);
     const int halfPoints = HalfPoints(format.pointSize);
-    const int colour = format.colour.isValid() ? m_colourIndex.value(ColourKey(format.colour), 0)
-                                               : 0;
+    const int colour =
+        format.colour.isValid() ? m_colourIndex.value(ColourKey(format.colour), 0) : 0;
     const qsizetype before = m_buffer.size();
     if (font != m_font) {
         m_buffer.append("\\f");
@@ -171,8 +168,7 @@ void RtfWriter::writeEscaped(QStringView text)
             m_needDelimiter = true;
         } else if (ch < 0x20) {
             continue; // controls have no place in the text
-        } else if (const int byte = QChar::isSurrogate(ch) ? -1 : UnicodeToCp1252(ch);
-                   byte >= 0) {
+        } else if (const int byte = QChar::isSurrogate(ch) ? -1 : UnicodeToCp1252(ch); byte >= 0) {
             static constexpr char kHex[] = "0123456789abcdef";
             m_buffer.append("\\'");
             m_buffer.append(kHex[byte >> 4]);
@@ -240,8 +236,8 @@ RtfCharFormat ToRtfCharFormat(const QTextCharFormat& format, const QFont& defaul
     result.bold = format.hasProperty(QTextFormat::FontWeight)
                       ? format.fontWeight() >= QFont::DemiBold
                       : defaultFont.weight() >= QFont::DemiBold;
-    result.italic = format.hasProperty(QTextFormat::FontItalic) ? format.fontItalic()
-                                                                : defaultFont.italic();
+    result.italic =
+        format.hasProperty(QTextFormat::FontItalic) ? format.fontItalic() : defaultFont.italic();
     const bool hasUnderline = format.hasProperty(QTextFormat::TextUnderlineStyle) ||
                               format.hasProperty(QTextFormat::FontUnderline);
     result.underline = hasUnderline ? format.fontUnderline() : defaultFont.underline();
@@ -275,8 +271,8 @@ bool WriteRtf(const QTextDocument& document, QIODevice& out)
     RtfWriter writer(out);
     writer.begin(fonts, colours);
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const RtfParagraphFormat paragraph{
-            static_cast<int>(std::lround(block.blockFormat().leftMargin() * kTwipsPerDocumentUnit))};
+        const RtfParagraphFormat paragraph{static_cast<int>(
+            std::lround(block.blockFormat().leftMargin() * kTwipsPerDocumentUnit))};
         writer.paragraphStart(paragraph);
         RtfCharFormat mark = ToRtfCharFormat(block.charFormat(), defaultFont);
         for (auto it = block.begin(); !it.atEnd(); ++it) {

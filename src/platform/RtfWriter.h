@@ -20,8 +20,8 @@ public:
     /// The device must be open for writing and outlive the writer.
     explicit RtfWriter(QIODevice& out);
 
-    /// Writes the header. fonts[0] is the default font; an empty list declares one font
-    /// "Courier New". colours are the colour table after the automatic entry 0 (invalid colours
+    /// Writes the header. fonts[0] is the default font; with no fonts the reader's default
+    /// font applies. colours are the colour table after the automatic entry 0 (invalid colours
     /// are dropped).
     void begin(const QStringList& fonts, const QList<QColor>& colours);
 

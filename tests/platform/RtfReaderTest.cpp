@@ -1,5 +1,5 @@
-#include "platform/RtfDocumentBuilder.h"
 #include "platform/RtfReader.h"
+#include "platform/RtfDocumentBuilder.h"
 #include "platform/RtfWriter.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +37,7 @@ RtfCharFormat FormatAt(const QTextDocument& document, int blockNumber, int offse
     const QTextBlock block = document.findBlockByNumber(blockNumber);
     QTextCursor cursor(block);
     cursor.setPosition(block.position() + offset + 1);
-    const QTextCharFormat format =
-        block.length() > 1 ? cursor.charFormat() : block.charFormat();
+    const QTextCharFormat format = block.length() > 1 ? cursor.charFormat() : block.charFormat();
     return ToRtfCharFormat(format, document.defaultFont());
 }
 
@@ -87,8 +86,7 @@ TEST(RtfReader, ATreeReportLoadsLineByLine)
     rtf += "|  |-- a\\{1\\}\\\\b.txt\\par \r\n";
     rtf += "Files: 2\\par \r\n";
     rtf += " \\par\\par\\par}\r\n";
-    EXPECT_EQ(Text(rtf),
-              "\n/data/music\n|-- Caf  Menu.txt\n|  |-- a{1}\\b.txt\nFiles: 2\n \n\n\n");
+    EXPECT_EQ(Text(rtf), "\n/data/music\n|-- Caf  Menu.txt\n|  |-- a{1}\\b.txt\nFiles: 2\n \n\n\n");
 }
 
 TEST(RtfReader, CharactersFromEscapesCodePageAndUnicode)
