@@ -278,10 +278,40 @@ private:
             case '\n':
                 break;
             default:
-                character(Cp1252ToUnicode(static_cast<unsigned char>(c)));
+                if (c >= 0x20 && m_fallbackToSkip == 0 &&
+                    m_state.destination == Destination::Body)
+                    bodyTextRun(c);
+                else
+                    character(Cp1252ToUnicode(static_cast<unsigned char>(c)));
                 break;
             }
         }
+    }
+
+    /// Body text starting with the byte c: takes the rest of the run of plain bytes in the
+    /// buffer at once, which is most of a report.
+    void bodyTextRun(int c)
+    {
+        bodyCharacter(Cp1252ToUnicode(static_cast<unsigned char>(c)));
+        const char* const start = m_p;
+        const char* q = start;
+        bool ascii = true;
+        while (q != m_end) {
+            const auto byte = static_cast<unsigned char>(*q);
+            if (byte < 0x20 || byte == '\\' || byte == '{' || byte == '}')
+                break;
+            ascii = ascii && byte < 0x80;
+            ++q;
+        }
+        if (q == start)
+            return;
+        if (ascii)
+            m_pending.append(QLatin1StringView(start, q - start));
+        else
+            m_pending.append(DecodeCp1252(QByteArrayView(start, q - start)));
+        m_p = q;
+        if (m_pending.size() >= kMaxPendingText && !m_pending.back().isHighSurrogate())
+            flushText();
     }
 
     void openGroup()
