@@ -278,8 +278,7 @@ private:
             case '\n':
                 break;
             default:
-                if (c >= 0x20 && m_fallbackToSkip == 0 &&
-                    m_state.destination == Destination::Body)
+                if (c >= 0x20 && m_fallbackToSkip == 0 && m_state.destination == Destination::Body)
                     bodyTextRun(c);
                 else
                     character(Cp1252ToUnicode(static_cast<unsigned char>(c)));

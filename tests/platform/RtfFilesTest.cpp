@@ -44,6 +44,12 @@ std::string Formats(const QTextDocument& document)
     std::string result;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         result += "|" + std::to_string(std::lround(block.blockFormat().leftMargin() * 15));
+        if (block.length() <= 1 && block.next().isValid()) {
+            // An empty line keeps the size it was written in.
+            result +=
+                "@" + std::to_string(
+                          ToRtfCharFormat(block.charFormat(), document.defaultFont()).pointSize);
+        }
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const RtfCharFormat f =
                 ToRtfCharFormat(it.fragment().charFormat(), document.defaultFont());
