@@ -46,7 +46,8 @@ inline constexpr double kTwipsPerDocumentUnit = 15.0;
 
 /// Receives a rich-text document as a stream of events, in this order: begin once; then for
 /// each paragraph paragraphStart, any number of text runs and paragraphEnd; then end once. The
-/// text after the last paragraph mark comes as a paragraphStart and runs with no paragraphEnd.
+/// last paragraph, after the last paragraph mark, comes as a paragraphStart and runs (possibly
+/// none) with no paragraphEnd.
 class RtfSink {
 public:
     virtual ~RtfSink() = default;
