@@ -45,6 +45,11 @@ TEST_F(FileTypesStore, DeletingOneLeavesNineNumberedValues)
     FileTypeList back;
     EXPECT_TRUE(LoadFileTypes(SettingsStore(), back));
     EXPECT_EQ(back, types);
+
+    // Deleting every type does not bring the defaults back.
+    ASSERT_TRUE(SaveFileTypes(store, {}));
+    EXPECT_TRUE(LoadFileTypes(SettingsStore(), back));
+    EXPECT_TRUE(back.isEmpty());
 }
 
 TEST_F(FileTypesStore, DescriptionIsCutAtSemicolonAndMissingOneIsEmpty)
@@ -57,15 +62,6 @@ TEST_F(FileTypesStore, DescriptionIsCutAtSemicolonAndMissingOneIsEmpty)
     FileTypeList types;
     ASSERT_TRUE(LoadFileTypes(store, types));
     EXPECT_EQ(types, (FileTypeList{{".MP3", "Music"}, {".raw", ""}, {".ten", "after nine"}}));
-}
-
-TEST_F(FileTypesStore, DeletingEveryTypeDoesNotBringTheDefaultsBack)
-{
-    SettingsStore store;
-    ASSERT_TRUE(SaveFileTypes(store, {}));
-    FileTypeList types{{".x", ""}};
-    EXPECT_TRUE(LoadFileTypes(SettingsStore(), types));
-    EXPECT_TRUE(types.isEmpty());
 }
 
 TEST(FileTypeName, KnownAndUnknownExtensions)

@@ -92,22 +92,18 @@ TEST(DepthLimitFromLevel, NoLimitRoundingAndErrors)
     EXPECT_EQ(number("32767.5"), 6);
 }
 
-TEST(ScanRun, EmptyListSavesTheJobAndOpensTheAddCommandOnly)
+TEST(ScanRun, EmptyListOpensTheAddCommandExcludedRowWalksNothing)
 {
-    Window window;
+    Window empty;
     ScanRun run;
-    EXPECT_TRUE(run.Run({}, {}, ReportType::TreeView, window.hooks()));
-    EXPECT_EQ(window.calls, (Calls{"save", "add"}));
-}
+    EXPECT_TRUE(run.Run({}, {}, ReportType::TreeView, empty.hooks()));
+    EXPECT_EQ(empty.calls, (Calls{"save", "add"}));
 
-TEST(ScanRun, ExcludedRowOnlyGivesAnEmptyListToTheLayout)
-{
     FixtureTree tree;
     tree.file("a.txt");
     ScanLocation row = Location(tree.root());
     row.icon = ScanLocation::kExcludedIcon;
     Window window;
-    ScanRun run;
     EXPECT_TRUE(run.Run({row}, {}, ReportType::FolderList, window.hooks()));
     EXPECT_EQ(window.calls, (Calls{"save", "started", "busy", "layout", "idle", "finished"}));
     EXPECT_EQ(window.recordsSeen, 0u);
@@ -135,22 +131,6 @@ TEST(ScanRun, RecordsAreSortedAndFolderRecordsFollowTheReportType)
     // Counters start from zero for every run.
     EXPECT_EQ(window.finalCounters.files, 5u);
     EXPECT_EQ(window.finalCounters.folders, 2u);
-}
-
-TEST(ScanRun, LevelMinusOneEntersNothingAndExclusionsApply)
-{
-    FixtureTree tree;
-    tree.file("a.txt");
-    tree.file("skip.tmp");
-    tree.file("sub/b.txt");
-    ExclusionList exclusions;
-    exclusions.extensions = {"*.tmp"};
-    Window window;
-    ScanRun run;
-    ASSERT_TRUE(run.Run({Location(tree.root(), "-1")}, exclusions, ReportType::ListInDetails,
-                        window.hooks()));
-    ASSERT_EQ(run.records().lastIndex(), 1u);
-    EXPECT_EQ(run.records()[1].name, "a.txt");
 }
 
 TEST(ScanRun, BadLevelAbortEndsTheRunAndStillReturnsTheWindowToIdle)
