@@ -617,6 +617,11 @@ bool MainFrm::IsScanning() const
     return m_scanning;
 }
 
+bool MainFrm::CancelRequested() const
+{
+    return m_run->cancelled();
+}
+
 void MainFrm::NewJob()
 {
     SearchList->clear();

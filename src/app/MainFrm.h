@@ -87,6 +87,8 @@ public:
     void SetPanelText(int panel, const QString& text);
 
     bool IsScanning() const;
+    /// The scan's cancel flag (set by Cancel answered Yes, or by Abort).
+    bool CancelRequested() const;
     const ScanCounters& Counters() const { return m_counters; }
     const PageMargins& Margins() const { return m_margins; }
     const ExclusionList& Exclusions() const { return m_exclusions; }
