@@ -143,7 +143,6 @@ void MainFrm::BuildMenus()
     mnuCancel->setIcon(icon(QStringLiteral("cancel")));
     mnuSaveAs->setIcon(icon(QStringLiteral("saveas")));
     mnuPrint->setIcon(icon(QStringLiteral("print")));
-    mnuOptions->setIcon(icon(QStringLiteral("settings")));
 
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
@@ -219,7 +218,17 @@ void MainFrm::BuildToolbars()
     Toolbar1->addSeparator();
     Toolbar1->addAction(mnuSaveAs);
     Toolbar1->addAction(mnuPrint);
-    Toolbar1->addAction(mnuOptions);
+    // The menu bar shows "Settings" as a word; its tool bar button carries the picture and
+    // follows the menu entry's state.
+    QAction* settings = Toolbar1->addAction(icon(QStringLiteral("settings")), mnuOptions->text());
+    settings->setObjectName(QStringLiteral("tbSettings"));
+    auto follow = [this, settings] {
+        settings->setEnabled(mnuOptions->isEnabled());
+        settings->setToolTip(mnuOptions->toolTip());
+    };
+    connect(mnuOptions, &QAction::changed, settings, follow);
+    connect(settings, &QAction::triggered, mnuOptions, &QAction::trigger);
+    follow();
 }
 
 void MainFrm::BuildControls()
@@ -236,7 +245,9 @@ void MainFrm::BuildControls()
     SearchList->setRootIsDecorated(false);
     SearchList->setUniformRowHeights(true);
     SearchList->header()->setStretchLastSection(true);
-    SearchList->setColumnWidth(0, 220);
+    SearchList->setColumnWidth(0, 170);
+    SearchList->setColumnWidth(1, 80);
+    SearchList->setColumnWidth(2, 60);
 
     auto makeButton = [central](const QString& name, const QString& tip, const QString& image) {
         auto* button = new QPushButton(central);
