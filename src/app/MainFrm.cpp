@@ -1,11 +1,743 @@
 #include "app/MainFrm.h"
 
+#include "app/EngineParts.h"
+#include "app/QtDialogs.h"
+#include "app/Twips.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SettingsStore.h"
+#include "platform/ThrottledYield.h"
+#include "scan/ScanRun.h"
+#if QUILLON_HAVE_SCAN
+#include "scan/BuzTimer.h"
+#else
+namespace quillon {
+class buzTimer {};
+} // namespace quillon
+#endif
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+// The icons live in the application library; a static library's resources must be registered.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(quillon);
+}
+
 namespace quillon {
 
-MainFrm::MainFrm(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+const QString kIdleMessage =
+    QStringLiteral("Add search path and click on the scan button to start search.");
+const QString kNotYet = QStringLiteral("Not available in this version yet.");
+
+// Column of SearchList that holds the row's icon number (3 scan, 4 excluded).
+constexpr int kIconRole = Qt::UserRole + 1;
+
+QAction* makeAction(QObject* parent, const QString& name, const QString& caption,
+                    const QKeySequence& key = {})
 {
+    auto* action = new QAction(caption, parent);
+    action->setObjectName(name);
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    return action;
+}
+
+QIcon icon(const QString& name)
+{
+    return QIcon(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
+}
+
+} // namespace
+
+MainFrm::MainFrm(Dialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_run(std::make_unique<ScanRun>())
+{
+    InitResources();
+    if (!m_dialogs) {
+        m_ownDialogs = std::make_unique<QtDialogs>(this);
+        m_dialogs = m_ownDialogs.get();
+    }
     setObjectName(QStringLiteral("MainFrm"));
-    setWindowTitle(QStringLiteral("Quillon"));
+    setWindowTitle(QStringLiteral("Quillon v1.0"));
+    setWindowIcon(icon(QStringLiteral("quillon")));
+    m_yieldHook = ThrottledYield();
+
+    BuildMenus();
+    BuildToolbars();
+    BuildControls();
+    BuildStatusBar();
+    StartUp();
+}
+
+MainFrm::~MainFrm()
+{
+    // A window destroyed without being closed (tests, a program that quits) still stores its
+    // geometry and default job, as closing it does.
+    if (!m_closed)
+        CloseSequence();
+}
+
+void MainFrm::BuildMenus()
+{
+    mnuScan = makeAction(this, QStringLiteral("mnuScan"), QStringLiteral("Scan"), Qt::Key_F5);
+    mnuCancel = makeAction(this, QStringLiteral("mnuCancel"), QStringLiteral("Cancel"), Qt::Key_F6);
+    mnuNew = makeAction(this, QStringLiteral("mnuNew"), QStringLiteral("New Job"),
+                        QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuOpen = makeAction(this, QStringLiteral("mnuOpen"), QStringLiteral("Open Job"),
+                         QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuSave = makeAction(this, QStringLiteral("mnuSave"), QStringLiteral("Save Job"),
+                         QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuSaveAs = makeAction(this, QStringLiteral("mnuSaveAs"), QStringLiteral("Save As"));
+    mnuPageSetup = makeAction(this, QStringLiteral("mnuPageSetup"), QStringLiteral("Page Setup"));
+    mnuPrint = makeAction(this, QStringLiteral("mnuPrint"), QStringLiteral("Print..."),
+                          QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuClose = makeAction(this, QStringLiteral("mnuClose"), QStringLiteral("Close"));
+    mnuUndo = makeAction(this, QStringLiteral("mnuUndo"), QStringLiteral("Undo"),
+                         QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuRedo = makeAction(this, QStringLiteral("mnuRedo"), QStringLiteral("Redo"),
+                         QKeySequence(Qt::CTRL | Qt::Key_Y));
+    mnuCut = makeAction(this, QStringLiteral("mnuCut"), QStringLiteral("Cut"),
+                        QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuCopy = makeAction(this, QStringLiteral("mnuCopy"), QStringLiteral("Copy"),
+                         QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuPaste = makeAction(this, QStringLiteral("mnuPaste"), QStringLiteral("Paste"),
+                          QKeySequence(Qt::CTRL | Qt::Key_V));
+    mnuDelete =
+        makeAction(this, QStringLiteral("mnuDelete"), QStringLiteral("Delete"), Qt::Key_Delete);
+    mnuFind = makeAction(this, QStringLiteral("mnuFind"), QStringLiteral("Find"),
+                         QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFindReplace =
+        makeAction(this, QStringLiteral("mnuFindReplace"), QStringLiteral("Find and Replace"),
+                   QKeySequence(Qt::CTRL | Qt::Key_H));
+    mnuSelect = makeAction(this, QStringLiteral("mnuSelect"), QStringLiteral("Select All"),
+                           QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuOptions = makeAction(this, QStringLiteral("mnuOptions"), QStringLiteral("Settings"));
+    mnuHelpTopics =
+        makeAction(this, QStringLiteral("mnuHelpTopics"), QStringLiteral("Help Topics"));
+
+    // The pane's own shortcuts win while it has the focus; the menu's keys stay for the rest.
+    for (QAction* action : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuDelete, mnuSelect})
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+
+    mnuScan->setIcon(icon(QStringLiteral("scan")));
+    mnuCancel->setIcon(icon(QStringLiteral("cancel")));
+    mnuSaveAs->setIcon(icon(QStringLiteral("saveas")));
+    mnuPrint->setIcon(icon(QStringLiteral("print")));
+
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFile->addAction(mnuScan);
+    mnuFile->addAction(mnuCancel);
+    mnuFile->addSeparator();
+    mnuFile->addAction(mnuNew);
+    mnuFile->addAction(mnuOpen);
+    mnuFile->addAction(mnuSave);
+    mnuFile->addSeparator();
+    mnuFile->addAction(mnuSaveAs);
+    mnuFile->addSeparator();
+    mnuFile->addAction(mnuPageSetup);
+    mnuFile->addAction(mnuPrint);
+    mnuFile->addSeparator();
+    mnuFile->addAction(mnuClose);
+
+    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEdit->addAction(mnuUndo);
+    mnuEdit->addAction(mnuRedo);
+    mnuEdit->addSeparator();
+    mnuEdit->addAction(mnuCut);
+    mnuEdit->addAction(mnuCopy);
+    mnuEdit->addAction(mnuPaste);
+    mnuEdit->addAction(mnuDelete);
+    mnuEdit->addSeparator();
+    mnuEdit->addAction(mnuFind);
+    mnuEdit->addAction(mnuFindReplace);
+    mnuEdit->addSeparator();
+    mnuEdit->addAction(mnuSelect);
+
+    menuBar()->addAction(mnuOptions);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelp->addAction(mnuHelpTopics);
+
+    // Commands whose dialogs are not in this version yet stay visible but disabled, and say so.
+    m_unavailable = {mnuPageSetup, mnuPrint, mnuFind, mnuFindReplace, mnuOptions};
+    if (!(QUILLON_HAVE_SCAN && QUILLON_HAVE_REPORT && QUILLON_HAVE_RTF && QUILLON_HAVE_JOBS))
+        m_unavailable.append(mnuScan);
+    if (!QUILLON_HAVE_JOBS)
+        m_unavailable.append({mnuOpen, mnuSave});
+    if (!(QUILLON_HAVE_RTF && QUILLON_HAVE_EXPORT))
+        m_unavailable.append(mnuSaveAs);
+    for (QAction* action : m_unavailable) {
+        action->setEnabled(false);
+        action->setToolTip(kNotYet);
+        action->setStatusTip(kNotYet);
+    }
+    mnuCancel->setEnabled(false);
+
+    connect(mnuScan, &QAction::triggered, this, &MainFrm::Scan);
+    connect(mnuCancel, &QAction::triggered, this, &MainFrm::CancelScan);
+    connect(mnuNew, &QAction::triggered, this, &MainFrm::NewJob);
+    connect(mnuOpen, &QAction::triggered, this, &MainFrm::OpenJob);
+    connect(mnuSave, &QAction::triggered, this, [this] { SaveJob(); });
+    connect(mnuSaveAs, &QAction::triggered, this, &MainFrm::SaveAs);
+    connect(mnuClose, &QAction::triggered, this, &QWidget::close);
+    connect(mnuOptions, &QAction::triggered, this, &MainFrm::ShowSettings);
+    connect(mnuHelpTopics, &QAction::triggered, this, &MainFrm::HelpTopics);
+}
+
+void MainFrm::BuildToolbars()
+{
+    Toolbar1 = addToolBar(QStringLiteral("Main"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Toolbar1->addAction(mnuScan);
+    Toolbar1->addAction(mnuCancel);
+    Toolbar1->addSeparator();
+    Toolbar1->addAction(mnuSaveAs);
+    Toolbar1->addAction(mnuPrint);
+    // The menu bar shows "Settings" as a word; its tool bar button carries the picture and
+    // follows the menu entry's state.
+    QAction* settings = Toolbar1->addAction(icon(QStringLiteral("settings")), mnuOptions->text());
+    settings->setObjectName(QStringLiteral("tbSettings"));
+    auto follow = [this, settings] {
+        settings->setEnabled(mnuOptions->isEnabled());
+        settings->setToolTip(mnuOptions->toolTip());
+    };
+    connect(mnuOptions, &QAction::changed, settings, follow);
+    connect(settings, &QAction::triggered, mnuOptions, &QAction::trigger);
+    follow();
+}
+
+void MainFrm::BuildControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(central);
+
+    SearchList = new QTreeWidget(central);
+    SearchList->setObjectName(QStringLiteral("SearchList"));
+    SearchList->setColumnCount(4);
+    SearchList->setHeaderLabels({QStringLiteral("Scan Locations"), QStringLiteral("Sub Folders"),
+                                 QStringLiteral("Filter"), QStringLiteral("Level")});
+    SearchList->setRootIsDecorated(false);
+    SearchList->setUniformRowHeights(true);
+    SearchList->header()->setStretchLastSection(true);
+    SearchList->setColumnWidth(0, 170);
+    SearchList->setColumnWidth(1, 80);
+    SearchList->setColumnWidth(2, 60);
+
+    auto makeButton = [central](const QString& name, const QString& tip, const QString& image) {
+        auto* button = new QPushButton(central);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        button->setIcon(icon(image));
+        return button;
+    };
+    cmdAdd = makeButton(QStringLiteral("cmdAdd"), QStringLiteral("Add scan location"),
+                        QStringLiteral("add"));
+    cmdRemove = makeButton(QStringLiteral("cmdRemove"), QStringLiteral("Remove scan location"),
+                           QStringLiteral("remove"));
+    cmdExclude = makeButton(QStringLiteral("cmdExclude"), QStringLiteral("Exclusion list"),
+                            QStringLiteral("exclude"));
+    cmdRemove->setEnabled(false);
+    // The location and exclusion dialogs come in a later version.
+    for (QPushButton* button : {cmdAdd, cmdExclude}) {
+        button->setEnabled(false);
+        button->setToolTip(button->toolTip() + QStringLiteral(": ") + kNotYet);
+    }
+    connect(cmdRemove, &QPushButton::clicked, this, [this] {
+        if (IsScanning())
+            return;
+        delete SearchList->currentItem();
+        UpdateRemoveButton();
+    });
+
+    FrameRepType = new QGroupBox(QStringLiteral("Report type"), central);
+    FrameRepType->setObjectName(QStringLiteral("FrameRepType"));
+    Opt1 = new QRadioButton(QStringLiteral("List In Details"), FrameRepType);
+    Opt2 = new QRadioButton(QStringLiteral("Tree view"), FrameRepType);
+    Opt3 = new QRadioButton(QStringLiteral("Tree view with file size"), FrameRepType);
+    Opt4 = new QRadioButton(QStringLiteral("Folder list"), FrameRepType);
+    const QList<QRadioButton*> options = {Opt1, Opt2, Opt3, Opt4};
+    for (int i = 0; i < options.size(); ++i) {
+        options[i]->setObjectName(QStringLiteral("Opt%1").arg(i + 1));
+        options[i]->setGeometry(10, 20 + i * 22, 190, 22);
+        connect(options[i], &QRadioButton::clicked, this, &MainFrm::ReportTypeClicked);
+    }
+    Opt1->setChecked(true);
+
+    Frame1 = new QGroupBox(FrameRepType);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(200, 14, 150, 100);
+    Label1 = new QLabel(QStringLiteral("Sort by"), Frame1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, 8, 60, 22);
+    cmbSort = new QComboBox(Frame1);
+    cmbSort->setObjectName(QStringLiteral("cmbSort"));
+    cmbSort->setEditable(true);
+    cmbSort->addItems({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Date")});
+    cmbSort->setGeometry(60, 6, 84, 24);
+    optAsc = new QRadioButton(QStringLiteral("Ascending"), Frame1);
+    optAsc->setObjectName(QStringLiteral("optAsc"));
+    optAsc->setGeometry(8, 36, 140, 22);
+    optAsc->setChecked(true);
+    optDesc = new QRadioButton(QStringLiteral("Deascending"), Frame1);
+    optDesc->setObjectName(QStringLiteral("optDesc"));
+    optDesc->setGeometry(8, 60, 140, 22);
+
+    Picture1 = new QWidget(central);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Toolbar2 = new QToolBar(Picture1);
+    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
+    Toolbar2->setIconSize(QSize(16, 16));
+    QAction* find = Toolbar2->addAction(icon(QStringLiteral("find")), QStringLiteral("Find"));
+    find->setEnabled(false);
+    find->setToolTip(QStringLiteral("Find: ") + kNotYet);
+    QAction* undo = Toolbar2->addAction(icon(QStringLiteral("undo")), QStringLiteral("Undo"));
+    QAction* redo = Toolbar2->addAction(icon(QStringLiteral("redo")), QStringLiteral("Redo"));
+    Toolbar2->addSeparator();
+    m_boldAction = Toolbar2->addAction(icon(QStringLiteral("bold")), QStringLiteral("Bold"));
+    m_italicAction = Toolbar2->addAction(icon(QStringLiteral("italic")), QStringLiteral("Italic"));
+    m_underlineAction =
+        Toolbar2->addAction(icon(QStringLiteral("underline")), QStringLiteral("Underline"));
+    QAction* colour = Toolbar2->addAction(icon(QStringLiteral("colour")), QStringLiteral("Colour"));
+    for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
+        toggle->setCheckable(true);
+
+    cmbFont = new QComboBox(Picture1);
+    cmbFont->setObjectName(QStringLiteral("cmbFont"));
+    cmbFont->setEditable(true);
+    cmbFont->setInsertPolicy(QComboBox::NoInsert);
+    cmbFontSize = new QComboBox(Picture1);
+    cmbFontSize->setObjectName(QStringLiteral("cmbFontSize"));
+    cmbFontSize->setEditable(true);
+    cmbFontSize->setInsertPolicy(QComboBox::NoInsert);
+    Label2 = new QLabel(Picture1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFixedSize(18, 18);
+    Label2->setAutoFillBackground(true);
+    Label2->setStyleSheet(QStringLiteral("background-color: #000000; border: 1px solid gray;"));
+    Label2->setToolTip(QStringLiteral("Report colour"));
+
+    rTxt = new QTextEdit(central);
+    rTxt->setObjectName(QStringLiteral("rTxt"));
+    rTxt->setAcceptRichText(true);
+    QFont paneFont(QStringLiteral("Courier New"));
+    paneFont.setStyleHint(QFont::Monospace);
+    paneFont.setPointSizeF(9.75);
+    rTxt->setFont(paneFont);
+    rTxt->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(rTxt, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { mnuEdit->popup(rTxt->viewport()->mapToGlobal(at)); });
+    for (QAction* action : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuDelete, mnuSelect})
+        rTxt->addAction(action);
+    connect(mnuUndo, &QAction::triggered, rTxt, &QTextEdit::undo);
+    connect(mnuRedo, &QAction::triggered, rTxt, &QTextEdit::redo);
+    connect(mnuCut, &QAction::triggered, rTxt, &QTextEdit::cut);
+    connect(mnuCopy, &QAction::triggered, rTxt, &QTextEdit::copy);
+    connect(mnuPaste, &QAction::triggered, rTxt, &QTextEdit::paste);
+    connect(mnuDelete, &QAction::triggered, rTxt,
+            [this] { rTxt->textCursor().removeSelectedText(); });
+    connect(mnuSelect, &QAction::triggered, rTxt, &QTextEdit::selectAll);
+    connect(undo, &QAction::triggered, rTxt, &QTextEdit::undo);
+    connect(redo, &QAction::triggered, rTxt, &QTextEdit::redo);
+    connect(m_boldAction, &QAction::triggered, this,
+            [this](bool on) { rTxt->setFontWeight(on ? QFont::Bold : QFont::Normal); });
+    connect(m_italicAction, &QAction::triggered, rTxt, &QTextEdit::setFontItalic);
+    connect(m_underlineAction, &QAction::triggered, rTxt, &QTextEdit::setFontUnderline);
+    connect(colour, &QAction::triggered, this, &MainFrm::ChooseColour);
+    connect(rTxt, &QTextEdit::currentCharFormatChanged, this, [this](const QTextCharFormat& f) {
+        m_boldAction->setChecked(f.fontWeight() >= QFont::Bold);
+        m_italicAction->setChecked(f.fontItalic());
+        m_underlineAction->setChecked(f.fontUnderline());
+    });
+    connect(cmbFont, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontName);
+    connect(cmbFontSize, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontSize);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &MainFrm::TimerTick);
+}
+
+void MainFrm::BuildStatusBar()
+{
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+    for (int panel = 1; panel <= 5; ++panel) {
+        auto* label = new QLabel(StatusBar1);
+        label->setObjectName(QStringLiteral("Panel%1").arg(panel));
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setMinimumWidth(panel == 1 ? 200 : 90);
+        if (panel == 1)
+            StatusBar1->addWidget(label, 1);
+        else
+            StatusBar1->addPermanentWidget(label);
+        m_panels.append(label);
+    }
+    // Panels 2 to 4 stay hidden until a scan has counted something.
+    for (int panel = 2; panel <= 4; ++panel)
+        m_panels[panel - 1]->hide();
+    SetPanelText(1, kIdleMessage);
+    SetPanelText(5, QStringLiteral("00:00:00"));
+}
+
+double MainFrm::Dpi() const
+{
+    const QScreen* s = screen();
+    return s ? s->logicalDotsPerInchY() : 96.0;
+}
+
+void MainFrm::StartUp()
+{
+    SettingsStore store;
+    // Report settings and exclusion list: the stores the settings and exclusion dialogs edit.
+#if QUILLON_HAVE_REPORT
+    m_reportSettings = LoadReportSettings(store);
+#endif
+#if QUILLON_HAVE_SCAN
+    m_exclusions = LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
+#endif
+
+    const double dpi = Dpi();
+    setMinimumSize(TwipsToPixels(WindowGeometry::kMinWidth, dpi),
+                   TwipsToPixels(WindowGeometry::kMinHeight, dpi));
+    const WindowGeometry geometry = LoadWindowGeometry(store);
+    resize(TwipsToPixels(geometry.width, dpi), TwipsToPixels(geometry.height, dpi));
+    QPoint place(TwipsToPixels(geometry.left, dpi), TwipsToPixels(geometry.top, dpi));
+    // A place on no screen (a monitor since removed) would hide the window: use the top left.
+    bool onScreen = false;
+    for (const QScreen* s : QGuiApplication::screens())
+        onScreen = onScreen || s->availableGeometry().intersects(QRect(place, size()));
+    move(onScreen ? place : QPoint(0, 0));
+
+    m_margins.top = store.intValue(QStringLiteral("Margins"), QStringLiteral("Top"), 720);
+    m_margins.bottom = store.intValue(QStringLiteral("Margins"), QStringLiteral("Bottom"), 720);
+    m_margins.left = store.intValue(QStringLiteral("Margins"), QStringLiteral("Left"), 720);
+    m_margins.right = store.intValue(QStringLiteral("Margins"), QStringLiteral("Right"), 720);
+
+    cmbFont->addItems(QFontDatabase::families());
+    cmbFont->setEditText(QStringLiteral("courier new"));
+    for (int size = 8; size <= 20; size += 2)
+        cmbFontSize->addItem(QString::number(size));
+    cmbFontSize->setEditText(QStringLiteral("10"));
+    cmbSort->setEditText(QStringLiteral("Name"));
+
+    rTxt->setLineWrapMode(QTextEdit::NoWrap);
+
+    if (QFileInfo::exists(DefaultJobPath()))
+        LoadJob(DefaultJobPath());
+    LayoutControls();
+}
+
+QString MainFrm::StagingPath()
+{
+    return ProgramFile(QStringLiteral("tmpfile.dmp"));
+}
+
+QString MainFrm::DefaultJobPath()
+{
+    return ProgramFile(QStringLiteral("Default.qjb"));
+}
+
+void MainFrm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    LayoutControls();
+}
+
+void MainFrm::LayoutControls()
+{
+    const double dpi = Dpi();
+    auto px = [dpi](double twips) { return TwipsToPixels(twips, dpi); };
+    const int minWidth = px(WindowGeometry::kMinWidth);
+    const int minHeight = px(WindowGeometry::kMinHeight);
+    if (!isMinimized() && (width() < minWidth || height() < minHeight)) {
+        resize(std::max(width(), minWidth), std::max(height(), minHeight));
+        return; // the resize comes back here with the corrected size
+    }
+    const double w = PixelsToTwips(width(), dpi);
+    const double h = PixelsToTwips(height(), dpi);
+
+    const int top = px(100);
+    const int listHeight = px(1800);
+    SearchList->setGeometry(px(100), top, std::max(px(w - 6100), 10), listHeight);
+    const int buttonsLeft = px(w - 6070);
+    const int buttonSize = px(460);
+    cmdAdd->setGeometry(buttonsLeft, top, buttonSize, buttonSize);
+    cmdRemove->setGeometry(buttonsLeft, top + buttonSize + px(80), buttonSize, buttonSize);
+    cmdExclude->setGeometry(buttonsLeft, top + 2 * (buttonSize + px(80)), buttonSize, buttonSize);
+    FrameRepType->setGeometry(buttonsLeft + px(600), top - px(60), px(5370), listHeight + px(60));
+    Frame1->move(FrameRepType->width() - Frame1->width() - 8, 14);
+
+    if (isMinimized())
+        return;
+    setWindowTitle(QStringLiteral("Quillon v1.0"));
+
+    const int paneWidth = px(w - 200);
+    const int barTop = top + listHeight + px(80);
+    const int barHeight = std::max(px(420), Toolbar2->sizeHint().height());
+    Picture1->setGeometry(px(100), barTop, paneWidth, barHeight);
+    Toolbar2->setGeometry(0, 0, Toolbar2->sizeHint().width(), barHeight);
+    int x = Toolbar2->width() + 6;
+    cmbFont->setGeometry(x, (barHeight - 24) / 2, 180, 24);
+    x += 186;
+    cmbFontSize->setGeometry(x, (barHeight - 24) / 2, 56, 24);
+    x += 62;
+    Label2->move(x, (barHeight - Label2->height()) / 2);
+
+    const int paneTop = barTop + barHeight + px(40);
+    // The pane is the window's height less 3700 twips of bars and controls; where the bars of
+    // this desktop take more, it stops at the status bar instead of running under it.
+    const int available = centralWidget()->height() - paneTop;
+    rTxt->setGeometry(px(100), paneTop, paneWidth, std::max(10, std::min(px(h - 3700), available)));
+}
+
+void MainFrm::UpdateRemoveButton()
+{
+    cmdRemove->setEnabled(SearchList->topLevelItemCount() > 0);
+}
+
+void MainFrm::ReportTypeClicked()
+{
+    // The sort order belongs to List In Details only.
+    const bool details = Opt1->isChecked();
+    cmbSort->setEnabled(details);
+    optAsc->setEnabled(details);
+    optDesc->setEnabled(details);
+}
+
+ReportType MainFrm::SelectedReportType() const
+{
+    if (Opt1->isChecked())
+        return ReportType::ListInDetails;
+    if (Opt2->isChecked())
+        return ReportType::TreeView;
+    if (Opt3->isChecked())
+        return ReportType::TreeViewWithSize;
+    if (Opt4->isChecked())
+        return ReportType::FolderList;
+    return ReportType::None;
+}
+
+void MainFrm::SelectReportType(ReportType type)
+{
+    QRadioButton* option = nullptr;
+    switch (type) {
+    case ReportType::ListInDetails:
+        option = Opt1;
+        break;
+    case ReportType::TreeView:
+        option = Opt2;
+        break;
+    case ReportType::TreeViewWithSize:
+        option = Opt3;
+        break;
+    case ReportType::FolderList:
+        option = Opt4;
+        break;
+    case ReportType::None:
+        return;
+    }
+    option->setChecked(true);
+    ReportTypeClicked();
+}
+
+ScanLocationList MainFrm::Locations() const
+{
+    ScanLocationList locations;
+    for (int row = 0; row < SearchList->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = SearchList->topLevelItem(row);
+        ScanLocation location;
+        location.path = item->text(0);
+        location.subFolders = item->text(1);
+        location.filter = item->text(2);
+        location.level = item->text(3);
+        location.icon = item->data(0, kIconRole).toInt();
+        locations.push_back(location);
+    }
+    return locations;
+}
+
+void MainFrm::AddLocation(const ScanLocation& location)
+{
+    for (int row = 0; row < SearchList->topLevelItemCount(); ++row) {
+        if (SearchList->topLevelItem(row)->text(0) == location.path) {
+            SetLocationRow(SearchList->topLevelItem(row), location);
+            return;
+        }
+    }
+    SetLocationRow(new QTreeWidgetItem(SearchList), location);
+}
+
+void MainFrm::SetLocationRow(QTreeWidgetItem* item, const ScanLocation& location)
+{
+    item->setText(0, location.path);
+    item->setText(1, location.subFolders);
+    item->setText(2, location.filter);
+    item->setText(3, location.level);
+    item->setData(0, kIconRole, location.icon);
+    item->setIcon(0, icon(location.icon == ScanLocation::kExcludedIcon ? QStringLiteral("excluded")
+                                                                       : QStringLiteral("folder")));
+    UpdateRemoveButton();
+}
+
+QString MainFrm::PanelText(int panel) const
+{
+    return m_panels.value(panel - 1) ? m_panels[panel - 1]->text() : QString();
+}
+
+bool MainFrm::PanelVisible(int panel) const
+{
+    return m_panels.value(panel - 1) && !m_panels[panel - 1]->isHidden();
+}
+
+void MainFrm::SetPanelText(int panel, const QString& text)
+{
+    if (QLabel* label = m_panels.value(panel - 1))
+        label->setText(text);
+}
+
+bool MainFrm::IsScanning() const
+{
+    return m_scanning;
+}
+
+bool MainFrm::CancelRequested() const
+{
+    return m_run->cancelled();
+}
+
+void MainFrm::NewJob()
+{
+    SearchList->clear();
+    cmdRemove->setEnabled(false);
+    SetPanelText(1, kIdleMessage);
+    for (int panel = 2; panel <= 4; ++panel)
+        m_panels[panel - 1]->hide();
+    SetPanelText(5, QStringLiteral("00:00:00"));
+    rTxt->clear();
+}
+
+void MainFrm::SetScanningState(bool idle)
+{
+    m_scanning = !idle;
+    for (QAction* action : {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuPrint, mnuPageSetup,
+                            mnuClose, mnuOptions}) {
+        action->setEnabled(idle && !m_unavailable.contains(action));
+    }
+    mnuEdit->menuAction()->setEnabled(idle);
+    mnuHelp->menuAction()->setEnabled(idle);
+    mnuCancel->setEnabled(!idle);
+    SearchList->setEnabled(idle);
+    FrameRepType->setEnabled(idle);
+}
+
+void MainFrm::ApplyFontName(const QString& name)
+{
+    if (!name.isEmpty())
+        rTxt->setFontFamily(name);
+}
+
+void MainFrm::ApplyFontSize(const QString& size)
+{
+    bool ok = false;
+    const double points = size.toDouble(&ok);
+    if (ok && points > 0 && points <= 1638)
+        rTxt->setFontPointSize(points);
+}
+
+void MainFrm::ChooseColour()
+{
+    const QString answer = m_dialogs->ShowColourPicker();
+    bool ok = false;
+    const quint32 bgr = answer.toUInt(&ok);
+    if (answer == QStringLiteral("-1") || !ok)
+        return;
+    m_reportColour = bgr;
+    const QColor colour(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
+    Label2->setStyleSheet(
+        QStringLiteral("background-color: %1; border: 1px solid gray;").arg(colour.name()));
+    rTxt->setTextColor(colour);
+}
+
+void MainFrm::TimerTick()
+{
+#if QUILLON_HAVE_SCAN
+    if (m_stopwatch)
+        SetPanelText(5, m_stopwatch->Elapsed());
+#endif
+}
+
+void MainFrm::ShowSettings()
+{
+    // The settings dialog comes in a later version; the entry stays disabled until then.
+}
+
+void MainFrm::StoreGeometry()
+{
+    const double dpi = Dpi();
+    // A maximised or minimised window keeps the size it will come back to.
+    const bool normalState = !isMaximized() && !isMinimized();
+    const QRect normal = normalState ? geometry() : normalGeometry();
+    WindowGeometry stored;
+    stored.width = PixelsToTwips(normal.width(), dpi);
+    stored.height = PixelsToTwips(normal.height(), dpi);
+    stored.left = PixelsToTwips(normalState ? x() : normal.left(), dpi);
+    stored.top = PixelsToTwips(normalState ? y() : normal.top(), dpi);
+    SettingsStore store;
+    SaveWindowGeometry(stored, store);
+}
+
+void MainFrm::closeEvent(QCloseEvent* event)
+{
+    if (m_scanning) {
+        // Closing in the middle of a scan stops the scan; the window closes once it has ended.
+        m_closePending = true;
+        m_run->Cancel();
+        event->ignore();
+        return;
+    }
+    CloseSequence();
+    event->accept();
+}
+
+void MainFrm::CloseSequence()
+{
+    StoreGeometry();
+    SaveJob(DefaultJobPath());
+    // Forms opened from the window go with it, newest first.
+    const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        if ((*it)->isWindow() && (*it)->isVisible())
+            (*it)->close();
+    }
+    m_closed = true;
 }
 
 } // namespace quillon

@@ -1,14 +1,201 @@
 #pragma once
 
+#include "app/WindowGeometry.h"
+#include "platform/ErrorReport.h"
+#include "report/ReportSettings.h"
+#include "scan/ExclusionList.h"
+#include "scan/ReportType.h"
+#include "scan/ScanCounters.h"
+#include "scan/ScanLocation.h"
+
 #include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTextEdit;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace quillon {
 
-/// The main window: scan locations, report type, report pane.
+class Dialogs;
+class ScanRun;
+class RecordList;
+class buzTimer;
+struct Job;
+
+/// The four print margins in twips, kept for the print commands.
+struct PageMargins {
+    int top = 720;
+    int bottom = 720;
+    int left = 720;
+    int right = 720;
+};
+
+/// The main window: the job's scan locations, the report type and sort, the report pane with
+/// its formatting bar, the tool bars, the five-panel status bar and the menus. It runs the
+/// scan, the job commands and Save As, and keeps the window's size between runs.
 class MainFrm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainFrm(QWidget* parent = nullptr);
+    /// dialogs answers every modal question (the window's own Qt dialogs when null). The
+    /// start-up sequence runs here: settings, exclusion list, stored geometry, margins, font
+    /// boxes, the default job.
+    explicit MainFrm(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~MainFrm() override;
+
+    // Commands, as the menus and tool bars run them.
+    void NewJob();
+    /// The Scan command; returns when the report is in the pane (or the run was given up).
+    void Scan();
+    /// Asks whether to stop the running scan; Yes sets the cancel flag.
+    void CancelScan();
+    /// Switches between idle (true) and scanning (false).
+    void SetScanningState(bool idle);
+    void OpenJob();
+    /// Writes the job to path; asks for a path when it is empty. False when nothing was written.
+    bool SaveJob(const QString& path = {});
+    /// Replaces the current job by the one in the file (New Job first).
+    bool LoadJob(const QString& path);
+    void SaveAs();
+    void HelpTopics();
+    void ShowSettings();
+
+    /// The job as the controls hold it, and the other way round.
+    Job CurrentJob() const;
+    void ApplyJob(const Job& job);
+
+    ScanLocationList Locations() const;
+    /// Adds a location row, or changes the row with the same path.
+    void AddLocation(const ScanLocation& location);
+    ReportType SelectedReportType() const;
+    void SelectReportType(ReportType type);
+
+    /// Status bar panel 1 to 5: text and whether it is shown.
+    QString PanelText(int panel) const;
+    bool PanelVisible(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+
+    bool IsScanning() const;
+    /// The scan's cancel flag (set by Cancel answered Yes, or by Abort).
+    bool CancelRequested() const;
+    const ScanCounters& Counters() const { return m_counters; }
+    const PageMargins& Margins() const { return m_margins; }
+    const ExclusionList& Exclusions() const { return m_exclusions; }
+    const ReportSettings& Settings() const { return m_reportSettings; }
+
+    /// Replaces the yield hook of long loops (ThrottledYield by default); tests use it to stop
+    /// a run at a chosen moment.
+    void SetYieldHook(std::function<void()> yield) { m_yieldHook = std::move(yield); }
+
+    /// The staging file the layouts write and the pane loads.
+    static QString StagingPath();
+    /// The default job restored at start and written at every scan and at close.
+    static QString DefaultJobPath();
+
+    // Controls, named as their objectNames.
+    QTreeWidget* SearchList;
+    QPushButton* cmdAdd;
+    QPushButton* cmdRemove;
+    QPushButton* cmdExclude;
+    QGroupBox* FrameRepType;
+    QRadioButton* Opt1;
+    QRadioButton* Opt2;
+    QRadioButton* Opt3;
+    QRadioButton* Opt4;
+    QGroupBox* Frame1;
+    QLabel* Label1;
+    QComboBox* cmbSort;
+    QRadioButton* optAsc;
+    QRadioButton* optDesc;
+    QWidget* Picture1;
+    QToolBar* Toolbar2;
+    QComboBox* cmbFont;
+    QComboBox* cmbFontSize;
+    QLabel* Label2;
+    QTextEdit* rTxt;
+    QToolBar* Toolbar1;
+    QStatusBar* StatusBar1;
+    QTimer* Timer1;
+
+    QMenu* mnuFile;
+    QMenu* mnuEdit;
+    QMenu* mnuHelp;
+    QAction* mnuScan;
+    QAction* mnuCancel;
+    QAction* mnuNew;
+    QAction* mnuOpen;
+    QAction* mnuSave;
+    QAction* mnuSaveAs;
+    QAction* mnuPageSetup;
+    QAction* mnuPrint;
+    QAction* mnuClose;
+    QAction* mnuUndo;
+    QAction* mnuRedo;
+    QAction* mnuCut;
+    QAction* mnuCopy;
+    QAction* mnuPaste;
+    QAction* mnuDelete;
+    QAction* mnuFind;
+    QAction* mnuFindReplace;
+    QAction* mnuSelect;
+    QAction* mnuOptions;
+    QAction* mnuHelpTopics;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbars();
+    void BuildControls();
+    void BuildStatusBar();
+    void StartUp();
+    void LayoutControls();
+    void CloseSequence();
+    void StoreGeometry();
+    void UpdateRemoveButton();
+    void SetLocationRow(QTreeWidgetItem* item, const ScanLocation& location);
+    void ReportTypeClicked();
+    void ApplyFontName(const QString& name);
+    void ApplyFontSize(const QString& size);
+    void ChooseColour();
+    void TimerTick();
+    void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
+                       bool* cancel);
+    bool LoadReportIntoPane();
+    ErrorChoice AskAboutError(const ErrorReport& report);
+    double Dpi() const;
+
+    std::unique_ptr<Dialogs> m_ownDialogs;
+    Dialogs* m_dialogs;
+    std::unique_ptr<ScanRun> m_run;
+    std::unique_ptr<buzTimer> m_stopwatch;
+    std::function<void()> m_yieldHook;
+    QList<QLabel*> m_panels;
+    QList<QAction*> m_unavailable; ///< entries whose commands are not built yet: never enabled
+    QAction* m_boldAction = nullptr;
+    QAction* m_italicAction = nullptr;
+    QAction* m_underlineAction = nullptr;
+    ScanCounters m_counters;
+    PageMargins m_margins;
+    ExclusionList m_exclusions;
+    ReportSettings m_reportSettings;
+    quint32 m_reportColour = 0;
+    bool m_scanning = false;
+    bool m_closePending = false;
+    bool m_closed = false;
 };
 
 } // namespace quillon

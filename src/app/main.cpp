@@ -1,4 +1,5 @@
 #include "app/MainFrm.h"
+#include "app/ScreenshotRun.h"
 
 #include <QApplication>
 
@@ -9,5 +10,6 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     quillon::MainFrm window;
     window.show();
+    quillon::ArmScreenshotRun(window);
     return QApplication::exec();
 }

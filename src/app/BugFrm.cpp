@@ -1,0 +1,160 @@
+#include "app/BugFrm.h"
+
+#include "output/Dialogs.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+namespace {
+
+// The maker's support address.
+constexpr char kSupportEmail[] = "support@quillon.tessaly.net";
+
+const QString kPlaceholder =
+    QStringLiteral("< Please describe here what you were doing exactly when this error occurred >");
+
+QLabel* valueLabel(const QString& name, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+BugFrm::BugFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("BugFrm"));
+    setWindowTitle(QStringLiteral("Bug Report"));
+    setModal(true);
+
+    lblmsg1 = new QLabel(QStringLiteral("Please tell Tessaly about this problem."), this);
+    lblmsg1->setObjectName(QStringLiteral("lblmsg1"));
+    QFont bold = lblmsg1->font();
+    bold.setBold(true);
+    lblmsg1->setFont(bold);
+
+    lblmsg2 = new QLabel(
+        QStringLiteral("We are very sorry for the inconvenience and we would like to provide a fix "
+                       "for this error. You may help us a great deal by reporting this error via "
+                       "email. please fill the text box below and press the Send Error Report "
+                       "button. Thanks for your time."),
+        this);
+    lblmsg2->setObjectName(QStringLiteral("lblmsg2"));
+    lblmsg2->setWordWrap(true);
+
+    lblErrNo = valueLabel(QStringLiteral("lblErrNo"), this);
+    lblErrDesc = valueLabel(QStringLiteral("lblErrDesc"), this);
+    lblErrPro = valueLabel(QStringLiteral("lblErrPro"), this);
+    lblErrLine = valueLabel(QStringLiteral("lblErrLine"), this);
+
+    auto* grid = new QGridLayout;
+    const QString captions[] = {QStringLiteral("Error No"), QStringLiteral("Description"),
+                                QStringLiteral("Procedure"), QStringLiteral("Error Line")};
+    QLabel* values[] = {lblErrNo, lblErrDesc, lblErrPro, lblErrLine};
+    for (int row = 0; row < 4; ++row) {
+        grid->addWidget(new QLabel(captions[row], this), row, 0);
+        grid->addWidget(new QLabel(QStringLiteral(":"), this), row, 1);
+        grid->addWidget(values[row], row, 2);
+    }
+    grid->setColumnStretch(2, 1);
+
+    Text1 = new QPlainTextEdit(kPlaceholder, this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+
+    Command1 = new QPushButton(QStringLiteral("Retry"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2 = new QPushButton(QStringLiteral("Abort"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command3 = new QPushButton(QStringLiteral("Send Error Report"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
+    Command1->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    buttons->addStretch(1);
+    buttons->addWidget(Command3);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblmsg1);
+    layout->addWidget(lblmsg2);
+    layout->addLayout(grid);
+    layout->addWidget(Text1, 1);
+    layout->addLayout(buttons);
+    resize(520, 420);
+
+    connect(Command1, &QPushButton::clicked, this, [this] {
+        m_returnCode = 1;
+        accept();
+    });
+    connect(Command2, &QPushButton::clicked, this, [this] {
+        m_returnCode = 2;
+        reject();
+    });
+    connect(Command3, &QPushButton::clicked, this, &BugFrm::SendErrorReport);
+}
+
+void BugFrm::SetReport(const ErrorReport& report)
+{
+    lblErrNo->setText(QString::number(report.number));
+    lblErrDesc->setText(report.description);
+    lblErrPro->setText(report.procedure);
+    lblErrLine->setText(QString::number(report.line));
+}
+
+ErrorChoice BugFrm::Ask(const ErrorReport& report)
+{
+    SetReport(report);
+    m_returnCode = 0;
+    exec();
+    return m_returnCode == 1 ? ErrorChoice::Retry : ErrorChoice::Abort;
+}
+
+QString BugFrm::ReportText() const
+{
+    const QString crlf = QStringLiteral("\r\n");
+    QString account = Text1->toPlainText();
+    account.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    account.replace(QLatin1Char('\n'), crlf);
+    return QStringLiteral("Error No    : ") + lblErrNo->text() + crlf +
+           QStringLiteral("Description : ") + lblErrDesc->text() + crlf +
+           QStringLiteral("Procedure   : ") + lblErrPro->text() + crlf +
+           QStringLiteral("Error Line  : ") + lblErrLine->text() + crlf +
+           QStringLiteral("Product     : Quillon") + crlf + QStringLiteral("Version     : 1.0") +
+           crlf + QStringLiteral("Build       : 1.0") + crlf + crlf + account;
+}
+
+QString BugFrm::MailUrl()
+{
+    return QStringLiteral("mailto:") + QString::fromUtf8(kSupportEmail) +
+           QStringLiteral("?subject=Bug Report&body=Please paste the contents of the clipboard "
+                          "below (Press CTRL+V):");
+}
+
+void BugFrm::SendErrorReport()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(ReportText());
+    m_dialogs.ShowMessage(QStringLiteral("Please send the message manually.\r\nFull instructions "
+                                         "have been copied to the clipboard.\r\n\r\nThank you."),
+                          QStringLiteral("Thank You"), MessageIcon::Exclamation, MessageButtons::Ok,
+                          MessageResult::Ok);
+    // A missing mail program is not reported: the text is on the clipboard all the same.
+    QDesktopServices::openUrl(QUrl(MailUrl()));
+}
+
+} // namespace quillon

@@ -1,0 +1,148 @@
+#include "app/QtDialogs.h"
+
+#include "app/BugFrm.h"
+
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace quillon {
+
+namespace {
+
+QMessageBox::StandardButton standardButton(MessageResult result)
+{
+    switch (result) {
+    case MessageResult::Ok:
+        return QMessageBox::Ok;
+    case MessageResult::Cancel:
+        return QMessageBox::Cancel;
+    case MessageResult::Yes:
+        return QMessageBox::Yes;
+    case MessageResult::No:
+        return QMessageBox::No;
+    }
+    return QMessageBox::NoButton;
+}
+
+QMessageBox::Icon messageIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::None:
+        return QMessageBox::NoIcon;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+MessageResult QtDialogs::ShowMessage(const QString& text, const QString& title, MessageIcon icon,
+                                     MessageButtons buttons, MessageResult defaultButton)
+{
+    QMessageBox::StandardButtons set;
+    switch (buttons) {
+    case MessageButtons::Ok:
+        set = QMessageBox::Ok;
+        break;
+    case MessageButtons::OkCancel:
+        set = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case MessageButtons::YesNo:
+        set = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case MessageButtons::YesNoCancel:
+        set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
+    }
+    QMessageBox box(messageIcon(icon), title, text, set, m_owner);
+    box.setDefaultButton(standardButton(defaultButton));
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return MessageResult::Ok;
+    case QMessageBox::Yes:
+        return MessageResult::Yes;
+    case QMessageBox::No:
+        return MessageResult::No;
+    default:
+        // Closed by Escape or the close box: the safe answer of each button set.
+        return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Cancel;
+    }
+}
+
+QString QtDialogs::ShowInputBox(const QString& prompt, const QString& title,
+                                const QString& defaultAnswer)
+{
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(m_owner, title, prompt, QLineEdit::Normal, defaultAnswer, &ok);
+    return ok ? answer : QString();
+}
+
+QString QtDialogs::ShowSaveDialog(const QString& filter, const QString& title,
+                                  const QString& initialFolder, const QString& initialName)
+{
+    const QList<FileFilter> filters = ParseFileFilter(filter);
+    QFileDialog dialog(m_owner, title, initialFolder, QtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!initialName.isEmpty())
+        dialog.selectFile(initialName);
+    const QStringList qtFilters = dialog.nameFilters();
+    // The dialog appends the chosen filter's extension before it asks about replacing a file,
+    // so "report" with "Text file" is checked and written as report.txt.
+    auto patternOf = [&](const QString& nameFilter) {
+        const qsizetype index = qtFilters.indexOf(nameFilter);
+        return index >= 0 && index < filters.size() ? filters[index].pattern : QString();
+    };
+    auto applySuffix = [&](const QString& nameFilter) {
+        dialog.setDefaultSuffix(FilterExtension(patternOf(nameFilter)));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applySuffix);
+    applySuffix(dialog.selectedNameFilter());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return WithFilterExtension(dialog.selectedFiles().constFirst(),
+                               patternOf(dialog.selectedNameFilter()));
+}
+
+QString QtDialogs::ShowOpenDialog(const QString& filter, const QString& title,
+                                  const QString& initialFolder)
+{
+    return QFileDialog::getOpenFileName(m_owner, title, initialFolder, QtFileFilter(filter));
+}
+
+QString QtDialogs::ShowFolderBrowser(const QString& prompt, bool /*newStyle*/)
+{
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, prompt);
+    if (folder.isEmpty())
+        return {};
+    return QDir::cleanPath(folder);
+}
+
+QString QtDialogs::ShowColourPicker()
+{
+    const QColor colour = QColorDialog::getColor(Qt::black, m_owner);
+    if (!colour.isValid())
+        return QStringLiteral("-1");
+    const quint32 bgr =
+        quint32(colour.red()) | (quint32(colour.green()) << 8) | (quint32(colour.blue()) << 16);
+    return QString::number(bgr);
+}
+
+ErrorChoice QtDialogs::ShowErrorReport(const ErrorReport& report)
+{
+    BugFrm dialog(*this, m_owner);
+    return dialog.Ask(report);
+}
+
+} // namespace quillon

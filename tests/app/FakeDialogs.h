@@ -1,0 +1,69 @@
+#pragma once
+
+#include "output/Dialogs.h"
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+
+namespace quillon::test {
+
+/// Answers the program's questions from queues filled by the test and records what was asked.
+/// An empty queue gives the cancel answer (empty text, "-1", the default button, Abort).
+class FakeDialogs : public Dialogs {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        MessageIcon icon;
+        MessageButtons buttons;
+        MessageResult defaultButton;
+    };
+
+    std::deque<MessageResult> messageAnswers;
+    std::deque<QString> paths;   ///< save and open dialogs
+    std::deque<QString> colours; ///< colour picker
+    std::deque<ErrorChoice> errorChoices;
+
+    QList<Message> messages;
+    QStringList fileDialogTitles;
+    QList<ErrorReport> errors;
+
+    MessageResult ShowMessage(const QString& text, const QString& title, MessageIcon icon,
+                              MessageButtons buttons, MessageResult defaultButton) override
+    {
+        messages.append({text, title, icon, buttons, defaultButton});
+        return pop(messageAnswers, defaultButton);
+    }
+    QString ShowInputBox(const QString&, const QString&, const QString&) override { return {}; }
+    QString ShowSaveDialog(const QString&, const QString& title, const QString&,
+                           const QString&) override
+    {
+        fileDialogTitles.append(title);
+        return pop(paths, QString());
+    }
+    QString ShowOpenDialog(const QString&, const QString& title, const QString&) override
+    {
+        fileDialogTitles.append(title);
+        return pop(paths, QString());
+    }
+    QString ShowFolderBrowser(const QString&, bool) override { return pop(paths, QString()); }
+    QString ShowColourPicker() override { return pop(colours, QStringLiteral("-1")); }
+    ErrorChoice ShowErrorReport(const ErrorReport& report) override
+    {
+        errors.append(report);
+        return pop(errorChoices, ErrorChoice::Abort);
+    }
+
+private:
+    template <class T> static T pop(std::deque<T>& queue, T fallback)
+    {
+        if (queue.empty())
+            return fallback;
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+} // namespace quillon::test

@@ -1,0 +1,240 @@
+// The window driving the engine: scan, cancel, errors, job files, Save As.
+#include "FakeDialogs.h"
+#include "app/EngineParts.h"
+#include "app/MainFrm.h"
+#include "support/FixtureTree.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#if QUILLON_HAVE_SCAN && QUILLON_HAVE_REPORT && QUILLON_HAVE_RTF && QUILLON_HAVE_JOBS
+
+#include "app/JobFile.h"
+#include "platform/SettingsStore.h"
+
+using namespace quillon;
+using quillon::test::FakeDialogs;
+using quillon::test::FixtureTree;
+
+namespace {
+
+class ScanInWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(SettingsStore().fileName());
+        QFile::remove(MainFrm::DefaultJobPath());
+        QDir(MainFrm::StagingPath()).removeRecursively();
+        QFile::remove(MainFrm::StagingPath());
+        tree.file("Music/song one.mp3", "12345");
+        tree.file("Music/Live/encore.mp3", "123");
+        tree.file("Photos/beach.jpg", "1");
+        tree.file("readme.txt", "hello");
+    }
+    void TearDown() override { QDir(MainFrm::StagingPath()).removeRecursively(); }
+
+    void addTree(MainFrm& window)
+    {
+        window.AddLocation({QString::fromStdString(tree.root()), QStringLiteral("Yes"),
+                            QStringLiteral("*.*"), QStringLiteral("All Levels"),
+                            ScanLocation::kScanIcon});
+        window.SelectReportType(ReportType::TreeView);
+    }
+
+    FixtureTree tree;
+    FakeDialogs dialogs;
+};
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST_F(ScanInWindowTest, ScanShowsTheReportAndTheCounters)
+{
+    MainFrm window(&dialogs);
+    addTree(window);
+    window.mnuScan->trigger();
+
+    const QString report = window.rTxt->toPlainText();
+    EXPECT_TRUE(report.contains(QStringLiteral("song one.mp3"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("encore.mp3")));
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Ready"));
+    EXPECT_EQ(window.PanelText(3), QStringLiteral("Files : 4"));
+    EXPECT_EQ(window.PanelText(4), QStringLiteral("Folders : 4"));
+    EXPECT_TRUE(window.PanelVisible(3));
+    EXPECT_TRUE(window.PanelVisible(4));
+    EXPECT_FALSE(window.PanelVisible(2));
+    EXPECT_FALSE(window.Timer1->isActive());
+    EXPECT_FALSE(window.IsScanning());
+    EXPECT_TRUE(window.mnuScan->isEnabled());
+    EXPECT_EQ(window.rTxt->lineWrapMode(), QTextEdit::NoWrap);
+    // The job was kept as the default job when the scan started.
+    EXPECT_TRUE(readFile(MainFrm::DefaultJobPath()).startsWith("Option2\r\n"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(ScanInWindowTest, ScanWithoutLocationsOnlyTellsTheUser)
+{
+    MainFrm window(&dialogs);
+    window.mnuScan->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Please add scan path first."));
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Error"));
+    EXPECT_TRUE(QFileInfo::exists(MainFrm::DefaultJobPath()));
+    EXPECT_FALSE(window.IsScanning());
+}
+
+TEST_F(ScanInWindowTest, CancelAnsweredNoThenYes)
+{
+    for (const MessageResult answer : {MessageResult::No, MessageResult::Yes}) {
+        MainFrm window(&dialogs);
+        addTree(window);
+        dialogs.messageAnswers = {answer};
+        bool asked = false;
+        window.SetYieldHook([&] {
+            // Press Cancel once, in the middle of the walk.
+            if (!asked && window.IsScanning()) {
+                asked = true;
+                EXPECT_TRUE(window.mnuCancel->isEnabled());
+                window.mnuCancel->trigger();
+            }
+        });
+        window.mnuScan->trigger();
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(window.PanelText(1), answer == MessageResult::Yes
+                                           ? QStringLiteral("Scan Terminated.")
+                                           : QStringLiteral("Ready"));
+        EXPECT_FALSE(window.IsScanning());
+        EXPECT_FALSE(window.Timer1->isActive());
+    }
+}
+
+TEST_F(ScanInWindowTest, LayoutFailureRetriedThenAbortedLeavesTheWindowIdle)
+{
+    // A folder where the staging file should be: the layout cannot create its file.
+    ASSERT_TRUE(QDir().mkpath(MainFrm::StagingPath() + QStringLiteral("/blocked")));
+    MainFrm window(&dialogs);
+    addTree(window);
+    dialogs.errorChoices = {ErrorChoice::Retry, ErrorChoice::Abort};
+    window.mnuScan->trigger();
+
+    ASSERT_EQ(dialogs.errors.size(), 2); // asked again after Retry, then given up
+    EXPECT_EQ(dialogs.errors[0].procedure, QStringLiteral("TreeView List"));
+    EXPECT_EQ(dialogs.errors[1].line, dialogs.errors[0].line);
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Scan Terminated."));
+    EXPECT_FALSE(window.IsScanning());
+    EXPECT_TRUE(window.mnuScan->isEnabled());
+    EXPECT_FALSE(window.mnuCancel->isEnabled());
+    EXPECT_FALSE(window.Timer1->isActive());
+}
+
+TEST_F(ScanInWindowTest, SavedJobOpensAsTheSameJob)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mine.qjb"));
+    Job saved;
+    {
+        MainFrm window(&dialogs);
+        addTree(window);
+        window.AddLocation({QStringLiteral("/srv/a,b"), QStringLiteral("No"),
+                            QStringLiteral(".mp3;.JPG"), QString(), ScanLocation::kExcludedIcon});
+        window.SelectReportType(ReportType::FolderList);
+        window.optDesc->setChecked(true);
+        window.cmbFontSize->setEditText(QStringLiteral("14"));
+        saved = window.CurrentJob();
+        dialogs.paths = {path};
+        window.mnuSave->trigger();
+        EXPECT_EQ(dialogs.fileDialogTitles.value(0), QStringLiteral("Save Job"));
+    }
+    MainFrm window(&dialogs);
+    window.rTxt->setPlainText(QStringLiteral("stale"));
+    dialogs.paths = {path};
+    window.mnuOpen->trigger();
+    EXPECT_EQ(window.CurrentJob(), saved);
+    EXPECT_TRUE(window.rTxt->toPlainText().isEmpty());
+    EXPECT_TRUE(window.cmdRemove->isEnabled());
+
+    // A job file that cannot be read says why and leaves an empty job.
+    dialogs.paths = {dir.filePath(QStringLiteral("missing.qjb"))};
+    window.mnuOpen->trigger();
+    EXPECT_EQ(dialogs.messages.last().title, QStringLiteral("Open Job"));
+    EXPECT_TRUE(window.Locations().empty());
+}
+
+TEST_F(ScanInWindowTest, DefaultJobWrittenAtCloseAndRestoredAtStart)
+{
+    {
+        MainFrm window(&dialogs);
+        addTree(window);
+        window.SelectReportType(ReportType::TreeViewWithSize);
+        window.show();
+        window.mnuClose->trigger();
+    }
+    MainFrm window(&dialogs);
+    EXPECT_EQ(window.SelectedReportType(), ReportType::TreeViewWithSize);
+    ASSERT_EQ(window.Locations().size(), 1u);
+    EXPECT_EQ(window.Locations()[0].path, QString::fromStdString(tree.root()));
+}
+
+#if QUILLON_HAVE_EXPORT
+TEST_F(ScanInWindowTest, SaveAsChoosesTheFormatByName)
+{
+    MainFrm window(&dialogs);
+    addTree(window);
+    window.mnuScan->trigger();
+    window.rTxt->append(QStringLiteral("edited by hand"));
+    QTemporaryDir dir;
+    auto saveAs = [&](const QString& name) {
+        dialogs.paths = {dir.filePath(name)};
+        window.mnuSaveAs->trigger();
+        return readFile(dir.filePath(name));
+    };
+    const QByteArray upper = saveAs(QStringLiteral("REPORT.TXT"));
+    EXPECT_TRUE(upper.contains("edited by hand"));
+    EXPECT_FALSE(upper.startsWith("{\\rtf"));
+    EXPECT_FALSE(saveAs(QStringLiteral("notes.rtf.txt")).startsWith("{\\rtf"));
+    EXPECT_TRUE(saveAs(QStringLiteral("notes.rtf")).startsWith("{\\rtf"));
+    const QByteArray page = saveAs(QStringLiteral("page.html"));
+    EXPECT_TRUE(page.startsWith("<html>"))
+        << page.left(200).toStdString() << dialogs.messages.last().text.toStdString();
+    EXPECT_TRUE(page.contains("encore.mp3"));
+    EXPECT_FALSE(page.contains("edited by hand")); // the page is the report as generated
+
+    const qsizetype before = dialogs.messages.size();
+    EXPECT_TRUE(saveAs(QStringLiteral("list.doc")).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("list.doc"))));
+    EXPECT_EQ(dialogs.messages.size(), before + 1);
+
+    // A failed save names the reason and keeps the old file whole.
+    const QString old = dir.filePath(QStringLiteral("old.txt"));
+    saveAs(QStringLiteral("old.txt"));
+    const QByteArray kept = readFile(old);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    dialogs.paths = {old};
+    window.rTxt->setPlainText(QStringLiteral("new text"));
+    window.mnuSaveAs->trigger();
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (::geteuid() != 0) { // root writes anywhere
+        EXPECT_EQ(dialogs.messages.last().title, QStringLiteral("Save As"));
+        EXPECT_EQ(dialogs.messages.last().icon, MessageIcon::Critical);
+        EXPECT_EQ(readFile(old), kept);
+    }
+}
+#endif
+
+#endif
