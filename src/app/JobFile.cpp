@@ -93,6 +93,9 @@ void ParseJobText(QByteArrayView text, Job& job)
     job.locations.clear();
     int number = 0;
     qsizetype start = 0;
+    // Editors on other systems may put a byte order mark before "Option1".
+    if (text.startsWith("\xEF\xBB\xBF"))
+        start = 3;
     while (start < text.size()) {
         qsizetype end = text.indexOf('\n', start);
         if (end < 0)

@@ -80,6 +80,7 @@ TEST(JobFile, LinesAreReadAsTheWindowWouldApplyThem)
     EXPECT_EQ(job.fontSize, "12");
     EXPECT_FALSE(Parsed("Option1\nName\nasc\n").ascending);
     EXPECT_TRUE(Parsed("Option1\nName\nAsc\r\n").ascending);
+    EXPECT_EQ(Parsed("\xEF\xBB\xBFOption4\r\n").type, ReportType::FolderList);
 
     // A file that stops early changes only what it has.
     job = Parsed("Option3\r\n", before);
