@@ -24,7 +24,8 @@ std::ptrdiff_t Partition(std::vector<Item>& items, std::ptrdiff_t lo, std::ptrdi
 {
     const std::ptrdiff_t mid = lo + (hi - lo) / 2;
     Item pivot = std::move(items[mid]);
-    items[mid] = std::move(items[lo]);
+    if (mid != lo)
+        items[mid] = std::move(items[lo]);
     std::ptrdiff_t i = lo + 1;
     std::ptrdiff_t j = hi;
     for (;;) {
@@ -49,6 +50,7 @@ std::ptrdiff_t Partition(std::vector<Item>& items, std::ptrdiff_t lo, std::ptrdi
 namespace quillon {
 
 template <class Item, class Compare>
+requires std::invocable<Compare&, const Item&, const Item&>
 void SortRange(std::vector<Item>& items, std::ptrdiff_t lo, std::ptrdiff_t hi, bool ascending,
                Compare&& compare)
 {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+namespace quillon {
+
+// Size texts of the reports. Units are binary (1 KB = 1024 bytes); the decimal point and the
+// group separator come from the locale passed in, by default the user's own (QLocale()).
+
+/// A total with its unit chosen by magnitude: "1023 bytes", "1.50 KB", "1.00 MB", "5120.00 GB".
+/// A size that is not a number (NaN, infinite) gives "0 Bytes".
+QString FormatSize(double size, const QLocale& locale = QLocale());
+
+/// A file's size in the unit the user chose (ShowSizeIn): "Bytes" gives the grouped whole
+/// number without a unit ("1,234,567"), "KB" whole kilobytes ("2 KB"), "MB" and "GB" two
+/// decimals ("0.50 MB"). Any other unit text gives the empty text, so the column stays blank.
+/// A size that is not a number gives "0 Bytes".
+QString FormatSizeFixed(double size, const QString& showSizeIn, const QLocale& locale = QLocale());
+
+} // namespace quillon

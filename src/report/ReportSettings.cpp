@@ -1,0 +1,113 @@
+#include "report/ReportSettings.h"
+
+#include "platform/SettingsStore.h"
+
+#include <array>
+
+namespace quillon {
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kFields = QStringLiteral("Fields");
+
+// The choice lists offer 30 to 80; typed values are allowed within these bounds. Below 4 the
+// shortening ("..." after ColSize + 11 characters) has no room; far above, every padded line
+// would grow without use.
+constexpr int kMinColumnSize = 4;
+constexpr int kMaxColumnSize = 1000;
+constexpr int kDefaultColumnSize = 40;
+
+struct SwitchKey {
+    const char* key;
+    bool ReportSettings::*member;
+};
+
+// Store order: the nine of "Settings" (the two choices come after the seven switches), then
+// the fifteen of "Fields".
+constexpr std::array<SwitchKey, 7> kListSwitches{{
+    {"FullPath", &ReportSettings::FullPath},
+    {"ListInUpper", &ReportSettings::ListInUpper},
+    {"ListInLower", &ReportSettings::ListInLower},
+    {"IncludeFolderTitle", &ReportSettings::IncludeFolderTitle},
+    {"IncludeSeparator", &ReportSettings::IncludeSeparator},
+    {"IncludeFolderSum", &ReportSettings::IncludeFolderSum},
+    {"IncludeFullSum", &ReportSettings::IncludeFullSum},
+}};
+
+constexpr std::array<SwitchKey, 15> kFieldSwitches{{
+    {"Filename", &ReportSettings::Filename},
+    {"Size", &ReportSettings::Size},
+    {"Date", &ReportSettings::Date},
+    {"Time", &ReportSettings::Time},
+    {"Attribute", &ReportSettings::Attribute},
+    {"Version", &ReportSettings::Version},
+    {"Owner", &ReportSettings::Owner},
+    {"CRC32", &ReportSettings::CRC32},
+    {"Title", &ReportSettings::Title},
+    {"Artist", &ReportSettings::Artist},
+    {"Album", &ReportSettings::Album},
+    {"Year", &ReportSettings::Year},
+    {"Genre", &ReportSettings::Genre},
+    {"Comment", &ReportSettings::Comment},
+    {"RemoveBlankSpaces", &ReportSettings::RemoveBlankSpaces},
+}};
+
+/// A check box holds 0 or 1; anything else in the store is damage and leaves the default.
+bool readSwitch(const SettingsStore& store, const QString& section, const char* key, bool fallback)
+{
+    const int sentinel = -1;
+    const int value = store.intValue(section, QLatin1String(key), sentinel);
+    if (value == 0 || value == 1)
+        return value == 1;
+    return fallback;
+}
+
+void writeSwitch(SettingsStore& store, const QString& section, const char* key, bool on)
+{
+    store.setValue(section, QLatin1String(key), on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+/// The column size the text stands for, or 0 when it is not a usable whole number.
+int parseColumnSize(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value >= kMinColumnSize && value <= kMaxColumnSize ? value : 0;
+}
+
+} // namespace
+
+int ReportSettings::columnSize() const
+{
+    const int value = parseColumnSize(ColSize);
+    return value ? value : kDefaultColumnSize;
+}
+
+ReportSettings LoadReportSettings(const SettingsStore& store)
+{
+    ReportSettings settings;
+    for (const SwitchKey& entry : kListSwitches)
+        settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
+    for (const SwitchKey& entry : kFieldSwitches)
+        settings.*entry.member = readSwitch(store, kFields, entry.key, settings.*entry.member);
+
+    const QString colSize = store.value(kSettings, QStringLiteral("ColSize"), settings.ColSize);
+    if (parseColumnSize(colSize))
+        settings.ColSize = colSize.trimmed();
+    // Any unit text is kept: an unknown one leaves the size column blank, as the dialog shows it.
+    settings.ShowSizeIn = store.value(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
+    return settings;
+}
+
+void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
+{
+    for (const SwitchKey& entry : kListSwitches)
+        writeSwitch(store, kSettings, entry.key, settings.*entry.member);
+    store.setValue(kSettings, QStringLiteral("ColSize"), settings.ColSize);
+    store.setValue(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
+    for (const SwitchKey& entry : kFieldSwitches)
+        writeSwitch(store, kFields, entry.key, settings.*entry.member);
+}
+
+} // namespace quillon

@@ -1,0 +1,203 @@
+#include "report/RtfFraming.h"
+
+#include "platform/CommandError.h"
+#include "platform/Utf8.h"
+
+#include <QLocale>
+#include <array>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+constexpr char32_t kRightGuillemet = 0xBB;
+constexpr char32_t kCedilla = 0xB8;
+
+/// The characters kept as they are; a lower-case ASCII letter counts because its upper-case
+/// form is in the set. Only the two Latin-1 signs above 0x7F survive, so the result stays
+/// within Windows-1252 without \' escapes.
+constexpr std::array<bool, 128> makeKeptAscii()
+{
+    std::array<bool, 128> kept{};
+    for (char c = 'A'; c <= 'Z'; ++c)
+        kept[static_cast<unsigned char>(c)] = kept[static_cast<unsigned char>(c - 'A' + 'a')] =
+            true;
+    for (char c = '0'; c <= '9'; ++c)
+        kept[static_cast<unsigned char>(c)] = true;
+    for (char c : std::string_view(" :/,.-_()#~!+'&;=[]@%$|"))
+        kept[static_cast<unsigned char>(c)] = true;
+    return kept;
+}
+
+constexpr std::array<bool, 128> kKeptAscii = makeKeptAscii();
+
+// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined.
+constexpr std::array<char16_t, 32> kHighControlsOf1252{
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char windows1252Byte(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<char>(cp);
+    for (std::size_t i = 0; i < kHighControlsOf1252.size(); ++i)
+        if (kHighControlsOf1252[i] != 0 && kHighControlsOf1252[i] == cp)
+            return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+void applyCase(char* begin, char* end, const ReportSettings& settings)
+{
+    if (settings.ListInLower) {
+        for (char* c = begin; c != end; ++c)
+            if (*c >= 'A' && *c <= 'Z')
+                *c = static_cast<char>(*c - 'A' + 'a');
+    } else if (settings.ListInUpper) {
+        for (char* c = begin; c != end; ++c)
+            if (*c >= 'a' && *c <= 'z')
+                *c = static_cast<char>(*c - 'a' + 'A');
+    }
+}
+
+/// The font size in points; a text that is no number is the classic type mismatch.
+double parseFontSize(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double size = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok)
+        size = QLocale().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(size))
+        throw CommandError::typeMismatch();
+    return size;
+}
+
+} // namespace
+
+QString SafeFontName(const QString& name)
+{
+    QString safe;
+    safe.reserve(name.size());
+    for (const QChar c : name) {
+        switch (c.unicode()) {
+        case u'{':
+        case u'}':
+        case u'\\':
+        case u';':
+        case u'<':
+        case u'>':
+        case u'"':
+        case u'\'':
+            continue;
+        default:
+            if (c.category() == QChar::Other_Control)
+                continue;
+            safe.append(c);
+        }
+    }
+    return safe;
+}
+
+std::string ToWindows1252(QStringView text)
+{
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i; // one character outside the code page
+            bytes.push_back('?');
+            continue;
+        }
+        bytes.push_back(c.isSurrogate() ? '?' : windows1252Byte(c.unicode()));
+    }
+    return bytes;
+}
+
+std::string RtfHeader(const ReportFont& font)
+{
+    const double size = parseFontSize(font.sizeText);
+    const double halfPoints = std::trunc(size * 2);
+    // \fs takes a positive 16-bit count; anything else would make the document unreadable.
+    if (halfPoints < 1 || halfPoints > 32767)
+        throw CommandError::overflow();
+
+    // The colour is 0x00BBGGRR; the top byte is never part of the blue value.
+    const quint32 c = font.colour;
+    const auto number = [](quint32 v) { return std::to_string(v); };
+
+    std::string header = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033"
+                         "{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 ";
+    header += ToWindows1252(SafeFontName(font.name));
+    header += ";}{\\f1\\fswiss\\fcharset0 Arial;}}{\\colortbl;\\red";
+    header += number(c & 255);
+    header += "\\green";
+    header += number((c >> 8) & 255);
+    header += "\\blue";
+    header += number((c >> 16) & 255);
+    header += ";}\\viewkind4\\uc1\\pard\\li180\\cf1\\f0\\fs";
+    header += std::to_string(static_cast<int>(halfPoints));
+    header += "\\par ";
+    return header;
+}
+
+void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSettings& settings)
+{
+    const std::size_t start = out.size();
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const unsigned char byte = static_cast<unsigned char>(utf8[pos]);
+        if (byte < 0x80) {
+            ++pos;
+            if (kKeptAscii[byte]) {
+                out.push_back(static_cast<char>(byte));
+            } else if (byte == '{' || byte == '}' || byte == '\\') {
+                out.push_back('\\');
+                out.push_back(static_cast<char>(byte));
+            } else {
+                out.push_back(' ');
+            }
+            continue;
+        }
+        const Utf8Char decoded = DecodeUtf8At(utf8, pos);
+        pos += decoded.length;
+        if (decoded.codePoint == kRightGuillemet || decoded.codePoint == kCedilla)
+            out.push_back(static_cast<char>(decoded.codePoint));
+        else
+            out.push_back(' ');
+    }
+    applyCase(out.data() + start, out.data() + out.size(), settings);
+}
+
+std::string RtfSafeText(std::string_view utf8, const ReportSettings& settings)
+{
+    std::string out;
+    out.reserve(utf8.size() + 8);
+    AppendRtfSafeText(out, utf8, settings);
+    return out;
+}
+
+std::string RtfSafeText(const QString& text, const ReportSettings& settings)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return RtfSafeText(std::string_view(utf8.constData(), utf8.size()), settings);
+}
+
+std::string DashLine(int n)
+{
+    return n > 0 ? std::string(static_cast<std::size_t>(n), '-') : std::string();
+}
+
+std::string TreeIndent(int level)
+{
+    std::string indent;
+    if (level <= 1)
+        return indent;
+    indent.reserve(static_cast<std::size_t>(level - 1) * 3);
+    for (int i = 1; i < level; ++i)
+        indent += "|  ";
+    return indent;
+}
+
+} // namespace quillon

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "report/ReportFont.h"
+#include "report/ReportSettings.h"
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// The rich-text pieces every layout shares. Their results are the bytes of the staging file:
+// single-byte Windows-1252 text that after escaping holds only ASCII, "»" (0xBB) and "¸" (0xB8).
+
+/// The font name without the characters that could end or open markup in the RTF font table
+/// or an HTML style sheet: "{", "}", "\", ";", "<", ">", '"' and "'". Control characters go too.
+QString SafeFontName(const QString& name);
+
+/// Encodes text as Windows-1252; characters that code page lacks become "?".
+std::string ToWindows1252(QStringView text);
+
+/// The document header: font table with the (sanitised) font name, colour table with the
+/// text colour, and the opening paragraph in that font and size. It opens the document group;
+/// the layout's closing line closes it. Throws CommandError 13 "Type mismatch" when the size
+/// text is not a number and 6 "Overflow" when twice the size is not a usable half-point count.
+std::string RtfHeader(const ReportFont& font);
+
+/// Escapes UTF-8 text (file names are bytes) for the report: letters, digits, the blank and
+/// the signs :/,.-_()#~!+'&;=[]»@%¸$| are kept, "{", "}" and "\" get a backslash, every other
+/// character (each invalid byte counted as one) becomes one blank. Then the case option of the
+/// settings applies: ListInLower lower-cases, otherwise ListInUpper upper-cases.
+std::string RtfSafeText(std::string_view utf8, const ReportSettings& settings);
+
+/// The same for text held as a QString (detail columns).
+std::string RtfSafeText(const QString& text, const ReportSettings& settings);
+
+/// A literal is UTF-8 bytes too (without this, the two forms above would both fit).
+inline std::string RtfSafeText(const char* utf8, const ReportSettings& settings)
+{
+    return RtfSafeText(std::string_view(utf8), settings);
+}
+
+/// Appends the escaped text to out, avoiding a temporary for each line of a long report.
+void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSettings& settings);
+
+/// n dashes; empty for n of zero or less.
+std::string DashLine(int n);
+
+/// The bars of the enclosing tree levels: "|  " repeated level - 1 times; empty for 1 or less.
+std::string TreeIndent(int level);
+
+} // namespace quillon

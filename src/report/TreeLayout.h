@@ -1,0 +1,20 @@
+#pragma once
+
+#include "report/LayoutContext.h"
+
+namespace quillon {
+
+/// How a tree report draws its file lines.
+enum class TreeStyle {
+    Plain,     ///< file names only ("TreeView List")
+    WithSizes, ///< file names and a right-aligned size column ("TreeView Size List")
+};
+
+/// The tree reports: one line per run of records of the same folder, drawn at its level with
+/// "|-- " branches and "|" bars, the folder's files on the lines below it, an optional total
+/// summary and the closing line. Writes the staging file, raises the counters, and returns
+/// false (cancel flag set, staging file closed and not to be loaded) when the user gives up
+/// on an error. TreeViewList and TreeViewSizeList are this with their style.
+bool RunTreeLayout(LayoutContext& context, TreeStyle style);
+
+} // namespace quillon

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct UCollator;
+
+namespace quillon {
+
+/// The program's case-insensitive text order: ICU collation for the user's locale at secondary
+/// strength (case ignored, accents not), punctuation not ignored. Under "C"/"POSIX" the root
+/// collation is used, since ICU's POSIX collation orders by code and would split folders.
+///
+/// Texts are UTF-8 bytes that may be invalid; an invalid byte collates as U+FFFD. Sort keys
+/// compare with memcmp (CompareKeys); texts whose keys are equal are ordered by their bytes.
+/// One instance is not safe to use from two threads at once (it keeps a scratch buffer).
+class Collation {
+public:
+    /// A collator for the locale the process sees in LC_ALL, LC_COLLATE or LANG.
+    Collation();
+    /// A collator for the given POSIX locale name ("de_DE.UTF-8", "C", "sv_SE").
+    explicit Collation(std::string_view posixLocale);
+    ~Collation();
+    Collation(Collation&& other) noexcept;
+    Collation& operator=(Collation&& other) noexcept;
+    Collation(const Collation&) = delete;
+    Collation& operator=(const Collation&) = delete;
+
+    /// The POSIX locale name the process's collation settings name ("C" when none is set).
+    static std::string LocaleFromEnvironment();
+
+    /// The ICU locale whose rules are in use: "root" for the root collation, or "bytes" when
+    /// ICU could not open any collator (keys are then a folded form of the text).
+    const std::string& localeName() const { return m_localeName; }
+
+    /// Appends the sort key of utf8 to out (no terminating NUL).
+    void AppendSortKey(std::string_view utf8, std::string& out) const;
+
+    /// The sort key of utf8.
+    std::string SortKey(std::string_view utf8) const;
+
+    /// Orders two texts: by collation, then by bytes. Returns -1, 0 or 1. For one-off
+    /// comparisons; sorts should compute each key once (SortKeyArena).
+    int Compare(std::string_view a, std::string_view b) const;
+
+    /// Orders two sort keys made by this class: -1, 0 or 1.
+    static int CompareKeys(std::string_view a, std::string_view b);
+
+    /// Orders two texts by their bytes (which for valid UTF-8 is code point order).
+    static int CompareBytes(std::string_view a, std::string_view b);
+
+private:
+    void Open(std::string_view posixLocale);
+    void AppendFallbackKey(std::string_view utf8, std::string& out) const;
+
+    UCollator* m_collator = nullptr;
+    std::string m_localeName;
+    mutable std::vector<char16_t> m_utf16; // scratch for the decoded text
+};
+
+/// Sort keys of many texts in one buffer (one allocation for all keys plus an offset each),
+/// so a sort computes every key once without a heap string per text.
+class SortKeyArena {
+public:
+    explicit SortKeyArena(const Collation& collation) : m_collation(&collation) {}
+
+    /// Drops every key; the buffer's capacity is kept for the next batch.
+    void clear();
+
+    /// Computes the key of utf8 and returns its index (0, 1, 2... in order of adding).
+    std::uint32_t add(std::string_view utf8);
+
+    /// The key with the given index.
+    std::string_view key(std::uint32_t index) const
+    {
+        return std::string_view(m_bytes).substr(m_offsets[index],
+                                                m_offsets[index + 1] - m_offsets[index]);
+    }
+
+    /// Orders the keys with indexes a and b (memcmp order).
+    int compare(std::uint32_t a, std::uint32_t b) const
+    {
+        return Collation::CompareKeys(key(a), key(b));
+    }
+
+    std::size_t size() const { return m_offsets.size() - 1; }
+
+private:
+    const Collation* m_collation;
+    std::string m_bytes;
+    std::vector<std::size_t> m_offsets{0};
+};
+
+} // namespace quillon

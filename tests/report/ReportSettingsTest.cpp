@@ -1,0 +1,91 @@
+#include "report/ReportSettings.h"
+#include "platform/SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+namespace {
+
+class ReportSettingsStore : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_store.removeSection("Settings");
+        m_store.removeSection("Fields");
+    }
+    SettingsStore m_store;
+};
+
+} // namespace
+
+TEST_F(ReportSettingsStore, FirstRunGivesTheDefaults)
+{
+    const ReportSettings s = LoadReportSettings(m_store);
+    EXPECT_EQ(s, ReportSettings());
+    EXPECT_TRUE(s.FullPath && s.IncludeFolderTitle && s.IncludeSeparator && s.IncludeFolderSum);
+    EXPECT_FALSE(s.IncludeFullSum || s.ListInUpper || s.ListInLower);
+    EXPECT_EQ(s.ColSize, "40");
+    EXPECT_EQ(s.ShowSizeIn, "KB");
+    EXPECT_TRUE(s.Filename && s.Size && s.Date);
+    EXPECT_FALSE(s.Time || s.Attribute || s.Version || s.Owner || s.CRC32 || s.Title || s.Artist ||
+                 s.Album || s.Year || s.Genre || s.Comment || s.RemoveBlankSpaces);
+}
+
+TEST_F(ReportSettingsStore, SavedValuesComeBackAsStoredTexts)
+{
+    ReportSettings s;
+    s.FullPath = false;
+    s.ListInUpper = true;
+    s.IncludeFullSum = true;
+    s.ColSize = "65";
+    s.ShowSizeIn = "Bytes";
+    s.Date = false;
+    s.CRC32 = true;
+    s.RemoveBlankSpaces = true;
+    SaveReportSettings(s, m_store);
+    ASSERT_TRUE(m_store.sync());
+
+    SettingsStore fresh;
+    EXPECT_EQ(LoadReportSettings(fresh), s);
+    EXPECT_EQ(fresh.value("Settings", "FullPath"), "0");
+    EXPECT_EQ(fresh.value("Settings", "ListInUpper"), "1");
+    EXPECT_EQ(fresh.value("Fields", "CRC32"), "1");
+    EXPECT_EQ(fresh.value("Fields", "Filename"), "1") << "all 24 values are written";
+    EXPECT_EQ(fresh.value("Fields", "Comment"), "0");
+}
+
+TEST_F(ReportSettingsStore, UnusableValuesFallBackToTheirDefaults)
+{
+    m_store.setValue("Settings", "FullPath", "yes");
+    m_store.setValue("Settings", "IncludeFullSum", "1.5");
+    m_store.setValue("Settings", "ListInUpper", "7");
+    m_store.setValue("Settings", "IncludeSeparator", " 0 ");
+    m_store.setValue("Fields", "Date", "");
+    m_store.setValue("Settings", "ColSize", "3");
+    EXPECT_TRUE(LoadReportSettings(m_store).FullPath);
+    EXPECT_FALSE(LoadReportSettings(m_store).IncludeFullSum);
+    EXPECT_FALSE(LoadReportSettings(m_store).ListInUpper);
+    EXPECT_FALSE(LoadReportSettings(m_store).IncludeSeparator) << "a padded 0 is still 0";
+    EXPECT_TRUE(LoadReportSettings(m_store).Date);
+
+    for (const char* bad : {"3", "forty", "40.5", "", "-40", "99999999999"}) {
+        m_store.setValue("Settings", "ColSize", bad);
+        const ReportSettings s = LoadReportSettings(m_store);
+        EXPECT_EQ(s.ColSize, "40") << bad;
+        EXPECT_EQ(s.columnSize(), 40) << bad;
+    }
+    m_store.setValue("Settings", "ColSize", "4");
+    EXPECT_EQ(LoadReportSettings(m_store).columnSize(), 4);
+}
+
+TEST(ReportSettings, ColumnSizeGuardsItsText)
+{
+    ReportSettings s;
+    s.ColSize = "55";
+    EXPECT_EQ(s.columnSize(), 55);
+    s.ColSize = "abc";
+    EXPECT_EQ(s.columnSize(), 40);
+    s.ColSize = "2";
+    EXPECT_EQ(s.columnSize(), 40);
+}
