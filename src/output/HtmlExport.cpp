@@ -1,6 +1,7 @@
 #include "output/HtmlExport.h"
 
 #include "output/MakerInfo.h"
+#include "report/RtfFraming.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -56,30 +57,6 @@ QByteArrayView Piece(QByteArrayView line, qsizetype pos, qsizetype len)
 
 } // namespace
 
-QString HtmlSafeFontText(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '{':
-        case '}':
-        case '\\':
-        case ';':
-        case '<':
-        case '>':
-        case '"':
-        case '\'':
-            continue;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                continue;
-            out += c;
-        }
-    }
-    return out;
-}
-
 QByteArray HtmlText(QByteArrayView text)
 {
     QByteArray out;
@@ -132,8 +109,8 @@ std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool
 
 QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize)
 {
-    const QByteArray font = StyleText(HtmlSafeFontText(fontName));
-    const QByteArray size = StyleText(HtmlSafeFontText(fontSize));
+    const QByteArray font = StyleText(SafeFontName(fontName));
+    const QByteArray size = StyleText(SafeFontName(fontSize));
     const QByteArray address(kMakerWebAddress);
     const QByteArray style = "{ font-family: " + font + "; font-size: " + size + "pt";
     return {

@@ -68,11 +68,8 @@ QByteArray HtmlText(QByteArrayView text);
 /// a name holding "}" keeps its line.
 std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine);
 
-/// The ten lines that open the page (without line ends), for a font name and size text.
+/// The ten lines that open the page (without line ends). The font name and size text are
+/// cleaned like the rich-text header's font name, so they cannot leave the style sheet.
 QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize);
-
-/// A font name or size text with every character that could break out of a style sheet or a
-/// rich-text header removed ("{", "}", "\", ";", "<", ">", quotes, control characters).
-QString HtmlSafeFontText(const QString& text);
 
 } // namespace quillon
