@@ -15,20 +15,38 @@ QString notANumber()
     return QStringLiteral("0 Bytes");
 }
 
-/// "#0.00" and "#0": no grouping, whatever the locale's default options say.
-QString plain(const QLocale& locale, double value, int decimals)
+/// The locale with grouping off ("#0.00", "#0") and forced on ("#,0"; the C locale leaves it
+/// off by default). Kept per thread, because a report asks for a size text on every line.
+struct NumberFormats {
+    QLocale source;
+    QLocale plain;
+    QLocale grouped;
+};
+
+const NumberFormats& formatsFor(const QLocale& locale)
 {
-    QLocale ungrouped = locale;
-    ungrouped.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return ungrouped.toString(value, 'f', decimals);
+    thread_local NumberFormats formats;
+    thread_local bool made = false;
+    if (!made || !(formats.source == locale) ||
+        formats.source.numberOptions() != locale.numberOptions()) {
+        formats.source = locale;
+        formats.plain = locale;
+        formats.plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+        formats.grouped = locale;
+        formats.grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+        made = true;
+    }
+    return formats;
 }
 
-/// "#,0": grouped even where the locale leaves grouping off by default (the C locale does).
+QString plain(const QLocale& locale, double value, int decimals)
+{
+    return formatsFor(locale).plain.toString(value, 'f', decimals);
+}
+
 QString grouped(const QLocale& locale, double value)
 {
-    QLocale withGroups = locale;
-    withGroups.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return withGroups.toString(value, 'f', 0);
+    return formatsFor(locale).grouped.toString(value, 'f', 0);
 }
 
 } // namespace

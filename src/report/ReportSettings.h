@@ -46,7 +46,8 @@ struct ReportSettings {
 /// takes its default, so a damaged settings file never stops the program.
 ReportSettings LoadReportSettings(const SettingsStore& store);
 
-/// Writes all 24 values, the nine of "Settings" then the fifteen of "Fields".
+/// Writes all 24 values, the nine of "Settings" then the fifteen of "Fields"; the store
+/// writes its file on sync() or when it goes.
 void SaveReportSettings(const ReportSettings& settings, SettingsStore& store);
 
 } // namespace quillon

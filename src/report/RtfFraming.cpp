@@ -145,29 +145,32 @@ std::string RtfHeader(const ReportFont& font)
 
 void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSettings& settings)
 {
+    // Each input byte gives at most two output bytes; write in place, then trim.
     const std::size_t start = out.size();
+    out.resize(start + 2 * utf8.size());
+    char* const begin = out.data() + start;
+    char* next = begin;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const unsigned char byte = static_cast<unsigned char>(utf8[pos]);
         if (byte < 0x80) {
             ++pos;
             if (kKeptAscii[byte]) {
-                out.push_back(static_cast<char>(byte));
+                *next++ = static_cast<char>(byte);
             } else if (byte == '{' || byte == '}' || byte == '\\') {
-                out.push_back('\\');
-                out.push_back(static_cast<char>(byte));
+                *next++ = '\\';
+                *next++ = static_cast<char>(byte);
             } else {
-                out.push_back(' ');
+                *next++ = ' ';
             }
             continue;
         }
         const Utf8Char decoded = DecodeUtf8At(utf8, pos);
         pos += decoded.length;
-        if (decoded.codePoint == kRightGuillemet || decoded.codePoint == kCedilla)
-            out.push_back(static_cast<char>(decoded.codePoint));
-        else
-            out.push_back(' ');
+        const bool kept = decoded.codePoint == kRightGuillemet || decoded.codePoint == kCedilla;
+        *next++ = kept ? static_cast<char>(decoded.codePoint) : ' ';
     }
-    applyCase(out.data() + start, out.data() + out.size(), settings);
+    applyCase(begin, next, settings);
+    out.resize(static_cast<std::size_t>(next - out.data()));
 }
 
 std::string RtfSafeText(std::string_view utf8, const ReportSettings& settings)

@@ -58,12 +58,3 @@ TEST(SizeTexts, UseTheLocalesSeparators)
     // The C locale leaves grouping off by default; "#,0" still groups.
     EXPECT_EQ(FormatSizeFixed(1234567, "Bytes", QLocale::c()), "1,234,567");
 }
-
-TEST(SizeTexts, DefaultLocaleIsTheProgramsOwn)
-{
-    const QLocale before;
-    QLocale::setDefault(kEnglish);
-    EXPECT_EQ(FormatSize(1536), "1.50 KB");
-    EXPECT_EQ(FormatSizeFixed(1234567, "Bytes"), "1,234,567");
-    QLocale::setDefault(before);
-}

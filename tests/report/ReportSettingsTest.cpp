@@ -78,14 +78,3 @@ TEST_F(ReportSettingsStore, UnusableValuesFallBackToTheirDefaults)
     m_store.setValue("Settings", "ColSize", "4");
     EXPECT_EQ(LoadReportSettings(m_store).columnSize(), 4);
 }
-
-TEST(ReportSettings, ColumnSizeGuardsItsText)
-{
-    ReportSettings s;
-    s.ColSize = "55";
-    EXPECT_EQ(s.columnSize(), 55);
-    s.ColSize = "abc";
-    EXPECT_EQ(s.columnSize(), 40);
-    s.ColSize = "2";
-    EXPECT_EQ(s.columnSize(), 40);
-}

@@ -80,10 +80,7 @@ TEST(RtfSafeText, EscapesControlSignsAndBlanksTheRest)
     EXPECT_EQ(escaped(""), "");
     const std::string kept = "AZaz09 :/,.-_()#~!+'&;=[]@%$|";
     EXPECT_EQ(escaped(kept), kept);
-}
-
-TEST(RtfSafeText, KeepsTheTwoLatinSignsAsSingleBytes)
-{
+    // The two Latin signs stay, as single bytes.
     EXPECT_EQ(escaped("a\xc2\xbb"
                       "b\xc2\xb8"),
               "a\xbb"

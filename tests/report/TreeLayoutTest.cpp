@@ -118,11 +118,13 @@ TEST(TreeViewList, ListsExactlyTheFileRecords)
     h.records.appendFile(data, "first", 1); // starts its run: folder line and file line
     h.records.appendFolderRecord(data);     // not first in its run: no line at all
     h.records.appendFile(data, "second", 2);
+    h.records.appendFolderRecord(h.location("/other/")); // level 1: a bare separator
     h.context.settings.FullPath = false;
     ASSERT_TRUE(TreeViewList(h.context));
-    EXPECT_EQ(h.body(), (Lines{"|-- Data\\par ", "|  |-- first\\par ", "|  |-- second\\par "}));
+    EXPECT_EQ(h.body(), (Lines{"|-- Data\\par ", "|  |-- first\\par ", "|  |-- second\\par ",
+                               "\\par ", "|-- other\\par "}));
     EXPECT_EQ(h.counters.files, 2u);
-    EXPECT_EQ(h.counters.folders, 1u);
+    EXPECT_EQ(h.counters.folders, 2u);
     EXPECT_EQ(h.counters.sizeTotal, 3.0);
 }
 
@@ -280,18 +282,4 @@ TEST(TreeLayouts, RetryAfterAWriteFailureWritesEachLineOnce)
     EXPECT_EQ(h.errors[0].procedure, "TreeView Size List");
     EXPECT_FALSE(h.cancel);
     EXPECT_EQ(h.bytes(), reference.bytes());
-}
-
-TEST(TreeLayouts, UnusableFontSizeStopsBeforeAnyBody)
-{
-    LayoutHarness h;
-    addExampleTree(h);
-    h.context.font.sizeText = "big";
-    EXPECT_FALSE(TreeViewSizeList(h.context));
-    ASSERT_EQ(h.errors.size(), 1u);
-    EXPECT_EQ(h.errors[0].number, 13);
-    EXPECT_EQ(h.errors[0].description, "Type mismatch");
-    EXPECT_TRUE(h.cancel);
-    EXPECT_EQ(h.counters.files, 0u);
-    EXPECT_FALSE(isOpenHere(h.context.stagingPath));
 }

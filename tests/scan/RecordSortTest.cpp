@@ -14,24 +14,20 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Builds record lists from paths: "/data/" is a folder, "/data/x.txt:12" a file of 12 bytes.
+// Builds record lists by path; a folder's parent is the folder of the path above it.
 class Tree {
 public:
-    const FolderNode* Folder(const std::string& path, bool ownRecord = true)
+    void Folder(const std::string& path, bool ownRecord = true)
     {
-        auto it = m_nodes.find(path);
-        if (it == m_nodes.end()) {
-            const FolderNode* parent = nullptr;
+        if (!m_nodes.count(path)) {
             const std::size_t cut = path.rfind('/', path.size() - 2);
-            if (cut != std::string::npos && cut > 0 && m_nodes.count(path.substr(0, cut + 1)))
-                parent = m_nodes[path.substr(0, cut + 1)];
-            it = m_nodes.emplace(path, list.addFolder(parent, path)).first;
+            const auto up = m_nodes.find(path.substr(0, cut + 1));
+            m_nodes[path] = list.addFolder(up == m_nodes.end() ? nullptr : up->second, path);
         }
         if (ownRecord)
-            list.appendFolderRecord(it->second);
-        return it->second;
+            list.appendFolderRecord(m_nodes[path]);
     }
-    void File(const std::string& folder, const std::string& name, std::int64_t size = 0)
+    void File(const std::string& folder, const std::string& name, int size = 0)
     {
         list.appendFile(m_nodes.at(folder), name, size);
     }
@@ -43,7 +39,6 @@ public:
             lines.push_back(RecordText(list[i]));
         return lines;
     }
-
     RecordList list;
 
 private:
@@ -55,21 +50,20 @@ std::string Own(const std::string& folder)
     return folder + "|" + std::string(39, '$') + "|" + std::string(17, '0');
 }
 
-std::string FileLine(const std::string& folder, const std::string& name, int size = 0)
+std::string File(const std::string& folder, const std::string& name, int size = 0)
 {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%015d", size);
-    return folder + "|" + name + "|" + digits;
+    const std::string digits = std::to_string(size);
+    return folder + "|" + name + "|" + std::string(15 - digits.size(), '0') + digits;
 }
 
-TEST(RecordSort, FolderBeforeItsFilesBeforeItsSubFolders)
+TEST(RecordSort, FolderThenItsFilesThenItsSubFolders)
 {
     Tree tree;
     tree.Folder("/A/", false);
     tree.Folder("/A/B/");
     tree.File("/A/", "x.txt");
     tree.Folder("/A/");
-    EXPECT_EQ(tree.Sorted(), (Lines{"", Own("/A/"), FileLine("/A/", "x.txt"), Own("/A/B/")}));
+    EXPECT_EQ(tree.Sorted(), (Lines{"", Own("/A/"), File("/A/", "x.txt"), Own("/A/B/")}));
 }
 
 TEST(RecordSort, NamesBeginningWithSignsStayInTheirFolder)
@@ -84,15 +78,13 @@ TEST(RecordSort, NamesBeginningWithSignsStayInTheirFolder)
         tree.File("/data/", name, 1);
     const Lines sorted = tree.Sorted();
     ASSERT_EQ(sorted.size(), 11u);
-    EXPECT_EQ(sorted[0], "");
     EXPECT_EQ(sorted[1], Own("/data/"));
-    Lines files(sorted.begin() + 2, sorted.begin() + 7);
-    for (const std::string& line : files)
-        EXPECT_EQ(line.rfind("/data/|", 0), 0u) << line;
-    EXPECT_EQ(files.back(), FileLine("/data/", "readme", 1));
+    for (int i = 2; i < 7; ++i)
+        EXPECT_EQ(sorted[i].rfind("/data/|", 0), 0u) << sorted[i];
+    EXPECT_EQ(sorted[6], File("/data/", "readme", 1));
     EXPECT_EQ(Lines(sorted.begin() + 7, sorted.end()),
-              (Lines{Own("/data/_build/"), FileLine("/data/_build/", "out.o", 5), Own("/data/src/"),
-                     FileLine("/data/src/", "main.c", 10)}));
+              (Lines{Own("/data/_build/"), File("/data/_build/", "out.o", 5), Own("/data/src/"),
+                     File("/data/src/", "main.c", 10)}));
 }
 
 TEST(RecordSort, CaseVariantAndAccentedFoldersDoNotInterleave)
@@ -106,18 +98,16 @@ TEST(RecordSort, CaseVariantAndAccentedFoldersDoNotInterleave)
         for (const char* name : names)
             tree.File(std::string("/m/") + name + "/", file, 3);
     const Lines sorted = tree.Sorted();
-    // Every folder: its own record, then its three files, as one block.
     ASSERT_EQ(sorted.size(), 2u + 4 * std::size(names));
-    std::vector<std::string> order;
+    Lines order;
     for (std::size_t i = 2; i < sorted.size(); i += 4) {
         const std::string folder = sorted[i].substr(0, sorted[i].find('|'));
         order.push_back(folder);
-        EXPECT_EQ(sorted[i], Own(folder));
-        EXPECT_EQ(sorted[i + 1], FileLine(folder, "a.mp3", 3));
-        EXPECT_EQ(sorted[i + 2], FileLine(folder, "b.mp3", 3));
-        EXPECT_EQ(sorted[i + 3], FileLine(folder, "C.mp3", 3));
+        EXPECT_EQ(Lines(sorted.begin() + i, sorted.begin() + i + 4),
+                  (Lines{Own(folder), File(folder, "a.mp3", 3), File(folder, "b.mp3", 3),
+                         File(folder, "C.mp3", 3)}));
     }
-    // Equal under the collation: bytes decide, capitals first.
+    // Collation-equal names go by their bytes: capitals first.
     const auto at = [&](const char* name) {
         return std::find(order.begin(), order.end(), std::string("/m/") + name + "/") -
                order.begin();
@@ -126,91 +116,63 @@ TEST(RecordSort, CaseVariantAndAccentedFoldersDoNotInterleave)
     EXPECT_LT(at("cafe"), at("caf\xC3\xA9"));
 }
 
-TEST(RecordSort, FilesWithoutFolderRecordsKeepFolderOrder)
-{
-    // Without folder records (List In Details) ancestors exist only as nodes.
-    Tree tree;
-    tree.Folder("/r/", false);
-    tree.Folder("/r/a/", false);
-    tree.Folder("/r/a/z/", false);
-    tree.File("/r/a/z/", "deep", 1);
-    tree.File("/r/", "top", 2);
-    tree.File("/r/a/", "mid", 3);
-    tree.File("/r/", "_first", 4);
-    EXPECT_EQ(tree.Sorted(), (Lines{"", FileLine("/r/", "_first", 4), FileLine("/r/", "top", 2),
-                                    FileLine("/r/a/", "mid", 3), FileLine("/r/a/z/", "deep", 1)}));
-}
-
 TEST(RecordSort, EqualNamesOrderBySizeThenBytes)
 {
     Tree tree;
     tree.Folder("/s/");
-    tree.File("/s/", "same", 20);
-    tree.File("/s/", "SAME", 20);
-    tree.File("/s/", "same", 3);
-    tree.File("/s/", "n\xFF", 1);
-    tree.File("/s/", "n\xEF\xBF\xBD", 1);
-    EXPECT_EQ(tree.Sorted(), (Lines{"", Own("/s/"), FileLine("/s/", "n\xEF\xBF\xBD", 1),
-                                    FileLine("/s/", "n\xFF", 1), FileLine("/s/", "same", 3),
-                                    FileLine("/s/", "SAME", 20), FileLine("/s/", "same", 20)}));
+    for (const auto& [name, size] : std::vector<std::pair<std::string, int>>{
+             {"same", 20}, {"SAME", 20}, {"same", 3}, {"n\xFF", 1}, {"n\xEF\xBF\xBD", 1}})
+        tree.File("/s/", name, size);
+    EXPECT_EQ(tree.Sorted(),
+              (Lines{"", Own("/s/"), File("/s/", "n\xEF\xBF\xBD", 1), File("/s/", "n\xFF", 1),
+                     File("/s/", "same", 3), File("/s/", "SAME", 20), File("/s/", "same", 20)}));
 }
 
-TEST(RecordSort, ThousandsOfLevelsDeep)
+TEST(RecordSort, DeepTreesWithoutFolderRecords)
 {
+    // No folder records (List In Details): ancestors exist only as nodes. 5000 levels must
+    // not exhaust the stack.
     Tree tree;
     std::string path = "/";
     tree.Folder(path, false);
-    for (int level = 0; level < 5000; ++level) {
-        path += "d/";
-        tree.Folder(path, false);
-    }
+    for (int level = 0; level < 5000; ++level)
+        tree.Folder(path += "d/", false);
     tree.File(path, "leaf");
+    tree.File("/d/", "mid");
     tree.File("/", "top");
-    const Lines sorted = tree.Sorted();
-    ASSERT_EQ(sorted.size(), 3u);
-    EXPECT_EQ(sorted[1], FileLine("/", "top"));
-    EXPECT_EQ(sorted[2], FileLine(path, "leaf"));
+    tree.File("/", "_first");
+    EXPECT_EQ(tree.Sorted(), (Lines{"", File("/", "_first"), File("/", "top"), File("/d/", "mid"),
+                                    File(path, "leaf")}));
 }
 
-// A full comparison sort by the folder-order rules, written independently of the bucketing.
-class ReferenceOrder {
-public:
-    bool Less(const ScanRecord& a, const ScanRecord& b) const
-    {
-        const auto chainA = Chain(a.folder);
-        const auto chainB = Chain(b.folder);
-        std::size_t k = 0;
-        while (k < chainA.size() && k < chainB.size() && chainA[k] == chainB[k])
-            ++k;
-        if (k < chainA.size() && k < chainB.size())
-            return m_collation.Compare(FolderText(chainA[k]), FolderText(chainB[k])) < 0;
-        if (k < chainA.size() || k < chainB.size())
-            return chainA.size() < chainB.size(); // an ancestor's records come first
-        if (a.isFolder() != b.isFolder())
-            return a.isFolder();
-        return m_collation.Compare(FileText(a), FileText(b)) < 0;
-    }
-
-private:
-    static std::vector<const FolderNode*> Chain(const FolderNode* node)
-    {
-        std::vector<const FolderNode*> chain;
+// Full comparison sort by the folder-order rules, independent of the bucketing.
+bool ReferenceLess(const Collation& c, const ScanRecord& a, const ScanRecord& b)
+{
+    const auto chain = [](const FolderNode* node) {
+        std::vector<const FolderNode*> nodes;
         for (; node; node = node->parent)
-            chain.insert(chain.begin(), node);
-        return chain;
-    }
-    static std::string FolderText(const FolderNode* node)
-    {
-        std::string text(node->name());
+            nodes.insert(nodes.begin(), node);
+        return nodes;
+    };
+    const auto folderText = [](const FolderNode* node) {
+        const std::string text(node->name());
         return text.back() == '/' ? text : text + "/";
-    }
-    static std::string FileText(const ScanRecord& r)
-    {
-        const std::string line = RecordText(r);
-        return line.substr(line.find('|') + 1);
-    }
-    Collation m_collation;
-};
+    };
+    const auto ca = chain(a.folder);
+    const auto cb = chain(b.folder);
+    std::size_t k = 0;
+    while (k < ca.size() && k < cb.size() && ca[k] == cb[k])
+        ++k;
+    if (k < ca.size() && k < cb.size())
+        return c.Compare(folderText(ca[k]), folderText(cb[k])) < 0;
+    if (ca.size() != cb.size())
+        return ca.size() < cb.size(); // an ancestor's records come first
+    if (a.isFolder() != b.isFolder())
+        return a.isFolder();
+    const std::string ta = RecordText(a);
+    const std::string tb = RecordText(b);
+    return c.Compare(ta.substr(ta.find('|') + 1), tb.substr(tb.find('|') + 1)) < 0;
+}
 
 TEST(RecordSort, RandomTreesMatchAFullSort)
 {
@@ -223,35 +185,31 @@ TEST(RecordSort, RandomTreesMatchAFullSort)
             n += pieces[random() % std::size(pieces)];
         return n;
     };
-    const ReferenceOrder reference;
+    const Collation collation;
     for (int round = 0; round < 30; ++round) {
         Tree tree;
-        std::vector<std::string> folders;
-        const int locations = 1 + random() % 3;
-        for (int l = 0; l < locations; ++l) {
+        const bool ownRecords = round % 2 == 0;
+        Lines folders;
+        for (int l = 1 + random() % 3; l > 0; --l) {
             folders.push_back("/loc" + std::to_string(l) + name() + "/");
-            tree.Folder(folders.back(), round % 2 == 0);
+            tree.Folder(folders.back(), ownRecords);
         }
-        const int records = 1 + random() % 400;
-        for (int i = 0; i < records; ++i) {
-            const std::string& parent = folders[random() % folders.size()];
-            if (random() % 5 == 0) {
-                const std::string sub = parent + name() + "/";
-                if (std::find(folders.begin(), folders.end(), sub) == folders.end()) {
-                    folders.push_back(sub);
-                    tree.Folder(sub, round % 2 == 0);
-                }
-            } else {
+        for (int i = 1 + random() % 400; i > 0; --i) {
+            const std::string parent = folders[random() % folders.size()];
+            const std::string sub = parent + name() + "/";
+            if (random() % 5 != 0) {
                 tree.File(parent, name(), random() % 4);
+            } else if (std::find(folders.begin(), folders.end(), sub) == folders.end()) {
+                folders.push_back(sub);
+                tree.Folder(sub, ownRecords);
             }
         }
         std::vector<ScanRecord> expected(tree.list.items().begin() + 1, tree.list.items().end());
-        std::stable_sort(
-            expected.begin(), expected.end(),
-            [&](const ScanRecord& a, const ScanRecord& b) { return reference.Less(a, b); });
+        std::stable_sort(expected.begin(), expected.end(), [&](const auto& a, const auto& b) {
+            return ReferenceLess(collation, a, b);
+        });
         const Lines sorted = tree.Sorted();
         ASSERT_EQ(sorted.size(), expected.size() + 1);
-        EXPECT_EQ(sorted[0], "");
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_EQ(sorted[i + 1], RecordText(expected[i])) << "round " << round << " at " << i;
     }

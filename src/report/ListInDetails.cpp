@@ -1,0 +1,155 @@
+#include "details/SizeText.h"
+#include "platform/CommandSteps.h"
+#include "platform/PathRules.h"
+#include "report/Layouts.h"
+#include "report/RtfFraming.h"
+#include "report/StagingFile.h"
+#include "report/WriteDetails.h"
+#include "scan/Collation.h"
+#include "scan/SortStrings.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <numeric>
+#include <optional>
+
+namespace quillon {
+
+namespace {
+
+/// The current folder's sort keys, sorted by the collation of their key texts. The keys are
+/// computed once per folder into one buffer, so the cost grows with the largest folder only.
+class FolderSortList {
+public:
+    FolderSortList(DetailsSortBy sortBy, bool ascending)
+        : m_sortBy(sortBy), m_ascending(ascending), m_arena(m_collation)
+    {}
+
+    void clear() { m_keys.clear(); }
+    void add(DetailsSortKey key) { m_keys.push_back(std::move(key)); }
+
+    /// The keys in the user's order; names that collate equal keep a fixed order by bytes.
+    const std::vector<DetailsSortKey>& sorted()
+    {
+        if (m_keys.size() < 2)
+            return m_keys;
+        m_arena.clear();
+        for (const DetailsSortKey& key : m_keys)
+            m_arena.add(DetailsKeyText(key, m_sortBy));
+        m_order.resize(m_keys.size());
+        std::iota(m_order.begin(), m_order.end(), 0u);
+        SortStrings(m_order, m_ascending, [this](std::uint32_t a, std::uint32_t b) {
+            const int order = m_arena.compare(a, b);
+            return order != 0 ? order : Collation::CompareBytes(m_keys[a].name, m_keys[b].name);
+        });
+        m_sorted.clear();
+        for (const std::uint32_t index : m_order)
+            m_sorted.push_back(std::move(m_keys[index]));
+        m_keys.swap(m_sorted);
+        return m_keys;
+    }
+
+private:
+    DetailsSortBy m_sortBy;
+    bool m_ascending;
+    Collation m_collation;
+    SortKeyArena m_arena;
+    std::vector<DetailsSortKey> m_keys;
+    std::vector<DetailsSortKey> m_sorted;
+    std::vector<std::uint32_t> m_order;
+};
+
+} // namespace
+
+bool ListInDetails(LayoutContext& context)
+{
+    ScanCounters unused;
+    if (!context.counters)
+        context.counters = &unused;
+    ScanCounters& counters = *context.counters;
+    const RecordList empty;
+    const RecordList& records = context.records ? *context.records : empty;
+    const ReportSettings& settings = context.settings;
+    const DetailsSortBy sortBy = DetailsSortByText(context.sort.key);
+
+    CommandSteps steps(QStringLiteral("List In Details"), context.decide, [&] {
+        if (context.cancel)
+            *context.cancel = true;
+    });
+    const auto cancelled = [&] { return context.cancel && *context.cancel; };
+    std::optional<ReportStagingFile> file;
+    std::optional<DetailsBlockWriter> writer;
+    FolderSortList sortList(sortBy, context.sort.ascending);
+
+    const bool done = RunCommand(steps, [&] {
+        steps.step(1, [&] { file.emplace(context.stagingPath); });
+        steps.step(2, [&] { file->writeLine(RtfHeader(context.font)); });
+        writer.emplace(context, *file);
+
+        std::string_view current; // folder path of the group being collected
+        bool inFolder = false;
+        const auto writeFolder = [&] {
+            writer->WriteDetails(WithoutTrailingSlash(current), sortList.sorted());
+        };
+
+        std::string path;
+        const std::size_t n = records.lastIndex();
+        for (std::size_t k = 1; k <= n; ++k) {
+            context.progress.Yield();
+            if (cancelled())
+                break;
+            const ScanRecord& record = records[k];
+            if (!record.isFile())
+                continue;
+            counters.sizeTotal += std::abs(static_cast<double>(record.size));
+            const std::string_view folder = record.folderPath();
+            if (!inFolder || folder != current) {
+                if (inFolder)
+                    writeFolder();
+                current = folder;
+                inFolder = true;
+                ++counters.folders;
+                sortList.clear();
+            }
+
+            // A file gone since the walk gets no key, so the rest of its folder is still listed.
+            path.assign(folder).append(record.name);
+            struct stat st;
+            if (::lstat(path.c_str(), &st) != 0)
+                continue;
+            DetailsSortKey key{folder, record.name, record.size, {}};
+            if (sortBy == DetailsSortBy::Date) {
+                std::tm changed{};
+                if (FileChangedTime(path, changed))
+                    key.day = DayKey(changed);
+            }
+            sortList.add(std::move(key));
+        }
+        writeFolder(); // also after a cancel, and for an empty report
+
+        if (settings.IncludeFullSum) {
+            steps.step(3,
+                       [&] { file->writeLine(std::string_view("\\par\\b Total Summary: \\b0")); });
+            steps.step(4, [&] {
+                file->writeLine(QStringLiteral("\\par %1 file(s) found in %2 folder(s) \\par")
+                                    .arg(counters.files)
+                                    .arg(counters.folders));
+            });
+            steps.step(5, [&] {
+                file->writeLine(QStringLiteral("Total file size ") +
+                                FormatSize(counters.sizeTotal) + QStringLiteral(" \\par"));
+            });
+        }
+        steps.step(6, [&] { file->writeLine(std::string_view(" \\par \\par \\par }")); });
+        steps.step(7, [&] { file->close(); });
+    });
+    writer.reset();
+    if (!done)
+        file.reset(); // the incomplete report is closed and not to be loaded
+    if (context.counters == &unused)
+        context.counters = nullptr;
+    return done;
+}
+
+} // namespace quillon

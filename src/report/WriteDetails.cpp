@@ -1,0 +1,360 @@
+#include "report/WriteDetails.h"
+
+#include "details/FileAttributes.h"
+#include "details/FileOwner.h"
+#include "details/FileVersion.h"
+#include "details/Mp3Tag.h"
+#include "details/SizeText.h"
+#include "platform/CommandSteps.h"
+#include "platform/PathRules.h"
+#include "platform/Utf8.h"
+#include "report/RtfFraming.h"
+#include "report/StagingFile.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::size_t kSizeColumn = 12;
+constexpr std::size_t kVersionColumn = 10;
+constexpr std::size_t kOwnerCut = 15;
+constexpr std::size_t kOwnerColumn = 17;
+constexpr std::size_t kChecksumColumn = 10;
+constexpr std::uint32_t kProgressEvery = 5;
+const std::string kBlankDate(12, ' '); // "  dd/mm/yyyy"
+const std::string kBlankTime(9, ' ');  // " hh:mm:ss"
+
+std::string SizeDigits(std::int64_t size)
+{
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%015lld",
+                  static_cast<long long>(size < 0 ? -size : size));
+    return digits;
+}
+
+void AppendTwoDigits(std::string& out, int value)
+{
+    out.push_back(static_cast<char>('0' + value / 10 % 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+// The first punctuation sign of a locale's short format, e.g. "." for "dd.MM.yy".
+char SeparatorOf(const QString& format, char fallback)
+{
+    for (const QChar c : format) {
+        if (c.isLetterOrNumber() || c == u'\'' || c.isSpace())
+            continue;
+        return c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : fallback;
+    }
+    return fallback;
+}
+
+// Cut to at most width characters, then padded with blanks to width.
+void AppendFixed(std::string& out, std::string_view text, std::size_t cut, std::size_t width)
+{
+    const std::string_view kept = Utf8Left(text, cut);
+    out.append(kept);
+    const std::size_t length = Utf8Length(kept);
+    if (length < width)
+        out.append(width - length, ' ');
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+void AppendQString(std::string& out, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+// The file's status for its line: following a link, but a dangling link still has its own.
+bool StatForLine(const std::string& path, struct stat& st)
+{
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target;
+        if (::stat(path.c_str(), &target) == 0)
+            st = target;
+    }
+    return true;
+}
+
+bool LocalTime(const struct stat& st, std::tm& local)
+{
+    const time_t seconds = st.st_mtim.tv_sec;
+    if (!::localtime_r(&seconds, &local))
+        return false;
+    const long long year = static_cast<long long>(local.tm_year) + 1900;
+    return year >= 1 && year <= 9999;
+}
+
+} // namespace
+
+DetailsSortBy DetailsSortByText(const QString& text)
+{
+    if (text == QLatin1String("Size"))
+        return DetailsSortBy::Size;
+    if (text == QLatin1String("Date"))
+        return DetailsSortBy::Date;
+    return DetailsSortBy::Name;
+}
+
+std::string DetailsKeyText(const DetailsSortKey& key, DetailsSortBy sortBy)
+{
+    const std::string size = SizeDigits(key.size);
+    std::string text;
+    text.reserve(key.folder.size() + key.name.size() + 40);
+    switch (sortBy) {
+    case DetailsSortBy::Name:
+        text.append(key.folder).append("?").append(key.name).append("?").append(size);
+        break;
+    case DetailsSortBy::Size:
+        text.append(size).append("?").append(key.folder).append("?").append(key.name);
+        break;
+    case DetailsSortBy::Date:
+        text.append(key.day).append("?").append(key.folder).append("?").append(key.name);
+        text.append("?").append(size);
+        break;
+    }
+    return text;
+}
+
+int DetailsLineWidth(const ReportSettings& s)
+{
+    int width = s.columnSize() + 2;
+    const std::pair<bool, int> allowances[] = {
+        {s.Size, 14},  {s.Date, 12},  {s.Time, 10},   {s.Attribute, 5}, {s.Version, 11},
+        {s.Owner, 17}, {s.CRC32, 12}, {s.Title, 32},  {s.Artist, 32},   {s.Album, 32},
+        {s.Year, 6},   {s.Genre, 15}, {s.Comment, 32}};
+    for (const auto& [on, allowance] : allowances)
+        if (on)
+            width += allowance;
+    return width;
+}
+
+std::string DetailsNameColumn(std::string_view name, int columnSize)
+{
+    const auto width = static_cast<std::size_t>(std::max(columnSize, 0));
+    std::string column;
+    if (Utf8Length(name) > width) {
+        const std::size_t keep = width >= 3 ? width - 3 : 0;
+        column.append(TrimBlanks(Utf8Left(name, keep)));
+        column.append("...");
+    } else {
+        column.append(name);
+    }
+    const std::size_t length = Utf8Length(column);
+    if (length < width)
+        column.append(width - length, ' ');
+    return column;
+}
+
+std::string DetailsTitle(std::string_view title, int lineWidth)
+{
+    if (lineWidth < 3 || Utf8Length(title) <= static_cast<std::size_t>(lineWidth))
+        return std::string(title);
+    std::string cut(Utf8Left(title, static_cast<std::size_t>(lineWidth - 3)));
+    cut.append("...");
+    return cut;
+}
+
+bool FileChangedTime(const std::string& path, std::tm& local)
+{
+    struct stat st;
+    return StatForLine(path, st) && LocalTime(st, local);
+}
+
+std::string DayKey(const std::tm& local)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday);
+    return text;
+}
+
+DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file)
+    : m_context(context), m_file(file), m_settings(context.settings),
+      m_sortBy(DetailsSortByText(context.sort.key)),
+      m_lineWidth(DetailsLineWidth(context.settings)), m_columnSize(context.settings.columnSize()),
+      m_recordCount(context.records ? context.records->lastIndex() : 0)
+{
+    m_dateSeparator = SeparatorOf(m_locale.dateFormat(QLocale::ShortFormat), '/');
+    m_timeSeparator = SeparatorOf(m_locale.timeFormat(QLocale::ShortFormat), ':');
+}
+
+bool DetailsBlockWriter::WriteDetails(std::string_view folder,
+                                      const std::vector<DetailsSortKey>& sortList)
+{
+    CommandSteps steps(QStringLiteral("Write Details"), m_context.decide, [this] {
+        if (m_context.cancel)
+            *m_context.cancel = true;
+    });
+    return RunCommand(steps, [&] {
+        const ReportSettings& s = m_settings;
+        const std::string folderPath = WithTrailingSlash(folder);
+        const std::string dashes = DashLine(m_lineWidth);
+        std::uint32_t fileCount = 0;
+        double sizeTotal = 0;
+
+        if (s.IncludeSeparator)
+            steps.step(1, [&] { m_file.writeLine(dashes); });
+        const std::string_view shown = s.FullPath ? folder : LastComponent(folder);
+        const std::string title = DetailsTitle(
+            s.IncludeFolderTitle ? "Directory of " + std::string(shown) : std::string(shown),
+            m_lineWidth);
+        steps.step(2,
+                   [&] { m_file.writeLine("\\b\\par " + RtfSafeText(title, s) + " \\par\\b0"); });
+        steps.step(3, [&] {
+            m_file.writeLine(s.IncludeSeparator ? dashes + "\\par\\par" : std::string(" \\par"));
+        });
+
+        std::string path;
+        std::string line;
+        for (const DetailsSortKey& key : sortList) {
+            m_context.progress.Yield();
+            if (cancelled())
+                break;
+            path.assign(folderPath).append(key.name);
+            struct stat st;
+            if (!StatForLine(path, st))
+                continue; // vanished since the walk: only its own line goes
+            std::tm changed{};
+            const bool timeKnown = LocalTime(st, changed);
+
+            ++fileCount;
+            sizeTotal += static_cast<double>(key.size);
+            if (m_context.counters)
+                ++m_context.counters->files;
+
+            steps.step(4, [&] { buildLine(key, path, timeKnown, changed, line); });
+            steps.step(5, [&] {
+                std::string text = RtfSafeText(std::string_view(line), s);
+                text.append(" \\par");
+                m_file.writeLine(text);
+            });
+            showProgress();
+        }
+
+        if (!s.IncludeFolderSum) {
+            steps.step(10, [&] { m_file.writeLine(std::string_view(" \\par")); });
+            return;
+        }
+        if (s.IncludeSeparator)
+            steps.step(6, [&] { m_file.writeLine("\\par " + dashes); });
+        steps.step(7, [&] {
+            m_file.writeLine(QStringLiteral("\\par %1 file(s) found \\par ").arg(fileCount));
+        });
+        steps.step(8, [&] {
+            m_file.writeLine(QStringLiteral("Total file size ") + FormatSize(sizeTotal, m_locale) +
+                             QStringLiteral(" \\par "));
+        });
+        if (s.IncludeSeparator)
+            steps.step(9, [&] { m_file.writeLine(dashes + " \\par\\par"); });
+    });
+}
+
+void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const std::string& path,
+                                   bool timeKnown, const std::tm& changed, std::string& line)
+{
+    const ReportSettings& s = m_settings;
+    line.clear();
+    if (s.Filename)
+        line.append(DetailsNameColumn(key.name, m_columnSize));
+    if (s.Size) {
+        const QString size = FormatSizeFixed(static_cast<double>(key.size), s.ShowSizeIn, m_locale);
+        const auto length = static_cast<std::size_t>(size.trimmed().size());
+        if (length < kSizeColumn)
+            line.append(kSizeColumn - length, ' ');
+        AppendQString(line, size);
+    }
+    if (s.Date) {
+        if (m_sortBy == DetailsSortBy::Date && key.day.size() == 8) {
+            // The day of the sort key, always with "/".
+            line.append("  ").append(key.day, 6, 2).append("/").append(key.day, 4, 2);
+            line.append("/").append(key.day, 0, 4);
+        } else if (m_sortBy != DetailsSortBy::Date && timeKnown) {
+            line.append("  ");
+            AppendTwoDigits(line, changed.tm_mday);
+            line.push_back(m_dateSeparator);
+            AppendTwoDigits(line, changed.tm_mon + 1);
+            line.push_back(m_dateSeparator);
+            char year[16];
+            std::snprintf(year, sizeof year, "%04d", changed.tm_year + 1900);
+            line.append(year);
+        } else {
+            line.append(kBlankDate);
+        }
+    }
+    if (s.Time) {
+        if (timeKnown) {
+            line.push_back(' ');
+            AppendTwoDigits(line, changed.tm_hour);
+            line.push_back(m_timeSeparator);
+            AppendTwoDigits(line, changed.tm_min);
+            line.push_back(m_timeSeparator);
+            AppendTwoDigits(line, changed.tm_sec);
+        } else {
+            line.append(kBlankTime);
+        }
+    }
+    if (s.Attribute)
+        line.append("  ").append(AttributeLetters(path));
+    if (s.Version) {
+        line.append("  ");
+        AppendFixed(line, FileVersionText(path), kVersionColumn, kVersionColumn);
+    }
+    if (s.Title || s.Artist || s.Album || s.Year || s.Genre || s.Comment) {
+        const Mp3Tag tag = ReadMp3Tag(path);
+        const std::pair<bool, const std::string*> fields[] = {
+            {s.Title, &tag.title}, {s.Artist, &tag.artist},   {s.Album, &tag.album},
+            {s.Year, &tag.year},   {s.Genre, &tag.genreName}, {s.Comment, &tag.comment}};
+        for (const auto& [on, value] : fields) {
+            if (!on)
+                continue;
+            line.append("   ");
+            line.append(s.RemoveBlankSpaces ? TrimBlanks(*value) : std::string_view(*value));
+        }
+    }
+    if (s.Owner) {
+        line.append("  ");
+        AppendFixed(line, FileOwnerName(path), kOwnerCut, kOwnerColumn);
+    }
+    if (s.CRC32) {
+        // Only what a plain directory lookup sees: regular files that are not hidden.
+        struct stat st;
+        if (!LastComponent(path).starts_with('.') && ::stat(path.c_str(), &st) == 0 &&
+            S_ISREG(st.st_mode)) {
+            m_crc.SetMode(CrcCtrl::kModeCrc32);
+            m_crc.ComputeFile(path);
+            std::string column = "  " + m_crc.Result();
+            AppendFixed(line, column, kChecksumColumn, kChecksumColumn);
+        }
+    }
+}
+
+void DetailsBlockWriter::showProgress()
+{
+    if (!m_context.counters || m_context.counters->files % kProgressEvery != 0 ||
+        m_recordCount == 0)
+        return;
+    const quint32 files = m_context.counters->files;
+    const double percent = 100.0 / static_cast<double>(m_recordCount) * files;
+    m_context.progress.Status(QStringLiteral("Formatting list, please wait...(%1/%2) %3%")
+                                  .arg(files)
+                                  .arg(m_recordCount)
+                                  .arg(m_locale.toString(percent, 'f', 1)));
+}
+
+} // namespace quillon

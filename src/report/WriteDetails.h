@@ -1,0 +1,93 @@
+#pragma once
+
+#include "details/CrcCtrl.h"
+#include "report/LayoutContext.h"
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+class ReportStagingFile;
+
+/// Which field leads the sort keys of List In Details (the main window's sort box).
+enum class DetailsSortBy { Name, Size, Date };
+
+/// "Name", "Size" or "Date" as the sort box holds them; any other text sorts by name, so the
+/// files are still listed.
+DetailsSortBy DetailsSortByText(const QString& text);
+
+/// One file of a folder block, kept as its fields; the joined key text is made only to be
+/// collated (DetailsKeyText), so names holding "?" or "|" are never split.
+struct DetailsSortKey {
+    std::string_view folder; ///< folder path ending in "/" (owned by the record list)
+    std::string_view name;   ///< file name as listed (owned by the record list)
+    std::int64_t size = 0;
+    std::string day; ///< last-changed day "yyyymmdd" for the Date sort; empty when unknown
+};
+
+/// The text a key is collated by: Name "folder?name?size", Size "size?folder?name", Date
+/// "yyyymmdd?folder?name?size", sizes as 15 zero-padded digits.
+std::string DetailsKeyText(const DetailsSortKey& key, DetailsSortBy sortBy);
+
+/// Width of the separator lines and limit of folder titles: ColSize + 2 plus the allowance of
+/// each detail column that is on (68 with the default settings).
+int DetailsLineWidth(const ReportSettings& settings);
+
+/// The name column: names longer than columnSize characters are cut to columnSize - 3
+/// characters, trimmed of blanks and given "..."; then padded with blanks to columnSize.
+std::string DetailsNameColumn(std::string_view name, int columnSize);
+
+/// The folder title: cut to lineWidth - 3 characters and "..." when longer than lineWidth.
+std::string DetailsTitle(std::string_view title, int lineWidth);
+
+/// A file's last-changed time in local time; false when it cannot be read or converted
+/// (no such file, or a time outside the years 1 to 9999).
+bool FileChangedTime(const std::string& path, std::tm& local);
+
+/// "yyyymmdd" of a local time.
+std::string DayKey(const std::tm& local);
+
+/// Writes the folder blocks of one List In Details report into its staging file: title and
+/// separators, one line per file with the columns the settings switch on, and the folder
+/// summary. Keeps what a report shares between its folders: the settings, the line width, the
+/// checksum component, the date and time separators of the user's locale.
+class DetailsBlockWriter {
+public:
+    DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file);
+
+    /// Writes the block of one folder: folder is the display path (no trailing "/" except for
+    /// the root), sortList the folder's keys in sorted order. Raises the file counter and
+    /// shows the progress text every 5th file of the report. A file that vanished since its
+    /// key was made leaves out its own line only; an unreadable time leaves the date and time
+    /// blank. Errors go through the "Write Details" convention; returns false when the user
+    /// gave up (the cancel flag is then set and the folder foot is not written).
+    bool WriteDetails(std::string_view folder, const std::vector<DetailsSortKey>& sortList);
+
+    int lineWidth() const { return m_lineWidth; }
+
+private:
+    bool cancelled() const { return m_context.cancel && *m_context.cancel; }
+    void buildLine(const DetailsSortKey& key, const std::string& path, bool timeKnown,
+                   const std::tm& changed, std::string& line);
+    void showProgress();
+
+    LayoutContext& m_context;
+    ReportStagingFile& m_file;
+    const ReportSettings& m_settings;
+    DetailsSortBy m_sortBy;
+    int m_lineWidth;
+    int m_columnSize;
+    std::size_t m_recordCount;
+    QLocale m_locale;
+    char m_dateSeparator = '/';
+    char m_timeSeparator = ':';
+    CrcCtrl m_crc;
+};
+
+} // namespace quillon
