@@ -25,9 +25,9 @@ void RecordList::clear()
     m_records.emplace_back();
 }
 
-const FolderNode* RecordList::addFolder(const FolderNode* parent, std::string path)
+const FolderNode* RecordList::addFolder(const FolderNode* parent, std::string path, int readError)
 {
-    m_folders.push_back(FolderNode{parent, std::move(path)});
+    m_folders.push_back(FolderNode{parent, std::move(path), readError});
     return &m_folders.back();
 }
 

@@ -13,6 +13,7 @@ namespace quillon {
 struct FolderNode {
     const FolderNode* parent = nullptr; ///< enclosing folder of the same walk; null for a location
     std::string path;                   ///< full path ending in "/" as the walker built it
+    int readError = 0;                  ///< errno when the folder could not be read (fully); else 0
     std::string_view name() const;      ///< the last component (the whole path for a location)
 };
 
@@ -45,8 +46,9 @@ public:
     /// Starts anew with only the empty item 0.
     void clear();
 
-    /// Registers a folder; the returned node stays valid until clear().
-    const FolderNode* addFolder(const FolderNode* parent, std::string path);
+    /// Registers a folder; the returned node stays valid until clear(). readError is the errno
+    /// that kept the walk from reading the folder (0 when it was read).
+    const FolderNode* addFolder(const FolderNode* parent, std::string path, int readError = 0);
     void appendFolderRecord(const FolderNode* folder);
     void appendFile(const FolderNode* folder, std::string name, std::int64_t size);
 

@@ -15,16 +15,18 @@ namespace quillon {
 /// What the scan run needs from whoever drives it (the window, batch mode, tests). Every
 /// member is optional; an empty one does nothing.
 struct ScanRunHooks {
-    ProgressHooks progress;                      ///< yield per entry, panel 1 texts
-    ErrorDecider decide;                         ///< error convention, procedure "Scanning"
-    std::function<void()> saveDefaultJob;        ///< step 2
-    std::function<void()> noLocations;           ///< step 3: tell the user, open the add command
-    std::function<void()> started;               ///< steps 4-7: focus, stopwatch, timer, panels
+    ProgressHooks progress;               ///< yield per entry, panel 1 texts
+    ErrorDecider decide;                  ///< error convention, procedure "Scanning"
+    std::function<void()> saveDefaultJob; ///< step 2
+    std::function<void()> noLocations;    ///< step 3: tell the user, open the add command
+    std::function<void()> started;        ///< steps 4-7: focus, stopwatch, timer, panels
     std::function<void(bool idle)> setScanningState; ///< steps 8 (false) and 16 (true)
     /// Step 14: runs the layout of the report type over the sorted records. It fills counters
     /// and may set *cancel (when the user gives up inside it).
     std::function<void(ReportType, const RecordList&, ScanCounters&, bool* cancel)> layout;
-    /// Steps 15-18: cancelled is the flag's final state.
+    /// Steps 17-18 (counts, timer), after panel 1 got "Ready" or "Scan Terminated." through
+    /// progress.status and the window went back to idle: cancelled is the flag's final state.
+    /// Also called after an Abort once the run has started, so the window never stays busy.
     std::function<void(const ScanCounters&, bool cancelled)> finished;
 };
 
@@ -45,11 +47,16 @@ public:
 
     const RecordList& records() const { return m_records; }
     const ScanCounters& counters() const { return m_counters; }
+    /// Folders of the last run that could not be read (errno in FolderNode::readError).
+    const std::vector<const FolderNode*>& unreadableFolders() const { return m_unreadable; }
 
 private:
+    void finish(const ScanRunHooks& hooks);
+
     bool m_cancel = false;
     RecordList m_records;
     ScanCounters m_counters;
+    std::vector<const FolderNode*> m_unreadable;
 };
 
 /// Turns a level text into the walker's depth limit: "All Levels", "" and 0 mean no limit (0);

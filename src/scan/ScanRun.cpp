@@ -1,0 +1,109 @@
+#include "scan/ScanRun.h"
+
+#include "platform/CommandError.h"
+#include "platform/CommandSteps.h"
+#include "scan/RecordSort.h"
+#include "scan/Walker.h"
+
+#include <QFile>
+#include <cmath>
+
+namespace quillon {
+
+int DepthLimitFromLevel(const QString& level)
+{
+    const QString text = level.trimmed();
+    if (level == QStringLiteral("All Levels") || text.isEmpty())
+        return 0;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        throw CommandError::typeMismatch();
+    // Half to even, as the original's conversion to a 16-bit number rounded.
+    const double rounded = std::nearbyint(number);
+    if (rounded < -32768 || rounded > 32767)
+        throw CommandError::overflow();
+    return static_cast<int>(rounded);
+}
+
+bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclusions,
+                  ReportType type, const ScanRunHooks& hooks)
+{
+    CommandSteps steps(QStringLiteral("Scanning"), hooks.decide, [this] { m_cancel = true; });
+    bool started = false;
+    const bool completed = RunCommand(steps, [&] {
+        steps.step(1, [&] {
+            m_records.clear();
+            m_unreadable.clear();
+        });
+        steps.step(2, [&] {
+            if (hooks.saveDefaultJob)
+                hooks.saveDefaultJob();
+        });
+        if (locations.empty()) {
+            steps.step(3, [&] {
+                if (hooks.noLocations)
+                    hooks.noLocations();
+            });
+            return;
+        }
+        steps.step(6, [&] { m_counters = ScanCounters(); });
+        steps.step(7, [&] {
+            started = true;
+            if (hooks.started)
+                hooks.started();
+        });
+        steps.step(8, [&] {
+            if (hooks.setScanningState)
+                hooks.setScanningState(false);
+        });
+        steps.step(9, [&] { m_cancel = false; });
+
+        std::vector<std::string> paths;
+        paths.reserve(locations.size());
+        for (const ScanLocation& location : locations)
+            paths.push_back(QFile::encodeName(location.path).toStdString());
+        Walker walker(m_records, exclusions, paths, hooks.progress, &m_cancel);
+        for (std::size_t row = 0; row < locations.size(); ++row) {
+            const ScanLocation& location = locations[row];
+            // An excluded row stays in the list but is never walked; an empty one names no
+            // folder (walking it would mean the root).
+            if (location.icon == ScanLocation::kExcludedIcon || location.path.trimmed().isEmpty())
+                continue;
+            WalkSettings settings;
+            settings.subFolders = location.subFolders == QStringLiteral("Yes");
+            settings.filter = location.filter;
+            settings.folderRecords = type != ReportType::ListInDetails;
+            settings.depthLimit =
+                steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
+            steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
+        }
+        m_unreadable = walker.unreadableFolders();
+
+        steps.step(11, [&] {
+            hooks.progress.Status(QStringLiteral("Initializing format engine, please wait..."));
+        });
+        steps.step(12, [&] { SortRecords(m_records); });
+        steps.step(13, [&] { hooks.progress.Status(QStringLiteral("please wait...")); });
+        steps.step(14, [&] {
+            if (type != ReportType::None && hooks.layout)
+                hooks.layout(type, m_records, m_counters, &m_cancel);
+        });
+        steps.step(15, [&] { finish(hooks); });
+    });
+    // After Abort the run ends at once; the window still goes back to idle.
+    if (!completed && started)
+        finish(hooks);
+    return completed;
+}
+
+void ScanRun::finish(const ScanRunHooks& hooks)
+{
+    hooks.progress.Status(m_cancel ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready"));
+    if (hooks.setScanningState)
+        hooks.setScanningState(true);
+    if (hooks.finished)
+        hooks.finished(m_counters, m_cancel);
+}
+
+} // namespace quillon

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/ProgressHooks.h"
+#include "scan/ExclusionMatcher.h"
+#include "scan/NameMatch.h"
+#include "scan/ScanRecord.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+/// How one location is walked; set by the scan run from the location's row.
+struct WalkSettings {
+    bool subFolders = true;                 ///< enter sub-folders at all
+    int depthLimit = 0;                     ///< deepest level entered; 0 = no limit, -1 = none
+    QString filter = QStringLiteral("*.*"); ///< the location's type filter
+    bool folderRecords = true;              ///< make a folder's own record for every folder entered
+};
+
+/// Turns scan locations into records. Folders are read through descriptors (openat relative
+/// to the parent, so paths longer than PATH_MAX work), symbolic links are never entered, and
+/// the walk keeps its own stack instead of recursing, so neither depth nor link loops can
+/// overflow it. Names stay bytes from the directory to the record.
+///
+/// Per folder: its own record (when asked for), then its entries in directory order; a file
+/// passes the exclusions, the hidden rule (dot names), and the type filter; a sub-folder is
+/// entered when sub-folders are on, its depth (PathDepth) is within the limit, and it is not
+/// an excluded folder while the exclusion list hides sub-folders too.
+class Walker {
+public:
+    /// records receives what the walk finds. locations are all scan-location paths in list
+    /// order (for PathDepth). cancel, when given, is read at every entry, after the yield hook.
+    Walker(RecordList& records, const ExclusionList& exclusions, std::vector<std::string> locations,
+           ProgressHooks hooks, const bool* cancel);
+    ~Walker();
+    Walker(const Walker&) = delete;
+    Walker& operator=(const Walker&) = delete;
+
+    /// Walks one location (path as the row holds it; "/" is added unless it ends in one).
+    /// A location that cannot be read still gets its folder record.
+    void WalkLocation(std::string_view locationPath, const WalkSettings& settings);
+
+    /// Folders met that could not be read (errno in FolderNode::readError), in walk order.
+    const std::vector<const FolderNode*>& unreadableFolders() const { return m_unreadable; }
+
+    /// Entries handled in the current (or last) location; paces the progress text.
+    std::uint32_t entryCount() const { return m_entryCount; }
+
+    /// How many folder descriptors the walk may hold open at once (default 256). Deeper
+    /// levels close their parent's descriptor and reach it again through "..".
+    void setDescriptorBudget(int budget) { m_descriptorBudget = budget < 2 ? 2 : budget; }
+
+private:
+    struct Frame;
+
+    void enterFolder(const FolderNode* parent, std::string path, const char* name);
+    void leaveFolder();
+    void handleEntry(std::size_t frameIndex, const char* name, unsigned char type);
+    void takeFile(Frame& frame, const char* name, std::int64_t knownSize);
+    void unwind();
+    void closeFd(int& fd);
+
+    RecordList& m_records;
+    ExclusionMatcher m_exclusions;
+    std::vector<std::string> m_locations;
+    ProgressHooks m_hooks;
+    const bool* m_cancel;
+
+    WalkSettings m_settings;
+    TypeFilter m_filter;
+    std::uint32_t m_entryCount = 0;
+    int m_descriptorBudget = 256;
+    int m_openDescriptors = 0;
+
+    std::vector<Frame> m_stack;  ///< frames past m_depth keep their buffers for reuse
+    std::vector<char> m_scratch; ///< where a folder's entries are read before they are kept
+    std::size_t m_depth = 0;
+    std::vector<const FolderNode*> m_unreadable;
+};
+
+} // namespace quillon

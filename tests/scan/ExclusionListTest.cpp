@@ -1,0 +1,134 @@
+#include "scan/ExclusionList.h"
+#include "scan/ExclusionMatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace quillon;
+
+namespace {
+
+class ExclusionFile : public ::testing::Test {
+protected:
+    QTemporaryDir m_dir;
+    QString path() const { return m_dir.filePath("exclusion.lst"); }
+
+    void write(const QByteArray& bytes)
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray read() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+} // namespace
+
+TEST_F(ExclusionFile, EmptyListIsExactlyTheTwoMarkerLines)
+{
+    ASSERT_TRUE(SaveExclusionList({}, path()));
+    EXPECT_EQ(read(), "<<Folder List Start Here>>\r\n<<Extension List Start Here>>\r\n");
+}
+
+TEST_F(ExclusionFile, RoundTripKeepsOrderDuplicatesAndUtf8)
+{
+    ExclusionList list;
+    list.fileNames = {"Thumbs.db", "a.txt", "a.txt", "  spaced  ", QString::fromUtf8("Ä|?.txt")};
+    list.folders = {"/data/Temp", "/"};
+    list.extensions = {"*.tmp", "*.BAK"};
+    ASSERT_TRUE(SaveExclusionList(list, path()));
+    EXPECT_TRUE(read().startsWith("Thumbs.db\r\na.txt\r\na.txt\r\n  spaced  \r\n"));
+    const ExclusionList back = LoadExclusionList(path());
+    EXPECT_EQ(back, list);
+    EXPECT_FALSE(back.includeSubFolders); // never stored
+}
+
+TEST_F(ExclusionFile, MissingFileGivesEmptyLists)
+{
+    EXPECT_EQ(LoadExclusionList(path()), ExclusionList{});
+}
+
+TEST_F(ExclusionFile, ReadsLfAndSkipsEmptyLinesWithoutStopping)
+{
+    write("a.txt\n\n<<Folder List Start Here>>\r\n/data/one\r\n\r\n/data/two\n");
+    const ExclusionList list = LoadExclusionList(path());
+    EXPECT_EQ(list.fileNames, QStringList{"a.txt"});
+    EXPECT_EQ(list.folders, (QStringList{"/data/one", "/data/two"}));
+}
+
+TEST_F(ExclusionFile, MarkersInAnyOrderOrNoneAtAll)
+{
+    write("<<Extension List Start Here>>\r\n*.tmp\r\n<<Folder List Start Here>>\r\n/x\r\n");
+    ExclusionList list = LoadExclusionList(path());
+    EXPECT_TRUE(list.fileNames.isEmpty());
+    EXPECT_EQ(list.extensions, QStringList{"*.tmp"});
+    EXPECT_EQ(list.folders, QStringList{"/x"});
+
+    write("one\r\ntwo\r\n<<folder list start here>>\r\n"); // wrong case: not a marker
+    list = LoadExclusionList(path());
+    EXPECT_EQ(list.fileNames, (QStringList{"one", "two", "<<folder list start here>>"}));
+}
+
+TEST_F(ExclusionFile, GarbageAndHugeLinesEndInAClearResult)
+{
+    QByteArray bytes("keep.me\r\n");
+    bytes += QByteArray("\x00\x01\xff\xfe garbage\x00", 13) + "\r\n";
+    bytes += QByteArray(1024 * 1024, 'x') + "\r\n";
+    bytes += "<<Folder List Start Here>>\r\n/after\r\n";
+    write(bytes);
+    const ExclusionList list = LoadExclusionList(path());
+    EXPECT_EQ(list.fileNames, QStringList{"keep.me"});
+    EXPECT_EQ(list.folders, QStringList{"/after"});
+}
+
+TEST_F(ExclusionFile, FailedWriteIsReportedAndKeepsTheOldFile)
+{
+    QString procError;
+    EXPECT_FALSE(SaveExclusionList({}, "/proc/quillon-exclusion.lst", &procError));
+    EXPECT_FALSE(procError.isEmpty());
+
+    write("old.txt\r\n");
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ExclusionList list;
+    list.fileNames = {"new.txt"};
+    QString error;
+    const bool saved = SaveExclusionList(list, path(), &error);
+    QFile::setPermissions(m_dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (saved)
+        GTEST_SKIP() << "running as root: the folder stays writable";
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(read(), "old.txt\r\n");
+}
+
+TEST_F(ExclusionFile, EntriesThatCannotComeBackAreNotWritten)
+{
+    ExclusionList list;
+    list.fileNames = {"two\nlines", "", "<<Folder List Start Here>>", "fine"};
+    ASSERT_TRUE(SaveExclusionList(list, path()));
+    EXPECT_EQ(LoadExclusionList(path()).fileNames, QStringList{"fine"});
+}
+
+TEST(ExclusionMatcher, ComparesWithoutRegardToCaseIncludingNonAscii)
+{
+    ExclusionList list;
+    list.fileNames = {QString::fromUtf8("ÄRGER.TXT")};
+    list.folders = {"/Data/Temp/"};
+    list.extensions = {"*.TMP"};
+    const ExclusionMatcher matcher(list);
+    EXPECT_TRUE(matcher.IsExcludedFileName("\xc3\xa4rger.txt"));
+    EXPECT_FALSE(matcher.IsExcludedFileName("rger.txt"));
+    EXPECT_TRUE(matcher.IsExcludedFolder("/data/temp"));
+    EXPECT_FALSE(matcher.IsExcludedFolder("/data/temp/sub"));
+    EXPECT_TRUE(matcher.IsExcludedExtension("b.Tmp"));
+    EXPECT_FALSE(matcher.IsExcludedExtension("a.tmp.bak"));
+    EXPECT_FALSE(matcher.IsExcludedExtension("TMP")); // no extension at all
+    EXPECT_FALSE(matcher.IsExcludedFileName("\xff\xfe"));
+}

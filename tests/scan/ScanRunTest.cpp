@@ -1,0 +1,212 @@
+#include "scan/ScanRun.h"
+#include "platform/CommandError.h"
+#include "support/FixtureTree.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+using quillon::test::FixtureTree;
+
+namespace {
+
+// Records what the run asked of the window, in order.
+struct Window {
+    std::vector<std::string> calls;
+    std::vector<ErrorReport> errors;
+    std::vector<ErrorChoice> answers; // then Abort
+    std::vector<QString> statuses;
+    std::size_t recordsSeen = 0;
+    ScanCounters finalCounters;
+    bool finalCancelled = false;
+    std::function<void()> onYield;
+
+    ScanRunHooks hooks()
+    {
+        ScanRunHooks h;
+        h.progress.yield = [this] {
+            if (onYield)
+                onYield();
+        };
+        h.progress.status = [this](const QString& text) { statuses.push_back(text); };
+        h.decide = [this](const ErrorReport& report) {
+            errors.push_back(report);
+            const ErrorChoice choice = answers.empty() ? ErrorChoice::Abort : answers.front();
+            if (!answers.empty())
+                answers.erase(answers.begin());
+            return choice;
+        };
+        h.saveDefaultJob = [this] { calls.push_back("save"); };
+        h.noLocations = [this] { calls.push_back("add"); };
+        h.started = [this] { calls.push_back("started"); };
+        h.setScanningState = [this](bool idle) { calls.push_back(idle ? "idle" : "busy"); };
+        h.layout = [this](ReportType, const RecordList& records, ScanCounters& counters, bool*) {
+            calls.push_back("layout");
+            recordsSeen = records.lastIndex();
+            counters.files += 5;
+            counters.folders += 2;
+        };
+        h.finished = [this](const ScanCounters& counters, bool cancelled) {
+            calls.push_back("finished");
+            finalCounters = counters;
+            finalCancelled = cancelled;
+        };
+        return h;
+    }
+};
+
+ScanLocation Location(const std::string& path, const QString& level = "All Levels")
+{
+    ScanLocation location;
+    location.path = QString::fromStdString(path);
+    location.level = level;
+    return location;
+}
+
+using Calls = std::vector<std::string>;
+
+} // namespace
+
+TEST(DepthLimitFromLevel, NoLimitRoundingAndErrors)
+{
+    EXPECT_EQ(DepthLimitFromLevel("All Levels"), 0);
+    EXPECT_EQ(DepthLimitFromLevel(""), 0);
+    EXPECT_EQ(DepthLimitFromLevel("0"), 0);
+    EXPECT_EQ(DepthLimitFromLevel("3"), 3);
+    EXPECT_EQ(DepthLimitFromLevel(" 3 "), 3);
+    EXPECT_EQ(DepthLimitFromLevel("-1"), -1);
+    EXPECT_EQ(DepthLimitFromLevel("2.5"), 2); // half to even
+    EXPECT_EQ(DepthLimitFromLevel("3.5"), 4);
+    EXPECT_EQ(DepthLimitFromLevel("32767"), 32767);
+    EXPECT_EQ(DepthLimitFromLevel("-32768"), -32768);
+    const auto number = [](const QString& level) {
+        try {
+            DepthLimitFromLevel(level);
+        } catch (const CommandError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(number("abc"), 13);
+    EXPECT_EQ(number("nan"), 13);
+    EXPECT_EQ(number("40000"), 6);
+    EXPECT_EQ(number("32767.5"), 6);
+}
+
+TEST(ScanRun, EmptyListSavesTheJobAndOpensTheAddCommandOnly)
+{
+    Window window;
+    ScanRun run;
+    EXPECT_TRUE(run.Run({}, {}, ReportType::TreeView, window.hooks()));
+    EXPECT_EQ(window.calls, (Calls{"save", "add"}));
+}
+
+TEST(ScanRun, ExcludedRowOnlyGivesAnEmptyListToTheLayout)
+{
+    FixtureTree tree;
+    tree.file("a.txt");
+    ScanLocation row = Location(tree.root());
+    row.icon = ScanLocation::kExcludedIcon;
+    Window window;
+    ScanRun run;
+    EXPECT_TRUE(run.Run({row}, {}, ReportType::FolderList, window.hooks()));
+    EXPECT_EQ(window.calls, (Calls{"save", "started", "busy", "layout", "idle", "finished"}));
+    EXPECT_EQ(window.recordsSeen, 0u);
+    EXPECT_EQ(window.statuses.back(), "Ready");
+    EXPECT_FALSE(window.finalCancelled);
+}
+
+TEST(ScanRun, RecordsAreSortedAndFolderRecordsFollowTheReportType)
+{
+    FixtureTree tree;
+    tree.file("b/x.txt");
+    tree.file("a.txt");
+    Window window;
+    ScanRun run;
+    ASSERT_TRUE(run.Run({Location(tree.root())}, {}, ReportType::FolderList, window.hooks()));
+    const RecordList& records = run.records();
+    ASSERT_EQ(records.lastIndex(), 4u);
+    EXPECT_TRUE(records[1].isFolder());
+    EXPECT_EQ(records[2].name, "a.txt");
+    EXPECT_TRUE(records[3].isFolder());
+    EXPECT_EQ(records[4].name, "x.txt");
+
+    ASSERT_TRUE(run.Run({Location(tree.root())}, {}, ReportType::ListInDetails, window.hooks()));
+    EXPECT_EQ(run.records().lastIndex(), 2u);
+    // Counters start from zero for every run.
+    EXPECT_EQ(window.finalCounters.files, 5u);
+    EXPECT_EQ(window.finalCounters.folders, 2u);
+}
+
+TEST(ScanRun, LevelMinusOneEntersNothingAndExclusionsApply)
+{
+    FixtureTree tree;
+    tree.file("a.txt");
+    tree.file("skip.tmp");
+    tree.file("sub/b.txt");
+    ExclusionList exclusions;
+    exclusions.extensions = {"*.tmp"};
+    Window window;
+    ScanRun run;
+    ASSERT_TRUE(run.Run({Location(tree.root(), "-1")}, exclusions, ReportType::ListInDetails,
+                        window.hooks()));
+    ASSERT_EQ(run.records().lastIndex(), 1u);
+    EXPECT_EQ(run.records()[1].name, "a.txt");
+}
+
+TEST(ScanRun, BadLevelAbortEndsTheRunAndStillReturnsTheWindowToIdle)
+{
+    FixtureTree tree;
+    Window window;
+    window.answers = {ErrorChoice::Retry}; // the same text fails again, then Abort
+    ScanRun run;
+    EXPECT_FALSE(run.Run({Location(tree.root(), "abc")}, {}, ReportType::TreeView, window.hooks()));
+    ASSERT_EQ(window.errors.size(), 2u);
+    EXPECT_EQ(window.errors[0].number, 13);
+    EXPECT_EQ(window.errors[0].description, "Type mismatch");
+    EXPECT_EQ(window.errors[0].procedure, "Scanning");
+    EXPECT_EQ(window.errors[0].line, 10);
+    EXPECT_TRUE(run.cancelled());
+    EXPECT_EQ(window.calls, (Calls{"save", "started", "busy", "idle", "finished"}));
+    EXPECT_TRUE(window.finalCancelled);
+    EXPECT_EQ(window.statuses.back(), "Scan Terminated.");
+
+    Window overflow;
+    EXPECT_FALSE(
+        run.Run({Location(tree.root(), "40000")}, {}, ReportType::TreeView, overflow.hooks()));
+    ASSERT_EQ(overflow.errors.size(), 1u);
+    EXPECT_EQ(overflow.errors[0].number, 6);
+    EXPECT_EQ(overflow.errors[0].description, "Overflow");
+}
+
+TEST(ScanRun, CancelDuringTheFirstLocationStillStartsTheSecond)
+{
+    FixtureTree tree;
+    for (int i = 0; i < 30; ++i)
+        tree.file("one/sub/f" + std::to_string(i) + ".txt");
+    tree.file("two/g.txt");
+    tree.folder("two/deeper");
+    Window window;
+    ScanRun run;
+    int yields = 0;
+    window.onYield = [&] {
+        if (++yields == 5)
+            run.Cancel();
+    };
+    EXPECT_TRUE(run.Run({Location(tree.path("one")), Location(tree.path("two"))}, {},
+                        ReportType::TreeView, window.hooks()));
+    EXPECT_TRUE(window.finalCancelled);
+    EXPECT_EQ(window.statuses.back(), "Scan Terminated.");
+    EXPECT_EQ(window.calls, (Calls{"save", "started", "busy", "layout", "idle", "finished"}));
+    // The second location made its own folder record and nothing else.
+    int fromTwo = 0;
+    const RecordList& records = run.records();
+    for (std::size_t i = 1; i <= records.lastIndex(); ++i) {
+        if (records[i].folderPath().find("/two/") != std::string_view::npos) {
+            ++fromTwo;
+            EXPECT_TRUE(records[i].isFolder());
+            EXPECT_EQ(records[i].folderPath(), tree.path("two/"));
+        }
+    }
+    EXPECT_EQ(fromTwo, 1);
+    EXPECT_LT(records.lastIndex(), 10u);
+}
