@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace quillon {
+
+/// Exit statuses of batch mode.
+inline constexpr int kBatchDone = 0;
+inline constexpr int kBatchFailed = 1;
+inline constexpr int kBatchWrongUsage = 2;
+inline constexpr int kBatchInterrupted = 130; ///< Ctrl+C, as shells report SIGINT
+
+/// What the command line asks of batch mode.
+struct BatchRequest {
+    bool help = false;
+    QString jobPath;
+    QString outputPath; ///< empty: print the report as plain text on standard output
+};
+
+/// True when the arguments (program name first) ask for batch mode or its help, so that no
+/// window and no display are needed: any "--" option, "-o" or "-h".
+bool WantsBatchMode(const QStringList& arguments);
+
+/// Reads "--report JOB [-o FILE]" and "--help" (program name first). Nothing, with *error
+/// set, when the arguments are wrong.
+std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error);
+
+/// The usage text of "quillon --help".
+QString BatchUsage();
+
+/// Runs the job of the request without the window: scan, layout, staging file, then the
+/// output by the Save As rules. Needs a QCoreApplication. Returns the exit status; a failure
+/// has been told on standard error in one line.
+int RunBatchJob(const BatchRequest& request);
+
+/// Parses the arguments and runs (or prints the usage); returns the exit status.
+int RunBatchMode(const QStringList& arguments);
+
+} // namespace quillon

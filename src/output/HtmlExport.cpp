@@ -1,0 +1,213 @@
+#include "output/HtmlExport.h"
+
+#include "output/MakerInfo.h"
+#include "report/RtfFraming.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <utility>
+
+namespace quillon {
+
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F; 0 marks the five unassigned ones.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+std::optional<char> Cp1252Byte(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] != 0 && kCp1252High[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
+// Style sheet text in the page's code page. A character the code page lacks is written as a
+// CSS escape, which names it exactly whatever the page's encoding.
+QByteArray StyleText(const QString& text)
+{
+    QByteArray out;
+    for (char32_t c : text.toUcs4()) {
+        if (c == U'&') {
+            out += "&amp;";
+        } else if (const auto byte = Cp1252Byte(c)) {
+            out += *byte;
+        } else {
+            out += '\\' + QByteArray::number(static_cast<uint>(c), 16).toUpper() + ' ';
+        }
+    }
+    return out;
+}
+
+// The piece of length len from the 1-based position pos; a negative length or a start past
+// the end gives the empty piece.
+QByteArrayView Piece(QByteArrayView line, qsizetype pos, qsizetype len)
+{
+    const qsizetype start = pos - 1;
+    if (len <= 0 || start < 0 || start >= line.size())
+        return {};
+    return line.sliced(start, std::min(len, line.size() - start));
+}
+
+} // namespace
+
+QByteArray HtmlText(QByteArrayView text)
+{
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 1 < text.size() &&
+            (text[i + 1] == '\\' || text[i + 1] == '{' || text[i + 1] == '}')) {
+            out += text[++i];
+        } else if (c == ' ') {
+            out += "&nbsp;";
+        } else if (c == '&') {
+            out += "&amp;";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine)
+{
+    const qsizetype n = line.size();
+    if (line.startsWith("------")) {
+        if (line.endsWith("\\par\\par"))
+            return HtmlText(line.first(n - 8)) + "<br><br>";
+        return HtmlText(line) + "<br>";
+    }
+    if (line.startsWith("\\par\\b Total Summary:"))
+        return QByteArray("<br><b>Total Summary:</b><br>");
+    if (line.startsWith("\\b\\par"))
+        return "<div class='dir'>" + HtmlText(Piece(line, 8, n - 14)) + "</div>";
+    if (line.startsWith("\\par -"))
+        return HtmlText(Piece(line, 6, n - 5)) + "<br>";
+    if (line.startsWith("\\par"))
+        return HtmlText(Piece(line, 6, n - 10)) + "<br>";
+    // Only the document's own frame is dropped; an escaped "}" in a name is ordinary text.
+    if (headerLine && line.startsWith("{\\rtf"))
+        return std::nullopt;
+    if (closingLine && line.trimmed().endsWith("}") && !line.trimmed().endsWith("\\}"))
+        return std::nullopt;
+    // Most layouts end a line with "\par ", the folder list with "\par".
+    QByteArrayView body = line;
+    if (body.endsWith("\\par "))
+        body.chop(5);
+    else if (body.endsWith("\\par"))
+        body.chop(4);
+    return HtmlText(body) + "<br>";
+}
+
+QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize)
+{
+    const QByteArray font = StyleText(SafeFontName(fontName));
+    const QByteArray size = StyleText(SafeFontName(fontSize));
+    const QByteArray address(kMakerWebAddress);
+    const QByteArray style = "{ font-family: " + font + "; font-size: " + size + "pt";
+    return {
+        "<html><head><title>Quillon - " + address + "</title>",
+        "<style>",
+        "<!--",
+        ".dir  " + style + "; font-weight: bold }",
+        ".sum  " + style + "; color:#800000 }",
+        ".file " + style + " }",
+        "--></style>",
+        "</head><body class=\"file\" nowrap>",
+        "<b><font size= 5 >Quillon</font><br>",
+        "<a href=\"" + address + "\">" + address + "</a></b><hr><br>",
+    };
+}
+
+HtmlExport::HtmlExport(QString stagingPath, QString pagePath)
+    : m_stagingPath(std::move(stagingPath)), m_pagePath(std::move(pagePath))
+{}
+
+void HtmlExport::setFont(const QString& name, const QString& sizeText)
+{
+    m_fontName = name;
+    m_fontSize = sizeText;
+}
+
+void HtmlExport::setProgress(std::function<void(int, int)> progress, int maximum)
+{
+    m_progress = std::move(progress);
+    m_maximum = maximum;
+}
+
+void HtmlExport::setYield(std::function<void()> yield)
+{
+    m_yield = std::move(yield);
+}
+
+bool HtmlExport::run()
+{
+    m_cancel = false;
+    m_error.clear();
+    m_linesRead = 0;
+
+    QSaveFile page(m_pagePath);
+    if (!page.open(QIODevice::WriteOnly)) {
+        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, page.errorString());
+        return false;
+    }
+    QFile staging(m_stagingPath);
+    if (!staging.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("Cannot read the report %1: %2")
+                      .arg(m_stagingPath, staging.errorString());
+        page.cancelWriting();
+        return false;
+    }
+
+    bool written = true;
+    auto writeLine = [&](const QByteArray& text) {
+        written = written && page.write(text) == text.size() && page.write("\r\n", 2) == 2;
+    };
+    for (const QByteArray& line : HtmlPageHeader(m_fontName, m_fontSize))
+        writeLine(line);
+
+    int value = 1;
+    if (m_progress)
+        m_progress(value, m_maximum);
+    while (written && !staging.atEnd()) {
+        if (m_yield)
+            m_yield();
+        if (value < m_maximum)
+            ++value;
+        if (m_progress)
+            m_progress(value, m_maximum);
+        if (m_cancel)
+            break;
+        QByteArray line = staging.readLine();
+        if (line.isEmpty()) {
+            m_error = QStringLiteral("Cannot read the report %1: %2")
+                          .arg(m_stagingPath, staging.errorString());
+            page.cancelWriting();
+            return false;
+        }
+        ++m_linesRead;
+        if (line.endsWith('\n'))
+            line.chop(1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (const auto html = HtmlLineFor(line, m_linesRead == 1, staging.atEnd()))
+            writeLine(*html);
+    }
+
+    if (!written || !page.commit()) {
+        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, page.errorString());
+        page.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace quillon

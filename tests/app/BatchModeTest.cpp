@@ -1,0 +1,196 @@
+#include "platform/ProgramFolder.h"
+#include "platform/SettingsStore.h"
+#include "support/FixtureTree.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quillon;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    bool crashed = false;
+    QByteArray out;
+    QByteArray err;
+};
+
+class BatchMode : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // CTest hands over only the first variable of its environment list: fall back to the
+        // build tree's layout (the test programs live in tests/ beside the executable).
+        m_binary = qEnvironmentVariable("QUILLON_BINARY",
+                                        QCoreApplication::applicationDirPath() + "/../quillon");
+        ASSERT_TRUE(QFileInfo(m_binary).isExecutable()) << m_binary.toStdString();
+        m_tree.file("docs/a.txt", "hello");
+        m_tree.file("docs/a}b.txt", "x");
+        m_tree.file("docs/R&D  notes.txt", "");
+        m_tree.file("music/song.mp3", std::string(2048, 'm'));
+        m_tree.file("top.md", "#");
+        QFile::remove(ProgramFile("tmpfile.dmp"));
+        QFile::remove(ProgramFile("exclusion.lst"));
+        QFile::remove(ProgramFile("Default.qjb"));
+        SettingsStore store;
+        store.removeSection("Settings");
+        store.sync();
+    }
+
+    QString job(const QString& type = "Option3") const
+    {
+        const QString path = m_out.filePath("job.qjb");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write((type + "\r\nName\r\nAsc\r\nCourier New\r\n10\r\n" +
+                    QString::fromStdString(m_tree.root()) + ",Yes,*.*,All Levels,3\r\n")
+                       .toUtf8());
+        return path;
+    }
+    QString out(const QString& name) const { return m_out.filePath(name); }
+
+    Result run(const QStringList& arguments, int interruptAfterMs = -1,
+               const QProcessEnvironment& extra = {}) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM"); // batch mode must not need a display
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert(extra);
+        process.setProcessEnvironment(environment);
+        process.start(m_binary, arguments);
+        EXPECT_TRUE(process.waitForStarted());
+        if (interruptAfterMs >= 0) {
+            QThread::msleep(static_cast<unsigned long>(interruptAfterMs));
+            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        }
+        EXPECT_TRUE(process.waitForFinished(120000));
+        Result result;
+        result.crashed = process.exitStatus() != QProcess::NormalExit;
+        result.status = process.exitCode();
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    }
+
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString m_binary;
+    test::FixtureTree m_tree;
+    QTemporaryDir m_out;
+};
+
+} // namespace
+
+TEST_F(BatchMode, WritesEachFormatAndTheStagingFileButNotTheDefaultJob)
+{
+    const Result printed = run({"--report", job()});
+    ASSERT_EQ(printed.status, 0) << printed.err.constData();
+    EXPECT_TRUE(printed.err.isEmpty()) << printed.err.constData(); // no terminal: no progress
+    EXPECT_TRUE(printed.out.contains("|  |-- a}b.txt")) << printed.out.constData();
+    EXPECT_TRUE(printed.out.contains("2 KB")); // the size column of the sized tree
+    EXPECT_TRUE(read(ProgramFile("tmpfile.dmp")).startsWith("{\\rtf1\\ansi\\ansicpg1252"));
+    EXPECT_FALSE(QFile::exists(ProgramFile("Default.qjb")));
+
+    ASSERT_EQ(run({"--report", job("Option2"), "-o", out("r.txt")}).status, 0);
+    EXPECT_TRUE(read(out("r.txt")).contains("|  |-- R&D  notes.txt"));
+    ASSERT_EQ(run({"--report", job("Option2"), "-o", out("r.rtf")}).status, 0);
+    const QByteArray rtf = read(out("r.rtf"));
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1") && rtf.contains("a\\}b.txt")) << rtf.constData();
+    ASSERT_EQ(run({"--report", job("Option4"), "--output=" + out("page.html")}).status, 0);
+    const QByteArray html = read(out("page.html"));
+    EXPECT_TRUE(html.startsWith("<html><head><title>Quillon - "));
+    EXPECT_TRUE(
+        html.contains(QFile::encodeName(QString::fromStdString(m_tree.path("music"))) + "<br>\r\n"))
+        << html.constData();
+}
+
+TEST_F(BatchMode, TakesSettingsAndExclusionsOfTheWindow)
+{
+    {
+        SettingsStore store;
+        store.setValue("Settings", "IncludeFullSum", "1");
+        ASSERT_TRUE(store.sync());
+        QFile list(ProgramFile("exclusion.lst"));
+        ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+        list.write("top.md\r\n<<Folder List Start Here>>\r\n<<Extension List Start Here>>\r\n"
+                   "*.mp3\r\n");
+    }
+    const Result result = run({"--report", job("Option2")});
+    ASSERT_EQ(result.status, 0) << result.err.constData();
+    EXPECT_TRUE(result.out.contains("Total Summary:"));
+    EXPECT_TRUE(result.out.contains("3 file(s) found")) << result.out.constData();
+    EXPECT_FALSE(result.out.contains("top.md"));
+    EXPECT_FALSE(result.out.contains("song.mp3"));
+}
+
+TEST_F(BatchMode, FailuresExitOneWithOneLine)
+{
+    auto expectFailure = [&](const QStringList& arguments, const char* mention) {
+        const Result result = run(arguments);
+        EXPECT_EQ(result.status, 1) << arguments.join(' ').toStdString();
+        EXPECT_EQ(result.err.count('\n'), 1) << result.err.constData();
+        EXPECT_TRUE(result.err.contains(mention)) << result.err.constData();
+        EXPECT_TRUE(result.out.isEmpty());
+    };
+    expectFailure({"--report", out("missing.qjb")}, "missing.qjb");
+    expectFailure({"--report", job(), "-o", out("no/such/folder/r.txt")}, "r.txt");
+    expectFailure({"--report", job(), "-o", out("r.doc")}, "r.doc");
+    if (geteuid() != 0) {
+        QDir().mkpath(out("locked"));
+        ::chmod(QFile::encodeName(out("locked")).constData(), 0500);
+        expectFailure({"--report", job(), "-o", out("locked/r.htm")}, "locked/r.htm");
+        ::chmod(QFile::encodeName(out("locked")).constData(), 0700);
+    }
+    QFile empty(out("empty.qjb"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.write("Option2\r\nName\r\nAsc\r\nCourier New\r\n10\r\n\r\n");
+    empty.close();
+    expectFailure({"--report", out("empty.qjb")}, "no scan location");
+}
+
+TEST_F(BatchMode, WrongUsageExitsTwoAndHelpExitsZero)
+{
+    for (const QStringList& arguments :
+         {QStringList{"--report"}, QStringList{"-o", out("r.txt")}, QStringList{"--bogus", "x"},
+          QStringList{"--report", job(), "--report", job()}, QStringList{"--report", job(), "x"}}) {
+        const Result result = run(arguments);
+        EXPECT_EQ(result.status, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.err.contains("--help")) << result.err.constData();
+    }
+    const Result help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("--report JOB"));
+}
+
+TEST_F(BatchMode, InterruptWritesWhatWasGatheredAndExits130)
+{
+    for (int i = 0; i < 60; ++i)
+        m_tree.file("many/f" + std::to_string(i) + ".txt", "x");
+    QProcessEnvironment slow;
+    slow.insert("QUILLON_TEST_YIELD_DELAY_MS", "40");
+    const Result result = run({"--report", job("Option2"), "-o", out("cut.htm")}, 700, slow);
+    ASSERT_FALSE(result.crashed);
+    EXPECT_EQ(result.status, 130) << result.err.constData();
+    const QByteArray html = read(out("cut.htm"));
+    EXPECT_TRUE(html.startsWith("<html>"));
+    // the page was written in full from the records gathered before the interrupt
+    EXPECT_TRUE(html.contains("|--&nbsp;")) << html.constData();
+    EXPECT_LT(html.count("|--&nbsp;f"), 60) << html.constData();
+    EXPECT_FALSE(html.trimmed().endsWith("<hr><br>"));
+}
