@@ -8,8 +8,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$binary" "$@"
 fi
 job=$(mktemp --suffix=.qjb)
+trap 'rm -f "$job"' EXIT
 sed "s|@EXAMPLES@|$PWD/examples|g" examples/example.qjb.in >"$job"
 "$binary" --report "$job"
-status=$?
-rm -f "$job"
-exit $status

@@ -1,9 +1,6 @@
 #include "app/HtmlFrm.h"
 
-#include "app/EngineParts.h"
-#if QUILLON_HAVE_EXPORT
 #include "output/HtmlExport.h"
-#endif
 #include "platform/ThrottledYield.h"
 
 #include <QCloseEvent>
@@ -52,7 +49,6 @@ void HtmlFrm::showEvent(QShowEvent* event)
 
 void HtmlFrm::RunExport()
 {
-#if QUILLON_HAVE_EXPORT
     HtmlExport exporter(stagingPath, HtmlFileName);
     exporter.setFont(fontName, fontSize);
     const int maximum = std::max(1, lineCount);
@@ -75,34 +71,26 @@ void HtmlFrm::RunExport()
     m_error = exporter.errorString();
     m_export = nullptr;
     done(m_succeeded && !m_cancelled ? QDialog::Accepted : QDialog::Rejected);
-#else
-    m_error = QStringLiteral("The web page export is not part of this version.");
-    done(QDialog::Rejected);
-#endif
 }
 
 void HtmlFrm::reject()
 {
     // Cancel (or Escape) during the export stops it before its next line; the export then
     // ends and closes the form itself.
-#if QUILLON_HAVE_EXPORT
     if (m_export) {
         m_export->cancel();
         return;
     }
-#endif
     QDialog::reject();
 }
 
 void HtmlFrm::closeEvent(QCloseEvent* event)
 {
-#if QUILLON_HAVE_EXPORT
     if (m_export) {
         m_export->cancel();
         event->ignore();
         return;
     }
-#endif
     QDialog::closeEvent(event);
 }
 

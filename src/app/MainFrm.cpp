@@ -1,19 +1,12 @@
 #include "app/MainFrm.h"
 
-#include "app/EngineParts.h"
 #include "app/QtDialogs.h"
 #include "app/Twips.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
 #include "scan/ScanRun.h"
-#if QUILLON_HAVE_SCAN
 #include "scan/BuzTimer.h"
-#else
-namespace quillon {
-class buzTimer {};
-} // namespace quillon
-#endif
 
 #include <QAction>
 #include <QCloseEvent>
@@ -183,12 +176,6 @@ void MainFrm::BuildMenus()
 
     // Commands whose dialogs are not in this version yet stay visible but disabled, and say so.
     m_unavailable = {mnuPageSetup, mnuPrint, mnuFind, mnuFindReplace, mnuOptions};
-    if (!(QUILLON_HAVE_SCAN && QUILLON_HAVE_REPORT && QUILLON_HAVE_RTF && QUILLON_HAVE_JOBS))
-        m_unavailable.append(mnuScan);
-    if (!QUILLON_HAVE_JOBS)
-        m_unavailable.append({mnuOpen, mnuSave});
-    if (!(QUILLON_HAVE_RTF && QUILLON_HAVE_EXPORT))
-        m_unavailable.append(mnuSaveAs);
     for (QAction* action : m_unavailable) {
         action->setEnabled(false);
         action->setToolTip(kNotYet);
@@ -417,12 +404,8 @@ void MainFrm::StartUp()
 {
     SettingsStore store;
     // Report settings and exclusion list: the stores the settings and exclusion dialogs edit.
-#if QUILLON_HAVE_REPORT
     m_reportSettings = LoadReportSettings(store);
-#endif
-#if QUILLON_HAVE_SCAN
     m_exclusions = LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
-#endif
 
     const double dpi = Dpi();
     setMinimumSize(TwipsToPixels(WindowGeometry::kMinWidth, dpi),
@@ -688,10 +671,8 @@ void MainFrm::ChooseColour()
 
 void MainFrm::TimerTick()
 {
-#if QUILLON_HAVE_SCAN
     if (m_stopwatch)
         SetPanelText(5, m_stopwatch->Elapsed());
-#endif
 }
 
 void MainFrm::ShowSettings()

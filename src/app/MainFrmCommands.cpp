@@ -2,7 +2,6 @@
 #include "app/MainFrm.h"
 
 #include "app/CentreWindow.h"
-#include "app/EngineParts.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
 #include "output/Dialogs.h"
@@ -10,15 +9,9 @@
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
 #include "scan/ScanRun.h"
-#if QUILLON_HAVE_JOBS
 #include "app/JobFile.h"
-#endif
-#if QUILLON_HAVE_RTF
 #include "platform/RtfFiles.h"
-#endif
-#if QUILLON_HAVE_SCAN
 #include "scan/BuzTimer.h"
-#endif
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -48,7 +41,6 @@ ErrorChoice MainFrm::AskAboutError(const ErrorReport& report)
     return m_dialogs->ShowErrorReport(report);
 }
 
-#if QUILLON_HAVE_SCAN && QUILLON_HAVE_REPORT && QUILLON_HAVE_RTF && QUILLON_HAVE_JOBS
 void MainFrm::Scan()
 {
     if (m_scanning)
@@ -129,17 +121,7 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     context.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
     context.cancel = cancel;
     context.counters = &counters;
-#if QUILLON_HAVE_DETAILS
     const bool written = RunLayout(type, context);
-#else
-    bool written = false;
-    if (type == ReportType::TreeView)
-        written = TreeViewList(context);
-    else if (type == ReportType::TreeViewWithSize)
-        written = TreeViewSizeList(context);
-    else if (type == ReportType::FolderList)
-        written = FolderList(context);
-#endif
     if (written)
         LoadReportIntoPane();
 }
@@ -157,9 +139,6 @@ bool MainFrm::LoadReportIntoPane()
     }
     return loaded;
 }
-#else
-void MainFrm::Scan() {}
-#endif
 
 void MainFrm::CancelScan()
 {
@@ -173,7 +152,6 @@ void MainFrm::CancelScan()
         m_run->Cancel();
 }
 
-#if QUILLON_HAVE_JOBS
 Job MainFrm::CurrentJob() const
 {
     Job job;
@@ -254,21 +232,7 @@ void MainFrm::OpenJob()
     }
     ApplyJob(job);
 }
-#else
-bool MainFrm::SaveJob(const QString&)
-{
-    StoreGeometry();
-    return false;
-}
-bool MainFrm::LoadJob(const QString&)
-{
-    NewJob();
-    return false;
-}
-void MainFrm::OpenJob() {}
-#endif
 
-#if QUILLON_HAVE_RTF && QUILLON_HAVE_EXPORT
 void MainFrm::SaveAs()
 {
     const QString path =
@@ -316,9 +280,6 @@ void MainFrm::SaveAs()
     }
 }
 
-#else
-void MainFrm::SaveAs() {}
-#endif
 
 void MainFrm::HelpTopics()
 {

@@ -1,6 +1,5 @@
 // The window driving the engine: scan, cancel, errors, job files, Save As.
 #include "FakeDialogs.h"
-#include "app/EngineParts.h"
 #include "app/MainFrm.h"
 #include "support/FixtureTree.h"
 
@@ -17,7 +16,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#if QUILLON_HAVE_SCAN && QUILLON_HAVE_REPORT && QUILLON_HAVE_RTF && QUILLON_HAVE_JOBS
 
 #include "app/JobFile.h"
 #include "platform/SettingsStore.h"
@@ -190,7 +188,6 @@ TEST_F(ScanInWindowTest, DefaultJobWrittenAtCloseAndRestoredAtStart)
     EXPECT_EQ(window.Locations()[0].path, QString::fromStdString(tree.root()));
 }
 
-#if QUILLON_HAVE_EXPORT
 TEST_F(ScanInWindowTest, SaveAsChoosesTheFormatByName)
 {
     MainFrm window(&dialogs);
@@ -235,6 +232,4 @@ TEST_F(ScanInWindowTest, SaveAsChoosesTheFormatByName)
         EXPECT_EQ(readFile(old), kept);
     }
 }
-#endif
 
-#endif

@@ -27,6 +27,9 @@ int main(int argc, char** argv)
     setenv("HOME", (root + "/home").constData(), 1);
     if (!getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Where the tests find the sources (examples, help page) and the program (batch mode).
+    setenv("QUILLON_SOURCE_DIR", QUILLON_SOURCE_DIR, 0);
+    setenv("QUILLON_BINARY", QUILLON_BINARY, 0);
 
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
