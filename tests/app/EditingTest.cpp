@@ -163,6 +163,27 @@ TEST_F(EditingTest, UndoGivesBackThePaneBeforeAReportAndNewJob)
     EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("the report"));
 }
 
+TEST_F(EditingTest, UndoAfterAScanGivesBackThePaneBeforeIt)
+{
+    quillon::test::FixtureTree tree;
+    tree.file("notes.txt", "1");
+    MainFrm window(&dialogs);
+    window.rTxt->textCursor().insertText(QStringLiteral("typed"));
+    window.AddLocation({QString::fromStdString(tree.root()), QStringLiteral("Yes"),
+                        QStringLiteral("*.*"), QStringLiteral("All Levels"),
+                        ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::FolderList);
+    window.mnuScan->trigger();
+    const QString report = window.rTxt->toPlainText();
+    ASSERT_NE(report, QStringLiteral("typed"));
+
+    window.mnuUndo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("typed"));
+    window.mnuRedo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), report);
+    EXPECT_EQ(window.rTxt->lineWrapMode(), QTextEdit::NoWrap);
+}
+
 TEST_F(EditingTest, KeysInThePaneGoThroughTheHistory)
 {
     MainFrm window(&dialogs);
