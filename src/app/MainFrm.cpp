@@ -1,12 +1,13 @@
 #include "app/MainFrm.h"
 
+#include "app/EditHistory.h"
 #include "app/QtDialogs.h"
 #include "app/Twips.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
-#include "scan/ScanRun.h"
 #include "scan/BuzTimer.h"
+#include "scan/ScanRun.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -23,6 +24,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -88,6 +90,9 @@ MainFrm::~MainFrm()
     // geometry and default job, as closing it does.
     if (!m_closed)
         CloseSequence();
+    // The pane gives back the history's document before the history goes.
+    rTxt->disconnect(this);
+    rTxt->setDocument(nullptr);
 }
 
 void MainFrm::BuildMenus()
@@ -175,7 +180,7 @@ void MainFrm::BuildMenus()
     mnuHelp->addAction(mnuHelpTopics);
 
     // Commands whose dialogs are not in this version yet stay visible but disabled, and say so.
-    m_unavailable = {mnuPageSetup, mnuPrint, mnuFind, mnuFindReplace, mnuOptions};
+    m_unavailable = {mnuPageSetup, mnuPrint, mnuOptions};
     for (QAction* action : m_unavailable) {
         action->setEnabled(false);
         action->setToolTip(kNotYet);
@@ -300,17 +305,15 @@ void MainFrm::BuildControls()
     Toolbar2 = new QToolBar(Picture1);
     Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
     Toolbar2->setIconSize(QSize(16, 16));
-    QAction* find = Toolbar2->addAction(icon(QStringLiteral("find")), QStringLiteral("Find"));
-    find->setEnabled(false);
-    find->setToolTip(QStringLiteral("Find: ") + kNotYet);
-    QAction* undo = Toolbar2->addAction(icon(QStringLiteral("undo")), QStringLiteral("Undo"));
-    QAction* redo = Toolbar2->addAction(icon(QStringLiteral("redo")), QStringLiteral("Redo"));
+    m_findButton = Toolbar2->addAction(icon(QStringLiteral("find")), QStringLiteral("Find"));
+    m_undoButton = Toolbar2->addAction(icon(QStringLiteral("undo")), QStringLiteral("Undo"));
+    m_redoButton = Toolbar2->addAction(icon(QStringLiteral("redo")), QStringLiteral("Redo"));
     Toolbar2->addSeparator();
     m_boldAction = Toolbar2->addAction(icon(QStringLiteral("bold")), QStringLiteral("Bold"));
     m_italicAction = Toolbar2->addAction(icon(QStringLiteral("italic")), QStringLiteral("Italic"));
     m_underlineAction =
         Toolbar2->addAction(icon(QStringLiteral("underline")), QStringLiteral("Underline"));
-    QAction* colour = Toolbar2->addAction(icon(QStringLiteral("colour")), QStringLiteral("Colour"));
+    m_colourButton = Toolbar2->addAction(icon(QStringLiteral("colour")), QStringLiteral("Colour"));
     for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
         toggle->setCheckable(true);
 
@@ -336,31 +339,7 @@ void MainFrm::BuildControls()
     paneFont.setStyleHint(QFont::Monospace);
     paneFont.setPointSizeF(9.75);
     rTxt->setFont(paneFont);
-    rTxt->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(rTxt, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { mnuEdit->popup(rTxt->viewport()->mapToGlobal(at)); });
-    for (QAction* action : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuDelete, mnuSelect})
-        rTxt->addAction(action);
-    connect(mnuUndo, &QAction::triggered, rTxt, &QTextEdit::undo);
-    connect(mnuRedo, &QAction::triggered, rTxt, &QTextEdit::redo);
-    connect(mnuCut, &QAction::triggered, rTxt, &QTextEdit::cut);
-    connect(mnuCopy, &QAction::triggered, rTxt, &QTextEdit::copy);
-    connect(mnuPaste, &QAction::triggered, rTxt, &QTextEdit::paste);
-    connect(mnuDelete, &QAction::triggered, rTxt,
-            [this] { rTxt->textCursor().removeSelectedText(); });
-    connect(mnuSelect, &QAction::triggered, rTxt, &QTextEdit::selectAll);
-    connect(undo, &QAction::triggered, rTxt, &QTextEdit::undo);
-    connect(redo, &QAction::triggered, rTxt, &QTextEdit::redo);
-    connect(m_boldAction, &QAction::triggered, this,
-            [this](bool on) { rTxt->setFontWeight(on ? QFont::Bold : QFont::Normal); });
-    connect(m_italicAction, &QAction::triggered, rTxt, &QTextEdit::setFontItalic);
-    connect(m_underlineAction, &QAction::triggered, rTxt, &QTextEdit::setFontUnderline);
-    connect(colour, &QAction::triggered, this, &MainFrm::ChooseColour);
-    connect(rTxt, &QTextEdit::currentCharFormatChanged, this, [this](const QTextCharFormat& f) {
-        m_boldAction->setChecked(f.fontWeight() >= QFont::Bold);
-        m_italicAction->setChecked(f.fontItalic());
-        m_underlineAction->setChecked(f.fontUnderline());
-    });
+    BuildEditing();
     connect(cmbFont, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontName);
     connect(cmbFontSize, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontSize);
 
@@ -624,7 +603,12 @@ void MainFrm::NewJob()
     for (int panel = 2; panel <= 4; ++panel)
         m_panels[panel - 1]->hide();
     SetPanelText(5, QStringLiteral("00:00:00"));
-    rTxt->clear();
+    // An empty pane stays as it is; emptying a report is a change that Undo gives back.
+    if (!rTxt->document()->isEmpty()) {
+        auto empty = std::make_unique<QTextDocument>();
+        empty->setDefaultFont(rTxt->font());
+        ReplacePaneDocument(std::move(empty));
+    }
 }
 
 void MainFrm::SetScanningState(bool idle)

@@ -20,6 +20,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class QTextDocument;
 class QTextEdit;
 class QTimer;
 class QToolBar;
@@ -29,6 +30,7 @@ class QTreeWidgetItem;
 namespace quillon {
 
 class Dialogs;
+class EditHistory;
 class ScanRun;
 class RecordList;
 class buzTimer;
@@ -152,6 +154,23 @@ public:
     QAction* mnuOptions;
     QAction* mnuHelpTopics;
 
+    // Report editing commands (MainFrmEditing.cpp).
+    void Undo();
+    void Redo();
+    void CutText();
+    void CopyText();
+    void PasteText();
+    void DeleteText();
+    void SelectAllText();
+    /// Opens the find and replace dialog over the report pane.
+    void ShowFind();
+    /// Sets the bold, italic and underline buttons from the pane's selection.
+    void UpdateToggles();
+    /// The report pane's undo history.
+    EditHistory& History() { return *m_history; }
+    /// Replaces the pane's whole content by document; the change can be undone.
+    void ReplacePaneDocument(std::unique_ptr<QTextDocument> document);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -177,6 +196,9 @@ private:
     bool LoadReportIntoPane();
     ErrorChoice AskAboutError(const ErrorReport& report);
     double Dpi() const;
+    void BuildEditing();
+    void ApplyToggle(QAction* toggle);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs* m_dialogs;
@@ -188,6 +210,11 @@ private:
     QAction* m_boldAction = nullptr;
     QAction* m_italicAction = nullptr;
     QAction* m_underlineAction = nullptr;
+    QAction* m_findButton = nullptr;
+    QAction* m_undoButton = nullptr;
+    QAction* m_redoButton = nullptr;
+    QAction* m_colourButton = nullptr;
+    std::unique_ptr<EditHistory> m_history;
     ScanCounters m_counters;
     PageMargins m_margins;
     ExclusionList m_exclusions;

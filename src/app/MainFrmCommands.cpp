@@ -4,14 +4,14 @@
 #include "app/CentreWindow.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
+#include "app/JobFile.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
+#include "platform/RtfFiles.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
-#include "scan/ScanRun.h"
-#include "app/JobFile.h"
-#include "platform/RtfFiles.h"
 #include "scan/BuzTimer.h"
+#include "scan/ScanRun.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -129,8 +129,13 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
 bool MainFrm::LoadReportIntoPane()
 {
     QString error;
-    rTxt->clear();
-    const bool loaded = LoadRtfFile(StagingPath(), rTxt->document(), &error);
+    // The report is built in a document of its own and then shown whole, so the load is one
+    // change for Undo and a failed load leaves the pane as it was.
+    auto report = std::make_unique<QTextDocument>();
+    report->setDefaultFont(rTxt->font());
+    const bool loaded = LoadRtfFile(StagingPath(), report.get(), &error);
+    if (loaded)
+        ReplacePaneDocument(std::move(report));
     rTxt->setLineWrapMode(QTextEdit::NoWrap);
     if (!loaded) {
         m_dialogs->ShowMessage(QStringLiteral("The report could not be shown: ") + error,
@@ -279,7 +284,6 @@ void MainFrm::SaveAs()
                                MessageResult::Ok);
     }
 }
-
 
 void MainFrm::HelpTopics()
 {

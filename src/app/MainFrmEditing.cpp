@@ -1,0 +1,242 @@
+// The report pane's editing commands: undo and redo over the edit history, the clipboard
+// commands, the formatting bar's toggles, the context menu and find and replace.
+#include "app/MainFrm.h"
+
+#include "app/CentreWindow.h"
+#include "app/EditHistory.h"
+#include "app/findFrm.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBar>
+
+namespace quillon {
+
+namespace {
+
+// Whether every character of the selection has the attribute; the format at the insertion
+// point when nothing is selected.
+struct SelectionFormat {
+    bool bold = true;
+    bool italic = true;
+    bool underline = true;
+};
+
+SelectionFormat FormatThroughout(const QTextEdit& pane)
+{
+    const QTextCursor cursor = pane.textCursor();
+    SelectionFormat result;
+    auto take = [&result](const QTextCharFormat& format) {
+        result.bold = result.bold && format.fontWeight() >= QFont::Bold;
+        result.italic = result.italic && format.fontItalic();
+        result.underline = result.underline && format.fontUnderline();
+        return result.bold || result.italic || result.underline;
+    };
+    if (!cursor.hasSelection()) {
+        take(pane.currentCharFormat());
+        return result;
+    }
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    const QTextDocument* document = pane.document();
+    // Runs of one format, not characters, are visited; the walk ends once nothing is left on.
+    for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.position() + fragment.length() <= start)
+                continue;
+            if (fragment.position() >= end)
+                break;
+            if (!take(fragment.charFormat()))
+                return result;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+void MainFrm::BuildEditing()
+{
+    m_history = std::make_unique<EditHistory>([this](QTextDocument* document) {
+        rTxt->setDocument(document);
+        rTxt->setLineWrapMode(QTextEdit::NoWrap);
+    });
+    m_history->Current()->setDefaultFont(rTxt->font());
+    connect(rTxt, &QTextEdit::textChanged, this, [this] {
+        UpdateToggles();
+        m_history->RecordChange();
+    });
+    connect(m_history.get(), &EditHistory::restored, this, &MainFrm::UpdateToggles);
+
+    rTxt->installEventFilter(this);
+    rTxt->viewport()->installEventFilter(this);
+    rTxt->setContextMenuPolicy(Qt::NoContextMenu);
+
+    for (QAction* action : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuDelete, mnuSelect})
+        rTxt->addAction(action);
+    connect(mnuUndo, &QAction::triggered, this, &MainFrm::Undo);
+    connect(mnuRedo, &QAction::triggered, this, &MainFrm::Redo);
+    connect(mnuCut, &QAction::triggered, this, &MainFrm::CutText);
+    connect(mnuCopy, &QAction::triggered, this, &MainFrm::CopyText);
+    connect(mnuPaste, &QAction::triggered, this, &MainFrm::PasteText);
+    connect(mnuDelete, &QAction::triggered, this, &MainFrm::DeleteText);
+    connect(mnuSelect, &QAction::triggered, this, &MainFrm::SelectAllText);
+    connect(mnuFind, &QAction::triggered, this, &MainFrm::ShowFind);
+    connect(mnuFindReplace, &QAction::triggered, this, &MainFrm::ShowFind);
+
+    connect(m_findButton, &QAction::triggered, this, &MainFrm::ShowFind);
+    connect(m_undoButton, &QAction::triggered, this, &MainFrm::Undo);
+    connect(m_redoButton, &QAction::triggered, this, &MainFrm::Redo);
+    for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
+        connect(toggle, &QAction::triggered, this, [this, toggle] { ApplyToggle(toggle); });
+    connect(m_colourButton, &QAction::triggered, this, &MainFrm::ChooseColour);
+}
+
+void MainFrm::ReplacePaneDocument(std::unique_ptr<QTextDocument> document)
+{
+    m_history->ReplaceDocument(std::move(document));
+    UpdateToggles();
+}
+
+bool MainFrm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == rTxt &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        // The pane's own keys would bypass the history and copy formatting: the window's
+        // commands take them.
+        auto* key = static_cast<QKeyEvent*>(event);
+        void (MainFrm::*command)() = nullptr;
+        if (key->matches(QKeySequence::Undo))
+            command = &MainFrm::Undo;
+        else if (key->matches(QKeySequence::Redo) ||
+                 key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y))
+            command = &MainFrm::Redo;
+        else if (key->matches(QKeySequence::Copy))
+            command = &MainFrm::CopyText;
+        else if (key->matches(QKeySequence::Cut))
+            command = &MainFrm::CutText;
+        else if (key->matches(QKeySequence::Paste))
+            command = &MainFrm::PasteText;
+        else if (key->matches(QKeySequence::SelectAll))
+            command = &MainFrm::SelectAllText;
+        if (command) {
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept(); // the key comes to the pane, where the filter takes it
+            else if (mnuEdit->menuAction()->isEnabled())
+                (this->*command)();
+            return true;
+        }
+    }
+    if (watched == rTxt && event->type() == QEvent::KeyRelease)
+        UpdateToggles();
+    if (watched == rTxt->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        UpdateToggles();
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            mnuEdit->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainFrm::Undo()
+{
+    m_history->Undo();
+}
+
+void MainFrm::Redo()
+{
+    m_history->Redo();
+}
+
+void MainFrm::CopyText()
+{
+    const QTextCursor cursor = rTxt->textCursor();
+    if (!cursor.hasSelection())
+        return;
+    // Plain text only: paragraph marks as new lines, no formatting.
+    QString text = cursor.selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        clipboard->clear();
+        clipboard->setText(text);
+    }
+}
+
+void MainFrm::CutText()
+{
+    if (!rTxt->textCursor().hasSelection())
+        return;
+    CopyText();
+    DeleteText();
+}
+
+void MainFrm::DeleteText()
+{
+    QTextCursor cursor = rTxt->textCursor();
+    if (!cursor.hasSelection())
+        return;
+    cursor.removeSelectedText();
+    rTxt->setTextCursor(cursor);
+}
+
+void MainFrm::PasteText()
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString text = clipboard ? clipboard->text() : QString();
+    if (text.isEmpty())
+        return;
+    // The text takes the format at the insertion point, as typing would.
+    QTextCursor cursor = rTxt->textCursor();
+    cursor.insertText(text);
+    rTxt->setTextCursor(cursor);
+}
+
+void MainFrm::SelectAllText()
+{
+    rTxt->selectAll();
+    UpdateToggles();
+}
+
+void MainFrm::UpdateToggles()
+{
+    const SelectionFormat format = FormatThroughout(*rTxt);
+    m_boldAction->setChecked(format.bold);
+    m_italicAction->setChecked(format.italic);
+    m_underlineAction->setChecked(format.underline);
+}
+
+void MainFrm::ApplyToggle(QAction* toggle)
+{
+    const bool on = toggle->isChecked();
+    QTextCharFormat format;
+    if (toggle == m_boldAction)
+        format.setFontWeight(on ? QFont::Bold : QFont::Normal);
+    else if (toggle == m_italicAction)
+        format.setFontItalic(on);
+    else
+        format.setFontUnderline(on);
+    rTxt->mergeCurrentCharFormat(format);
+}
+
+void MainFrm::ShowFind()
+{
+    findFrm form(rTxt, *m_dialogs, this);
+    if (m_yieldHook)
+        form.yield = m_yieldHook;
+    CentreWindow(&form);
+    form.exec();
+}
+
+} // namespace quillon

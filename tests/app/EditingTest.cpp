@@ -1,0 +1,270 @@
+#include "FakeDialogs.h"
+#include "app/EditHistory.h"
+#include "app/MainFrm.h"
+#include "platform/SettingsStore.h"
+#include "support/FixtureTree.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace quillon;
+using quillon::test::FakeDialogs;
+
+namespace {
+
+// Appends text to the history's document as one change, as the pane would report it.
+void change(EditHistory& history, const QString& text)
+{
+    QTextCursor cursor(history.Current());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    history.RecordChange();
+}
+
+QString textOf(const EditHistory& history)
+{
+    return history.Current()->toPlainText();
+}
+
+std::unique_ptr<QTextDocument> documentWith(const QString& text)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setPlainText(text);
+    return document;
+}
+
+class EditingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(SettingsStore().fileName());
+        QFile::remove(MainFrm::DefaultJobPath());
+    }
+
+    // Selects characters [start, start + length) of the pane.
+    static void select(MainFrm& window, int start, int length)
+    {
+        QTextCursor cursor(window.rTxt->document());
+        cursor.setPosition(start);
+        cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+        window.rTxt->setTextCursor(cursor);
+        window.UpdateToggles();
+    }
+
+    FakeDialogs dialogs;
+};
+
+} // namespace
+
+TEST(EditHistoryTest, TenUndoStepsAtMost)
+{
+    EditHistory ten({});
+    for (int i = 1; i <= 10; ++i)
+        change(ten, QString::number(i % 10));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(ten.Undo());
+    EXPECT_EQ(textOf(ten), QString()); // the empty state of slot 0
+    EXPECT_FALSE(ten.Undo());
+
+    EditHistory twelve({});
+    for (int i = 1; i <= 12; ++i)
+        change(twelve, QStringLiteral("%1,").arg(i));
+    EXPECT_EQ(twelve.Position(), 10);
+    EXPECT_FALSE(twelve.Redo()); // nothing newer
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(twelve.Undo());
+    EXPECT_EQ(textOf(twelve), QStringLiteral("1,2,")); // the state after change 2
+    EXPECT_FALSE(twelve.Undo());
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(twelve.Redo());
+    EXPECT_EQ(textOf(twelve), QStringLiteral("1,2,3,4,5,6,7,8,9,10,11,12,"));
+}
+
+TEST(EditHistoryTest, ChangeAfterUndoEndsTheRedoLineAndTypingIsNotMerged)
+{
+    EditHistory history({});
+    // Characters typed one after another are separate changes, not one merged step.
+    change(history, QStringLiteral("a"));
+    change(history, QStringLiteral("b"));
+    change(history, QStringLiteral("c"));
+    history.Undo();
+    EXPECT_EQ(textOf(history), QStringLiteral("ab"));
+    history.Undo();
+    change(history, QStringLiteral("x"));
+    EXPECT_EQ(textOf(history), QStringLiteral("ax"));
+    EXPECT_FALSE(history.Redo());
+    EXPECT_TRUE(history.Undo());
+    EXPECT_EQ(textOf(history), QStringLiteral("a"));
+    EXPECT_TRUE(history.Redo());
+    EXPECT_EQ(textOf(history), QStringLiteral("ax"));
+
+    // Undo and Redo write back without recording themselves.
+    EXPECT_EQ(history.Position(), 2);
+    EXPECT_FALSE(history.CaptureSuppressed());
+}
+
+TEST(EditHistoryTest, WholeDocumentsAreKeptUncopiedAndBounded)
+{
+    QTextDocument* shown = nullptr;
+    EditHistory history([&](QTextDocument* document) { shown = document; });
+    change(history, QStringLiteral("typed"));
+    QTextDocument* typed = history.Current();
+
+    history.ReplaceDocument(documentWith(QStringLiteral("report one")));
+    EXPECT_EQ(shown, history.Current());
+    change(history, QStringLiteral(" edited"));
+    EXPECT_TRUE(history.Undo());
+    EXPECT_TRUE(history.Undo());
+    EXPECT_EQ(shown, typed); // the same document, not a copy
+    EXPECT_EQ(textOf(history), QStringLiteral("typed"));
+    EXPECT_TRUE(history.Redo());
+    EXPECT_TRUE(history.Redo());
+    EXPECT_EQ(textOf(history), QStringLiteral("report one edited"));
+
+    // A change after an Undo across documents lets the newer document go.
+    history.Undo();
+    history.Undo();
+    change(history, QStringLiteral("!"));
+    EXPECT_EQ(history.DocumentCount(), 1);
+
+    for (int i = 0; i < 6; ++i)
+        history.ReplaceDocument(documentWith(QStringLiteral("report %1").arg(i)));
+    EXPECT_EQ(history.DocumentCount(), EditHistory::kMaxKeptDocuments + 1);
+    while (history.Undo()) {
+    }
+    EXPECT_EQ(textOf(history), QStringLiteral("report 2"));
+}
+
+TEST_F(EditingTest, UndoGivesBackThePaneBeforeAReportAndNewJob)
+{
+    MainFrm window(&dialogs);
+    window.ReplacePaneDocument(documentWith(QStringLiteral("the report")));
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("the report"));
+    window.mnuNew->trigger();
+    EXPECT_TRUE(window.rTxt->toPlainText().isEmpty());
+
+    window.mnuUndo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("the report"));
+    window.mnuUndo->trigger();
+    EXPECT_TRUE(window.rTxt->toPlainText().isEmpty());
+    window.mnuUndo->trigger();                   // at slot 0: nothing
+    window.Toolbar2->actions().at(2)->trigger(); // Redo button
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("the report"));
+}
+
+TEST_F(EditingTest, UndoAfterAScanGivesBackThePaneBeforeIt)
+{
+    quillon::test::FixtureTree tree;
+    tree.file("notes.txt", "1");
+    MainFrm window(&dialogs);
+    window.rTxt->textCursor().insertText(QStringLiteral("typed"));
+    window.AddLocation({QString::fromStdString(tree.root()), QStringLiteral("Yes"),
+                        QStringLiteral("*.*"), QStringLiteral("All Levels"),
+                        ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::FolderList);
+    window.mnuScan->trigger();
+    const QString report = window.rTxt->toPlainText();
+    ASSERT_NE(report, QStringLiteral("typed"));
+
+    window.mnuUndo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("typed"));
+    window.mnuRedo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), report);
+    EXPECT_EQ(window.rTxt->lineWrapMode(), QTextEdit::NoWrap);
+}
+
+TEST_F(EditingTest, KeysInThePaneGoThroughTheHistory)
+{
+    MainFrm window(&dialogs);
+    window.show();
+    window.rTxt->setFocus();
+    QTest::keyClicks(window.rTxt, QStringLiteral("abc"));
+    EXPECT_EQ(window.History().Position(), 3);
+    QTest::keyClick(window.rTxt, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("ab"));
+    QTest::keyClick(window.rTxt, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("abc"));
+}
+
+TEST_F(EditingTest, TogglesFollowTheWholeSelection)
+{
+    MainFrm window(&dialogs);
+    window.ReplacePaneDocument(documentWith(QStringLiteral("bold plain")));
+    QAction* bold = window.Toolbar2->actions().at(4);
+    select(window, 0, 4);
+    bold->trigger();
+    EXPECT_TRUE(bold->isChecked());
+
+    select(window, 0, 10); // partly bold
+    EXPECT_FALSE(bold->isChecked());
+    bold->trigger();
+    select(window, 5, 5);
+    EXPECT_TRUE(bold->isChecked());
+
+    // The formatting is a change Undo takes back.
+    window.Undo();
+    select(window, 5, 5);
+    EXPECT_FALSE(bold->isChecked());
+}
+
+TEST_F(EditingTest, ClipboardCommandsCarryPlainText)
+{
+    MainFrm window(&dialogs);
+    window.ReplacePaneDocument(documentWith(QStringLiteral("alpha beta")));
+    select(window, 0, 5);
+    window.Toolbar2->actions().at(5)->trigger(); // italic
+    window.mnuCopy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("alpha"));
+
+    // Pasted at the end it takes the format there, not the italic of the copy.
+    QTextCursor end(window.rTxt->document());
+    end.movePosition(QTextCursor::End);
+    window.rTxt->setTextCursor(end);
+    window.mnuPaste->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("alpha betaalpha"));
+    select(window, 10, 5);
+    EXPECT_FALSE(window.Toolbar2->actions().at(5)->isChecked());
+
+    select(window, 5, 5);
+    window.mnuCut->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral(" beta"));
+    window.mnuSelect->trigger();
+    window.mnuDelete->trigger();
+    EXPECT_TRUE(window.rTxt->toPlainText().isEmpty());
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral(" beta")); // Delete leaves it
+
+    QApplication::clipboard()->clear();
+    window.mnuPaste->trigger(); // an empty clipboard pastes nothing
+    EXPECT_TRUE(window.rTxt->toPlainText().isEmpty());
+}
+
+TEST_F(EditingTest, FontBoxesAndColourActOnTheSelection)
+{
+    MainFrm window(&dialogs);
+    window.show();
+    window.rTxt->setFocus();
+    window.cmbFontSize->setEditText(QStringLiteral("20"));
+    QTest::keyClicks(window.rTxt, QStringLiteral("big"));
+    EXPECT_EQ(window.rTxt->document()->begin().begin().fragment().charFormat().fontPointSize(),
+              20.0);
+
+    select(window, 0, 3);
+    const QString swatch = window.Label2->styleSheet();
+    window.Toolbar2->actions().at(7)->trigger(); // the picker is cancelled
+    EXPECT_EQ(window.Label2->styleSheet(), swatch);
+    dialogs.colours = {QString::number(0x0000ffu)};
+    window.Toolbar2->actions().at(7)->trigger();
+    EXPECT_EQ(window.rTxt->document()->begin().begin().fragment().charFormat().foreground().color(),
+              QColor(Qt::red));
+}
