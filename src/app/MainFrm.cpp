@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -175,7 +176,7 @@ void MainFrm::BuildMenus()
     mnuHelp->addAction(mnuHelpTopics);
 
     // Commands whose dialogs are not in this version yet stay visible but disabled, and say so.
-    m_unavailable = {mnuPageSetup, mnuPrint, mnuFind, mnuFindReplace, mnuOptions};
+    m_unavailable = {mnuFind, mnuFindReplace, mnuOptions};
     for (QAction* action : m_unavailable) {
         action->setEnabled(false);
         action->setToolTip(kNotYet);
@@ -189,6 +190,8 @@ void MainFrm::BuildMenus()
     connect(mnuOpen, &QAction::triggered, this, &MainFrm::OpenJob);
     connect(mnuSave, &QAction::triggered, this, [this] { SaveJob(); });
     connect(mnuSaveAs, &QAction::triggered, this, &MainFrm::SaveAs);
+    connect(mnuPageSetup, &QAction::triggered, this, &MainFrm::PageSetup);
+    connect(mnuPrint, &QAction::triggered, this, &MainFrm::Print);
     connect(mnuClose, &QAction::triggered, this, &QWidget::close);
     connect(mnuOptions, &QAction::triggered, this, &MainFrm::ShowSettings);
     connect(mnuHelpTopics, &QAction::triggered, this, &MainFrm::HelpTopics);
@@ -419,10 +422,7 @@ void MainFrm::StartUp()
         onScreen = onScreen || s->availableGeometry().intersects(QRect(place, size()));
     move(onScreen ? place : QPoint(0, 0));
 
-    m_margins.top = store.intValue(QStringLiteral("Margins"), QStringLiteral("Top"), 720);
-    m_margins.bottom = store.intValue(QStringLiteral("Margins"), QStringLiteral("Bottom"), 720);
-    m_margins.left = store.intValue(QStringLiteral("Margins"), QStringLiteral("Left"), 720);
-    m_margins.right = store.intValue(QStringLiteral("Margins"), QStringLiteral("Right"), 720);
+    m_margins = LoadPageMargins(store);
 
     cmbFont->addItems(QFontDatabase::families());
     cmbFont->setEditText(QStringLiteral("courier new"));

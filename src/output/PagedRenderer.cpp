@@ -45,12 +45,8 @@ PagedRenderer::PagedRenderer(const PageMargins& margins) : m_margins(margins) {}
 
 PagedRenderer::~PagedRenderer() = default;
 
-bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& device)
+QRect PagedRenderer::TargetOn(const QPagedPaintDevice& device) const
 {
-    m_pages.clear();
-    m_layout.reset();
-    m_error.clear();
-
     // The painter's origin is the corner of the device's printable area, which need not be
     // the corner of the sheet: the margins are measured from the sheet's edges.
     const int dpiX = device.logicalDpiX();
@@ -63,10 +59,30 @@ bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& d
                         twipsToDevice(m_margins.top, dpiY) - offset.y()),
                  QPoint(sheet.width() - twipsToDevice(m_margins.right, dpiX) - offset.x() - 1,
                         sheet.height() - twipsToDevice(m_margins.bottom, dpiY) - offset.y() - 1));
+    // Margins that overlap leave a turned-over rectangle, which QRect would straighten out.
+    if (target.right() < target.left() || target.bottom() < target.top())
+        return {};
     // Nothing can be printed outside the printable area; narrower margins give way to it.
     target &= QRect(QPoint(0, 0), printable.size());
     // Less than a quarter inch either way cannot hold a line of report text.
-    if (target.width() < dpiX / 4 || target.height() < dpiY / 4) {
+    if (target.width() < dpiX / 4 || target.height() < dpiY / 4)
+        return {};
+    return target;
+}
+
+bool PagedRenderer::MarginsLeaveRoom(const QPagedPaintDevice& device) const
+{
+    return !TargetOn(device).isEmpty();
+}
+
+bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& device)
+{
+    m_pages.clear();
+    m_layout.reset();
+    m_error.clear();
+
+    const QRect target = TargetOn(device);
+    if (target.isEmpty()) {
         m_error = QStringLiteral("The page margins leave no room to print on this paper.");
         return false;
     }

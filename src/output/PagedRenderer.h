@@ -36,6 +36,10 @@ public:
     PagedRenderer(const PagedRenderer&) = delete;
     PagedRenderer& operator=(const PagedRenderer&) = delete;
 
+    /// True when the margins leave room to print on device's page (at least a quarter inch
+    /// each way inside its printable area).
+    bool MarginsLeaveRoom(const QPagedPaintDevice& device) const;
+
     /// Lays out a copy of document for device and breaks it into pages. False, with Error(),
     /// when the margins leave no room on the device's page.
     bool Paginate(const QTextDocument& document, QPagedPaintDevice& device);
@@ -62,6 +66,10 @@ public:
     QString Error() const { return m_error; }
 
 private:
+    /// Where the text goes on device, in device units from the painter's origin; empty when
+    /// the margins leave no room.
+    QRect TargetOn(const QPagedPaintDevice& device) const;
+
     PageMargins m_margins;
     std::unique_ptr<QTextDocument> m_layout;
     QList<PrintedPage> m_pages;

@@ -179,6 +179,11 @@ TEST_F(PagedRendererTest, FailuresAreReportedNotHidden)
     EXPECT_FALSE(noRoom.Render(document, *pdf));
     EXPECT_FALSE(noRoom.Error().isEmpty());
 
+    PagedRenderer overlapping{PageMargins{720, 720, 9000, 9000}}; // wider than the sheet
+    EXPECT_FALSE(overlapping.MarginsLeaveRoom(*pdf));
+    EXPECT_FALSE(overlapping.Render(document, *pdf));
+    EXPECT_TRUE(PagedRenderer{PageMargins{}}.MarginsLeaveRoom(*pdf));
+
     QPdfWriter unwritable(QStringLiteral("/nonexistent-folder/report.pdf"));
     PagedRenderer renderer{PageMargins{}};
     EXPECT_FALSE(renderer.Render(document, unwritable));
