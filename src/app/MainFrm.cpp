@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -180,7 +181,7 @@ void MainFrm::BuildMenus()
     mnuHelp->addAction(mnuHelpTopics);
 
     // Commands whose dialogs are not in this version yet stay visible but disabled, and say so.
-    m_unavailable = {mnuPageSetup, mnuPrint, mnuOptions};
+    m_unavailable = {mnuOptions};
     for (QAction* action : m_unavailable) {
         action->setEnabled(false);
         action->setToolTip(kNotYet);
@@ -194,6 +195,8 @@ void MainFrm::BuildMenus()
     connect(mnuOpen, &QAction::triggered, this, &MainFrm::OpenJob);
     connect(mnuSave, &QAction::triggered, this, [this] { SaveJob(); });
     connect(mnuSaveAs, &QAction::triggered, this, &MainFrm::SaveAs);
+    connect(mnuPageSetup, &QAction::triggered, this, &MainFrm::PageSetup);
+    connect(mnuPrint, &QAction::triggered, this, &MainFrm::Print);
     connect(mnuClose, &QAction::triggered, this, &QWidget::close);
     connect(mnuOptions, &QAction::triggered, this, &MainFrm::ShowSettings);
     connect(mnuHelpTopics, &QAction::triggered, this, &MainFrm::HelpTopics);
@@ -398,10 +401,7 @@ void MainFrm::StartUp()
         onScreen = onScreen || s->availableGeometry().intersects(QRect(place, size()));
     move(onScreen ? place : QPoint(0, 0));
 
-    m_margins.top = store.intValue(QStringLiteral("Margins"), QStringLiteral("Top"), 720);
-    m_margins.bottom = store.intValue(QStringLiteral("Margins"), QStringLiteral("Bottom"), 720);
-    m_margins.left = store.intValue(QStringLiteral("Margins"), QStringLiteral("Left"), 720);
-    m_margins.right = store.intValue(QStringLiteral("Margins"), QStringLiteral("Right"), 720);
+    m_margins = LoadPageMargins(store);
 
     cmbFont->addItems(QFontDatabase::families());
     cmbFont->setEditText(QStringLiteral("courier new"));

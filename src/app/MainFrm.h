@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/WindowGeometry.h"
+#include "output/PageMargins.h"
 #include "platform/ErrorReport.h"
 #include "report/ReportSettings.h"
 #include "scan/ExclusionList.h"
@@ -17,6 +18,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QPrinter;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
@@ -35,14 +37,6 @@ class ScanRun;
 class RecordList;
 class buzTimer;
 struct Job;
-
-/// The four print margins in twips, kept for the print commands.
-struct PageMargins {
-    int top = 720;
-    int bottom = 720;
-    int left = 720;
-    int right = 720;
-};
 
 /// The main window: the job's scan locations, the report type and sort, the report pane with
 /// its formatting bar, the tool bars, the five-panel status bar and the menus. It runs the
@@ -72,6 +66,10 @@ public:
     void SaveAs();
     void HelpTopics();
     void ShowSettings();
+    /// The Print command: the printer dialog, then the whole report inside the margins.
+    void Print();
+    /// The Page Setup command: paper and margins, shown in the user's unit, kept in twips.
+    void PageSetup();
 
     /// The job as the controls hold it, and the other way round.
     Job CurrentJob() const;
@@ -199,6 +197,7 @@ private:
     void BuildEditing();
     void ApplyToggle(QAction* toggle);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    QPrinter& Printer();
 
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs* m_dialogs;
@@ -217,6 +216,7 @@ private:
     std::unique_ptr<EditHistory> m_history;
     ScanCounters m_counters;
     PageMargins m_margins;
+    std::unique_ptr<QPrinter> m_printer; ///< made on first use; kept with the user's choices
     ExclusionList m_exclusions;
     ReportSettings m_reportSettings;
     quint32 m_reportColour = 0;

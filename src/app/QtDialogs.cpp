@@ -7,6 +7,9 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace quillon {
 
@@ -143,6 +146,40 @@ ErrorChoice QtDialogs::ShowErrorReport(const ErrorReport& report)
 {
     BugFrm dialog(*this, m_owner);
     return dialog.Ask(report);
+}
+
+bool QtDialogs::ShowPrintDialog(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, m_owner);
+    // The whole report is always printed: no page range or selection to offer.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::ShowPageSetup(QPrinter& printer, PageMargins& margins, bool metric)
+{
+    // The dialog edits the printer's page layout: hand the margins over in the user's unit and
+    // read them back the same way.
+    const QPageLayout::Unit unit = metric ? QPageLayout::Millimeter : QPageLayout::Inch;
+    const double perUnit = metric ? 100.0 : 1000.0;
+    QPageLayout layout = printer.pageLayout();
+    layout.setUnits(unit);
+    layout.setMode(QPageLayout::FullPageMode); // margins are the program's, not the device's
+    layout.setMargins(QMarginsF(margins.left / perUnit, margins.top / perUnit,
+                                margins.right / perUnit, margins.bottom / perUnit));
+    printer.setPageLayout(layout);
+
+    QPageSetupDialog dialog(&printer, m_owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QMarginsF chosen = printer.pageLayout().margins(unit);
+    margins.left = qRound(chosen.left() * perUnit);
+    margins.top = qRound(chosen.top() * perUnit);
+    margins.right = qRound(chosen.right() * perUnit);
+    margins.bottom = qRound(chosen.bottom() * perUnit);
+    return true;
 }
 
 } // namespace quillon

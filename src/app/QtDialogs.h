@@ -25,6 +25,8 @@ public:
     QString ShowFolderBrowser(const QString& prompt, bool newStyle) override;
     QString ShowColourPicker() override;
     ErrorChoice ShowErrorReport(const ErrorReport& report) override;
+    bool ShowPrintDialog(QPrinter& printer) override;
+    bool ShowPageSetup(QPrinter& printer, PageMargins& margins, bool metric) override;
 
 private:
     QPointer<QWidget> m_owner;

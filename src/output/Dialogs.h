@@ -1,9 +1,12 @@
 #pragma once
 
+#include "output/PageMargins.h"
 #include "platform/ErrorReport.h"
 
 #include <QString>
 #include <QStringList>
+
+class QPrinter; // only the window's printer dialogs see the printer itself
 
 namespace quillon {
 
@@ -48,6 +51,15 @@ public:
 
     /// The error report dialog: Retry or Abort (closing it without a choice is Abort).
     virtual ErrorChoice ShowErrorReport(const ErrorReport& report) = 0;
+
+    /// The printer dialog for printer. True when the user confirmed; printer then holds the
+    /// chosen printer (or output file) and its settings, which it keeps for later commands.
+    virtual bool ShowPrintDialog(QPrinter& printer) = 0;
+
+    /// The page-setup dialog for printer (paper and orientation) with four margins given in
+    /// page units: hundredths of a millimetre when metric, else thousandths of an inch. True
+    /// when the user confirmed; margins then hold the user's values in the same units.
+    virtual bool ShowPageSetup(QPrinter& printer, PageMargins& margins, bool metric) = 0;
 };
 
 /// One label and pattern pair of a pipe filter text.

@@ -3,6 +3,7 @@
 #include "output/Dialogs.h"
 
 #include <QList>
+#include <QPrinter>
 #include <QStringList>
 #include <deque>
 
@@ -24,10 +25,18 @@ public:
     std::deque<QString> paths;   ///< save and open dialogs
     std::deque<QString> colours; ///< colour picker
     std::deque<ErrorChoice> errorChoices;
+    /// Print dialog answers: true confirms (the printer then writes a PDF to printPdfPath).
+    std::deque<bool> printAnswers;
+    QString printPdfPath;
+    /// Page-setup answers in page units; an empty queue cancels.
+    std::deque<PageMargins> pageSetupAnswers;
 
     QList<Message> messages;
     QStringList fileDialogTitles;
     QList<ErrorReport> errors;
+    int printDialogs = 0;
+    QList<PageMargins> pageSetupShown; ///< the margins each page setup showed
+    QList<bool> pageSetupMetric;
 
     MessageResult ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                               MessageButtons buttons, MessageResult defaultButton) override
@@ -53,6 +62,25 @@ public:
     {
         errors.append(report);
         return pop(errorChoices, ErrorChoice::Abort);
+    }
+
+    bool ShowPrintDialog(QPrinter& printer) override
+    {
+        ++printDialogs;
+        if (!pop(printAnswers, false))
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printPdfPath);
+        return true;
+    }
+    bool ShowPageSetup(QPrinter&, PageMargins& margins, bool metric) override
+    {
+        pageSetupShown.append(margins);
+        pageSetupMetric.append(metric);
+        if (pageSetupAnswers.empty())
+            return false;
+        margins = pop(pageSetupAnswers, margins);
+        return true;
     }
 
 private:

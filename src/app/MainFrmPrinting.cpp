@@ -1,0 +1,78 @@
+// The main window's paper output: the Print and Page Setup commands.
+#include "app/MainFrm.h"
+
+#include "output/Dialogs.h"
+#include "output/PagedRenderer.h"
+#include "platform/SettingsStore.h"
+
+#include <QGuiApplication>
+#include <QLocale>
+#include <QPrinter>
+#include <QTextEdit>
+
+namespace quillon {
+
+QPrinter& MainFrm::Printer()
+{
+    // Made on first use: asking the print system for its printers can take a moment. The one
+    // printer keeps the user's choice of printer, paper and copies until the program ends.
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void MainFrm::Print()
+{
+    QPrinter& printer = Printer();
+    if (!m_dialogs->ShowPrintDialog(printer))
+        return;
+
+    PagedRenderer renderer(m_margins);
+    if (!renderer.MarginsLeaveRoom(printer)) {
+        m_dialogs->ShowMessage(QStringLiteral("The page margins leave no room to print on this "
+                                              "paper. Make them smaller in Page Setup."),
+                               QStringLiteral("Print"), MessageIcon::Exclamation,
+                               MessageButtons::Ok, MessageResult::Ok);
+        return;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool printed = renderer.Render(*rTxt->document(), printer);
+    QGuiApplication::restoreOverrideCursor();
+    if (!printed) {
+        m_dialogs->ShowMessage(QStringLiteral("Unexpected Error in printing"),
+                               QStringLiteral("Quillon"), MessageIcon::None, MessageButtons::Ok,
+                               MessageResult::Ok);
+    }
+}
+
+void MainFrm::PageSetup()
+{
+    // The unit follows the user's locale as it is now, not as it was at start.
+    const QLocale::MeasurementSystem system = QLocale().measurementSystem();
+    PageMargins units;
+    units.top = TwipsToPageUnits(m_margins.top, system);
+    units.bottom = TwipsToPageUnits(m_margins.bottom, system);
+    units.left = TwipsToPageUnits(m_margins.left, system);
+    units.right = TwipsToPageUnits(m_margins.right, system);
+    if (!m_dialogs->ShowPageSetup(Printer(), units, IsMetricPageUnits(system)))
+        return;
+
+    PageMargins twips;
+    twips.top = qMax(0, PageUnitsToTwips(units.top, system));
+    twips.bottom = qMax(0, PageUnitsToTwips(units.bottom, system));
+    twips.left = qMax(0, PageUnitsToTwips(units.left, system));
+    twips.right = qMax(0, PageUnitsToTwips(units.right, system));
+    m_margins = twips;
+
+    SettingsStore store;
+    StorePageMargins(store, m_margins);
+    if (!store.sync()) {
+        // The margins still hold for this run; say why they will be gone at the next start.
+        m_dialogs->ShowMessage(QStringLiteral("The margins could not be saved. ") +
+                                   store.errorString(),
+                               QStringLiteral("Page Setup"), MessageIcon::Exclamation,
+                               MessageButtons::Ok, MessageResult::Ok);
+    }
+}
+
+} // namespace quillon
