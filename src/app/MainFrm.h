@@ -29,7 +29,9 @@ class QTreeWidgetItem;
 namespace quillon {
 
 class Dialogs;
+class ExcludeFrm;
 class ScanRun;
+class SettingsFrm;
 class RecordList;
 class buzTimer;
 struct Job;
@@ -69,7 +71,14 @@ public:
     bool LoadJob(const QString& path);
     void SaveAs();
     void HelpTopics();
+    /// Opens the report settings dialog modally (nothing while a scan runs).
     void ShowSettings();
+    /// Adds or changes a scan location through the location dialog (nothing while a scan runs).
+    void AddFolders();
+    /// Removes the selected scan location (nothing while a scan runs).
+    void RemoveFolder();
+    /// Opens the exclusion list dialog modally (nothing while a scan runs).
+    void ShowExclusions();
 
     /// The job as the controls hold it, and the other way round.
     Job CurrentJob() const;
@@ -91,8 +100,10 @@ public:
     bool CancelRequested() const;
     const ScanCounters& Counters() const { return m_counters; }
     const PageMargins& Margins() const { return m_margins; }
-    const ExclusionList& Exclusions() const { return m_exclusions; }
-    const ReportSettings& Settings() const { return m_reportSettings; }
+    /// What the next scan leaves out: the exclusion dialog's lists as they stand.
+    ExclusionList Exclusions() const;
+    /// The report settings the layouts use: the settings dialog's current values.
+    ReportSettings Settings() const;
 
     /// Replaces the yield hook of long loops (ThrottledYield by default); tests use it to stop
     /// a run at a chosen moment.
@@ -190,8 +201,8 @@ private:
     QAction* m_underlineAction = nullptr;
     ScanCounters m_counters;
     PageMargins m_margins;
-    ExclusionList m_exclusions;
-    ReportSettings m_reportSettings;
+    SettingsFrm* m_settingsFrm = nullptr; ///< loaded hidden at start, kept for the whole run
+    ExcludeFrm* m_excludeFrm = nullptr;   ///< loaded hidden at start, kept for the whole run
     quint32 m_reportColour = 0;
     bool m_scanning = false;
     bool m_closePending = false;

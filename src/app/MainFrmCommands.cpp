@@ -4,14 +4,14 @@
 #include "app/CentreWindow.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
+#include "app/JobFile.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
+#include "platform/RtfFiles.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
-#include "scan/ScanRun.h"
-#include "app/JobFile.h"
-#include "platform/RtfFiles.h"
 #include "scan/BuzTimer.h"
+#include "scan/ScanRun.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -87,7 +87,7 @@ void MainFrm::Scan()
         Timer1->stop();
     };
 
-    m_run->Run(Locations(), m_exclusions, SelectedReportType(), hooks);
+    m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
     // Whatever way the run ended, the window is idle again and the clock stands still.
     if (m_scanning)
@@ -104,7 +104,7 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
 {
     LayoutContext context;
     context.records = &records;
-    context.settings = m_reportSettings;
+    context.settings = Settings();
     context.font.name = cmbFont->currentText();
     context.font.sizeText = cmbFontSize->currentText();
     context.font.colour = m_reportColour;
@@ -279,7 +279,6 @@ void MainFrm::SaveAs()
                                MessageResult::Ok);
     }
 }
-
 
 void MainFrm::HelpTopics()
 {

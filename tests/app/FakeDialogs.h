@@ -24,10 +24,13 @@ public:
     std::deque<QString> paths;   ///< save and open dialogs
     std::deque<QString> colours; ///< colour picker
     std::deque<ErrorChoice> errorChoices;
+    std::deque<QString> inputAnswers; ///< input boxes
 
     QList<Message> messages;
     QStringList fileDialogTitles;
     QList<ErrorReport> errors;
+    QStringList inputPrompts;  ///< "prompt|title" of each input box
+    QStringList folderPrompts; ///< prompt of each folder browser
 
     MessageResult ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                               MessageButtons buttons, MessageResult defaultButton) override
@@ -35,7 +38,11 @@ public:
         messages.append({text, title, icon, buttons, defaultButton});
         return pop(messageAnswers, defaultButton);
     }
-    QString ShowInputBox(const QString&, const QString&, const QString&) override { return {}; }
+    QString ShowInputBox(const QString& prompt, const QString& title, const QString&) override
+    {
+        inputPrompts.append(prompt + QLatin1Char('|') + title);
+        return pop(inputAnswers, QString());
+    }
     QString ShowSaveDialog(const QString&, const QString& title, const QString&,
                            const QString&) override
     {
@@ -47,7 +54,11 @@ public:
         fileDialogTitles.append(title);
         return pop(paths, QString());
     }
-    QString ShowFolderBrowser(const QString&, bool) override { return pop(paths, QString()); }
+    QString ShowFolderBrowser(const QString& prompt, bool) override
+    {
+        folderPrompts.append(prompt);
+        return pop(paths, QString());
+    }
     QString ShowColourPicker() override { return pop(colours, QStringLiteral("-1")); }
     ErrorChoice ShowErrorReport(const ErrorReport& report) override
     {
