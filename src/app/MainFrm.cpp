@@ -7,8 +7,8 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
-#include "scan/BuzTimer.h"
 #include "scan/ScanRun.h"
+#include "scan/BuzTimer.h"
 
 #include <QAction>
 #include <QCloseEvent>

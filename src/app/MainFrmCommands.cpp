@@ -4,14 +4,14 @@
 #include "app/CentreWindow.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
-#include "app/JobFile.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
-#include "platform/RtfFiles.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
-#include "scan/BuzTimer.h"
 #include "scan/ScanRun.h"
+#include "app/JobFile.h"
+#include "platform/RtfFiles.h"
+#include "scan/BuzTimer.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -279,6 +279,7 @@ void MainFrm::SaveAs()
                                MessageResult::Ok);
     }
 }
+
 
 void MainFrm::HelpTopics()
 {
