@@ -1,7 +1,9 @@
 #include "app/MainFrm.h"
 
 #include "app/EditHistory.h"
+#include "app/ExcludeFrm.h"
 #include "app/QtDialogs.h"
+#include "app/SettingsFrm.h"
 #include "app/Twips.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
@@ -43,7 +45,6 @@ namespace {
 
 const QString kIdleMessage =
     QStringLiteral("Add search path and click on the scan button to start search.");
-const QString kNotYet = QStringLiteral("Not available in this version yet.");
 
 // Column of SearchList that holds the row's icon number (3 scan, 4 excluded).
 constexpr int kIconRole = Qt::UserRole + 1;
@@ -180,13 +181,6 @@ void MainFrm::BuildMenus()
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelp->addAction(mnuHelpTopics);
 
-    // Commands whose dialogs are not in this version yet stay visible but disabled, and say so.
-    m_unavailable = {mnuOptions};
-    for (QAction* action : m_unavailable) {
-        action->setEnabled(false);
-        action->setToolTip(kNotYet);
-        action->setStatusTip(kNotYet);
-    }
     mnuCancel->setEnabled(false);
 
     connect(mnuScan, &QAction::triggered, this, &MainFrm::Scan);
@@ -258,17 +252,9 @@ void MainFrm::BuildControls()
     cmdExclude = makeButton(QStringLiteral("cmdExclude"), QStringLiteral("Exclusion list"),
                             QStringLiteral("exclude"));
     cmdRemove->setEnabled(false);
-    // The location and exclusion dialogs come in a later version.
-    for (QPushButton* button : {cmdAdd, cmdExclude}) {
-        button->setEnabled(false);
-        button->setToolTip(button->toolTip() + QStringLiteral(": ") + kNotYet);
-    }
-    connect(cmdRemove, &QPushButton::clicked, this, [this] {
-        if (IsScanning())
-            return;
-        delete SearchList->currentItem();
-        UpdateRemoveButton();
-    });
+    connect(cmdAdd, &QPushButton::clicked, this, &MainFrm::AddFolders);
+    connect(cmdRemove, &QPushButton::clicked, this, &MainFrm::RemoveFolder);
+    connect(cmdExclude, &QPushButton::clicked, this, &MainFrm::ShowExclusions);
 
     FrameRepType = new QGroupBox(QStringLiteral("Report type"), central);
     FrameRepType->setObjectName(QStringLiteral("FrameRepType"));
@@ -384,10 +370,12 @@ double MainFrm::Dpi() const
 
 void MainFrm::StartUp()
 {
+    // The settings and exclusion dialogs are loaded hidden and stay: their controls hold the
+    // report settings and the exclusion list of every scan.
+    m_settingsFrm = new SettingsFrm(*m_dialogs, this);
+    m_excludeFrm = new ExcludeFrm(*m_dialogs, ProgramFile(QStringLiteral("exclusion.lst")), this);
+
     SettingsStore store;
-    // Report settings and exclusion list: the stores the settings and exclusion dialogs edit.
-    m_reportSettings = LoadReportSettings(store);
-    m_exclusions = LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
 
     const double dpi = Dpi();
     setMinimumSize(TwipsToPixels(WindowGeometry::kMinWidth, dpi),
@@ -616,7 +604,7 @@ void MainFrm::SetScanningState(bool idle)
     m_scanning = !idle;
     for (QAction* action : {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuPrint, mnuPageSetup,
                             mnuClose, mnuOptions}) {
-        action->setEnabled(idle && !m_unavailable.contains(action));
+        action->setEnabled(idle);
     }
     mnuEdit->menuAction()->setEnabled(idle);
     mnuHelp->menuAction()->setEnabled(idle);
@@ -659,11 +647,6 @@ void MainFrm::TimerTick()
         SetPanelText(5, m_stopwatch->Elapsed());
 }
 
-void MainFrm::ShowSettings()
-{
-    // The settings dialog comes in a later version; the entry stays disabled until then.
-}
-
 void MainFrm::StoreGeometry()
 {
     const double dpi = Dpi();
@@ -696,6 +679,8 @@ void MainFrm::CloseSequence()
 {
     StoreGeometry();
     SaveJob(DefaultJobPath());
+    // The exclusion list goes to its file as the program ends, as the dialog's close box does.
+    m_excludeFrm->SaveExclusionList();
     // Forms opened from the window go with it, newest first.
     const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (auto it = children.rbegin(); it != children.rend(); ++it) {

@@ -33,7 +33,9 @@ namespace quillon {
 
 class Dialogs;
 class EditHistory;
+class ExcludeFrm;
 class ScanRun;
+class SettingsFrm;
 class RecordList;
 class buzTimer;
 struct Job;
@@ -65,11 +67,18 @@ public:
     bool LoadJob(const QString& path);
     void SaveAs();
     void HelpTopics();
+    /// Opens the report settings dialog modally (nothing while a scan runs).
     void ShowSettings();
     /// The Print command: the printer dialog, then the whole report inside the margins.
     void Print();
     /// The Page Setup command: paper and margins, shown in the user's unit, kept in twips.
     void PageSetup();
+    /// Adds or changes a scan location through the location dialog (nothing while a scan runs).
+    void AddFolders();
+    /// Removes the selected scan location (nothing while a scan runs).
+    void RemoveFolder();
+    /// Opens the exclusion list dialog modally (nothing while a scan runs).
+    void ShowExclusions();
 
     /// The job as the controls hold it, and the other way round.
     Job CurrentJob() const;
@@ -91,8 +100,10 @@ public:
     bool CancelRequested() const;
     const ScanCounters& Counters() const { return m_counters; }
     const PageMargins& Margins() const { return m_margins; }
-    const ExclusionList& Exclusions() const { return m_exclusions; }
-    const ReportSettings& Settings() const { return m_reportSettings; }
+    /// What the next scan leaves out: the exclusion dialog's lists as they stand.
+    ExclusionList Exclusions() const;
+    /// The report settings the layouts use: the settings dialog's current values.
+    ReportSettings Settings() const;
 
     /// Replaces the yield hook of long loops (ThrottledYield by default); tests use it to stop
     /// a run at a chosen moment.
@@ -205,7 +216,6 @@ private:
     std::unique_ptr<buzTimer> m_stopwatch;
     std::function<void()> m_yieldHook;
     QList<QLabel*> m_panels;
-    QList<QAction*> m_unavailable; ///< entries whose commands are not built yet: never enabled
     QAction* m_boldAction = nullptr;
     QAction* m_italicAction = nullptr;
     QAction* m_underlineAction = nullptr;
@@ -217,8 +227,8 @@ private:
     ScanCounters m_counters;
     PageMargins m_margins;
     std::unique_ptr<QPrinter> m_printer; ///< made on first use; kept with the user's choices
-    ExclusionList m_exclusions;
-    ReportSettings m_reportSettings;
+    SettingsFrm* m_settingsFrm = nullptr; ///< loaded hidden at start, kept for the whole run
+    ExcludeFrm* m_excludeFrm = nullptr;   ///< loaded hidden at start, kept for the whole run
     quint32 m_reportColour = 0;
     bool m_scanning = false;
     bool m_closePending = false;

@@ -87,7 +87,7 @@ void MainFrm::Scan()
         Timer1->stop();
     };
 
-    m_run->Run(Locations(), m_exclusions, SelectedReportType(), hooks);
+    m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
     // Whatever way the run ended, the window is idle again and the clock stands still.
     if (m_scanning)
@@ -104,7 +104,7 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
 {
     LayoutContext context;
     context.records = &records;
-    context.settings = m_reportSettings;
+    context.settings = Settings();
     context.font.name = cmbFont->currentText();
     context.font.sizeText = cmbFontSize->currentText();
     context.font.colour = m_reportColour;

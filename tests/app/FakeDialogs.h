@@ -30,6 +30,7 @@ public:
     QString printPdfPath;
     /// Page-setup answers in page units; an empty queue cancels.
     std::deque<PageMargins> pageSetupAnswers;
+    std::deque<QString> inputAnswers; ///< input boxes
 
     QList<Message> messages;
     QStringList fileDialogTitles;
@@ -37,6 +38,8 @@ public:
     int printDialogs = 0;
     QList<PageMargins> pageSetupShown; ///< the margins each page setup showed
     QList<bool> pageSetupMetric;
+    QStringList inputPrompts;  ///< "prompt|title" of each input box
+    QStringList folderPrompts; ///< prompt of each folder browser
 
     MessageResult ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                               MessageButtons buttons, MessageResult defaultButton) override
@@ -44,7 +47,11 @@ public:
         messages.append({text, title, icon, buttons, defaultButton});
         return pop(messageAnswers, defaultButton);
     }
-    QString ShowInputBox(const QString&, const QString&, const QString&) override { return {}; }
+    QString ShowInputBox(const QString& prompt, const QString& title, const QString&) override
+    {
+        inputPrompts.append(prompt + QLatin1Char('|') + title);
+        return pop(inputAnswers, QString());
+    }
     QString ShowSaveDialog(const QString&, const QString& title, const QString&,
                            const QString&) override
     {
@@ -56,7 +63,11 @@ public:
         fileDialogTitles.append(title);
         return pop(paths, QString());
     }
-    QString ShowFolderBrowser(const QString&, bool) override { return pop(paths, QString()); }
+    QString ShowFolderBrowser(const QString& prompt, bool) override
+    {
+        folderPrompts.append(prompt);
+        return pop(paths, QString());
+    }
     QString ShowColourPicker() override { return pop(colours, QStringLiteral("-1")); }
     ErrorChoice ShowErrorReport(const ErrorReport& report) override
     {

@@ -1,5 +1,7 @@
 // The window driving the engine: scan, cancel, errors, job files, Save As.
 #include "FakeDialogs.h"
+#include "ModalAnswer.h"
+#include "app/FolderFrm.h"
 #include "app/MainFrm.h"
 #include "support/FixtureTree.h"
 
@@ -16,13 +18,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-
 #include "app/JobFile.h"
 #include "platform/SettingsStore.h"
 
 using namespace quillon;
 using quillon::test::FakeDialogs;
 using quillon::test::FixtureTree;
+using quillon::test::WhenShown;
 
 namespace {
 
@@ -88,7 +90,11 @@ TEST_F(ScanInWindowTest, ScanShowsTheReportAndTheCounters)
 TEST_F(ScanInWindowTest, ScanWithoutLocationsOnlyTellsTheUser)
 {
     MainFrm window(&dialogs);
+    // The scan then opens the location dialog; closed, it adds nothing.
+    WhenShown<FolderFrm>(&window, [](FolderFrm* form) { form->close(); });
     window.mnuScan->trigger();
+    EXPECT_EQ(dialogs.folderPrompts.size(), 1);
+    EXPECT_TRUE(window.Locations().empty());
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Please add scan path first."));
     EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Error"));
@@ -232,4 +238,3 @@ TEST_F(ScanInWindowTest, SaveAsChoosesTheFormatByName)
         EXPECT_EQ(readFile(old), kept);
     }
 }
-

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "report/ReportSettings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace quillon {
+
+class Dialogs;
+
+/// The report settings dialog: the list options and the List In Details fields. The window
+/// keeps it loaded and hidden, because its controls hold the settings every report uses. OK
+/// writes all values and hides it; the close box drops unsaved edits (the controls go back to
+/// the stored values).
+class SettingsFrm : public QDialog {
+    Q_OBJECT
+public:
+    /// Loads the controls from the stored settings. dialogs tells a failed write.
+    explicit SettingsFrm(Dialogs& dialogs, QWidget* parent = nullptr);
+
+    /// The settings as the controls hold them now.
+    ReportSettings Values() const;
+    /// Sets every control from settings.
+    void SetValues(const ReportSettings& settings);
+    /// Sets every control from the stored settings, defaults standing in for missing ones.
+    void Load();
+    /// Writes all values; on failure tells the user why and returns false.
+    bool Save();
+
+    /// The close box: discards unsaved edits.
+    void reject() override;
+
+    // Controls, named as their objectNames.
+    QTabWidget* SSTab1;
+    QGroupBox* FrameListOptions;
+    QCheckBox* v_FullPath;
+    QCheckBox* v_ListInUpper;
+    QCheckBox* v_ListInLower;
+    QCheckBox* v_IncludeFolderTitle;
+    QCheckBox* v_IncludeSeparator;
+    QCheckBox* v_IncludeFolderSum;
+    QCheckBox* v_IncludeFullSum;
+    QLabel* lblColSize;
+    QComboBox* v_ColSize;
+    QLabel* lblShowSizeIn;
+    QComboBox* v_ShowSizeIn;
+    QGroupBox* FrameGeneralFields;
+    QCheckBox* f_Filename;
+    QCheckBox* f_Size;
+    QCheckBox* f_Date;
+    QCheckBox* f_Time;
+    QCheckBox* f_Attribute;
+    QCheckBox* f_Version;
+    QCheckBox* f_Owner;
+    QCheckBox* f_CRC32;
+    QGroupBox* FrameMp3;
+    QCheckBox* f_Title;
+    QCheckBox* f_Artist;
+    QCheckBox* f_Album;
+    QCheckBox* f_Year;
+    QCheckBox* f_Genre;
+    QCheckBox* f_Comment;
+    QCheckBox* f_RemoveBlankSpaces;
+    QPushButton* Command1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    static void SelectChoice(QComboBox* box, const QString& text);
+
+    Dialogs& m_dialogs;
+};
+
+} // namespace quillon
