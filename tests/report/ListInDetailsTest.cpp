@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <optional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -251,23 +250,26 @@ TEST(ListInDetails, EveryDetailColumn)
 
 namespace {
 
-/// Lets no further file be opened until lift(): the next open fails with EMFILE.
-class NoMoreFiles {
+/// Swaps a file for a link to /proc/self/mem, a regular file whose first bytes cannot be read
+/// (EIO) even by root, until restore() puts the file back. (Starving the process of
+/// descriptors instead would also starve the sanitizers' own checks.)
+class FileTurnedUnreadable {
 public:
-    NoMoreFiles()
+    explicit FileTurnedUnreadable(std::string path) : m_path(std::move(path))
     {
-        ::getrlimit(RLIMIT_NOFILE, &m_saved);
-        const int lowest = ::dup(0);
-        ::close(lowest);
-        rlimit limit = m_saved;
-        limit.rlim_cur = static_cast<rlim_t>(lowest);
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::unlink(m_path.c_str());
+        EXPECT_EQ(::symlink("/proc/self/mem", m_path.c_str()), 0);
     }
-    ~NoMoreFiles() { lift(); }
-    void lift() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+    void restore()
+    {
+        ::unlink(m_path.c_str());
+        const int fd = ::open(m_path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        EXPECT_EQ(::write(fd, "xxxxxxxxx", 9), 9);
+        ::close(fd);
+    }
 
 private:
-    rlimit m_saved{};
+    std::string m_path;
 };
 
 } // namespace
@@ -277,21 +279,21 @@ TEST(ListInDetails, ChecksumErrorIsRetriedAsWriteDetails)
     DetailsFixture f;
     f.add(f.root, "a.txt", 9);
     f.h.context.settings.CRC32 = true;
-    std::optional<NoMoreFiles> block;
-    // The staging file is open by the first yield; from then on no file can be opened.
+    std::optional<FileTurnedUnreadable> block;
+    // The sort key is made by the first yield; from then on the file cannot be read.
     f.h.context.progress.yield = [&] {
         if (!block && f.h.errors.empty())
-            block.emplace();
+            block.emplace(f.tree.path("a.txt"));
     };
     f.h.context.decide = [&](const ErrorReport& report) {
         f.h.errors.push_back(report);
-        block->lift();
+        block->restore();
         return ErrorChoice::Retry;
     };
     ASSERT_TRUE(ListInDetails(f.h.context));
     ASSERT_EQ(f.h.errors.size(), 1u);
     EXPECT_EQ(f.h.errors[0].procedure, QStringLiteral("Write Details"));
-    EXPECT_EQ(f.h.errors[0].number, EMFILE);
+    EXPECT_EQ(f.h.errors[0].number, EIO);
     EXPECT_FALSE(f.h.cancel);
     const Lines body = f.h.body();
     ASSERT_GE(body.size(), 4u);
@@ -305,14 +307,14 @@ TEST(ListInDetails, GivingUpInWriteDetailsCancelsButStillLoads)
     f.add(f.root, "a.txt", 9);
     f.h.context.settings.CRC32 = true;
     f.h.context.settings.IncludeFullSum = true;
-    std::optional<NoMoreFiles> block;
+    std::optional<FileTurnedUnreadable> block;
     f.h.context.progress.yield = [&] {
         if (!block)
-            block.emplace();
+            block.emplace(f.tree.path("a.txt"));
     };
     f.h.context.decide = [&](const ErrorReport& report) {
         f.h.errors.push_back(report);
-        block->lift();
+        block->restore();
         return ErrorChoice::Abort;
     };
     ASSERT_TRUE(ListInDetails(f.h.context)) << "the report is still finished and loaded";
