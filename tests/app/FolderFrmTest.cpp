@@ -238,7 +238,7 @@ TEST_F(FolderFrmTest, AddButtonAddsOrChangesRows)
 
     // The same path again changes its row; another case is another folder.
     dialogs.paths = {QStringLiteral("/data/Music")};
-    WhenShown<FolderFrm>(&window, [this](FolderFrm* form) {
+    WhenShown<FolderFrm>(&window, [](FolderFrm* form) {
         form->Option2->click();
         tick(*form, QStringLiteral(".mp3"));
         form->cmdOK->click();
