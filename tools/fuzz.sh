@@ -6,7 +6,7 @@ build=${1:-build/sanitize}
 seconds=${2:-10}
 shopt -s nullglob
 for fuzzer in "$build"/fuzz/fuzz_*; do
-    [ -x "$fuzzer" ] || continue
+    [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
     name=$(basename "$fuzzer")
     corpus=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
