@@ -21,6 +21,7 @@ struct NumberFormats {
     QLocale source;
     QLocale plain;
     QLocale grouped;
+    bool asciiDigits = true;
 };
 
 const NumberFormats& formatsFor(const QLocale& locale)
@@ -34,6 +35,7 @@ const NumberFormats& formatsFor(const QLocale& locale)
         formats.plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
         formats.grouped = locale;
         formats.grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+        formats.asciiDigits = locale.zeroDigit() == QLatin1String("0");
         made = true;
     }
     return formats;
@@ -41,7 +43,13 @@ const NumberFormats& formatsFor(const QLocale& locale)
 
 QString plain(const QLocale& locale, double value, int decimals)
 {
-    return formatsFor(locale).plain.toString(value, 'f', decimals);
+    const NumberFormats& formats = formatsFor(locale);
+    // A whole number without grouping is the same in every locale that writes ASCII digits;
+    // it is the size text of every "KB" line, so it skips the general double formatting.
+    // Halves round away from zero, as the locale's own formatting does.
+    if (decimals == 0 && formats.asciiDigits && value >= 0 && value < 1e15)
+        return QString::number(static_cast<qint64>(std::round(value)));
+    return formats.plain.toString(value, 'f', decimals);
 }
 
 QString grouped(const QLocale& locale, double value)

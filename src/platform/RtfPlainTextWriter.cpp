@@ -13,13 +13,16 @@ RtfPlainTextWriter::RtfPlainTextWriter(QIODevice& out) : m_out(out) {}
 void RtfPlainTextWriter::text(QStringView text, const RtfCharFormat& format)
 {
     (void)format;
-    for (const QChar ch : text) {
-        if (ch == QChar::LineSeparator)
-            m_text.append(u'\n');
-        else if (ch == QChar::Nbsp)
-            m_text.append(u' ');
-        else
-            m_text.append(ch);
+    // Runs are appended whole; only the two characters plain text spells differently are
+    // mended afterwards, so a long report is not copied one character at a time.
+    const qsizetype start = m_text.size();
+    m_text.append(text);
+    QChar* data = m_text.data();
+    for (qsizetype i = start, end = m_text.size(); i < end; ++i) {
+        if (data[i] == QChar::LineSeparator)
+            data[i] = u'\n';
+        else if (data[i] == QChar::Nbsp)
+            data[i] = u' ';
     }
     if (m_text.size() >= kFlushSize)
         flush();

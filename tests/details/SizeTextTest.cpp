@@ -58,3 +58,16 @@ TEST(SizeTexts, UseTheLocalesSeparators)
     // The C locale leaves grouping off by default; "#,0" still groups.
     EXPECT_EQ(FormatSizeFixed(1234567, "Bytes", QLocale::c()), "1,234,567");
 }
+
+TEST(SizeTexts, WholeKilobytesMatchTheLocaleFormattingAtEveryHalf)
+{
+    // The "KB" column takes a shortcut past QLocale; it must agree with it, halves included.
+    QLocale plain(QLocale::English, QLocale::UnitedStates);
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    for (double size = 0; size < 4.0e6; size += 511.75) {
+        const QString expected = plain.toString(size / 1024, 'f', 0) + QStringLiteral(" KB");
+        ASSERT_EQ(FormatSizeFixed(size, QStringLiteral("KB"), plain), expected) << size;
+    }
+    EXPECT_EQ(FormatSizeFixed(1536, QStringLiteral("KB"), plain), QStringLiteral("2 KB"));
+    EXPECT_EQ(FormatSizeFixed(2560, QStringLiteral("KB"), plain), QStringLiteral("3 KB"));
+}
