@@ -19,10 +19,9 @@ bool IsPosixLocale(std::string_view name)
 }
 
 // Appends the UTF-16 form of utf8, an invalid byte becoming U+FFFD.
-void DecodeToUtf16(std::string_view utf8, std::vector<char16_t>& out)
+void AppendUtf16(std::string_view utf8, std::vector<char16_t>& out)
 {
-    out.clear();
-    out.reserve(utf8.size());
+    out.reserve(out.size() + utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
         const unsigned char byte = static_cast<unsigned char>(utf8[pos]);
         if (byte < 0x80) {
@@ -40,6 +39,12 @@ void DecodeToUtf16(std::string_view utf8, std::vector<char16_t>& out)
             out.push_back(static_cast<char16_t>(cp));
         }
     }
+}
+
+void DecodeToUtf16(std::string_view utf8, std::vector<char16_t>& out)
+{
+    out.clear();
+    AppendUtf16(utf8, out);
 }
 
 } // namespace
@@ -216,6 +221,59 @@ std::uint32_t SortKeyArena::add(std::string_view utf8)
     m_collation->AppendSortKey(utf8, m_bytes);
     m_offsets.push_back(m_bytes.size());
     return static_cast<std::uint32_t>(m_offsets.size() - 2);
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+void Collation::AppendDecoded(std::string_view utf8, std::vector<char16_t>& out)
+{
+    AppendUtf16(utf8, out);
+}
+
+int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) const
+{
+    const UCollationResult r = ucol_strcoll(
+        m_collator, reinterpret_cast<const UChar*>(a.data()), static_cast<int32_t>(a.size()),
+        reinterpret_cast<const UChar*>(b.data()), static_cast<int32_t>(b.size()));
+    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+CollationTexts::CollationTexts(const Collation& collation) : m_collation(&collation) {}
+
+void CollationTexts::clear()
+{
+    m_chars.clear();
+    m_keys.clear();
+    m_offsets.assign(1, 0);
+}
+
+std::uint32_t CollationTexts::add(std::string_view utf8)
+{
+    if (m_collation->hasCollator()) {
+        Collation::AppendDecoded(utf8, m_chars);
+        m_offsets.push_back(m_chars.size());
+    } else {
+        m_collation->AppendSortKey(utf8, m_keys);
+        m_offsets.push_back(m_keys.size());
+    }
+    return static_cast<std::uint32_t>(m_offsets.size() - 2);
+}
+
+std::u16string_view CollationTexts::text(std::uint32_t index) const
+{
+    return std::u16string_view(m_chars.data() + m_offsets[index],
+                               m_offsets[index + 1] - m_offsets[index]);
+}
+
+int CollationTexts::compare(std::uint32_t a, std::uint32_t b) const
+{
+    if (m_collation->hasCollator())
+        return m_collation->CompareDecoded(text(a), text(b));
+    const std::string_view keys(m_keys);
+    return Collation::CompareKeys(keys.substr(m_offsets[a], m_offsets[a + 1] - m_offsets[a]),
+                                  keys.substr(m_offsets[b], m_offsets[b + 1] - m_offsets[b]));
 }
 
 } // namespace quillon

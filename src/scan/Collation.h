@@ -52,6 +52,16 @@ public:
     /// Orders two texts by their bytes (which for valid UTF-8 is code point order).
     static int CompareBytes(std::string_view a, std::string_view b);
 
+    /// False when ICU could not open any collator and keys are the folded fallback.
+    bool hasCollator() const { return m_collator != nullptr; }
+
+    /// Appends the UTF-16 form the collator reads (an invalid byte becomes U+FFFD).
+    static void AppendDecoded(std::string_view utf8, std::vector<char16_t>& out);
+
+    /// Orders two decoded texts by collation alone (the order of their sort keys): -1, 0 or 1.
+    /// Needs hasCollator().
+    int CompareDecoded(std::u16string_view a, std::u16string_view b) const;
+
 private:
     void Open(std::string_view posixLocale);
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
@@ -59,6 +69,30 @@ private:
     UCollator* m_collator = nullptr;
     std::string m_localeName;
     mutable std::vector<char16_t> m_utf16; // scratch for the decoded text
+};
+
+/// Many texts decoded once and compared directly by the collator. Where each text takes part in
+/// only a few comparisons (one folder's sort), this costs far less than making every text's
+/// full sort key, since ICU compares Latin text on a fast path and stops at the first
+/// difference. The order is the same as that of the sort keys.
+class CollationTexts {
+public:
+    explicit CollationTexts(const Collation& collation);
+
+    /// Drops every text; capacity is kept for the next batch.
+    void clear();
+    /// Adds a text and returns its index (0, 1, 2... in order of adding).
+    std::uint32_t add(std::string_view utf8);
+    /// Orders the texts with indexes a and b by collation alone: -1, 0 or 1.
+    int compare(std::uint32_t a, std::uint32_t b) const;
+
+private:
+    std::u16string_view text(std::uint32_t index) const;
+
+    const Collation* m_collation;
+    std::vector<char16_t> m_chars;
+    std::vector<std::size_t> m_offsets{0};
+    std::string m_keys; // without a collator: fallback keys instead of decoded texts
 };
 
 /// Sort keys of many texts in one buffer (one allocation for all keys plus an offset each),

@@ -10,8 +10,9 @@
 
 // The records are not sorted as a whole: the folders are put in order first (siblings by key,
 // then a pre-order rank each), the records are distributed into one bucket per folder, and only
-// then is each folder's file list sorted with keys of that folder alone. The order equals a
-// full sort by the same comparison, but collation keys for the whole list never exist at once,
+// then is each folder's file list sorted with that folder's texts alone (decoded once, compared
+// by the collator). The order equals a full sort by the same comparison, but nothing is kept
+// for the whole list at once,
 // and no folder path is ever compared as text (which is what let names beginning with a sign
 // escape their folder).
 
@@ -88,15 +89,15 @@ void FileSortText(const ScanRecord& record, std::string& out)
         out.push_back(digits[--count]);
 }
 
-// Sorts the entries of one group by their texts (the SortRange algorithm over keys): key, then
+// Sorts the entries of one group by their texts (the SortRange algorithm): collation, then
 // bytes, then original position, so the order is total and the same input gives the same order.
 struct Entry {
-    std::uint32_t key;  // index in the arena = position in the group before sorting
+    std::uint32_t key;  // index of the text = position in the group before sorting
     std::uint32_t item; // what the entry stands for
 };
 
 template <class TextOf>
-void SortGroup(std::vector<Entry>& entries, SortKeyArena& keys, TextOf textOf)
+void SortGroup(std::vector<Entry>& entries, CollationTexts& keys, TextOf textOf)
 {
     if (entries.size() < 2)
         return;
@@ -125,7 +126,7 @@ void SortRecords(RecordList& records)
         return;
 
     const Collation collation;
-    SortKeyArena keys(collation);
+    CollationTexts keys(collation);
     std::vector<Entry> entries;
     std::string text;
 
