@@ -115,8 +115,9 @@ TEST(Collation, DirectComparisonOrdersAsTheSortKeys)
 {
     // The record sort compares decoded texts directly; it must agree with the keys everywhere.
     const Collation collation("en_US");
-    const std::string alphabet[] = {"a", "A", "b", "\xC3\xA9", "e", "|", "_", "-", " ", "0", "9",
-                                    "$", "#", "(", "\xFF", "\xE2\x82", "z", "Z", "/", "."};
+    const std::string alphabet[] = {"a",    "A",        "b", "\xC3\xA9", "e", "|", "_",
+                                    "-",    " ",        "0", "9",        "$", "#", "(",
+                                    "\xFF", "\xE2\x82", "z", "Z",        "/", "."};
     std::srand(7);
     std::vector<std::string> texts;
     for (int i = 0; i < 400; ++i) {
