@@ -1,5 +1,7 @@
 #include "details/Mp3Tag.h"
 
+#include "platform/Cp1252.h"
+
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
 
@@ -15,13 +17,6 @@ namespace {
 
 constexpr std::size_t kTrailerSize = 128;
 
-// Code points of Windows-1252 bytes 0x80-0x9F; the five unassigned bytes keep their own
-// value, as the system's conversion does. The rest of the page equals Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // One fixed-width field: bytes up to the first NUL decoded, then blanks to the width.
 std::string DecodeField(std::string_view bytes)
 {
@@ -30,7 +25,7 @@ std::string DecodeField(std::string_view bytes)
     text.reserve(bytes.size() + kept.size());
     for (const char c : kept) {
         const auto byte = static_cast<unsigned char>(c);
-        AppendUtf8(text, byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte);
+        AppendUtf8(text, Cp1252ToUnicode(byte));
     }
     text.append(bytes.size() - kept.size(), ' ');
     return text;

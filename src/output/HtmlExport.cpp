@@ -1,5 +1,7 @@
 #include "output/HtmlExport.h"
 
+#include "platform/Cp1252.h"
+
 #include "output/MakerInfo.h"
 #include "report/RtfFraming.h"
 
@@ -11,23 +13,6 @@ namespace quillon {
 
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F; 0 marks the five unassigned ones.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-std::optional<char> Cp1252Byte(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] != 0 && kCp1252High[i] == c)
-            return static_cast<char>(0x80 + i);
-    }
-    return std::nullopt;
-}
-
 // Style sheet text in the page's code page. A character the code page lacks is written as a
 // CSS escape, which names it exactly whatever the page's encoding.
 QByteArray StyleText(const QString& text)
@@ -36,8 +21,8 @@ QByteArray StyleText(const QString& text)
     for (char32_t c : text.toUcs4()) {
         if (c == U'&') {
             out += "&amp;";
-        } else if (const auto byte = Cp1252Byte(c)) {
-            out += *byte;
+        } else if (const int byte = UnicodeToCp1252(c); byte >= 0 && (c < 0x80 || c >= 0xA0)) {
+            out += static_cast<char>(byte);
         } else {
             out += '\\' + QByteArray::number(static_cast<uint>(c), 16).toUpper() + ' ';
         }

@@ -1,5 +1,7 @@
 #include "report/RtfFraming.h"
 
+#include "platform/Cp1252.h"
+
 #include "platform/CommandError.h"
 #include "platform/Utf8.h"
 
@@ -32,20 +34,10 @@ constexpr std::array<bool, 128> makeKeptAscii()
 
 constexpr std::array<bool, 128> kKeptAscii = makeKeptAscii();
 
-// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined.
-constexpr std::array<char16_t, 32> kHighControlsOf1252{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
 char windows1252Byte(char32_t cp)
 {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return static_cast<char>(cp);
-    for (std::size_t i = 0; i < kHighControlsOf1252.size(); ++i)
-        if (kHighControlsOf1252[i] != 0 && kHighControlsOf1252[i] == cp)
-            return static_cast<char>(0x80 + i);
-    return '?';
+    const int byte = UnicodeToCp1252(cp);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 void applyCase(char* begin, char* end, const ReportSettings& settings)
