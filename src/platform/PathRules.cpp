@@ -32,22 +32,24 @@ std::string_view LastComponent(std::string_view path)
 
 int CountSeparators(std::string_view text)
 {
-    // Positions are 1-based as in the original rule: the search resumes two characters past
-    // each separator found and stops once the position is no longer below the length.
+    // The rule as positions: the search resumes two characters past each separator found and
+    // stops once fewer than two characters follow the one just found. Once a search finds
+    // nothing, no later one can, so the scan ends there: one pass over the text.
     int count = 0;
-    std::size_t q = 1;
-    do {
-        const auto p = text.find('/', q - 1);
-        if (p != std::string_view::npos) {
-            ++count;
-            q = p + 2;
-        }
-        ++q;
-    } while (q < text.size());
+    std::size_t from = 0;
+    for (;;) {
+        const auto p = text.find('/', from);
+        if (p == std::string_view::npos)
+            break;
+        ++count;
+        if (p + 3 >= text.size())
+            break;
+        from = p + 2;
+    }
     return count;
 }
 
-static int CountSeparatorsToEnd(std::string_view text)
+int CountSeparatorsToEnd(std::string_view text)
 {
     int count = 0;
     for (std::size_t p = text.find('/'); p != std::string_view::npos; p = text.find('/', p + 2))

@@ -26,6 +26,10 @@ std::string_view LastComponent(std::string_view path);
 /// past each one found (so "//" counts once) and ends when fewer than two characters remain.
 int CountSeparators(std::string_view text);
 
+/// Counts separators the way PathDepth does: each "/" found, the search resuming two
+/// characters past it (so "//" counts once), to the end of the text.
+int CountSeparatorsToEnd(std::string_view text);
+
 /// How many folder levels folderPath (no trailing "/") lies below the first location in
 /// `locations` whose path equals its leading characters, compared without regard to ASCII
 /// case. The root location counts zero separators; no match measures against "".

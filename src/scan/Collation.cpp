@@ -5,6 +5,7 @@
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -21,7 +22,10 @@ bool IsPosixLocale(std::string_view name)
 // Appends the UTF-16 form of utf8, an invalid byte becoming U+FFFD.
 void AppendUtf16(std::string_view utf8, std::vector<char16_t>& out)
 {
-    out.reserve(out.size() + utf8.size());
+    // Grow geometrically: reserving the exact size for every text appended to one buffer would
+    // copy the whole buffer once per text, quadratic in the texts of a folder.
+    if (out.capacity() - out.size() < utf8.size())
+        out.reserve(std::max(out.capacity() * 2, out.size() + utf8.size()));
     for (std::size_t pos = 0; pos < utf8.size();) {
         const unsigned char byte = static_cast<unsigned char>(utf8[pos]);
         if (byte < 0x80) {
@@ -167,7 +171,8 @@ void Collation::AppendSortKey(std::string_view utf8, std::string& out) const
 void Collation::AppendFallbackKey(std::string_view utf8, std::string& out) const
 {
     static const std::string_view kPunctuation = " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
-    out.reserve(out.size() + utf8.size());
+    if (out.capacity() - out.size() < utf8.size())
+        out.reserve(std::max(out.capacity() * 2, out.size() + utf8.size()));
     for (const char ch : utf8) {
         const unsigned char c = static_cast<unsigned char>(ch);
         std::size_t punct;
@@ -230,6 +235,15 @@ namespace quillon {
 void Collation::AppendDecoded(std::string_view utf8, std::vector<char16_t>& out)
 {
     AppendUtf16(utf8, out);
+}
+
+bool Collation::comparesAccentsBackwards() const
+{
+    if (!m_collator)
+        return false;
+    UErrorCode status = U_ZERO_ERROR;
+    return ucol_getAttribute(m_collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON &&
+           U_SUCCESS(status);
 }
 
 int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) const

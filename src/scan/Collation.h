@@ -52,6 +52,10 @@ public:
     /// Orders two texts by their bytes (which for valid UTF-8 is code point order).
     static int CompareBytes(std::string_view a, std::string_view b);
 
+    /// True when accents are compared from the end of the text (French accent order), so that
+    /// a part two texts share can decide between them.
+    bool comparesAccentsBackwards() const;
+
     /// False when ICU could not open any collator and keys are the folded fallback.
     bool hasCollator() const { return m_collator != nullptr; }
 

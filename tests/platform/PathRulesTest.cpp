@@ -25,6 +25,37 @@ TEST(PathRules, CountSeparatorsFollowsTheLevelRule)
     EXPECT_EQ(CountSeparators(""), 0);
 }
 
+// The rule as first written: a search restarted at every position after the last separator.
+static int CountSeparatorsAsWritten(std::string_view text)
+{
+    int count = 0;
+    std::size_t q = 1;
+    do {
+        const auto p = text.find('/', q - 1);
+        if (p != std::string_view::npos) {
+            ++count;
+            q = p + 2;
+        }
+        ++q;
+    } while (q < text.size());
+    return count;
+}
+
+TEST(PathRules, CountSeparatorsInOnePassGivesTheWrittenCounts)
+{
+    // Every text of up to 9 characters over "/" and "a": ends, doubled and lone separators.
+    for (int length = 0; length <= 9; ++length) {
+        for (int bits = 0; bits < (1 << length); ++bits) {
+            std::string text;
+            for (int i = 0; i < length; ++i)
+                text.push_back((bits >> i) & 1 ? '/' : 'a');
+            ASSERT_EQ(CountSeparators(text), CountSeparatorsAsWritten(text)) << text;
+        }
+    }
+    // A long location without a separator was a search per character.
+    EXPECT_EQ(CountSeparators(std::string(1'000'000, 'a')), 0);
+}
+
 TEST(PathRules, TrailingSlashAndComponents)
 {
     EXPECT_EQ(WithTrailingSlash("/data"), "/data/");
@@ -40,7 +71,9 @@ TEST(PathRules, TrailingSlashAndComponents)
 TEST(Utf8, InvalidBytesCountAsOneCharacterEach)
 {
     EXPECT_EQ(Utf8Length("Caf\xC3\xA9"), 4u);
-    EXPECT_EQ(Utf8Length("a\xFF\xFE" "b"), 4u);
+    EXPECT_EQ(Utf8Length("a\xFF\xFE"
+                         "b"),
+              4u);
     EXPECT_EQ(Utf8Length("\xE2\x82"), 2u) << "truncated sequence";
     EXPECT_EQ(Utf8Left("Caf\xC3\xA9 Menu", 4), "Caf\xC3\xA9");
     EXPECT_EQ(DecodeUtf8At("\xC0\x80", 0).codePoint, kInvalidCodePoint) << "overlong";
