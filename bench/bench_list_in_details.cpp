@@ -40,7 +40,8 @@ const quillon::RecordList& Records()
         for (int d = 0; d < kFolders; ++d) {
             const std::string folder = root + "folder" + std::to_string(d) + "/";
             ::mkdir(folder.c_str(), 0755);
-            const quillon::FolderNode* node = list->addFolder(location, folder);
+            const quillon::FolderNode* node =
+                list->addFolder(location, "folder" + std::to_string(d));
             for (int f = 0; f < kFilesPerFolder; ++f) {
                 const std::string name =
                     "file" + std::to_string(f) + (f % 10 == 0 ? ".exe" : ".mp3");

@@ -144,8 +144,7 @@ void Generate(RecordList& list)
     };
     std::vector<Frame> stack;
     const auto enter = [&](int f, const FolderNode* parentNode) {
-        std::string path = parentNode ? parentNode->path + s.name[f] + "/" : s.name[f];
-        const FolderNode* node = list.addFolder(parentNode, std::move(path));
+        const FolderNode* node = list.addFolder(parentNode, s.name[f]);
         list.appendFolderRecord(node);
         Frame frame{node, {}, 0, std::mt19937(static_cast<unsigned>(f))};
         frame.entries.assign(s.files[f], -1);

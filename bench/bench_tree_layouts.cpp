@@ -18,8 +18,8 @@ std::unique_ptr<RecordList> makeRecords(int folders, int files)
     const FolderNode* location = records->addFolder(nullptr, "/srv/archive/");
     records->appendFolderRecord(location);
     for (int f = 0; f < folders; ++f) {
-        const FolderNode* folder = records->addFolder(
-            location, "/srv/archive/folder " + std::to_string(f) + " (photos & notes)/");
+        const FolderNode* folder =
+            records->addFolder(location, "folder " + std::to_string(f) + " (photos & notes)");
         records->appendFolderRecord(folder);
         for (int i = 0; i < files; ++i)
             records->appendFile(folder, "IMG_" + std::to_string(100000 + i) + "_holiday.jpeg",

@@ -34,23 +34,23 @@ bool FolderList(LayoutContext& context)
 
         const std::size_t n = records.lastIndex();
         const FolderNode* previousNode = nullptr;
-        std::string_view previousFolder;
         bool anyFolder = false;
+        std::string path;
         std::string line;
 
         for (std::size_t k = 1; k <= n; ++k) {
             context.progress.Yield();
             const ScanRecord& record = records[k];
             if (record.folder) {
-                const std::string_view folder = WithoutTrailingSlash(record.folderPath());
-                // Each run of records of one folder is one line, however the runs are spread.
-                if (!anyFolder || (record.folder != previousNode && folder != previousFolder)) {
-                    line = RtfSafeText(folder, context.settings);
+                // Each run of records of one folder path is one line, however the runs are spread.
+                if (!anyFolder || !SamePath(record.folder, previousNode)) {
+                    path.clear();
+                    record.folder->appendPath(path);
+                    line = RtfSafeText(WithoutTrailingSlash(path), context.settings);
                     line.append("\\par");
                     steps.step(3, [&] { file->writeLine(line); });
                     steps.step(4, [&] { file->writeLine(std::string_view()); });
                     previousNode = record.folder;
-                    previousFolder = folder;
                     anyFolder = true;
                     ++counters.folders;
                 }

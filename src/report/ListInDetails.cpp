@@ -18,15 +18,20 @@ namespace quillon {
 
 namespace {
 
-/// The current folder's sort keys, sorted by the collation of their key texts. The keys are
-/// computed once per folder into one buffer, so the cost grows with the largest folder only.
+/// The current folder's sort keys, sorted by the collation of their key texts. Each text is
+/// decoded once per folder and compared directly by the collator (no full sort key per file).
+/// The keys of one folder share its path, which therefore decides nothing: it is left out of
+/// the texts, so a file's cost does not grow with its folder's depth. Only a collation that
+/// compares accents from the end of the text could see the shared part, and keeps it.
 class FolderSortList {
 public:
     FolderSortList(DetailsSortBy sortBy, bool ascending)
-        : m_sortBy(sortBy), m_ascending(ascending), m_arena(m_collation)
+        : m_sortBy(sortBy), m_ascending(ascending), m_texts(m_collation),
+          m_keepFolder(m_collation.comparesAccentsBackwards())
     {}
 
     void clear() { m_keys.clear(); }
+    bool keepsFolder() const { return m_keepFolder; }
     void add(DetailsSortKey key) { m_keys.push_back(std::move(key)); }
 
     /// The keys in the user's order; names that collate equal keep a fixed order by bytes.
@@ -34,13 +39,13 @@ public:
     {
         if (m_keys.size() < 2)
             return m_keys;
-        m_arena.clear();
+        m_texts.clear();
         for (const DetailsSortKey& key : m_keys)
-            m_arena.add(DetailsKeyText(key, m_sortBy));
+            m_texts.add(DetailsKeyText(key, m_sortBy));
         m_order.resize(m_keys.size());
         std::iota(m_order.begin(), m_order.end(), 0u);
         SortStrings(m_order, m_ascending, [this](std::uint32_t a, std::uint32_t b) {
-            const int order = m_arena.compare(a, b);
+            const int order = m_texts.compare(a, b);
             return order != 0 ? order : Collation::CompareBytes(m_keys[a].name, m_keys[b].name);
         });
         m_sorted.clear();
@@ -54,7 +59,8 @@ private:
     DetailsSortBy m_sortBy;
     bool m_ascending;
     Collation m_collation;
-    SortKeyArena m_arena;
+    CollationTexts m_texts;
+    bool m_keepFolder;
     std::vector<DetailsSortKey> m_keys;
     std::vector<DetailsSortKey> m_sorted;
     std::vector<std::uint32_t> m_order;
@@ -87,7 +93,8 @@ bool ListInDetails(LayoutContext& context)
         steps.step(2, [&] { file->writeLine(RtfHeader(context.font)); });
         writer.emplace(context, *file);
 
-        std::string_view current; // folder path of the group being collected
+        const FolderNode* currentNode = nullptr; // folder of the group being collected
+        std::string current;                     // its path, ending in "/"
         bool inFolder = false;
         const auto writeFolder = [&] {
             writer->WriteDetails(WithoutTrailingSlash(current), sortList.sorted());
@@ -103,22 +110,28 @@ bool ListInDetails(LayoutContext& context)
             if (!record.isFile())
                 continue;
             counters.sizeTotal += std::abs(static_cast<double>(record.size));
-            const std::string_view folder = record.folderPath();
-            if (!inFolder || folder != current) {
+            if (!inFolder || !SamePath(record.folder, currentNode)) {
                 if (inFolder)
                     writeFolder();
-                current = folder;
+                currentNode = record.folder;
+                current.clear();
+                if (currentNode)
+                    currentNode->appendPath(current);
                 inFolder = true;
                 ++counters.folders;
                 sortList.clear();
             }
 
             // A file gone since the walk gets no key, so the rest of its folder is still listed.
-            path.assign(folder).append(record.name);
+            path.assign(current).append(record.name);
             struct stat st;
             if (::lstat(path.c_str(), &st) != 0)
                 continue;
-            DetailsSortKey key{folder, record.name, record.size, {}};
+            DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current)
+                                                      : std::string_view(),
+                               record.name,
+                               record.size,
+                               {}};
             if (sortBy == DetailsSortBy::Date) {
                 std::tm changed{};
                 if (FileChangedTime(path, changed))

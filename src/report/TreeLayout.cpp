@@ -22,20 +22,61 @@ constexpr int kLineAllowance = 14;
 constexpr int kCutAllowance = 11;
 constexpr std::size_t kProgressEvery = 50;
 
-/// "|-- " after the bars of the enclosing levels, made once per level as deep trees need them.
+/// "|-- " after the bars of the enclosing levels, made once per level. A line is cut after
+/// `limit` characters however deep its folder lies, so deeper prefixes are kept only as far as
+/// that (all the same "|  " bars): a tree thousands of levels deep keeps no prefix per level.
 class BranchPrefixes {
 public:
+    explicit BranchPrefixes(std::size_t limit) : m_limit(limit) {}
+
     const std::string& operator[](int level)
     {
         const auto index = static_cast<std::size_t>(std::max(level, 1));
-        while (m_prefixes.size() <= index)
-            m_prefixes.push_back(TreeIndent(static_cast<int>(m_prefixes.size())) + "|-- ");
-        return m_prefixes[index];
+        while (m_prefixes.size() <= index && !m_capped) {
+            std::string prefix = TreeIndent(static_cast<int>(m_prefixes.size())) + "|-- ";
+            if (prefix.size() > m_limit) {
+                prefix.resize(m_limit);
+                m_capped = true;
+            }
+            m_prefixes.push_back(std::move(prefix));
+        }
+        return m_prefixes[std::min(index, m_prefixes.size() - 1)];
     }
 
 private:
+    std::size_t m_limit;
+    bool m_capped = false;
     std::vector<std::string> m_prefixes{std::string()};
 };
+
+/// The start of a folder's path without its final "/", long enough for any line: a line keeps
+/// at most `chars` characters, and a character takes at most four bytes.
+void PathHead(const FolderNode& node, std::size_t chars, std::string& head,
+              std::vector<const FolderNode*>& chain)
+{
+    head.clear();
+    const std::size_t enough = 4 * chars + 8;
+    if (node.pathLength <= enough) {
+        node.appendPath(head);
+        head.resize(WithoutTrailingSlash(head).size());
+        return;
+    }
+    chain.clear();
+    for (const FolderNode* up = &node; up; up = up->parent)
+        chain.push_back(up);
+    for (auto it = chain.rbegin(); it != chain.rend() && head.size() < enough; ++it) {
+        head.append((*it)->name);
+        if ((*it)->parent)
+            head.push_back('/');
+    }
+}
+
+/// The name a tree line shows for a folder: the last part of its path.
+std::string_view ShownName(const FolderNode& node)
+{
+    return node.parent ? std::string_view(node.name)
+                       : LastComponent(WithoutTrailingSlash(node.name));
+}
 
 /// Sets text to prefix + name, cut to the line allowance; returns its length in characters.
 std::size_t buildEntry(std::string& text, const std::string& prefix, std::string_view name,
@@ -78,17 +119,19 @@ bool RunTreeLayout(LayoutContext& context, TreeStyle style)
     std::optional<ReportStagingFile> file;
 
     const bool done = RunCommand(steps, [&] {
-        BranchPrefixes prefixes;
+        const int columnSize = settings.columnSize();
+        const auto nameWidth = static_cast<std::size_t>(columnSize + kLineAllowance);
+        BranchPrefixes prefixes(nameWidth + 1);
+        FolderLevels levels(context.locations);
+        std::string head;
+        std::vector<const FolderNode*> chain;
         steps.step(1, [&] { file.emplace(context.stagingPath); });
         steps.step(2, [&] { file->writeLine(RtfHeader(context.font)); });
 
-        const int columnSize = settings.columnSize();
-        const auto nameWidth = static_cast<std::size_t>(columnSize + kLineAllowance);
         const QLocale locale;
         const std::size_t n = records.lastIndex();
 
         const FolderNode* previousNode = nullptr;
-        std::string_view previousFolder;
         bool anyFolder = false;
         int level = 1;
         std::string text;
@@ -98,22 +141,24 @@ bool RunTreeLayout(LayoutContext& context, TreeStyle style)
             context.progress.Yield();
             const ScanRecord& record = records[k];
             if (record.folder) {
-                const std::string_view folder = WithoutTrailingSlash(record.folderPath());
-                if (!anyFolder || (record.folder != previousNode && folder != previousFolder)) {
-                    level = std::max(1, FolderLevel(folder, context.locations));
+                // Each run of records of one folder path is one line.
+                if (!anyFolder || !SamePath(record.folder, previousNode)) {
+                    level = std::max(1, levels.of(record.folder));
                     if (anyFolder) {
                         line = TreeIndent(level) + "\\par ";
                         steps.step(3, [&] { file->writeLine(line); });
                     }
-                    const std::string_view name =
-                        settings.FullPath ? folder : LastComponent(folder);
+                    std::string_view name = ShownName(*record.folder);
+                    if (settings.FullPath) {
+                        PathHead(*record.folder, nameWidth + 1, head, chain);
+                        name = head;
+                    }
                     buildEntry(text, prefixes[level], name, columnSize);
                     line.clear();
                     AppendRtfSafeText(line, text, settings);
                     line.append(withSizes ? " \\par " : "\\par ");
                     steps.step(4, [&] { file->writeLine(line); });
                     previousNode = record.folder;
-                    previousFolder = folder;
                     anyFolder = true;
                     ++counters.folders;
                 }

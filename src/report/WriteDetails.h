@@ -25,7 +25,7 @@ DetailsSortBy DetailsSortByText(const QString& text);
 /// One file of a folder block, kept as its fields; the joined key text is made only to be
 /// collated (DetailsKeyText), so names holding "?" or "|" are never split.
 struct DetailsSortKey {
-    std::string_view folder; ///< folder path ending in "/" (owned by the record list)
+    std::string_view folder; ///< folder path ending in "/", or empty where it decides nothing
     std::string_view name;   ///< file name as listed (owned by the record list)
     std::int64_t size = 0;
     std::string day; ///< last-changed day "yyyymmdd" for the Date sort; empty when unknown

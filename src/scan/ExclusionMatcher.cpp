@@ -4,6 +4,7 @@
 #include "scan/NameMatch.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace quillon {
 
@@ -15,7 +16,9 @@ ExclusionMatcher::ExclusionMatcher(const ExclusionList& list)
     // A hand-edited entry may end in "/"; the walker compares paths without it.
     for (const QString& folder : list.folders) {
         const std::string path = QFile::encodeName(folder).toStdString();
-        m_folders.insert(FoldCase(WithoutTrailingSlash(path)));
+        std::string folded = FoldCase(WithoutTrailingSlash(path));
+        m_longestFolder = std::max(m_longestFolder, folded.size());
+        m_folders.insert(std::move(folded));
     }
     for (const QString& extension : list.extensions)
         m_extensions.insert(FoldCase(QFile::encodeName(extension).toStdString()));
@@ -23,7 +26,11 @@ ExclusionMatcher::ExclusionMatcher(const ExclusionList& list)
 
 bool ExclusionMatcher::IsExcludedFolder(std::string_view folderPath) const
 {
-    return !m_folders.empty() && m_folders.count(FoldCase(folderPath)) != 0;
+    // Folding turns each character (at most four bytes) into at least one byte, so a path over
+    // four times the longest entry cannot match: deep paths are not folded for every folder.
+    if (m_folders.empty() || folderPath.size() > 4 * m_longestFolder)
+        return false;
+    return m_folders.count(FoldCase(folderPath)) != 0;
 }
 
 bool ExclusionMatcher::IsExcludedFileName(std::string_view name) const

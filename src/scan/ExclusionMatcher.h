@@ -30,6 +30,7 @@ private:
     std::unordered_set<std::string> m_fileNames;
     std::unordered_set<std::string> m_folders;
     std::unordered_set<std::string> m_extensions;
+    std::size_t m_longestFolder = 0; ///< bytes of the longest case-folded folder entry
     bool m_includeSubFolders = false;
 };
 

@@ -66,7 +66,7 @@ private:
 // The text a folder is ordered by among its siblings: its name and "/" (a location's whole path).
 void FolderSortText(const FolderNode& node, std::string& out)
 {
-    out.assign(node.name());
+    out.assign(node.name);
     if (out.empty() || out.back() != '/')
         out.push_back('/');
 }

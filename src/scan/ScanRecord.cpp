@@ -1,16 +1,49 @@
 #include "scan/ScanRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quillon {
 
-std::string_view FolderNode::name() const
+std::string FolderNode::path() const
 {
-    if (!parent)
-        return path;
-    std::string_view p(path);
-    p.remove_suffix(1);
-    return p.substr(p.rfind('/') + 1);
+    std::string out;
+    appendPath(out);
+    return out;
+}
+
+void FolderNode::appendPath(std::string& out) const
+{
+    // Names from the location down, written into place from the end: no recursion and no list
+    // of ancestors, however deep the folder lies.
+    const std::size_t start = out.size();
+    out.resize(start + pathLength);
+    std::size_t end = out.size();
+    for (const FolderNode* node = this; node; node = node->parent) {
+        if (node->parent)
+            out[--end] = '/';
+        end -= node->name.size();
+        std::copy(node->name.begin(), node->name.end(),
+                  out.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+}
+
+bool SamePath(const FolderNode* a, const FolderNode* b)
+{
+    if (a == b)
+        return true;
+    if (!a || !b || a->pathLength != b->pathLength)
+        return false;
+    // Compare from the end, one name at a time, until a difference shows.
+    while (a->parent && b->parent) {
+        if (a->name != b->name)
+            return false;
+        a = a->parent;
+        b = b->parent;
+        if (a == b)
+            return true;
+    }
+    return a->path() == b->path();
 }
 
 RecordList::RecordList()
@@ -25,9 +58,10 @@ void RecordList::clear()
     m_records.emplace_back();
 }
 
-const FolderNode* RecordList::addFolder(const FolderNode* parent, std::string path, int readError)
+const FolderNode* RecordList::addFolder(const FolderNode* parent, std::string name, int readError)
 {
-    m_folders.push_back(FolderNode{parent, std::move(path), readError});
+    const std::size_t pathLength = parent ? parent->pathLength + name.size() + 1 : name.size();
+    m_folders.push_back(FolderNode{parent, std::move(name), pathLength, readError});
     return &m_folders.back();
 }
 
@@ -47,14 +81,14 @@ std::string RecordText(const ScanRecord& record)
     case RecordKind::Empty:
         return {};
     case RecordKind::Folder:
-        return std::string(record.folderPath()) + "|" + std::string(39, '$') + "|" +
-               std::string(17, '0');
+        return record.folder->path() + "|" + std::string(39, '$') + "|" + std::string(17, '0');
     case RecordKind::File:
         break;
     }
     char digits[32];
     std::snprintf(digits, sizeof digits, "%015lld", static_cast<long long>(record.size));
-    return std::string(record.folderPath()) + "|" + record.name + "|" + digits;
+    return (record.folder ? record.folder->path() : std::string()) + "|" + record.name + "|" +
+           digits;
 }
 
 } // namespace quillon

@@ -8,14 +8,24 @@
 
 namespace quillon {
 
-/// A folder met by the walk. Every record of the folder points at the one node, so the path
-/// is stored once however many files the folder holds.
+/// A folder met by the walk, kept as its parent and its own name so that the folders of a
+/// tree take memory in proportion to their names, not to their depth; a path is built only
+/// where a line needs one. Every record of the folder points at the one node.
 struct FolderNode {
     const FolderNode* parent = nullptr; ///< enclosing folder of the same walk; null for a location
-    std::string path;                   ///< full path ending in "/" as the walker built it
-    int readError = 0;                  ///< errno when the folder could not be read (fully); else 0
-    std::string_view name() const;      ///< the last component (the whole path for a location)
+    std::string name;           ///< the folder's name; for a location its whole path ending in "/"
+    std::size_t pathLength = 0; ///< bytes of the full path, "/" at its end included
+    int readError = 0;          ///< errno when the folder could not be read (fully); else 0
+
+    /// The full path ending in "/", as the walker reached the folder.
+    std::string path() const;
+    /// Appends the full path ending in "/" to out.
+    void appendPath(std::string& out) const;
 };
+
+/// True when both nodes stand for the same path (two locations may reach one folder). Costs
+/// no more than the common end of the two paths, so neighbouring folders compare cheaply.
+bool SamePath(const FolderNode* a, const FolderNode* b);
 
 enum class RecordKind : std::uint8_t {
     Empty,  ///< item 0 of the list: holds nothing
@@ -27,12 +37,10 @@ enum class RecordKind : std::uint8_t {
 /// never as joined text that would have to be split again.
 struct ScanRecord {
     const FolderNode* folder = nullptr;
-    std::string name;       ///< file name as the file system lists it (bytes); empty for a folder record
-    std::int64_t size = 0;  ///< bytes; 0 for a folder record
+    std::string name; ///< file name as the file system lists it (bytes); empty for a folder record
+    std::int64_t size = 0; ///< bytes; 0 for a folder record
     RecordKind kind = RecordKind::Empty;
 
-    /// The folder path ending in "/" (empty for item 0).
-    std::string_view folderPath() const { return folder ? std::string_view(folder->path) : std::string_view(); }
     bool isFile() const { return kind == RecordKind::File; }
     bool isFolder() const { return kind == RecordKind::Folder; }
 };
@@ -46,9 +54,10 @@ public:
     /// Starts anew with only the empty item 0.
     void clear();
 
-    /// Registers a folder; the returned node stays valid until clear(). readError is the errno
-    /// that kept the walk from reading the folder (0 when it was read).
-    const FolderNode* addFolder(const FolderNode* parent, std::string path, int readError = 0);
+    /// Registers a folder; the returned node stays valid until clear(). name is the folder's
+    /// own name under parent, or a location's whole path ending in "/" when parent is null.
+    /// readError is the errno that kept the walk from reading the folder (0 when it was read).
+    const FolderNode* addFolder(const FolderNode* parent, std::string name, int readError = 0);
     void appendFolderRecord(const FolderNode* folder);
     void appendFile(const FolderNode* folder, std::string name, std::int64_t size);
 

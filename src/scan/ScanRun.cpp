@@ -74,6 +74,8 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
             settings.subFolders = location.subFolders == QStringLiteral("Yes");
             settings.filter = location.filter;
             settings.folderRecords = type != ReportType::ListInDetails;
+            // The folder list shows no file: no record, no status read for one.
+            settings.fileRecords = type != ReportType::FolderList;
             settings.depthLimit =
                 steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
             steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });

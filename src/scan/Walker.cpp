@@ -11,9 +11,16 @@
 
 namespace quillon {
 
+namespace {
+constexpr int kLocationUnknown = -2; // -1: no location matches
+} // namespace
+
 /// One folder being walked: its node, its descriptor and the entries read from it.
 struct Walker::Frame {
     const FolderNode* node = nullptr;
+    std::size_t pathSize = 0;        ///< m_path's length while this folder is the innermost
+    int separators = 0;              ///< separators of the path, as PathDepth counts them
+    int location = kLocationUnknown; ///< PathDepth's location of the path without its "/"
     int fd = -1;
     dev_t device = 0; ///< identity kept while fd is closed, to check the reopened one
     ino_t inode = 0;
@@ -63,6 +70,11 @@ Walker::Walker(RecordList& records, const ExclusionList& exclusions,
     : m_records(records), m_exclusions(exclusions), m_locations(std::move(locations)),
       m_hooks(std::move(hooks)), m_cancel(cancel)
 {
+    for (const std::string& location : m_locations) {
+        m_lowerLocations.push_back(AsciiLower(location));
+        m_locationSeparators.push_back(IsRootPath(location) ? 0 : CountSeparatorsToEnd(location));
+        m_longestLocation = std::max(m_longestLocation, location.size());
+    }
 }
 
 Walker::~Walker()
@@ -86,7 +98,8 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
     m_entryCount = 0;
 
     const std::string openPath(locationPath);
-    enterFolder(nullptr, WithTrailingSlash(locationPath), openPath.c_str());
+    m_path = WithTrailingSlash(locationPath);
+    enterFolder(nullptr, openPath.c_str());
 
     while (m_depth > 0) {
         const std::size_t top = m_depth - 1;
@@ -108,8 +121,9 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
     }
 }
 
-void Walker::enterFolder(const FolderNode* parent, std::string path, const char* name)
+void Walker::enterFolder(const FolderNode* parent, const char* name)
 {
+    // m_path already ends in the folder's "/".
     const bool hasParent = m_depth > 0;
     int fd = -1;
     int error = 0;
@@ -132,8 +146,14 @@ void Walker::enterFolder(const FolderNode* parent, std::string path, const char*
     if (fd >= 0)
         error = ReadAllEntries(fd, m_scratch, frame.entries);
 
-    frame.filesExcluded = m_exclusions.IsExcludedFolder(WithoutTrailingSlash(path));
-    frame.node = m_records.addFolder(parent, std::move(path), error);
+    frame.filesExcluded = m_exclusions.IsExcludedFolder(WithoutTrailingSlash(m_path));
+    frame.node = m_records.addFolder(parent, hasParent ? std::string(name) : m_path, error);
+    frame.pathSize = m_path.size();
+    if (m_settings.depthLimit != 0 && !hasParent) {
+        // Only sub-folders are measured; a location's own count is the start of theirs.
+        frame.separators = CountSeparatorsToEnd(m_path);
+        frame.location = kLocationUnknown;
+    }
     if (error != 0)
         m_unreadable.push_back(frame.node);
     if (m_settings.folderRecords)
@@ -172,14 +192,14 @@ void Walker::leaveFolder()
         }
     }
     closeFd(frame.fd);
-    const FolderNode* node = frame.node;
     --m_depth;
 
     if (m_depth > 0) {
         // The sub-folder's entry of the parent is handled now that its walk is over.
         if (m_entryCount % 50 == 0)
-            m_hooks.Status(QStringLiteral("Scanning... ") + QString::fromUtf8(node->path));
+            m_hooks.Status(QStringLiteral("Scanning... ") + QString::fromUtf8(m_path));
         ++m_entryCount;
+        m_path.resize(m_stack[m_depth - 1].pathSize);
     }
 }
 
@@ -211,18 +231,32 @@ void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char
             ++m_entryCount;
             return;
         }
-        std::string path = frame.node->path;
-        path += name;
-        if (m_settings.depthLimit != 0 && PathDepth(path, m_locations) > m_settings.depthLimit) {
+        const std::size_t nameLength = std::strlen(name);
+        m_path.resize(frame.pathSize);
+        m_path.append(name, nameLength);
+        int separators = 0;
+        int location = -1;
+        if (m_settings.depthLimit != 0) {
+            location = locationOfChild(frame);
+            separators = frame.separators;
+            const int locationCount =
+                location < 0 ? 0 : m_locationSeparators[static_cast<std::size_t>(location)];
+            if (separators - locationCount > m_settings.depthLimit) {
+                m_path.resize(frame.pathSize);
+                ++m_entryCount;
+                return;
+            }
+        }
+        if (m_exclusions.includeSubFolders() && m_exclusions.IsExcludedFolder(m_path)) {
+            m_path.resize(frame.pathSize);
             ++m_entryCount;
             return;
         }
-        if (m_exclusions.includeSubFolders() && m_exclusions.IsExcludedFolder(path)) {
-            ++m_entryCount;
-            return;
-        }
-        path += '/';
-        enterFolder(frame.node, std::move(path), name); // counted when it is left
+        m_path += '/';
+        enterFolder(frame.node, name); // counted when it is left
+        Frame& child = m_stack[m_depth - 1];
+        child.separators = separators + 1;
+        child.location = location;
         return;
     }
 
@@ -230,10 +264,29 @@ void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char
     ++m_entryCount;
 }
 
+int Walker::locationOfChild(const Frame& frame) const
+{
+    // The location PathDepth would pick for m_path (the sub-folder, no "/" at its end): the
+    // first whose lower-cased text begins the lower-cased path. A location that begins the
+    // parent's path also begins this one, so only locations longer than the parent's path can
+    // take over; while none is that long, the parent's answer stands and the path is not read.
+    const std::size_t parentLength = frame.pathSize == 0 ? 0 : frame.pathSize - 1;
+    if (frame.location != kLocationUnknown && parentLength >= m_longestLocation)
+        return frame.location;
+    const std::string lowerPath = AsciiLower(m_path);
+    for (std::size_t i = 0; i < m_lowerLocations.size(); ++i) {
+        const std::string& candidate = m_lowerLocations[i];
+        if (candidate.size() <= lowerPath.size() &&
+            std::string_view(lowerPath).substr(0, candidate.size()) == candidate)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 void Walker::takeFile(Frame& frame, const char* name, std::int64_t knownSize)
 {
     // Links, pipes and devices are listed like files; a link is never followed.
-    if (name[0] == '.' || frame.filesExcluded)
+    if (name[0] == '.' || frame.filesExcluded || !m_settings.fileRecords)
         return;
     const std::size_t length = std::strlen(name);
     const std::string_view view(name, length);

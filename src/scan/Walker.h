@@ -19,6 +19,7 @@ struct WalkSettings {
     int depthLimit = 0;                     ///< deepest level entered; 0 = no limit, -1 = none
     QString filter = QStringLiteral("*.*"); ///< the location's type filter
     bool folderRecords = true;              ///< make a folder's own record for every folder entered
+    bool fileRecords = true; ///< make file records; a report of folders alone needs none
 };
 
 /// Turns scan locations into records. Folders are read through descriptors (openat relative
@@ -57,7 +58,8 @@ public:
 private:
     struct Frame;
 
-    void enterFolder(const FolderNode* parent, std::string path, const char* name);
+    void enterFolder(const FolderNode* parent, const char* name);
+    int locationOfChild(const Frame& frame) const;
     void leaveFolder();
     void handleEntry(std::size_t frameIndex, const char* name, unsigned char type);
     void takeFile(Frame& frame, const char* name, std::int64_t knownSize);
@@ -78,6 +80,10 @@ private:
 
     std::vector<Frame> m_stack;  ///< frames past m_depth keep their buffers for reuse
     std::vector<char> m_scratch; ///< where a folder's entries are read before they are kept
+    std::string m_path;          ///< path of the innermost folder ending in "/", grown per level
+    std::vector<std::string> m_lowerLocations; ///< m_locations with ASCII letters lower-cased
+    std::vector<int> m_locationSeparators;     ///< PathDepth's count of each location
+    std::size_t m_longestLocation = 0;
     std::size_t m_depth = 0;
     std::vector<const FolderNode*> m_unreadable;
 };

@@ -31,7 +31,10 @@ const FolderNode* LayoutHarness::location(const std::string& path)
 
 const FolderNode* LayoutHarness::folder(const FolderNode* parent, const std::string& path)
 {
-    return records.addFolder(parent, path);
+    // Nodes keep their own name; the path must continue the parent's.
+    const std::string name = path.substr(parent->pathLength, path.size() - parent->pathLength - 1);
+    const FolderNode* node = records.addFolder(parent, name);
+    return node->path() == path ? node : nullptr;
 }
 
 std::string LayoutHarness::bytes() const

@@ -1,4 +1,5 @@
 #include "LayoutHarness.h"
+#include "platform/PathRules.h"
 #include "report/FolderLevel.h"
 #include "report/Layouts.h"
 #include "report/RtfFraming.h"
@@ -74,6 +75,29 @@ TEST(FolderLevel, CountsFromTheMatchingLocation)
     EXPECT_EQ(FolderLevel("/a/bc/d/e", two), 2);
     EXPECT_EQ(FolderLevel("/a/b/x", two), 2);
     EXPECT_EQ(FolderLevel("/elsewhere/x", two), 3);
+}
+
+TEST(FolderLevel, NodesGetTheLevelOfTheirPath)
+{
+    // Odd locations (the root, a doubled "/", a relative path) and nested ones where a longer
+    // location takes over below a shorter one.
+    const std::vector<std::vector<std::string>> lists{
+        {"/"}, {"/d//"}, {"rel"}, {"/d/a/bbb/c", "/d"}, {"/d/a", "/d/a/bbb/"}, {}};
+    for (const std::vector<std::string>& locations : lists) {
+        RecordList records;
+        std::vector<const FolderNode*> nodes;
+        for (const char* location : {"/", "/d//", "rel/", "/d/", "/d/a/"})
+            nodes.push_back(records.addFolder(nullptr, location));
+        for (std::size_t i = 0; i < 40; ++i) // each node gets children "a", "bbb", "c"
+            nodes.push_back(
+                records.addFolder(nodes[i], std::string(i % 3 == 1 ? 3 : 1, "abc"[i % 3])));
+        FolderLevels levels(locations);
+        for (const FolderNode* node : nodes) {
+            const std::string path = node->path();
+            const std::string_view folder = WithoutTrailingSlash(path);
+            EXPECT_EQ(levels.of(node), FolderLevel(folder, locations)) << path;
+        }
+    }
 }
 
 TEST(TreeViewList, DrawsFoldersAndFilesWithBranchesAndBars)

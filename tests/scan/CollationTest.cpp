@@ -139,3 +139,39 @@ TEST(Collation, DirectComparisonOrdersAsTheSortKeys)
 }
 
 } // namespace quillon
+
+namespace quillon {
+
+TEST(Collation, ASharedFolderPartDecidesNothing)
+{
+    // List In Details leaves the folder, which every key of a folder shares, out of its sort
+    // texts. That keeps the order wherever accents are not compared from the end.
+    const std::string folder = "/home/Ch\xC3\xA9z Ll\xC3\xB6/(1) x_y/";
+    const std::string names[] = {
+        "a",  "A.txt", "\xC3\xA9t\xC3\xA9", "ete", "ch",   "c h", "ll",  "_b",
+        "-b", "b c",   "\xC3\xA5",          "aa",  "\xFF", "#1",  "(1)", "z?",
+        "Z"};
+    for (const char* locale : {"C", "en_US", "de_DE", "sv_SE", "cs_CZ", "es_ES", "ja_JP"}) {
+        const Collation collation(locale);
+        ASSERT_FALSE(collation.comparesAccentsBackwards()) << locale;
+        for (const std::string& a : names) {
+            for (const std::string& b : names) {
+                const auto order = [&](const std::string& shared) {
+                    return Collation::CompareKeys(
+                        collation.SortKey(shared + "?" + a + "?000000000000012"),
+                        collation.SortKey(shared + "?" + b + "?000000000000012"));
+                };
+                const auto bySize = [&](const std::string& shared) {
+                    return Collation::CompareKeys(
+                        collation.SortKey("000000000000012?" + shared + "?" + a),
+                        collation.SortKey("000000000000012?" + shared + "?" + b));
+                };
+                ASSERT_EQ(order(folder), order("")) << locale << ": " << a << " / " << b;
+                ASSERT_EQ(bySize(folder), bySize("")) << locale << ": " << a << " / " << b;
+            }
+        }
+    }
+    EXPECT_TRUE(Collation("fr_CA").comparesAccentsBackwards());
+}
+
+} // namespace quillon

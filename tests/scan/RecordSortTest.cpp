@@ -22,7 +22,10 @@ public:
         if (!m_nodes.count(path)) {
             const std::size_t cut = path.rfind('/', path.size() - 2);
             const auto up = m_nodes.find(path.substr(0, cut + 1));
-            m_nodes[path] = list.addFolder(up == m_nodes.end() ? nullptr : up->second, path);
+            m_nodes[path] =
+                up == m_nodes.end()
+                    ? list.addFolder(nullptr, path)
+                    : list.addFolder(up->second, path.substr(cut + 1, path.size() - cut - 2));
         }
         if (ownRecord)
             list.appendFolderRecord(m_nodes[path]);
@@ -155,7 +158,7 @@ bool ReferenceLess(const Collation& c, const ScanRecord& a, const ScanRecord& b)
         return nodes;
     };
     const auto folderText = [](const FolderNode* node) {
-        const std::string text(node->name());
+        const std::string text(node->name);
         return text.back() == '/' ? text : text + "/";
     };
     const auto ca = chain(a.folder);

@@ -118,13 +118,18 @@ TEST(ScanRun, RecordsAreSortedAndFolderRecordsFollowTheReportType)
     tree.file("a.txt");
     Window window;
     ScanRun run;
-    ASSERT_TRUE(run.Run({Location(tree.root())}, {}, ReportType::FolderList, window.hooks()));
+    ASSERT_TRUE(run.Run({Location(tree.root())}, {}, ReportType::TreeView, window.hooks()));
     const RecordList& records = run.records();
     ASSERT_EQ(records.lastIndex(), 4u);
     EXPECT_TRUE(records[1].isFolder());
     EXPECT_EQ(records[2].name, "a.txt");
     EXPECT_TRUE(records[3].isFolder());
     EXPECT_EQ(records[4].name, "x.txt");
+
+    // The folder list shows no file, so the walk makes no file record for it.
+    ASSERT_TRUE(run.Run({Location(tree.root())}, {}, ReportType::FolderList, window.hooks()));
+    ASSERT_EQ(records.lastIndex(), 2u);
+    EXPECT_TRUE(records[1].isFolder() && records[2].isFolder());
 
     ASSERT_TRUE(run.Run({Location(tree.root())}, {}, ReportType::ListInDetails, window.hooks()));
     EXPECT_EQ(run.records().lastIndex(), 2u);
@@ -181,10 +186,10 @@ TEST(ScanRun, CancelDuringTheFirstLocationStillStartsTheSecond)
     int fromTwo = 0;
     const RecordList& records = run.records();
     for (std::size_t i = 1; i <= records.lastIndex(); ++i) {
-        if (records[i].folderPath().find("/two/") != std::string_view::npos) {
+        if (records[i].folder->path().find("/two/") != std::string_view::npos) {
             ++fromTwo;
             EXPECT_TRUE(records[i].isFolder());
-            EXPECT_EQ(records[i].folderPath(), tree.path("two/"));
+            EXPECT_EQ(records[i].folder->path(), tree.path("two/"));
         }
     }
     EXPECT_EQ(fromTwo, 1);

@@ -35,7 +35,7 @@ struct Walk {
         walker.setDescriptorBudget(budget);
         walker.WalkLocation(location, settings);
         for (const FolderNode* node : walker.unreadableFolders())
-            unreadable.push_back("R" + node->path.substr(tree.root().size()));
+            unreadable.push_back("R" + node->path().substr(tree.root().size()));
         Texts texts;
         for (std::size_t i = 1; i <= records.lastIndex(); ++i)
             texts.push_back("R" + RecordText(records[i]).substr(tree.root().size()));
@@ -75,11 +75,11 @@ TEST(Walker, RecordsShareOneFolderNodeAndKeepLargeSizes)
                                       "R/Sub/|big.img|000005000000000", File("R/", "a.txt", 5)}));
     const FolderNode* sub = nullptr;
     for (std::size_t i = 1; i <= walk.records.lastIndex(); ++i) {
-        if (walk.records[i].folder->path != tree.path("Sub/"))
+        if (walk.records[i].folder->path() != tree.path("Sub/"))
             continue;
         sub = sub ? sub : walk.records[i].folder;
         EXPECT_EQ(walk.records[i].folder, sub);
-        EXPECT_EQ(sub->parent->path, tree.root() + "/");
+        EXPECT_EQ(sub->parent->path(), tree.root() + "/");
     }
 
     Walk details; // List In Details: files only
@@ -115,6 +115,23 @@ TEST(Walker, SubFolderFlagAndDepthLimits)
     walk.settings.folderRecords = false;
     walk.locations = {tree.path("a")};
     EXPECT_EQ(walk.run(tree, "A"), Sorted({File("R/A/", "L1"), File("R/A/B/", "L2")}));
+}
+
+TEST(Walker, LongerLocationTakesOverTheDepthBelowIt)
+{
+    // The first location that begins a path measures it, even one that begins it only as text
+    // ("n/bb" begins "n/bbc") and only deeper down than where the walk started.
+    FixtureTree tree;
+    for (const char* file : {"n/f1", "n/b/f2", "n/b/x/f3", "n/bb/f4", "n/bb/c/f5", "n/bbc/f6",
+                             "n/bbc/d/f7", "n/bbc/d/e/f8"})
+        tree.file(file);
+    Walk walk;
+    walk.settings.depthLimit = 1;
+    walk.settings.folderRecords = false;
+    walk.locations = {tree.path("n/bb"), tree.path("n")};
+    EXPECT_EQ(walk.run(tree, "n"),
+              Sorted({File("R/n/", "f1"), File("R/n/b/", "f2"), File("R/n/bb/", "f4"),
+                      File("R/n/bb/c/", "f5"), File("R/n/bbc/", "f6"), File("R/n/bbc/d/", "f7")}));
 }
 
 TEST(Walker, FilterExclusionsAndHiddenFiles)
@@ -168,7 +185,7 @@ TEST(Walker, OddNamesComeThroughAsBytes)
     walk.run(tree);
     Texts found;
     for (std::size_t i = 1; i <= walk.records.lastIndex(); ++i) {
-        EXPECT_EQ(walk.records[i].folder->path, tree.path("odd|dir\n/"));
+        EXPECT_EQ(walk.records[i].folder->path(), tree.path("odd|dir\n/"));
         found.push_back(walk.records[i].name);
     }
     EXPECT_EQ(Sorted(found), Sorted(names));
@@ -215,17 +232,18 @@ TEST(Walker, UnreadableAndVanishedFoldersKeepTheirRecordAndError)
 
 namespace {
 
-// A chain of `depth` folders "d" with "bottom.txt" in the last, made and removed through
-// descriptors because its paths soon outgrow PATH_MAX.
+// A chain of `depth` folders named `name` with "bottom.txt" in the last, made and removed
+// through descriptors because its paths soon outgrow PATH_MAX.
 struct DeepChain {
     std::string root;
     int depth;
-    DeepChain(std::string r, int d) : root(std::move(r)), depth(d)
+    std::string name;
+    DeepChain(std::string r, int d, std::string n = "d") : root(std::move(r)), depth(d), name(n)
     {
         int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
         for (int i = 0; i < depth && fd >= 0; ++i) {
-            ::mkdirat(fd, "d", 0755);
-            const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            ::mkdirat(fd, name.c_str(), 0755);
+            const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
             ::close(fd);
             fd = next;
         }
@@ -236,11 +254,11 @@ struct DeepChain {
     {
         std::vector<int> fds{::open(root.c_str(), O_RDONLY | O_DIRECTORY)};
         for (int i = 0; i < depth; ++i)
-            fds.push_back(::openat(fds.back(), "d", O_RDONLY | O_DIRECTORY));
+            fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
         ::unlinkat(fds.back(), "bottom.txt", 0);
         for (int i = depth; i >= 1; --i) {
             ::close(fds[i]);
-            ::unlinkat(fds[i - 1], "d", AT_REMOVEDIR);
+            ::unlinkat(fds[i - 1], name.c_str(), AT_REMOVEDIR);
         }
         ::close(fds[0]);
     }
@@ -260,7 +278,33 @@ TEST(Walker, TenThousandLevelsDeepWithFewDescriptors)
     ASSERT_EQ(walk.records.lastIndex(), 1u);
     EXPECT_TRUE(walk.unreadable.empty());
     EXPECT_EQ(walk.records[1].name, "bottom.txt");
-    EXPECT_EQ(walk.records[1].folder->path.size(), tree.root().size() + 1 + 2 * kDepth);
+    EXPECT_EQ(walk.records[1].folder->path().size(), tree.root().size() + 1 + 2 * kDepth);
+}
+
+TEST(Walker, DeepTreeKeepsEachFolderNameOnce)
+{
+    // 300 levels of 200-byte names: a path of 60,300 bytes at the bottom. Folders keep their
+    // own names, so what they hold grows with the tree, not with the square of its depth.
+    constexpr int kDepth = 300;
+    const std::string name(200, 'n');
+    FixtureTree tree;
+    const DeepChain chain(tree.root(), kDepth, name);
+    Walk walk;
+    walk.run(tree);
+    std::size_t stored = 0;
+    const FolderNode* bottom = nullptr;
+    for (std::size_t i = 1; i <= walk.records.lastIndex(); ++i) {
+        if (walk.records[i].isFolder()) {
+            stored += walk.records[i].folder->name.size();
+            bottom = walk.records[i].folder;
+        }
+    }
+    EXPECT_EQ(stored, tree.root().size() + 1 + kDepth * name.size());
+    ASSERT_TRUE(bottom);
+    std::string expected = tree.root() + "/";
+    for (int i = 0; i < kDepth; ++i)
+        expected += name + "/";
+    EXPECT_EQ(bottom->path(), expected);
 }
 
 TEST(Walker, DescriptorBudgetDoesNotChangeWhatIsFound)
