@@ -4,6 +4,7 @@
 
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
+#include <unicode/uset.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -71,7 +72,8 @@ Collation::~Collation()
 
 Collation::Collation(Collation&& other) noexcept
     : m_collator(std::exchange(other.m_collator, nullptr)),
-      m_localeName(std::move(other.m_localeName))
+      m_localeName(std::move(other.m_localeName)), m_asciiWeights(other.m_asciiWeights),
+      m_asciiWeight(other.m_asciiWeight)
 {}
 
 Collation& Collation::operator=(Collation&& other) noexcept
@@ -81,6 +83,8 @@ Collation& Collation::operator=(Collation&& other) noexcept
             ucol_close(m_collator);
         m_collator = std::exchange(other.m_collator, nullptr);
         m_localeName = std::move(other.m_localeName);
+        m_asciiWeights = other.m_asciiWeights;
+        m_asciiWeight = other.m_asciiWeight;
     }
     return *this;
 }
@@ -133,6 +137,91 @@ void Collation::Open(std::string_view posixLocale)
     status = U_ZERO_ERROR;
     const char* actual = ucol_getLocaleByType(m_collator, ULOC_ACTUAL_LOCALE, &status);
     m_localeName = U_SUCCESS(status) && actual && *actual ? actual : "root";
+    PrepareAsciiWeights();
+}
+
+// Most file names are ASCII, and comparing them through the collator costs far more than the
+// order needs: the weights of the 128 ASCII characters are taken from the collator once, and
+// used only where they provably give its order (see AppendAsciiWeights).
+void Collation::PrepareAsciiWeights()
+{
+    m_asciiWeights = false;
+    UErrorCode status = U_ZERO_ERROR;
+    // A contraction, context rule or expansion among ASCII characters breaks the
+    // character-by-character order.
+    USet* contractions = uset_openEmpty();
+    USet* expansions = uset_openEmpty();
+    ucol_getContractionsAndExpansions(m_collator, contractions, expansions, true, &status);
+    bool plain = U_SUCCESS(status);
+    for (int32_t i = 0, n = uset_getItemCount(contractions); plain && i < n; ++i) {
+        UChar32 start = 0;
+        UChar32 end = 0;
+        UChar text[64];
+        const int32_t length =
+            uset_getItem(contractions, i, &start, &end, text, std::size(text), &status);
+        if (length == 0) // a range of single characters
+            plain = start >= 0x80;
+        else if (length > 0)
+            plain = std::any_of(text, text + length, [](UChar c) { return c >= 0x80; });
+        else
+            plain = false;
+    }
+    for (UChar32 c = 0; plain && c < 0x80; ++c)
+        plain = !uset_contains(expansions, c);
+    uset_close(contractions);
+    uset_close(expansions);
+    if (!plain)
+        return;
+
+    // Rank the characters; equal ones share a weight, ignorable ones get 0.
+    const UChar nothing = 0;
+    std::array<UChar, 128> chars{};
+    for (int c = 0; c < 128; ++c)
+        chars[static_cast<std::size_t>(c)] = static_cast<UChar>(c);
+    std::array<UChar, 128> order = chars;
+    const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](UChar a, UChar b) { return coll(a, b) == UCOL_LESS; });
+    std::uint8_t weight = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const UChar c = order[i];
+        if (ucol_strcoll(m_collator, &c, 1, &nothing, 0) == UCOL_EQUAL) {
+            m_asciiWeight[c] = 0;
+            continue;
+        }
+        if (weight == 0 || coll(order[i - 1], c) != UCOL_EQUAL)
+            ++weight;
+        m_asciiWeight[c] = weight;
+    }
+    // Characters that differ only at the second level would be ordered by their first
+    // difference instead of after every first-level weight: then no shortcut.
+    ucol_setStrength(m_collator, UCOL_PRIMARY);
+    bool single = true;
+    for (std::size_t i = 1; single && i < order.size(); ++i) {
+        const UChar a = order[i - 1];
+        const UChar b = order[i];
+        if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
+            single = coll(a, b) != UCOL_EQUAL;
+    }
+    ucol_setStrength(m_collator, UCOL_SECONDARY);
+    m_asciiWeights = single;
+}
+
+bool Collation::AppendAsciiWeights(std::string_view utf8, std::string& out) const
+{
+    if (!m_asciiWeights)
+        return false;
+    const std::size_t start = out.size();
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80) {
+            out.resize(start);
+            return false;
+        }
+        if (const std::uint8_t w = m_asciiWeight[c])
+            out.push_back(static_cast<char>(w));
+    }
+    return true;
 }
 
 void Collation::AppendSortKey(std::string_view utf8, std::string& out) const
@@ -256,16 +345,27 @@ int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) cons
 
 CollationTexts::CollationTexts(const Collation& collation) : m_collation(&collation) {}
 
+namespace {
+constexpr std::size_t kNoWeights = static_cast<std::size_t>(-1);
+} // namespace
+
 void CollationTexts::clear()
 {
     m_chars.clear();
     m_keys.clear();
     m_offsets.assign(1, 0);
+    m_weights.clear();
+    m_weightStart.clear();
+    m_weightEnd.clear();
 }
 
 std::uint32_t CollationTexts::add(std::string_view utf8)
 {
     if (m_collation->hasCollator()) {
+        const std::size_t before = m_weights.size();
+        const bool weighed = m_collation->AppendAsciiWeights(utf8, m_weights);
+        m_weightStart.push_back(weighed ? before : kNoWeights);
+        m_weightEnd.push_back(m_weights.size());
         Collation::AppendDecoded(utf8, m_chars);
         m_offsets.push_back(m_chars.size());
     } else {
@@ -283,8 +383,17 @@ std::u16string_view CollationTexts::text(std::uint32_t index) const
 
 int CollationTexts::compare(std::uint32_t a, std::uint32_t b) const
 {
-    if (m_collation->hasCollator())
+    if (m_collation->hasCollator()) {
+        const std::size_t wa = m_weightStart[a];
+        const std::size_t wb = m_weightStart[b];
+        if (wa != kNoWeights && wb != kNoWeights) {
+            const std::string_view weights(m_weights);
+            const int c = weights.substr(wa, m_weightEnd[a] - wa)
+                              .compare(weights.substr(wb, m_weightEnd[b] - wb));
+            return (c > 0) - (c < 0);
+        }
         return m_collation->CompareDecoded(text(a), text(b));
+    }
     const std::string_view keys(m_keys);
     return Collation::CompareKeys(keys.substr(m_offsets[a], m_offsets[a + 1] - m_offsets[a]),
                                   keys.substr(m_offsets[b], m_offsets[b + 1] - m_offsets[b]));

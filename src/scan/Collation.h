@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -66,13 +67,23 @@ public:
     /// Needs hasCollator().
     int CompareDecoded(std::u16string_view a, std::u16string_view b) const;
 
+    /// Where this collation orders ASCII text character by character (no rule joins or
+    /// splits ASCII characters, and none differ at the second level only), appends to out
+    /// one weight byte per character of an ASCII text, leaving out the ignorable ones, and
+    /// returns true: such texts then compare by memcmp of their weights, shorter first, in
+    /// the collation's own order. False (out unchanged) for other text or collations.
+    bool AppendAsciiWeights(std::string_view utf8, std::string& out) const;
+
 private:
     void Open(std::string_view posixLocale);
+    void PrepareAsciiWeights();
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
 
     UCollator* m_collator = nullptr;
     std::string m_localeName;
-    mutable std::vector<char16_t> m_utf16; // scratch for the decoded text
+    bool m_asciiWeights = false;
+    std::array<std::uint8_t, 128> m_asciiWeight{}; // 0: ignorable
+    mutable std::vector<char16_t> m_utf16;         // scratch for the decoded text
 };
 
 /// Many texts decoded once and compared directly by the collator. Where each text takes part in
@@ -96,6 +107,9 @@ private:
     const Collation* m_collation;
     std::vector<char16_t> m_chars;
     std::vector<std::size_t> m_offsets{0};
+    std::string m_weights;                  // ASCII texts' weights, where the collation has them
+    std::vector<std::size_t> m_weightStart; // per text; kNoWeights for a text without
+    std::vector<std::size_t> m_weightEnd;
     std::string m_keys; // without a collator: fallback keys instead of decoded texts
 };
 
