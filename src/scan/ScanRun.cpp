@@ -63,24 +63,29 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         paths.reserve(locations.size());
         for (const ScanLocation& location : locations)
             paths.push_back(QFile::encodeName(location.path).toStdString());
-        Walker walker(m_records, exclusions, paths, hooks.progress, &m_cancel);
-        for (std::size_t row = 0; row < locations.size(); ++row) {
-            const ScanLocation& location = locations[row];
-            // An excluded row stays in the list but is never walked; an empty one names no
-            // folder (walking it would mean the root).
-            if (location.icon == ScanLocation::kExcludedIcon || location.path.trimmed().isEmpty())
-                continue;
-            WalkSettings settings;
-            settings.subFolders = location.subFolders == QStringLiteral("Yes");
-            settings.filter = location.filter;
-            settings.folderRecords = type != ReportType::ListInDetails;
-            // The folder list shows no file: no record, no status read for one.
-            settings.fileRecords = type != ReportType::FolderList;
-            settings.depthLimit =
-                steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
-            steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
+        {
+            // The walker's folder buffers go before the sort: a folder of a million entries
+            // holds tens of megabytes of them.
+            Walker walker(m_records, exclusions, paths, hooks.progress, &m_cancel);
+            for (std::size_t row = 0; row < locations.size(); ++row) {
+                const ScanLocation& location = locations[row];
+                // An excluded row stays in the list but is never walked; an empty one names no
+                // folder (walking it would mean the root).
+                if (location.icon == ScanLocation::kExcludedIcon ||
+                    location.path.trimmed().isEmpty())
+                    continue;
+                WalkSettings settings;
+                settings.subFolders = location.subFolders == QStringLiteral("Yes");
+                settings.filter = location.filter;
+                settings.folderRecords = type != ReportType::ListInDetails;
+                // The folder list shows no file: no record, no status read for one.
+                settings.fileRecords = type != ReportType::FolderList;
+                settings.depthLimit =
+                    steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
+                steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
+            }
+            m_unreadable = walker.unreadableFolders();
         }
-        m_unreadable = walker.unreadableFolders();
 
         steps.step(11, [&] {
             hooks.progress.Status(QStringLiteral("Initializing format engine, please wait..."));

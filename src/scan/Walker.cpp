@@ -32,6 +32,7 @@ struct Walker::Frame {
 namespace {
 
 constexpr std::size_t kReadChunk = 32 * 1024;
+constexpr std::size_t kKeepScratch = 4 * 1024 * 1024;
 
 /// Reads every entry of the folder into scratch, then hands them to entries at their exact
 /// size (a deep chain of folders keeps one small buffer per level, not one read buffer each).
@@ -54,7 +55,15 @@ int ReadAllEntries(int fd, std::vector<char>& scratch, std::vector<char>& entrie
         }
         used += static_cast<std::size_t>(n);
     }
-    entries.assign(scratch.data(), scratch.data() + used);
+    if (used > kKeepScratch) {
+        // A huge folder hands over the buffer itself rather than a copy of it.
+        entries.swap(scratch);
+        entries.resize(used);
+        scratch.clear();
+        scratch.shrink_to_fit();
+    } else {
+        entries.assign(scratch.data(), scratch.data() + used);
+    }
     return error;
 }
 
