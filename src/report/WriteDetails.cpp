@@ -163,7 +163,9 @@ std::string DetailsNameColumn(std::string_view name, int columnSize)
 
 std::string DetailsTitle(std::string_view title, int lineWidth)
 {
-    if (lineWidth < 3 || Utf8Length(title) <= static_cast<std::size_t>(lineWidth))
+    // Counting stops after lineWidth characters: a deep folder's path is not read to its end.
+    if (lineWidth < 3 ||
+        Utf8Left(title, static_cast<std::size_t>(lineWidth)).size() == title.size())
         return std::string(title);
     std::string cut(Utf8Left(title, static_cast<std::size_t>(lineWidth - 3)));
     cut.append("...");
@@ -210,7 +212,10 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
 
         if (s.IncludeSeparator)
             steps.step(1, [&] { m_file.writeLine(dashes); });
-        const std::string_view shown = s.FullPath ? folder : LastComponent(folder);
+        std::string_view shown = s.FullPath ? folder : LastComponent(folder);
+        // The title keeps at most lineWidth characters of four bytes at most: the rest of a
+        // deep path would only be copied to be cut.
+        shown = shown.substr(0, 4 * static_cast<std::size_t>(std::max(m_lineWidth, 0)) + 64);
         const std::string title = DetailsTitle(
             s.IncludeFolderTitle ? "Directory of " + std::string(shown) : std::string(shown),
             m_lineWidth);
