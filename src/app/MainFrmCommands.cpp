@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -283,12 +284,22 @@ void MainFrm::SaveAs()
         return;
     QString error;
     bool saved = true;
+    // A large report takes a while to write: repaints and timers go on meanwhile, but no
+    // input, so the report cannot change under the writer.
+    QElapsedTimer clock;
+    clock.start();
+    const std::function<void()> paint = [&clock] {
+        if (clock.elapsed() >= 20) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            clock.restart();
+        }
+    };
     switch (SaveFormatForPath(path)) {
     case SaveFormat::PlainText:
-        saved = SavePlainTextFile(*rTxt->document(), path, &error);
+        saved = SavePlainTextFile(*rTxt->document(), path, &error, paint);
         break;
     case SaveFormat::RichText:
-        saved = SaveRtfFile(*rTxt->document(), path, &error);
+        saved = SaveRtfFile(*rTxt->document(), path, &error, paint);
         break;
     case SaveFormat::Html: {
         HtmlFrm form(this);
