@@ -221,6 +221,7 @@ void SortRecords(RecordList& records, const std::function<void()>& yield)
     std::vector<std::uint32_t> folderPos(buckets, 0);
     std::vector<std::uint32_t> filePos(buckets, 0);
     for (std::size_t i = 1; i < count; ++i) {
+        tick();
         slot[i] = slot[i] == kNone ? 0 : bucketOf[slot[i]];
         ++(items[i].isFolder() ? folderPos : filePos)[slot[i]];
     }
@@ -237,13 +238,16 @@ void SortRecords(RecordList& records, const std::function<void()>& yield)
         }
     }
     slot[0] = 0;
-    for (std::size_t i = 1; i < count; ++i)
+    for (std::size_t i = 1; i < count; ++i) {
+        tick();
         slot[i] = (items[i].isFolder() ? folderPos : filePos)[slot[i]]++;
+    }
     std::vector<std::uint32_t>().swap(folderPos);
     const std::vector<std::uint32_t>& fileEnd = filePos;
 
     // 6. Move every record to its destination, one cycle of the permutation at a time.
     for (std::size_t i = 1; i < count; ++i) {
+        tick();
         while (slot[i] != i) {
             const std::uint32_t target = slot[i];
             std::swap(items[i], items[target]);
