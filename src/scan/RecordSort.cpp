@@ -247,8 +247,9 @@ void SortRecords(RecordList& records, const std::function<void()>& yield)
 
     // 6. Move every record to its destination, one cycle of the permutation at a time.
     for (std::size_t i = 1; i < count; ++i) {
-        tick();
+        // One cycle may hold most of the records.
         while (slot[i] != i) {
+            tick();
             const std::uint32_t target = slot[i];
             std::swap(items[i], items[target]);
             std::swap(slot[i], slot[target]);
