@@ -611,6 +611,9 @@ void MainFrm::SetScanningState(bool idle)
     SearchList->setEnabled(idle);
     FrameRepType->setEnabled(idle);
     rTxt->setReadOnly(!idle);
+    // The formatting bar holds Undo and Redo too; the pane shows an empty page while a new
+    // report is built, and nothing may act on it then.
+    Picture1->setEnabled(idle);
 }
 
 void MainFrm::ApplyFontName(const QString& name)
