@@ -19,7 +19,6 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/ioctl.h>
-#include <thread>
 #include <unistd.h>
 
 namespace quillon {
@@ -92,12 +91,6 @@ QString ErrorLine(const ErrorReport& report)
         .arg(report.number)
         .arg(report.description, report.procedure)
         .arg(report.line);
-}
-
-// Tests stretch the walk to interrupt it reliably; nothing else sets this.
-int YieldDelayMs()
-{
-    return qEnvironmentVariableIntValue("QUILLON_TEST_YIELD_DELAY_MS");
 }
 
 bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, QString* error)
@@ -253,7 +246,7 @@ QString BatchUsage()
         "report of what was gathered so far is still written).\n");
 }
 
-int RunBatchJob(const BatchRequest& request)
+int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
 {
     CatchInterrupt();
 
@@ -295,12 +288,11 @@ int RunBatchJob(const BatchRequest& request)
 
     TerminalProgress terminal;
     ScanRun run;
-    const int delayMs = YieldDelayMs();
     auto yield = [&] {
+        if (eachStep)
+            eachStep();
         if (g_interrupted && !run.cancelled())
             run.Cancel();
-        if (delayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     };
     ProgressHooks progress;
     progress.yield = yield;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace quillon {
@@ -32,8 +33,9 @@ QString BatchUsage();
 
 /// Runs the job of the request without the window: scan, layout, staging file, then the
 /// output by the Save As rules. Needs a QCoreApplication. Returns the exit status; a failure
-/// has been told on standard error in one line.
-int RunBatchJob(const BatchRequest& request);
+/// has been told on standard error in one line. eachStep runs at every step of the scan's
+/// long loops (tests interrupt the run there).
+int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep = {});
 
 /// Parses the arguments and runs (or prints the usage); returns the exit status.
 int RunBatchMode(const QStringList& arguments);

@@ -1,38 +1,77 @@
 #include "app/EditHistory.h"
 
+#include "app/CompactText.h"
+
+#include <QFont>
 #include <QTextDocument>
 #include <algorithm>
 
 namespace quillon {
 
-EditHistory::EditHistory(std::function<void(QTextDocument*)> show, QObject* parent)
-    : QObject(parent), m_show(std::move(show))
+namespace {
+
+// Moves the document along its own undo stack to depth. Each step is checked to move: the
+// document's count of redo steps cannot be trusted (it reads 0 after the first Undo), so the
+// loops stop when a step changes nothing.
+void MoveToDepth(QTextDocument* document, int depth)
 {
-    m_slots[0] = {NewDocument(), 0};
-    if (m_show)
-        m_show(m_slots[0].document);
+    for (int steps = document->availableUndoSteps(); steps > depth;) {
+        document->undo();
+        const int now = document->availableUndoSteps();
+        if (now == steps)
+            break;
+        steps = now;
+    }
+    for (int steps = document->availableUndoSteps(); steps < depth;) {
+        document->redo();
+        const int now = document->availableUndoSteps();
+        if (now == steps)
+            break;
+        steps = now;
+    }
+    document->setModified(false);
+}
+
+} // namespace
+
+EditHistory::EditHistory(std::function<void(QTextDocument*)> show, Expand expand, QObject* parent)
+    : QObject(parent), m_show(std::move(show)), m_expand(std::move(expand))
+{
+    if (!m_expand)
+        m_expand = [](const CompactText& text) { return ExpandDocument(text, QFont()); };
+    QTextDocument* first = Adopt(std::make_unique<QTextDocument>(), {});
+    m_slots[0] = {first, 0, {}};
+    Show(first);
 }
 
 EditHistory::~EditHistory() = default;
 
-QTextDocument* EditHistory::NewDocument()
+QTextDocument* EditHistory::Adopt(std::unique_ptr<QTextDocument> document,
+                                  std::shared_ptr<const CompactText> source)
 {
-    m_documents.push_back(std::make_unique<QTextDocument>());
-    QTextDocument* document = m_documents.back().get();
-    document->setUndoRedoEnabled(true);
-    return document;
+    QTextDocument* raw = document.get();
+    raw->setUndoRedoEnabled(true);
+    raw->clearUndoRedoStacks();
+    raw->setModified(false);
+    m_documents.push_back({std::move(document), std::move(source)});
+    return raw;
 }
 
-QTextDocument* EditHistory::Current() const
+void EditHistory::Show(QTextDocument* document)
 {
-    return m_slots[m_position].document;
+    const bool was = m_suppressed;
+    m_suppressed = true;
+    m_shown = document;
+    if (m_show)
+        m_show(document);
+    m_suppressed = was;
 }
 
 void EditHistory::RecordChange()
 {
-    if (m_suppressed)
+    QTextDocument* document = m_slots[m_position].document;
+    if (m_suppressed || !document || document != m_shown)
         return;
-    QTextDocument* document = Current();
     const int depth = document->availableUndoSteps();
     // Without the modified mark the document never merges the next edit into this one, so
     // every recorded change stays one step of its undo stack.
@@ -41,7 +80,7 @@ void EditHistory::RecordChange()
     // One change may add several commands (a format spread over runs); the depth reached
     // after it is the mark of its state either way.
     if (depth > current.depth) {
-        Push({document, depth});
+        Push({document, depth, {}});
         return;
     }
     if (depth == current.depth) {
@@ -53,29 +92,66 @@ void EditHistory::RecordChange()
     // The document's stack was cleared or rewritten behind the history's back: the states
     // recorded for it can no longer be reached, so the history starts again from here.
     m_slots = {};
-    m_slots[0] = {document, depth};
+    m_slots[0] = {document, depth, {}};
     m_position = m_newest = 0;
     ReleaseUnused();
 }
 
-void EditHistory::ReplaceDocument(std::unique_ptr<QTextDocument> document)
+void EditHistory::ReplaceDocument(std::unique_ptr<QTextDocument> document,
+                                  std::shared_ptr<const CompactText> source)
 {
-    QTextDocument* raw = document.get();
-    raw->setUndoRedoEnabled(true);
-    raw->clearUndoRedoStacks();
-    raw->setModified(false);
-    m_documents.push_back(std::move(document));
-    {
-        const bool was = m_suppressed;
-        m_suppressed = true;
-        if (m_show)
-            m_show(raw);
-        m_suppressed = was;
-    }
-    Push({raw, 0});
-    while (KeptDocuments() > kMaxKeptDocuments && m_position > 0)
-        DropOldest();
+    QTextDocument* previous = m_shown;
+    QTextDocument* raw = Adopt(std::move(document), source);
+    Show(raw);
+    Push({raw, 0, std::move(source)});
+    if (previous)
+        Compact(previous);
     ReleaseUnused();
+}
+
+void EditHistory::SetAside()
+{
+    QTextDocument* previous = m_shown;
+    if (!previous || previous != m_slots[m_position].document)
+        return;
+    Show(Adopt(std::make_unique<QTextDocument>(), {}));
+    Compact(previous);
+    ReleaseUnused();
+}
+
+void EditHistory::BringBack()
+{
+    if (m_shown != m_slots[m_position].document)
+        Restore(m_position);
+}
+
+void EditHistory::Compact(QTextDocument* document)
+{
+    auto owned = std::find_if(m_documents.begin(), m_documents.end(),
+                              [&](const Owned& o) { return o.document.get() == document; });
+    if (owned == m_documents.end())
+        return;
+    const bool was = m_suppressed;
+    m_suppressed = true;
+    // Each state of the document that a slot names, written out once; depth 0 of a loaded
+    // report is the text it came from.
+    for (int i = 0; i <= m_newest; ++i) {
+        Slot& slot = m_slots[i];
+        if (slot.document != document)
+            continue;
+        if (slot.depth == 0 && owned->source) {
+            slot.compact = owned->source;
+        } else if (!slot.compact) {
+            MoveToDepth(document, slot.depth);
+            slot.compact = CompactDocument(*document);
+        }
+        for (int j = i + 1; j <= m_newest; ++j) {
+            if (m_slots[j].document == document && m_slots[j].depth == slot.depth)
+                m_slots[j].compact = slot.compact;
+        }
+        slot.document = nullptr;
+    }
+    m_suppressed = was;
 }
 
 void EditHistory::Push(const Slot& slot)
@@ -115,59 +191,56 @@ bool EditHistory::Redo()
 void EditHistory::Restore(int position)
 {
     m_suppressed = true;
-    const Slot& target = m_slots[position];
-    if (target.document != Current() && m_show)
-        m_show(target.document);
-    QTextDocument* document = target.document;
-    // Each step is checked to move: the document's count of redo steps cannot be trusted (it
-    // reads 0 after the first Undo), so the loops stop when a step changes nothing.
-    for (int steps = document->availableUndoSteps(); steps > target.depth;) {
-        document->undo();
-        const int now = document->availableUndoSteps();
-        if (now == steps)
-            break;
-        steps = now;
+    Slot& target = m_slots[position];
+    if (!target.document) {
+        // A kept state comes back as a document of its own, at depth 0 of a fresh stack.
+        QTextDocument* previous = m_shown;
+        std::unique_ptr<QTextDocument> loaded = m_expand(*target.compact);
+        target.document = Adopt(std::move(loaded), target.compact);
+        target.depth = 0;
+        Show(target.document);
+        m_position = position;
+        if (previous)
+            Compact(previous);
+    } else if (target.document != m_shown) {
+        Show(target.document);
     }
-    for (int steps = document->availableUndoSteps(); steps < target.depth;) {
-        document->redo();
-        const int now = document->availableUndoSteps();
-        if (now == steps)
-            break;
-        steps = now;
-    }
-    document->setModified(false);
+    MoveToDepth(target.document, target.depth);
     m_position = position;
+    ReleaseUnused();
     m_suppressed = false;
     Q_EMIT restored();
 }
 
-int EditHistory::KeptDocuments() const
+qsizetype EditHistory::CompactSize() const
 {
-    std::vector<const QTextDocument*> seen;
+    std::vector<const CompactText*> seen;
+    qsizetype total = 0;
     for (int i = 0; i <= m_newest; ++i) {
-        const QTextDocument* document = m_slots[i].document;
-        if (document && document != Current() &&
-            std::find(seen.begin(), seen.end(), document) == seen.end())
-            seen.push_back(document);
+        const CompactText* text = m_slots[i].compact.get();
+        if (text && std::find(seen.begin(), seen.end(), text) == seen.end()) {
+            seen.push_back(text);
+            total += text->storedSize();
+        }
     }
-    return int(seen.size());
+    return total;
 }
 
 void EditHistory::ReleaseUnused()
 {
+    // Slots above the newest state are no longer reachable.
+    for (int i = m_newest + 1; i < kSlots; ++i)
+        m_slots[i] = {};
     auto used = [this](const QTextDocument* document) {
+        if (document == m_shown)
+            return true;
         for (int i = 0; i <= m_newest; ++i) {
             if (m_slots[i].document == document)
                 return true;
         }
         return false;
     };
-    // Slots above the newest state are no longer reachable.
-    for (int i = m_newest + 1; i < kSlots; ++i)
-        m_slots[i] = {};
-    std::erase_if(m_documents, [&](const std::unique_ptr<QTextDocument>& document) {
-        return !used(document.get());
-    });
+    std::erase_if(m_documents, [&](const Owned& owned) { return !used(owned.document.get()); });
 }
 
 } // namespace quillon

@@ -10,16 +10,21 @@ class QTextDocument;
 
 namespace quillon {
 
+class CompactText;
+
 /// The report pane's undo and redo history: eleven slots, numbered 0 to 10, each naming one
 /// state of the pane, and the position of the slot that holds the current state. Slot 0 is the
 /// empty pane at start; every recorded change moves to the next slot, dropping the oldest once
 /// all eleven are used, so at most ten Undo steps follow one another.
 ///
-/// A slot does not copy the pane's content. It names a document and a depth in that document's
-/// own undo stack, reached after the change (edits are never merged across changes); going back to a slot undoes
-/// or redoes the document to that depth. Only a whole new content (a report loaded, New Job)
-/// starts a new document, and the one it replaces is kept, unchanged and uncopied, for Undo.
-/// A keystroke therefore costs what the keystroke changed, however long the report is.
+/// Only the shown document is kept whole. A slot of it names a depth in that document's own
+/// undo stack, reached after the change (edits are never merged across changes), so a
+/// keystroke costs what the keystroke changed, however long the report is. When another
+/// document is shown (a report loaded, New Job, Undo across reports), the states the slots
+/// name in the one that goes are kept as compact rich text: the text a report was loaded
+/// from, or the document written out when it had been edited. Going back to such a slot
+/// loads it again. Eleven states of large reports thus cost one document and ten compressed
+/// texts.
 ///
 /// A change after an Undo ends the line of states that Redo could reach: Redo stops at the
 /// newest state instead of jumping into a line of edits that no longer follows.
@@ -27,24 +32,35 @@ class EditHistory : public QObject {
     Q_OBJECT
 public:
     static constexpr int kSlots = 11;
-    /// Whole documents kept besides the one shown; older slots go when a further one comes.
-    static constexpr int kMaxKeptDocuments = 3;
+    /// Loads a compact state into a new document.
+    using Expand = std::function<std::unique_ptr<QTextDocument>(const CompactText&)>;
 
-    /// show puts a document into the pane; it is called whenever Undo or Redo moves to a slot
-    /// of another document. The history starts with an empty document in slot 0.
-    explicit EditHistory(std::function<void(QTextDocument*)> show, QObject* parent = nullptr);
+    /// show puts a document into the pane; it is called whenever another document is to be
+    /// shown. expand loads a kept state (a default-font load when empty). The history starts
+    /// with an empty document in slot 0.
+    explicit EditHistory(std::function<void(QTextDocument*)> show, Expand expand = {},
+                         QObject* parent = nullptr);
     ~EditHistory() override;
 
-    /// The document that holds the current state; the pane shows it.
-    QTextDocument* Current() const;
+    /// The document the pane shows.
+    QTextDocument* Current() const { return m_shown; }
 
     /// Records that the current document changed (call it from its contentsChanged signal).
-    /// Does nothing while capture is suppressed.
+    /// Does nothing while capture is suppressed or while the current state is set aside.
     void RecordChange();
 
     /// Makes document the pane's whole new content (shown at once) and records it as a change.
-    /// The history owns it from now on.
-    void ReplaceDocument(std::unique_ptr<QTextDocument> document);
+    /// The history owns it from now on. source, when given, is the rich text it was loaded
+    /// from; the history keeps that instead of writing the document out when it goes.
+    void ReplaceDocument(std::unique_ptr<QTextDocument> document,
+                         std::shared_ptr<const CompactText> source = {});
+
+    /// Keeps the current state compact and shows an empty document instead, so that a large
+    /// new report can be built without two whole reports in memory. ReplaceDocument or
+    /// BringBack ends it.
+    void SetAside();
+    /// Shows the current state again after SetAside (when no new document came).
+    void BringBack();
 
     /// One step back; false at slot 0.
     bool Undo();
@@ -57,8 +73,10 @@ public:
     int Newest() const { return m_newest; }
     /// True while Undo or Redo writes a state back into the pane.
     bool CaptureSuppressed() const { return m_suppressed; }
-    /// Documents the history holds, the shown one included.
+    /// Whole documents the history holds, the shown one included.
     int DocumentCount() const { return int(m_documents.size()); }
+    /// Bytes of the states kept compact.
+    qsizetype CompactSize() const;
 
 Q_SIGNALS:
     /// The current state changed through Undo or Redo.
@@ -66,20 +84,29 @@ Q_SIGNALS:
 
 private:
     struct Slot {
-        QTextDocument* document = nullptr;
+        QTextDocument* document = nullptr; ///< null once the state is kept compact
         int depth = 0;
+        std::shared_ptr<const CompactText> compact;
+    };
+    struct Owned {
+        std::unique_ptr<QTextDocument> document;
+        std::shared_ptr<const CompactText> source; ///< its state at depth 0, when known
     };
 
-    QTextDocument* NewDocument();
+    QTextDocument* Adopt(std::unique_ptr<QTextDocument> document,
+                         std::shared_ptr<const CompactText> source);
+    void Show(QTextDocument* document);
+    void Compact(QTextDocument* document);
     void Push(const Slot& slot);
     void DropOldest();
     void Restore(int position);
     void ReleaseUnused();
-    int KeptDocuments() const;
 
     std::function<void(QTextDocument*)> m_show;
-    std::vector<std::unique_ptr<QTextDocument>> m_documents;
+    Expand m_expand;
+    std::vector<Owned> m_documents;
     std::array<Slot, kSlots> m_slots;
+    QTextDocument* m_shown = nullptr;
     int m_position = 0;
     int m_newest = 0;
     bool m_suppressed = false;

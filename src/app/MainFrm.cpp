@@ -135,10 +135,6 @@ void MainFrm::BuildMenus()
     mnuHelpTopics =
         makeAction(this, QStringLiteral("mnuHelpTopics"), QStringLiteral("Help Topics"));
 
-    // The pane's own shortcuts win while it has the focus; the menu's keys stay for the rest.
-    for (QAction* action : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuDelete, mnuSelect})
-        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-
     mnuScan->setIcon(icon(QStringLiteral("scan")));
     mnuCancel->setIcon(icon(QStringLiteral("cancel")));
     mnuSaveAs->setIcon(icon(QStringLiteral("saveas")));
@@ -602,8 +598,11 @@ void MainFrm::NewJob()
 void MainFrm::SetScanningState(bool idle)
 {
     m_scanning = !idle;
+    // The edit commands go too: their keys act window-wide, and the report must not change
+    // under a running scan.
     for (QAction* action : {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuPrint, mnuPageSetup,
-                            mnuClose, mnuOptions}) {
+                            mnuClose, mnuOptions, mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste,
+                            mnuDelete, mnuFind, mnuFindReplace, mnuSelect}) {
         action->setEnabled(idle);
     }
     mnuEdit->menuAction()->setEnabled(idle);
@@ -611,6 +610,10 @@ void MainFrm::SetScanningState(bool idle)
     mnuCancel->setEnabled(!idle);
     SearchList->setEnabled(idle);
     FrameRepType->setEnabled(idle);
+    rTxt->setReadOnly(!idle);
+    // The formatting bar holds Undo and Redo too; the pane shows an empty page while a new
+    // report is built, and nothing may act on it then.
+    Picture1->setEnabled(idle);
 }
 
 void MainFrm::ApplyFontName(const QString& name)

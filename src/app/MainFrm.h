@@ -31,6 +31,7 @@ class QTreeWidgetItem;
 
 namespace quillon {
 
+class CompactText;
 class Dialogs;
 class EditHistory;
 class ExcludeFrm;
@@ -177,8 +178,10 @@ public:
     void UpdateToggles();
     /// The report pane's undo history.
     EditHistory& History() { return *m_history; }
-    /// Replaces the pane's whole content by document; the change can be undone.
-    void ReplacePaneDocument(std::unique_ptr<QTextDocument> document);
+    /// Replaces the pane's whole content by document; the change can be undone. source is the
+    /// rich text it was loaded from, when there is one (Undo keeps that instead).
+    void ReplacePaneDocument(std::unique_ptr<QTextDocument> document,
+                             std::shared_ptr<const CompactText> source = {});
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -200,6 +203,8 @@ private:
     void ApplyFontSize(const QString& size);
     void ChooseColour();
     void TimerTick();
+    /// The scan's yield: lets the events run, and gives the run up once the window is closing.
+    void YieldInScan();
     void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel);
     bool LoadReportIntoPane();
@@ -226,7 +231,7 @@ private:
     std::unique_ptr<EditHistory> m_history;
     ScanCounters m_counters;
     PageMargins m_margins;
-    std::unique_ptr<QPrinter> m_printer; ///< made on first use; kept with the user's choices
+    std::unique_ptr<QPrinter> m_printer;  ///< made on first use; kept with the user's choices
     SettingsFrm* m_settingsFrm = nullptr; ///< loaded hidden at start, kept for the whole run
     ExcludeFrm* m_excludeFrm = nullptr;   ///< loaded hidden at start, kept for the whole run
     quint32 m_reportColour = 0;

@@ -2,12 +2,17 @@
 #include "app/MainFrm.h"
 
 #include "app/CentreWindow.h"
+#include "app/CompactText.h"
+#include "app/EditHistory.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
 #include "app/JobFile.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
+#include "platform/CommandSteps.h"
+#include "platform/RtfDocumentBuilder.h"
 #include "platform/RtfFiles.h"
+#include "platform/RtfReader.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
 #include "scan/BuzTimer.h"
@@ -16,6 +21,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -46,10 +52,7 @@ void MainFrm::Scan()
     if (m_scanning)
         return;
     ScanRunHooks hooks;
-    hooks.progress.yield = [this] {
-        if (m_yieldHook)
-            m_yieldHook();
-    };
+    hooks.progress.yield = [this] { YieldInScan(); };
     hooks.progress.status = [this](const QString& text) { SetPanelText(1, text); };
     hooks.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
     hooks.saveDefaultJob = [this] { SaveJob(DefaultJobPath()); };
@@ -78,6 +81,9 @@ void MainFrm::Scan()
                           bool* cancel) { RunLayoutStep(type, records, counters, cancel); };
     hooks.finished = [this](const ScanCounters& counters, bool cancelled) {
         m_counters = counters;
+        // The clock panel ends on the run's whole time, not on its last whole-second tick.
+        if (m_stopwatch)
+            SetPanelText(5, m_stopwatch->Elapsed());
         SetPanelText(1, cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready"));
         SetScanningState(true);
         m_panels[2]->show();
@@ -99,6 +105,16 @@ void MainFrm::Scan()
     }
 }
 
+void MainFrm::YieldInScan()
+{
+    if (m_yieldHook)
+        m_yieldHook();
+    // The close box during a scan gives the run up where it stands: no sort, no layout of the
+    // partial report and no load, so the window closes at once.
+    if (m_closePending)
+        throw CommandAborted{};
+}
+
 void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                             bool* cancel)
 {
@@ -113,10 +129,7 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     for (const ScanLocation& location : Locations())
         context.locations.push_back(QFile::encodeName(location.path).toStdString());
     context.stagingPath = StagingPath();
-    context.progress.yield = [this] {
-        if (m_yieldHook)
-            m_yieldHook();
-    };
+    context.progress.yield = [this] { YieldInScan(); };
     context.progress.status = [this](const QString& text) { SetPanelText(1, text); };
     context.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
     context.cancel = cancel;
@@ -129,20 +142,45 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
 bool MainFrm::LoadReportIntoPane()
 {
     QString error;
-    // The report is built in a document of its own and then shown whole, so the load is one
-    // change for Undo and a failed load leaves the pane as it was.
-    auto report = std::make_unique<QTextDocument>();
-    report->setDefaultFont(rTxt->font());
-    const bool loaded = LoadRtfFile(StagingPath(), report.get(), &error);
-    if (loaded)
-        ReplacePaneDocument(std::move(report));
-    rTxt->setLineWrapMode(QTextEdit::NoWrap);
-    if (!loaded) {
-        m_dialogs->ShowMessage(QStringLiteral("The report could not be shown: ") + error,
-                               QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok,
-                               MessageResult::Ok);
+    QFile file(StagingPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Cannot open %1: %2").arg(StagingPath(), file.errorString());
+    } else {
+        // The shown report is put away compactly first, so two whole reports never share the
+        // memory. The new one is built in a document of its own, a piece of the staging file
+        // at a time with the events running, and then shown whole: the load is one change for
+        // Undo, and a failed or given-up load brings the pane back as it was.
+        m_history->SetAside();
+        auto report = std::make_unique<QTextDocument>();
+        report->setDefaultFont(rTxt->font());
+        KeepingFileDevice device(
+            file,
+            [this] {
+                if (m_yieldHook)
+                    m_yieldHook();
+            },
+            [this] { return m_closePending; });
+        bool read = false;
+        {
+            RtfDocumentBuilder builder(report.get());
+            read = RtfReader(builder).read(device);
+        }
+        if (read && !device.stopped()) {
+            ReplacePaneDocument(std::move(report), device.keepAll());
+            rTxt->setLineWrapMode(QTextEdit::NoWrap);
+            return true;
+        }
+        report.reset();
+        if (!m_closePending)
+            m_history->BringBack();
+        if (device.stopped())
+            return false;
+        error = QStringLiteral("Cannot read %1: %2").arg(StagingPath(), file.errorString());
     }
-    return loaded;
+    m_dialogs->ShowMessage(QStringLiteral("The report could not be shown: ") + error,
+                           QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok,
+                           MessageResult::Ok);
+    return false;
 }
 
 void MainFrm::CancelScan()
@@ -246,12 +284,22 @@ void MainFrm::SaveAs()
         return;
     QString error;
     bool saved = true;
+    // A large report takes a while to write: repaints and timers go on meanwhile, but no
+    // input, so the report cannot change under the writer.
+    QElapsedTimer clock;
+    clock.start();
+    const std::function<void()> paint = [&clock] {
+        if (clock.elapsed() >= 20) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            clock.restart();
+        }
+    };
     switch (SaveFormatForPath(path)) {
     case SaveFormat::PlainText:
-        saved = SavePlainTextFile(*rTxt->document(), path, &error);
+        saved = SavePlainTextFile(*rTxt->document(), path, &error, paint);
         break;
     case SaveFormat::RichText:
-        saved = SaveRtfFile(*rTxt->document(), path, &error);
+        saved = SaveRtfFile(*rTxt->document(), path, &error, paint);
         break;
     case SaveFormat::Html: {
         HtmlFrm form(this);

@@ -3,6 +3,7 @@
 #include "app/MainFrm.h"
 
 #include "app/CentreWindow.h"
+#include "app/CompactText.h"
 #include "app/EditHistory.h"
 #include "app/findFrm.h"
 
@@ -66,10 +67,12 @@ SelectionFormat FormatThroughout(const QTextEdit& pane)
 
 void MainFrm::BuildEditing()
 {
-    m_history = std::make_unique<EditHistory>([this](QTextDocument* document) {
-        rTxt->setDocument(document);
-        rTxt->setLineWrapMode(QTextEdit::NoWrap);
-    });
+    m_history = std::make_unique<EditHistory>(
+        [this](QTextDocument* document) {
+            rTxt->setDocument(document);
+            rTxt->setLineWrapMode(QTextEdit::NoWrap);
+        },
+        [this](const CompactText& text) { return ExpandDocument(text, rTxt->font()); });
     m_history->Current()->setDefaultFont(rTxt->font());
     connect(rTxt, &QTextEdit::textChanged, this, [this] {
         UpdateToggles();
@@ -81,8 +84,9 @@ void MainFrm::BuildEditing()
     rTxt->viewport()->installEventFilter(this);
     rTxt->setContextMenuPolicy(Qt::NoContextMenu);
 
-    for (QAction* action : {mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste, mnuDelete, mnuSelect})
-        rTxt->addAction(action);
+    // The edit keys act window-wide, as menu shortcuts do: Ctrl+Z right after a scan (the focus
+    // in the location list) undoes. Inside the pane the filter below takes them first, and a
+    // text box elsewhere keeps its own keys (it claims them before any shortcut).
     connect(mnuUndo, &QAction::triggered, this, &MainFrm::Undo);
     connect(mnuRedo, &QAction::triggered, this, &MainFrm::Redo);
     connect(mnuCut, &QAction::triggered, this, &MainFrm::CutText);
@@ -101,9 +105,10 @@ void MainFrm::BuildEditing()
     connect(m_colourButton, &QAction::triggered, this, &MainFrm::ChooseColour);
 }
 
-void MainFrm::ReplacePaneDocument(std::unique_ptr<QTextDocument> document)
+void MainFrm::ReplacePaneDocument(std::unique_ptr<QTextDocument> document,
+                                  std::shared_ptr<const CompactText> source)
 {
-    m_history->ReplaceDocument(std::move(document));
+    m_history->ReplaceDocument(std::move(document), std::move(source));
     UpdateToggles();
 }
 

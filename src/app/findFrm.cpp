@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -118,10 +119,26 @@ void findFrm::ReplaceAllButton_Click()
     if (Text1->text().isEmpty())
         return;
     ReadOptions();
-    m_search->ReplaceAll(Text1->text(), Text2->text(), [this] {
+    // The pane's layout follows every change by walking all the blocks after it, which over
+    // a long report costs more than the replacements themselves. A null page size makes the
+    // layout skip the changes; setting the size back lays the report out once, a step at a
+    // time in the background as a newly loaded report is.
+    QTextDocument* document = m_pane->document();
+    const QSizeF page = document->pageSize();
+    m_pane->viewport()->setUpdatesEnabled(false);
+    document->setPageSize(QSizeF(0, 0));
+    // The pane tells of the run once, at its end, so the window's undo history records the
+    // whole run as one change (it sees a change per slice otherwise).
+    const bool wasBlocked = m_pane->blockSignals(true);
+    const int count = m_search->ReplaceAll(Text1->text(), Text2->text(), [this] {
         if (yield)
             yield();
     });
+    m_pane->blockSignals(wasBlocked);
+    document->setPageSize(page);
+    m_pane->viewport()->setUpdatesEnabled(true);
+    if (count > 0)
+        Q_EMIT m_pane->textChanged();
 }
 
 void findFrm::Command5_Click()

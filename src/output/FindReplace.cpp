@@ -1,5 +1,6 @@
 #include "output/FindReplace.h"
 
+#include <QElapsedTimer>
 #include <QTextDocument>
 
 namespace quillon {
@@ -68,22 +69,29 @@ int FindReplace::ReplaceAll(const QString& what, const QString& with,
         return 0;
     int count = 0;
     QTextCursor match = Search(what, 0);
+    QElapsedTimer slice;
     while (!match.isNull() && !m_stop) {
-        if (yield)
-            yield();
-        if (m_stop)
-            break;
-        const int start = match.selectionStart();
-        // Each replacement ends its edit block, so the pane stays consistent while events run,
-        // yet the whole run is undone as one step.
+        // The replacements go in slices of a few milliseconds, each slice one edit block joined
+        // to the first: the pane lays out the changed lines once per slice instead of once per
+        // replacement, the events (Cancel, repaints) run between slices, and the whole run is
+        // still one undo step.
         if (count == 0)
             match.beginEditBlock();
         else
             match.joinPreviousEditBlock();
-        match.insertText(with);
-        match.endEditBlock();
-        ++count;
-        match = Search(what, start + int(with.size()));
+        QTextCursor block = match;
+        slice.start();
+        for (int inSlice = 0; !match.isNull() && inSlice < kSliceReplacements &&
+                              (inSlice == 0 || slice.elapsed() < kSliceMs);
+             ++inSlice) {
+            const int start = match.selectionStart();
+            match.insertText(with);
+            ++count;
+            match = Search(what, start + int(with.size()));
+        }
+        block.endEditBlock();
+        if (yield)
+            yield();
     }
     return count;
 }

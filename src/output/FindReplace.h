@@ -19,6 +19,10 @@ struct FindOptions {
 /// at the top again; a search never wraps round by itself.
 class FindReplace {
 public:
+    /// Longest stretch of replacements between two yields: a time, and a count.
+    static constexpr int kSliceMs = 15;
+    static constexpr int kSliceReplacements = 1000;
+
     /// The document must outlive this object.
     explicit FindReplace(QTextDocument* document);
 
@@ -34,9 +38,9 @@ public:
     QTextCursor Replace(const QTextCursor& selection, const QString& what, const QString& with);
 
     /// Replaces every match in the whole document, going on after each inserted text, so a
-    /// replacement that holds the searched text ends too. yield runs once per replacement;
-    /// Stop() (from inside yield) ends the run. All replacements form one undo step. Returns
-    /// the number of replacements made.
+    /// replacement that holds the searched text ends too. yield runs between slices of
+    /// replacements (each at most kSliceMs and kSliceReplacements); Stop() (from inside yield) ends
+    /// the run there. All replacements form one undo step. Returns the number of replacements made.
     int ReplaceAll(const QString& what, const QString& with, const std::function<void()>& yield);
 
     /// Asks a running ReplaceAll to end before its next replacement.

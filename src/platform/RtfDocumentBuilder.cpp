@@ -9,8 +9,9 @@ namespace quillon {
 namespace {
 
 // Paragraphs gathered for one insertion; past this the batch is inserted and a new one begun,
-// so the builder never holds a second copy of a huge document.
-constexpr qsizetype kMaxBatchLength = 1 << 20;
+// so the builder never holds a second copy of a huge document, and one insertion stays short
+// enough for the window to let its events run between two of them.
+constexpr qsizetype kMaxBatchLength = 1 << 16;
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace quillon {
 
@@ -58,6 +59,29 @@ private:
     bool m_ok = false;
 };
 
+/// Passes writes on to a file, calling yield before each: the writers write in pieces of
+/// 64 KiB, so a long save lets its caller run events between pieces.
+class YieldingWriter : public QIODevice {
+public:
+    YieldingWriter(QIODevice& out, const std::function<void()>& yield) : m_out(out), m_yield(yield)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (m_yield)
+            m_yield();
+        return m_out.write(data, size);
+    }
+
+private:
+    QIODevice& m_out;
+    const std::function<void()>& m_yield;
+};
+
 bool Commit(QSaveFile& file, const QString& path, QString* error)
 {
     if (!file.commit()) {
@@ -84,14 +108,16 @@ bool LoadRtfFile(const QString& path, QTextDocument* document, QString* error)
     return true;
 }
 
-bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* error)
+bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* error,
+                 const std::function<void()>& yield)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         SetError(error, FileError(QStringLiteral("Cannot create"), path, file.errorString()));
         return false;
     }
-    if (!WriteRtf(document, file)) {
+    YieldingWriter out(file, yield);
+    if (!WriteRtf(document, out)) {
         SetError(error, FileError(QStringLiteral("Cannot write"), path, file.errorString()));
         file.cancelWriting();
         return false;
@@ -99,7 +125,8 @@ bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* er
     return Commit(file, path, error);
 }
 
-bool SavePlainTextFile(const QTextDocument& document, const QString& path, QString* error)
+bool SavePlainTextFile(const QTextDocument& document, const QString& path, QString* error,
+                       const std::function<void()>& yield)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -107,7 +134,13 @@ bool SavePlainTextFile(const QTextDocument& document, const QString& path, QStri
         return false;
     }
     const QByteArray bytes = document.toPlainText().toUtf8();
-    if (file.write(bytes) != bytes.size()) {
+    YieldingWriter out(file, yield);
+    bool written = true;
+    for (qsizetype at = 0; written && at < bytes.size(); at += 64 * 1024) {
+        const qsizetype length = std::min<qsizetype>(64 * 1024, bytes.size() - at);
+        written = out.write(bytes.constData() + at, length) == length;
+    }
+    if (!written) {
         SetError(error, FileError(QStringLiteral("Cannot write"), path, file.errorString()));
         file.cancelWriting();
         return false;

@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QString>
+#include <functional>
 
 class QTextDocument;
 
@@ -13,12 +14,16 @@ namespace quillon {
 bool LoadRtfFile(const QString& path, QTextDocument* document, QString* error);
 
 /// Saves the document as rich text. The old file is replaced only once the new one is
-/// complete. False (with error set, when given) when the file cannot be written.
-bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* error);
+/// complete. False (with error set, when given) when the file cannot be written. yield, when
+/// given, runs before each piece of 64 KiB is written (the document must not change there).
+bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* error,
+                 const std::function<void()>& yield = {});
 
 /// Saves the document's plain text as UTF-8, lines separated by "\n". The old file is replaced
 /// only once the new one is complete. False (with error set) when the file cannot be written.
-bool SavePlainTextFile(const QTextDocument& document, const QString& path, QString* error);
+/// yield as for SaveRtfFile.
+bool SavePlainTextFile(const QTextDocument& document, const QString& path, QString* error,
+                       const std::function<void()>& yield = {});
 
 /// Converts rich text to the plain text SavePlainTextFile would write for the loaded document,
 /// without building a document: memory stays bounded for any size of input. False when

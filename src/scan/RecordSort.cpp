@@ -96,14 +96,30 @@ struct Entry {
     std::uint32_t item; // what the entry stands for
 };
 
+// Calls the caller's yield once every 256 ticks, so a tick costs a count and a test.
+class YieldEvery {
+public:
+    explicit YieldEvery(const std::function<void()>& yield) : m_yield(yield) {}
+    void operator()()
+    {
+        if (m_yield && (++m_ticks & 0xff) == 0)
+            m_yield();
+    }
+
+private:
+    const std::function<void()>& m_yield;
+    unsigned m_ticks = 0;
+};
+
 template <class TextOf>
-void SortGroup(std::vector<Entry>& entries, CollationTexts& keys, TextOf textOf)
+void SortGroup(std::vector<Entry>& entries, CollationTexts& keys, TextOf textOf, YieldEvery& tick)
 {
     if (entries.size() < 2)
         return;
     std::string left;
     std::string right;
     SortStrings(entries, true, [&](const Entry& a, const Entry& b) {
+        tick();
         int c = keys.compare(a.key, b.key);
         if (c == 0) {
             textOf(a.item, left);
@@ -118,8 +134,9 @@ void SortGroup(std::vector<Entry>& entries, CollationTexts& keys, TextOf textOf)
 
 } // namespace
 
-void SortRecords(RecordList& records)
+void SortRecords(RecordList& records, const std::function<void()>& yield)
 {
+    YieldEvery tick(yield);
     std::vector<ScanRecord>& items = records.items();
     const std::size_t count = items.size();
     if (count <= 2)
@@ -133,9 +150,11 @@ void SortRecords(RecordList& records)
     // 1. The folder of every record (item 0 and records without a folder: kNone).
     FolderIndex index(records.folderCount());
     std::vector<std::uint32_t> slot(count, kNone);
-    for (std::size_t i = 1; i < count; ++i)
+    for (std::size_t i = 1; i < count; ++i) {
+        tick();
         if (items[i].folder)
             slot[i] = index.Intern(items[i].folder);
+    }
     const auto folders = static_cast<std::uint32_t>(index.nodes.size());
 
     // 2. Children of each folder; the locations are the children of a virtual root.
@@ -166,10 +185,11 @@ void SortRecords(RecordList& records)
         keys.clear();
         entries.clear();
         for (std::uint32_t c = begin; c < end; ++c) {
+            tick();
             folderText(children[c], text);
             entries.push_back(Entry{keys.add(text), children[c]});
         }
-        SortGroup(entries, keys, folderText);
+        SortGroup(entries, keys, folderText, tick);
         for (std::uint32_t c = begin; c < end; ++c)
             children[c] = entries[c - begin].item;
     }
@@ -201,6 +221,7 @@ void SortRecords(RecordList& records)
     std::vector<std::uint32_t> folderPos(buckets, 0);
     std::vector<std::uint32_t> filePos(buckets, 0);
     for (std::size_t i = 1; i < count; ++i) {
+        tick();
         slot[i] = slot[i] == kNone ? 0 : bucketOf[slot[i]];
         ++(items[i].isFolder() ? folderPos : filePos)[slot[i]];
     }
@@ -217,14 +238,18 @@ void SortRecords(RecordList& records)
         }
     }
     slot[0] = 0;
-    for (std::size_t i = 1; i < count; ++i)
+    for (std::size_t i = 1; i < count; ++i) {
+        tick();
         slot[i] = (items[i].isFolder() ? folderPos : filePos)[slot[i]]++;
+    }
     std::vector<std::uint32_t>().swap(folderPos);
     const std::vector<std::uint32_t>& fileEnd = filePos;
 
     // 6. Move every record to its destination, one cycle of the permutation at a time.
     for (std::size_t i = 1; i < count; ++i) {
+        // One cycle may hold most of the records.
         while (slot[i] != i) {
+            tick();
             const std::uint32_t target = slot[i];
             std::swap(items[i], items[target]);
             std::swap(slot[i], slot[target]);
@@ -242,11 +267,13 @@ void SortRecords(RecordList& records)
         keys.clear();
         entries.clear();
         for (std::uint32_t i = begin; i < end; ++i) {
+            tick();
             FileSortText(items[i], text);
             entries.push_back(Entry{keys.add(text), i});
         }
-        SortGroup(entries, keys,
-                  [&](std::uint32_t i, std::string& out) { FileSortText(items[i], out); });
+        SortGroup(
+            entries, keys, [&](std::uint32_t i, std::string& out) { FileSortText(items[i], out); },
+            tick);
         target.resize(entries.size());
         // Into place by following the permutation's cycles: no second copy of a folder's
         // records, which for a folder of a million files is tens of megabytes.
@@ -254,6 +281,7 @@ void SortRecords(RecordList& records)
             target[entries[i].item - begin] = i;
         for (std::uint32_t i = 0; i < entries.size(); ++i) {
             while (target[i] != i) {
+                tick();
                 const std::uint32_t to = target[i];
                 std::swap(items[begin + i], items[begin + to]);
                 std::swap(target[i], target[to]);

@@ -90,7 +90,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         steps.step(11, [&] {
             hooks.progress.Status(QStringLiteral("Initializing format engine, please wait..."));
         });
-        steps.step(12, [&] { SortRecords(m_records); });
+        steps.step(12, [&] { SortRecords(m_records, hooks.progress.yield); });
         steps.step(13, [&] { hooks.progress.Status(QStringLiteral("please wait...")); });
         steps.step(14, [&] {
             if (type != ReportType::None && hooks.layout)

@@ -1,6 +1,8 @@
 #include "FakeDialogs.h"
 #include "app/EditHistory.h"
 #include "app/MainFrm.h"
+#include "app/findFrm.h"
+#include "output/FindReplace.h"
 #include "platform/SettingsStore.h"
 #include "support/FixtureTree.h"
 
@@ -10,6 +12,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -114,36 +118,51 @@ TEST(EditHistoryTest, ChangeAfterUndoEndsTheRedoLineAndTypingIsNotMerged)
     EXPECT_FALSE(history.CaptureSuppressed());
 }
 
-TEST(EditHistoryTest, WholeDocumentsAreKeptUncopiedAndBounded)
+TEST(EditHistoryTest, EarlierDocumentsAreKeptCompactAndTenStepsReachBack)
 {
     QTextDocument* shown = nullptr;
     EditHistory history([&](QTextDocument* document) { shown = document; });
     change(history, QStringLiteral("typed"));
-    QTextDocument* typed = history.Current();
+    QTextCursor bold(history.Current());
+    bold.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setFontWeight(QFont::Bold);
+    bold.insertText(QStringLiteral("!"), format);
+    history.RecordChange();
 
     history.ReplaceDocument(documentWith(QStringLiteral("report one")));
     EXPECT_EQ(shown, history.Current());
     change(history, QStringLiteral(" edited"));
+    EXPECT_EQ(history.DocumentCount(), 1); // the typed document went, kept compact
+    EXPECT_GT(history.CompactSize(), 0);
     EXPECT_TRUE(history.Undo());
     EXPECT_TRUE(history.Undo());
-    EXPECT_EQ(shown, typed); // the same document, not a copy
+    EXPECT_EQ(textOf(history), QStringLiteral("typed!"));
+    // formatting comes back with the text
+    EXPECT_EQ(history.Current()->lastBlock().begin().fragment().charFormat().fontWeight(),
+              QFont::Normal);
+    QTextCursor last(history.Current());
+    last.movePosition(QTextCursor::End);
+    EXPECT_EQ(last.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(history.Undo());
     EXPECT_EQ(textOf(history), QStringLiteral("typed"));
-    EXPECT_TRUE(history.Redo());
-    EXPECT_TRUE(history.Redo());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(history.Redo());
     EXPECT_EQ(textOf(history), QStringLiteral("report one edited"));
-
-    // A change after an Undo across documents lets the newer document go.
-    history.Undo();
-    history.Undo();
-    change(history, QStringLiteral("!"));
     EXPECT_EQ(history.DocumentCount(), 1);
 
-    for (int i = 0; i < 6; ++i)
+    // Eleven reports: ten Undo steps reach back through ten of them, one whole document held.
+    for (int i = 0; i < 11; ++i)
         history.ReplaceDocument(documentWith(QStringLiteral("report %1").arg(i)));
-    EXPECT_EQ(history.DocumentCount(), EditHistory::kMaxKeptDocuments + 1);
-    while (history.Undo()) {
+    EXPECT_EQ(history.DocumentCount(), 1);
+    int undone = 0;
+    while (history.Undo())
+        ++undone;
+    EXPECT_EQ(undone, 10);
+    EXPECT_EQ(textOf(history), QStringLiteral("report 0"));
+    while (history.Redo()) {
     }
-    EXPECT_EQ(textOf(history), QStringLiteral("report 2"));
+    EXPECT_EQ(textOf(history), QStringLiteral("report 10"));
 }
 
 TEST_F(EditingTest, UndoGivesBackThePaneBeforeAReportAndNewJob)
@@ -182,6 +201,26 @@ TEST_F(EditingTest, UndoAfterAScanGivesBackThePaneBeforeIt)
     window.mnuRedo->trigger();
     EXPECT_EQ(window.rTxt->toPlainText(), report);
     EXPECT_EQ(window.rTxt->lineWrapMode(), QTextEdit::NoWrap);
+}
+
+TEST_F(EditingTest, ReplaceAllIsOneUndoStep)
+{
+    MainFrm window(&dialogs);
+    // More matches than one slice of the run holds, so it is made of several edit blocks.
+    const QString text =
+        QStringLiteral("a log\n").repeated(2 * FindReplace::kSliceReplacements + 5);
+    window.ReplacePaneDocument(documentWith(text));
+    findFrm form(window.rTxt, dialogs, &window);
+    form.Text1->setText(QStringLiteral("log"));
+    form.Text2->setText(QStringLiteral("blog"));
+    form.ReplaceAllButton->click();
+    const QString replaced = window.rTxt->toPlainText();
+    ASSERT_EQ(replaced.count(QStringLiteral("blog")), 2 * FindReplace::kSliceReplacements + 5);
+
+    window.mnuUndo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), text);
+    window.mnuRedo->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), replaced);
 }
 
 TEST_F(EditingTest, KeysInThePaneGoThroughTheHistory)

@@ -7,14 +7,18 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -125,6 +129,75 @@ TEST_F(ScanInWindowTest, CancelAnsweredNoThenYes)
         EXPECT_FALSE(window.IsScanning());
         EXPECT_FALSE(window.Timer1->isActive());
     }
+}
+
+// The sort and the layouts let the events run too: Cancel pressed there is answered and ends
+// the run as cancelled; the close box there gives the run up without laying out or loading
+// what was gathered, and the window closes.
+TEST_F(ScanInWindowTest, CancelAndCloseInEachPhase)
+{
+    // Enough files in one folder for the sort to yield.
+    for (int i = 0; i < 600; ++i)
+        tree.file("many/f" + std::to_string(i), "");
+    const QString sort = QStringLiteral("Initializing format engine, please wait...");
+    auto inLayout = [](const QString& text) {
+        return text.startsWith(QStringLiteral("please wait"));
+    };
+    for (const bool close : {false, true}) {
+        for (const bool duringSort : {true, false}) {
+            QFile::remove(MainFrm::StagingPath());
+            MainFrm window(&dialogs);
+            addTree(window);
+            window.show();
+            window.ReplacePaneDocument(std::make_unique<QTextDocument>(QStringLiteral("before")));
+            dialogs.messageAnswers = {MessageResult::Yes};
+            bool pressed = false;
+            window.SetYieldHook([&] {
+                const QString text = window.PanelText(1);
+                if (pressed || !(duringSort ? text == sort : inLayout(text)))
+                    return;
+                pressed = true;
+                if (close)
+                    window.close();
+                else
+                    window.mnuCancel->trigger();
+            });
+            window.mnuScan->trigger();
+            ASSERT_TRUE(pressed) << close << duringSort;
+            EXPECT_FALSE(window.IsScanning());
+            EXPECT_EQ(window.PanelText(1), QStringLiteral("Scan Terminated."));
+            if (close) {
+                QCoreApplication::processEvents();
+                EXPECT_FALSE(window.isVisible());
+                EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("before")) << duringSort;
+                // given up in the sort, nothing was laid out
+                EXPECT_EQ(QFileInfo::exists(MainFrm::StagingPath()), !duringSort);
+            } else {
+                // the tree layout lists what was gathered, cancelled or not
+                EXPECT_TRUE(window.rTxt->toPlainText().contains(QStringLiteral("f599")));
+            }
+        }
+    }
+}
+
+TEST_F(ScanInWindowTest, EditKeysActWindowWideAfterAScan)
+{
+    MainFrm window(&dialogs);
+    addTree(window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.mnuScan->trigger();
+    ASSERT_TRUE(window.rTxt->toPlainText().contains(QStringLiteral("readme.txt")));
+    ASSERT_FALSE(window.rTxt->hasFocus()); // the scan put the focus in the location list
+
+    QTest::keyClick(window.SearchList, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(window.rTxt->toPlainText().isEmpty());
+    QTest::keyClick(window.SearchList, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_TRUE(window.rTxt->toPlainText().contains(QStringLiteral("readme.txt")));
+    QTest::keyClick(window.SearchList, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(window.rTxt->textCursor().selectedText().size(),
+              window.rTxt->document()->characterCount() - 1);
 }
 
 TEST_F(ScanInWindowTest, LayoutFailureRetriedThenAbortedLeavesTheWindowIdle)
