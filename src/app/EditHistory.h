@@ -38,7 +38,7 @@ public:
     /// The document that holds the current state; the pane shows it.
     QTextDocument* Current() const;
 
-    /// Records that the current document changed (call it from its contentsChanged signal).
+    /// Records that the current document changed (call it from the pane's textChanged signal).
     /// Does nothing while capture is suppressed.
     void RecordChange();
 

@@ -32,8 +32,9 @@ std::string_view LastComponent(std::string_view path)
 
 int CountSeparators(std::string_view text)
 {
-    // Positions are 1-based as in the original rule: the search resumes two characters past
-    // each separator found and stops once the position is no longer below the length.
+    // The tree layouts' levels are this count, and a report must come out the same from one
+    // version to the next: so the search resumes two characters past each separator found and
+    // stops once the 1-based position is no longer below the length, odd as that is.
     int count = 0;
     std::size_t q = 1;
     do {
