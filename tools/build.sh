@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Configures and builds one flavour of the project: release (default) or sanitize.
+# Configures and builds one flavour of the project, with warnings as errors: release (default:
+# the program, tests and benchmarks) or sanitize (clang with ASan and UBSan: the program, tests,
+# benchmarks and fuzzers).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-release}
 case "$flavour" in
 release)
-    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DQUILLON_WERROR=ON -DQUILLON_TESTS=ON -DQUILLON_BENCH=ON >/dev/null
     cmake --build build/release
     ;;
 sanitize)
-    # clang, so the same build also gives the libFuzzer targets.
+    # clang, so the same build also gives the libFuzzer targets; -O1 and line tables only
+    # keep the build short while the sanitizers' reports still name files and lines.
     CC=clang CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DQUILLON_SANITIZE=ON -DQUILLON_FUZZ=ON \
-        -DQUILLON_BENCH=OFF >/dev/null
+        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" -DQUILLON_SANITIZE=ON -DQUILLON_FUZZ=ON \
+        -DQUILLON_WERROR=ON -DQUILLON_TESTS=ON -DQUILLON_BENCH=ON >/dev/null
     cmake --build build/sanitize
     ;;
 *)

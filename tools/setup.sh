@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package needed to build, run, test, benchmark and fuzz Quillon.
+# Installs every Debian package needed to build, run, test, benchmark, fuzz and package
+# Quillon.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-liberation xvfb xauth x11-apps imagemagick
     rhash tree time
+    desktop-file-utils appstream libxml2-utils man-db file librsvg2-bin
 )
 
 missing=()

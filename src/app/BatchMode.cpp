@@ -229,9 +229,12 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
 QString BatchUsage()
 {
     return QStringLiteral(
-        "Usage: quillon [--report JOB [-o FILE]]\n"
+        "Usage: quillon [JOB.qjb]\n"
+        "       quillon --report JOB [-o FILE]\n"
+        "       quillon --help | --version\n"
         "\n"
-        "Without arguments Quillon opens its window.\n"
+        "Without --report Quillon opens its window, with the job file JOB.qjb when one is\n"
+        "given, else with the job of the last session.\n"
         "\n"
         "  --report JOB     run the job file JOB (.qjb) without the window: scan its\n"
         "                   locations and lay out its report type, with the report\n"
@@ -241,6 +244,7 @@ QString BatchUsage()
         "                   \".txt\", rich text for \".rtf\", a web page for \".htm\";\n"
         "                   without -o the report is printed as plain text\n"
         "  -h, --help       show this help\n"
+        "      --version    show the version number\n"
         "\n"
         "Exit status: 0 done, 1 failed, 2 wrong usage, 130 interrupted by Ctrl+C (the\n"
         "report of what was gathered so far is still written).\n");

@@ -1,9 +1,28 @@
 #include "app/BatchMode.h"
+#include "app/CommandLine.h"
 #include "app/MainFrm.h"
+#include "app/QtDialogs.h"
 #include "app/ScreenshotRun.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+// The settings and data folders are named after these.
+void NameTheProgram()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillon"));
+}
+
+void Tell(const QString& line)
+{
+    QTextStream(stderr) << "quillon: " << line << '\n';
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -11,19 +30,38 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments += QString::fromLocal8Bit(argv[i]);
 
-    // Batch mode runs where there is no display (servers, cron): no GUI application object.
-    if (quillon::WantsBatchMode(arguments)) {
+    switch (quillon::StartModeOf(arguments)) {
+    case quillon::StartMode::Version:
+        QTextStream(stdout) << quillon::VersionText();
+        return quillon::kBatchDone;
+    case quillon::StartMode::Batch: {
+        // Batch mode runs where there is no display (servers, cron): no GUI application.
         QCoreApplication app(argc, argv);
-        QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
-        QCoreApplication::setApplicationName(QStringLiteral("Quillon"));
+        NameTheProgram();
         return quillon::RunBatchMode(arguments);
     }
+    case quillon::StartMode::Window:
+        break;
+    }
 
+    if (!quillon::CanOpenWindow(arguments)) {
+        Tell(quillon::NoDisplayText());
+        return quillon::kBatchWrongUsage;
+    }
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
-    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    NameTheProgram();
+    QString error;
+    const QString jobPath = quillon::WindowJobOf(QApplication::arguments(), &error);
+    if (!error.isEmpty()) {
+        Tell(error + QStringLiteral(" (see quillon --help)"));
+        return quillon::kBatchWrongUsage;
+    }
     quillon::MainFrm window;
     window.show();
+    if (!jobPath.isEmpty()) {
+        quillon::QtDialogs dialogs(&window);
+        quillon::OpenStartJob(window, jobPath, dialogs);
+    }
     quillon::ArmScreenshotRun(window);
     return QApplication::exec();
 }

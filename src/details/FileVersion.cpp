@@ -51,7 +51,8 @@ bool HasVersionExtension(std::string_view path)
     for (char& c : last)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-    // Any run of four characters of ".exe .dll .ocx" counts, as the rule is written.
+    // Any run of four characters of ".exe .dll .ocx" counts, so a few odd endings ("e .d") pass
+    // too: they only cost a look for a version resource, which such a file lacks.
     return std::string_view(".exe .dll .ocx").find(last) != std::string_view::npos;
 }
 

@@ -32,7 +32,8 @@ std::string_view LastComponent(std::string_view path)
 
 int CountSeparators(std::string_view text)
 {
-    // The rule as positions: the search resumes two characters past each separator found and
+    // The tree layouts' levels are this count, and a report must come out the same from one
+    // version to the next: so the search resumes two characters past each separator found and
     // stops once fewer than two characters follow the one just found. Once a search finds
     // nothing, no later one can, so the scan ends there: one pass over the text.
     int count = 0;

@@ -5,8 +5,9 @@
 
 namespace quillon {
 
-/// How a long engine loop talks to whoever runs it. Both are optional: batch mode and tests
-/// leave them empty; the window lets its event loop run and shows texts in the status bar.
+/// How a long engine loop talks to whoever runs it. Both are optional, and most tests leave
+/// them empty. The window lets its event loop run and shows the texts in the status bar; batch
+/// mode looks for Ctrl+C in yield and shows the texts on a terminal's progress line.
 struct ProgressHooks {
     std::function<void()> yield;                 ///< called once per item of a long loop
     std::function<void(const QString&)> status;  ///< progress text for the first status panel

@@ -53,7 +53,8 @@ void applyCase(char* begin, char* end, const ReportSettings& settings)
     }
 }
 
-/// The font size in points; a text that is no number is the classic type mismatch.
+/// The font size in points; a text that is no number is a type mismatch (error 13), as every
+/// number conversion of the program reports it.
 double parseFontSize(const QString& text)
 {
     const QString trimmed = text.trimmed();

@@ -38,7 +38,7 @@ QString buzTimer::Remaining(double done, double total) const
         return {};
     const double percent = done / total * 100;
     const double elapsed = static_cast<double>(elapsedSeconds());
-    // Rounded half to even, as the original's conversion did.
+    // Whole seconds, rounded half to even like the program's other number conversions.
     const double left = std::nearbyint((100 - percent) * (elapsed / percent));
     return FormatSeconds(static_cast<qint64>(left));
 }

@@ -12,9 +12,8 @@
 // then a pre-order rank each), the records are distributed into one bucket per folder, and only
 // then is each folder's file list sorted with that folder's texts alone (decoded once, compared
 // by the collator). The order equals a full sort by the same comparison, but nothing is kept
-// for the whole list at once,
-// and no folder path is ever compared as text (which is what let names beginning with a sign
-// escape their folder).
+// for the whole list at once, and no folder path is ever compared as text (which is what let
+// names beginning with a sign escape their folder).
 
 namespace quillon {
 

@@ -75,8 +75,8 @@ private:
     std::vector<ScanRecord> m_records;
 };
 
-/// The classic joined form of a record, "folder|name|size": 39 "$" and 17 zeros for a folder's
-/// own record, 15 zero-padded digits for a file. For tests and diagnostics only.
+/// A record as one text, "folder|name|size": 39 "$" and 17 zeros for a folder's own record, 15
+/// zero-padded digits for a file. For tests and diagnostics only: one line to compare or print.
 std::string RecordText(const ScanRecord& record);
 
 } // namespace quillon

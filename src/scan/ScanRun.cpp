@@ -19,7 +19,8 @@ int DepthLimitFromLevel(const QString& level)
     const double number = text.toDouble(&ok);
     if (!ok || !std::isfinite(number))
         throw CommandError::typeMismatch();
-    // Half to even, as the original's conversion to a 16-bit number rounded.
+    // Half to even and within 16 bits, so that a level in a job file written by an earlier
+    // version keeps the depth it had there.
     const double rounded = std::nearbyint(number);
     if (rounded < -32768 || rounded > 32767)
         throw CommandError::overflow();

@@ -19,12 +19,12 @@ struct ScanRunHooks {
     ErrorDecider decide;                  ///< error convention, procedure "Scanning"
     std::function<void()> saveDefaultJob; ///< step 2
     std::function<void()> noLocations;    ///< step 3: tell the user, open the add command
-    std::function<void()> started;        ///< steps 4-7: focus, stopwatch, timer, panels
-    std::function<void(bool idle)> setScanningState; ///< steps 8 (false) and 16 (true)
+    std::function<void()> started;        ///< step 7: focus, stopwatch, timer, panels
+    std::function<void(bool idle)> setScanningState; ///< steps 8 (false) and 15 (true)
     /// Step 14: runs the layout of the report type over the sorted records. It fills counters
     /// and may set *cancel (when the user gives up inside it).
     std::function<void(ReportType, const RecordList&, ScanCounters&, bool* cancel)> layout;
-    /// Steps 17-18 (counts, timer), after panel 1 got "Ready" or "Scan Terminated." through
+    /// Step 15 (counts, timer), after panel 1 got "Ready" or "Scan Terminated." through
     /// progress.status and the window went back to idle: cancelled is the flag's final state.
     /// Also called after an Abort once the run has started, so the window never stays busy.
     std::function<void(const ScanCounters&, bool cancelled)> finished;
@@ -34,8 +34,9 @@ struct ScanRunHooks {
 /// records into folder order, and hands them to the layout.
 class ScanRun {
 public:
-    /// Runs steps 1 to 18. Returns false when the run ended on Abort (the finished hook is
-    /// still called then, so the window always returns to idle).
+    /// Runs steps 1 to 15 (the numbers an error report shows). Returns false when the run
+    /// ended on Abort (the finished hook is still called then, so the window always returns
+    /// to idle).
     bool Run(const ScanLocationList& locations, const ExclusionList& exclusions, ReportType type,
              const ScanRunHooks& hooks);
 

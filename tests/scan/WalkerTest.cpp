@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -264,17 +266,35 @@ struct DeepChain {
     }
 };
 
+// Runs work on a thread with a stack of 256 KiB, about 100 bytes for each level of the chain
+// below: a walker that recursed once per level would overflow it before the bottom.
+void OnSmallStack(const std::function<void()>& work)
+{
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 256 * 1024);
+    pthread_t thread;
+    auto run = [](void* argument) -> void* {
+        (*static_cast<const std::function<void()>*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&work)),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
 } // namespace
 
-TEST(Walker, TenThousandLevelsDeepWithFewDescriptors)
+TEST(Walker, DeeperThanPathMaxWithFewDescriptorsAndNoRecursion)
 {
-    constexpr int kDepth = 10000;
+    constexpr int kDepth = 2500; // paths of 5,000 characters and more, past PATH_MAX
     FixtureTree tree;
     const DeepChain chain(tree.root(), kDepth);
     Walk walk;
     walk.settings.folderRecords = false;
     walk.budget = 8; // forces the climb back through ".."
-    walk.run(tree);
+    OnSmallStack([&] { walk.run(tree); });
     ASSERT_EQ(walk.records.lastIndex(), 1u);
     EXPECT_TRUE(walk.unreadable.empty());
     EXPECT_EQ(walk.records[1].name, "bottom.txt");

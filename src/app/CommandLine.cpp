@@ -1,0 +1,69 @@
+#include "app/CommandLine.h"
+
+#include "app/BatchMode.h"
+#include "app/JobFile.h"
+#include "app/MainFrm.h"
+#include "output/Dialogs.h"
+
+namespace quillon {
+
+StartMode StartModeOf(const QStringList& arguments)
+{
+    if (arguments.mid(1).contains(QLatin1String("--version")))
+        return StartMode::Version;
+    return WantsBatchMode(arguments) ? StartMode::Batch : StartMode::Window;
+}
+
+bool CanOpenWindow(const QStringList& arguments)
+{
+    if (arguments.mid(1).contains(QLatin1String("-platform")) ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString WindowJobOf(const QStringList& arguments, QString* error)
+{
+    QString job;
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            *error = QStringLiteral("unknown option \"%1\"").arg(argument);
+            return {};
+        }
+        if (!job.isEmpty()) {
+            *error =
+                QStringLiteral("one job file at a time (\"%1\" and \"%2\")").arg(job, argument);
+            return {};
+        }
+        job = argument;
+    }
+    return job;
+}
+
+bool OpenStartJob(MainFrm& window, const QString& path, Dialogs& dialogs)
+{
+    // Read once first: LoadJob starts with New Job, which would drop the job the window has.
+    Job job;
+    QString error;
+    if (ReadJobFile(path, job, &error) && window.LoadJob(path))
+        return true;
+    dialogs.ShowMessage(
+        QStringLiteral("The job could not be read from ") + path + QStringLiteral(".\r\n") + error,
+        QStringLiteral("Open Job"), MessageIcon::Critical, MessageButtons::Ok, MessageResult::Ok);
+    return false;
+}
+
+QString VersionText()
+{
+    return QStringLiteral("quillon " QUILLON_VERSION "\n");
+}
+
+QString NoDisplayText()
+{
+    return QStringLiteral(
+        "no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+        "quillon --report JOB runs a job without it (see quillon --help)");
+}
+
+} // namespace quillon

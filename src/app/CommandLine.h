@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quillon {
+
+class Dialogs;
+class MainFrm;
+
+/// What the program was started to do, from its arguments (program name first).
+enum class StartMode {
+    Window,  ///< the main window, with the job named on the command line if any
+    Batch,   ///< batch mode or its help: no window, no display needed
+    Version, ///< "--version"
+};
+
+StartMode StartModeOf(const QStringList& arguments);
+
+/// True when Qt can open a window: a platform is named (QT_QPA_PLATFORM or "-platform"), or
+/// an X or Wayland display is set. Asked before the GUI application object exists, because
+/// without a display Qt aborts the program instead of returning an error.
+bool CanOpenWindow(const QStringList& arguments);
+
+/// The job file that the window should open: the one argument that is left once Qt has
+/// taken its own options ("-style", "-platform"...), or empty for the default job. Sets
+/// *error and returns empty on a second file or an unknown option.
+QString WindowJobOf(const QStringList& arguments, QString* error);
+
+/// Opens the job file named on the command line in the window. When it cannot be read, the
+/// message says why, as Open Job's does, and the window keeps the job it started with.
+bool OpenStartJob(MainFrm& window, const QString& path, Dialogs& dialogs);
+
+/// "quillon 1.0", for "--version".
+QString VersionText();
+
+/// The one line told when the window cannot open for want of a display.
+QString NoDisplayText();
+
+} // namespace quillon

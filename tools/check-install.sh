@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch folder, lists what it put in place and checks the desktop
+# entry, the AppStream metainfo, the MIME type and the manual page.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/plain}
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+(cd "$root" && find . -type f -o -type l | sort)
+share=$root/usr/share
+desktop-file-validate "$share"/applications/*.desktop
+appstreamcli validate --no-net --explain "$share"/metainfo/*.metainfo.xml
+xmllint --noout "$share"/mime/packages/*.xml
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share"/man/man1/quillon.1.gz 2>&1 >/dev/null)
+[ -z "$warnings" ] || { echo "$warnings" >&2; exit 1; }
+"$root"/usr/bin/quillon --version
