@@ -226,10 +226,11 @@ private:
     std::unique_ptr<EditHistory> m_history;
     ScanCounters m_counters;
     PageMargins m_margins;
-    std::unique_ptr<QPrinter> m_printer; ///< made on first use; kept with the user's choices
+    std::unique_ptr<QPrinter> m_printer;  ///< made on first use; kept with the user's choices
     SettingsFrm* m_settingsFrm = nullptr; ///< loaded hidden at start, kept for the whole run
     ExcludeFrm* m_excludeFrm = nullptr;   ///< loaded hidden at start, kept for the whole run
     quint32 m_reportColour = 0;
+    QString m_fontSize = QStringLiteral("10"); ///< the last valid text of cmbFontSize
     bool m_scanning = false;
     bool m_closePending = false;
     bool m_closed = false;
