@@ -1,6 +1,5 @@
 #include "app/BatchMode.h"
 #include "app/MainFrm.h"
-#include "app/ScreenshotRun.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -24,6 +23,5 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     quillon::MainFrm window;
     window.show();
-    quillon::ArmScreenshotRun(window);
     return QApplication::exec();
 }
