@@ -9,6 +9,9 @@ install(TARGETS quillon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # FindHelpPage looks for share/quillon/help beside the program's bin folder.
 install(FILES ${PROJECT_SOURCE_DIR}/docs/help/index.html
         DESTINATION ${CMAKE_INSTALL_DATADIR}/quillon/help)
+# The help page shows its pictures by the relative path ../screenshots.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/quillon/screenshots)
 
 install(FILES ${QUILLON_PACKAGING_DIR}/${QUILLON_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

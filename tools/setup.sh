@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libqt6svg6
     libicu-dev libdeflate-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-liberation xvfb xauth x11-apps imagemagick
+    fonts-liberation xvfb xauth x11-apps imagemagick poppler-utils
     rhash tree time
     desktop-file-utils appstream libxml2-utils man-db file librsvg2-bin
 )

@@ -1,6 +1,7 @@
 #include "app/ExcludeFrm.h"
 
 #include "output/Dialogs.h"
+#include "scan/FileTypes.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -75,6 +77,11 @@ ExcludeFrm::ExcludeFrm(Dialogs& dialogs, QString path, QWidget* parent)
               "Label3");
     txtExtension = named(new QLineEdit(extensions), "txtExtension");
     txtExtension->installEventFilter(this);
+    // Typed signs are sifted by the event filter; a paste or drop holding anything but letters
+    // and digits is refused whole, with the reason.
+    txtExtension->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[A-Za-z0-9]*")), txtExtension));
+    connect(txtExtension, &QLineEdit::inputRejected, this, &ExcludeFrm::ShowRefusal);
     cmdExtensionAdd = button("cmdExtensionAdd", QStringLiteral("Add"), extensions);
     lstExtension = named(new QListWidget(extensions), "lstExtension");
     cmdExtensionRemove = button("cmdExtensionRemove", QStringLiteral("Remove"), extensions);
@@ -214,6 +221,14 @@ void ExcludeFrm::AddExtension()
     UpdateRemoveButtons();
 }
 
+void ExcludeFrm::ShowRefusal()
+{
+    m_dialogs.ShowMessage(UnsafeTypeTextMessage() +
+                              QStringLiteral(" An extension is made of letters and digits only."),
+                          QStringLiteral("Exclusion List"), MessageIcon::Exclamation,
+                          MessageButtons::Ok, MessageResult::Ok);
+}
+
 void ExcludeFrm::UpdateRemoveButtons()
 {
     cmdFileRemove->setEnabled(lstFileName->count() > 0);
@@ -229,8 +244,11 @@ bool ExcludeFrm::eventFilter(QObject* watched, QEvent* event)
         // Keys that type nothing (arrows, Home) and control keys (Backspace, Ctrl+V) pass;
         // pasted text is not filtered.
         const bool typesText = !text.isEmpty() && text.at(0).isPrint();
-        if (typesText && !std::all_of(text.begin(), text.end(), IsExtensionCharacter))
+        if (typesText && !std::all_of(text.begin(), text.end(), IsExtensionCharacter)) {
+            if (!IsSafeTypeText(text))
+                ShowRefusal();
             return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -63,6 +63,7 @@ private:
     void AddFileName();
     void AddFolder();
     void AddExtension();
+    void ShowRefusal();
     void UpdateRemoveButtons();
 
     Dialogs& m_dialogs;

@@ -219,6 +219,11 @@ void FolderFrm::AddFileType()
 {
     const QString bare = BareExtension(m_dialogs.ShowInputBox(
         QStringLiteral("Please type File Extention"), QStringLiteral("File Types"), QString()));
+    // Such a type would break the filter and the job line that hold it: refused, nothing moves.
+    if (!IsSafeTypeText(bare)) {
+        ShowError(UnsafeTypeTextMessage());
+        return;
+    }
     // Every answer moves the insert position on, an empty one too.
     if (m_addCounter < kMaxLevel)
         ++m_addCounter;
@@ -233,7 +238,10 @@ void FolderFrm::AddFileType()
 
 void FolderFrm::DeleteFileType()
 {
-    delete FType->currentItem();
+    // Tabbing into the list makes its first row current without selecting it: only a row the
+    // user selected goes.
+    if (QTreeWidgetItem* item = FType->currentItem(); item && item->isSelected())
+        delete item;
     cmdFileDelete->setEnabled(Option2->isChecked() && FType->topLevelItemCount() > 0);
     StoreTypes();
 }

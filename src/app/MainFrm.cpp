@@ -3,8 +3,10 @@
 #include "app/EditHistory.h"
 #include "app/ExcludeFrm.h"
 #include "app/QtDialogs.h"
+#include "app/ReportPane.h"
 #include "app/SettingsFrm.h"
 #include "app/Twips.h"
+#include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
@@ -20,6 +22,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
@@ -317,7 +320,7 @@ void MainFrm::BuildControls()
     Label2->setStyleSheet(QStringLiteral("background-color: #000000; border: 1px solid gray;"));
     Label2->setToolTip(QStringLiteral("Report colour"));
 
-    rTxt = new QTextEdit(central);
+    rTxt = new ReportPane(central);
     rTxt->setObjectName(QStringLiteral("rTxt"));
     rTxt->setAcceptRichText(true);
     QFont paneFont(QStringLiteral("Courier New"));
@@ -327,6 +330,8 @@ void MainFrm::BuildControls()
     BuildEditing();
     connect(cmbFont, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontName);
     connect(cmbFontSize, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontSize);
+    connect(cmbFontSize->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { cmbFontSize->setEditText(m_fontSize); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -377,13 +382,17 @@ void MainFrm::StartUp()
     setMinimumSize(TwipsToPixels(WindowGeometry::kMinWidth, dpi),
                    TwipsToPixels(WindowGeometry::kMinHeight, dpi));
     const WindowGeometry geometry = LoadWindowGeometry(store);
-    resize(TwipsToPixels(geometry.width, dpi), TwipsToPixels(geometry.height, dpi));
-    QPoint place(TwipsToPixels(geometry.left, dpi), TwipsToPixels(geometry.top, dpi));
-    // A place on no screen (a monitor since removed) would hide the window: use the top left.
-    bool onScreen = false;
+    QList<QRect> areas;
     for (const QScreen* s : QGuiApplication::screens())
-        onScreen = onScreen || s->availableGeometry().intersects(QRect(place, size()));
-    move(onScreen ? place : QPoint(0, 0));
+        areas.append(s->availableGeometry());
+    const QRect place =
+        FitToScreens(QRect(TwipsToPixels(geometry.left, dpi), TwipsToPixels(geometry.top, dpi),
+                           TwipsToPixels(geometry.width, dpi), TwipsToPixels(geometry.height, dpi)),
+                     areas);
+    resize(place.size());
+    move(place.topLeft());
+    if (geometry.maximised)
+        setWindowState(windowState() | Qt::WindowMaximized);
 
     m_margins = LoadPageMargins(store);
 
@@ -581,18 +590,30 @@ bool MainFrm::CancelRequested() const
 
 void MainFrm::NewJob()
 {
-    SearchList->clear();
-    cmdRemove->setEnabled(false);
-    SetPanelText(1, kIdleMessage);
-    for (int panel = 2; panel <= 4; ++panel)
-        m_panels[panel - 1]->hide();
-    SetPanelText(5, QStringLiteral("00:00:00"));
-    // An empty pane stays as it is; emptying a report is a change that Undo gives back.
-    if (!rTxt->document()->isEmpty()) {
-        auto empty = std::make_unique<QTextDocument>();
-        empty->setDefaultFont(rTxt->font());
-        ReplacePaneDocument(std::move(empty));
-    }
+    // Numbered steps, as every main command: a failing step is reported, Retry repeats it.
+    CommandSteps steps(QStringLiteral("New Session"),
+                       [this](const ErrorReport& report) { return AskAboutError(report); });
+    RunCommand(steps, [&] {
+        steps.step(1, [&] { SearchList->clear(); });
+        steps.step(2, [&] { cmdRemove->setEnabled(false); });
+        steps.step(3, [&] {
+            SetPanelText(1, kIdleMessage);
+            m_panels[0]->setToolTip(QString());
+        });
+        steps.step(4, [&] {
+            for (int panel = 2; panel <= 4; ++panel)
+                m_panels[panel - 1]->hide();
+        });
+        steps.step(5, [&] { SetPanelText(5, QStringLiteral("00:00:00")); });
+        // An empty pane stays as it is; emptying a report is a change that Undo gives back.
+        steps.step(6, [&] {
+            if (!rTxt->document()->isEmpty()) {
+                auto empty = std::make_unique<QTextDocument>();
+                empty->setDefaultFont(rTxt->font());
+                ReplacePaneDocument(std::move(empty));
+            }
+        });
+    });
 }
 
 void MainFrm::SetScanningState(bool idle)
@@ -624,10 +645,14 @@ void MainFrm::ApplyFontName(const QString& name)
 
 void MainFrm::ApplyFontSize(const QString& size)
 {
+    // Text that is not a size leaves the selection as it is; the next report and the job keep
+    // the last valid size instead of failing on it, now and after a restart.
     bool ok = false;
-    const double points = size.toDouble(&ok);
-    if (ok && points > 0 && points <= 1638)
-        rTxt->setFontPointSize(points);
+    const double points = size.trimmed().toDouble(&ok);
+    if (!ok || points < 0.5 || points > 1638)
+        return;
+    m_fontSize = size.trimmed();
+    rTxt->setFontPointSize(points);
 }
 
 void MainFrm::ChooseColour()
@@ -653,14 +678,18 @@ void MainFrm::TimerTick()
 void MainFrm::StoreGeometry()
 {
     const double dpi = Dpi();
-    // A maximised or minimised window keeps the size it will come back to.
+    // A maximised or minimised window keeps the size it will come back to. Its normal
+    // geometry is the inside of the frame, while the place is restored as the frame's corner:
+    // the frame's own margins come off, or each maximised close would creep down by a title bar.
     const bool normalState = !isMaximized() && !isMinimized();
     const QRect normal = normalState ? geometry() : normalGeometry();
+    const QPoint frameOffset = geometry().topLeft() - pos();
     WindowGeometry stored;
     stored.width = PixelsToTwips(normal.width(), dpi);
     stored.height = PixelsToTwips(normal.height(), dpi);
-    stored.left = PixelsToTwips(normalState ? x() : normal.left(), dpi);
-    stored.top = PixelsToTwips(normalState ? y() : normal.top(), dpi);
+    stored.left = PixelsToTwips(normalState ? x() : normal.left() - frameOffset.x(), dpi);
+    stored.top = PixelsToTwips(normalState ? y() : normal.top() - frameOffset.y(), dpi);
+    stored.maximised = isMaximized();
     SettingsStore store;
     SaveWindowGeometry(stored, store);
 }

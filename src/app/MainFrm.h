@@ -235,6 +235,7 @@ private:
     SettingsFrm* m_settingsFrm = nullptr; ///< loaded hidden at start, kept for the whole run
     ExcludeFrm* m_excludeFrm = nullptr;   ///< loaded hidden at start, kept for the whole run
     quint32 m_reportColour = 0;
+    QString m_fontSize = QStringLiteral("10"); ///< the last valid text of cmbFontSize
     bool m_scanning = false;
     bool m_closePending = false;
     bool m_closed = false;

@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -39,6 +40,37 @@ namespace {
 const QString kJobFilter = QStringLiteral("Quillon|*.qjb");
 const QString kSaveAsFilter = QStringLiteral(
     "Rich text format(*.rtf)|*.rtf|Text file(*.txt)|*.txt|Webpage HTML(*.htm)|*.htm");
+
+// The end of panel 1 after a run that met folders it could not read (a missing location
+// among them), and the tooltip that names them with the reason; both empty when there were
+// none. The tooltip names the first few dozen only, so it still fits on a screen.
+struct UnreadableSummary {
+    QString suffix;
+    QString tooltip;
+};
+
+UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& folders)
+{
+    UnreadableSummary summary;
+    if (folders.empty())
+        return summary;
+    const qsizetype count = qsizetype(folders.size());
+    summary.suffix = count == 1 ? QStringLiteral(" (1 folder could not be read)")
+                                : QStringLiteral(" (%1 folders could not be read)").arg(count);
+    constexpr qsizetype kListed = 40;
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min(count, kListed); ++i) {
+        std::string path = folders[std::size_t(i)]->path;
+        if (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        lines.append(QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(": ") +
+                     qt_error_string(folders[std::size_t(i)]->readError));
+    }
+    if (count > kListed)
+        lines.append(QStringLiteral("and %1 more").arg(count - kListed));
+    summary.tooltip = lines.join(QLatin1Char('\n'));
+    return summary;
+}
 
 } // namespace
 
@@ -75,6 +107,7 @@ void MainFrm::Scan()
             m_panels[panel - 1]->hide();
         }
         SetPanelText(5, QStringLiteral("00:00:00"));
+        m_panels[0]->setToolTip(QString());
     };
     hooks.setScanningState = [this](bool idle) { SetScanningState(idle); };
     hooks.layout = [this](ReportType type, const RecordList& records, ScanCounters& counters,
@@ -84,7 +117,12 @@ void MainFrm::Scan()
         // The clock panel ends on the run's whole time, not on its last whole-second tick.
         if (m_stopwatch)
             SetPanelText(5, m_stopwatch->Elapsed());
-        SetPanelText(1, cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready"));
+        // Folders that could not be read are listed empty, as the layouts do; the panel says
+        // so, rather than "Ready" alone passing for a complete report.
+        const UnreadableSummary unreadable = SummariseUnreadable(m_run->unreadableFolders());
+        SetPanelText(1, (cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready")) +
+                            unreadable.suffix);
+        m_panels[0]->setToolTip(unreadable.tooltip);
         SetScanningState(true);
         m_panels[2]->show();
         m_panels[3]->show();
@@ -122,7 +160,7 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     context.records = &records;
     context.settings = Settings();
     context.font.name = cmbFont->currentText();
-    context.font.sizeText = cmbFontSize->currentText();
+    context.font.sizeText = m_fontSize;
     context.font.colour = m_reportColour;
     context.sort.key = cmbSort->currentText();
     context.sort.ascending = optAsc->isChecked();
@@ -202,7 +240,7 @@ Job MainFrm::CurrentJob() const
     job.sortKey = cmbSort->currentText();
     job.ascending = optAsc->isChecked();
     job.fontName = cmbFont->currentText();
-    job.fontSize = cmbFontSize->currentText();
+    job.fontSize = m_fontSize;
     job.locations = Locations();
     return job;
 }
@@ -217,6 +255,7 @@ void MainFrm::ApplyJob(const Job& job)
         optDesc->setChecked(true);
     cmbFont->setEditText(job.fontName);
     cmbFontSize->setEditText(job.fontSize);
+    cmbFontSize->setEditText(m_fontSize); // a job stored with a broken size shows the last valid
     SearchList->clear();
     for (const ScanLocation& location : job.locations)
         SetLocationRow(new QTreeWidgetItem(SearchList), location);
@@ -306,7 +345,7 @@ void MainFrm::SaveAs()
         form.HtmlFileName = path;
         form.stagingPath = StagingPath();
         form.fontName = cmbFont->currentText();
-        form.fontSize = cmbFontSize->currentText();
+        form.fontSize = m_fontSize;
         form.lineCount = rTxt->document()->blockCount();
         if (m_yieldHook)
             form.yield = m_yieldHook;
@@ -336,9 +375,18 @@ void MainFrm::SaveAs()
 void MainFrm::HelpTopics()
 {
     const QString page = FindHelpPage(QCoreApplication::applicationDirPath());
-    if (page.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
-        m_dialogs->ShowMessage(QStringLiteral("The help page could not be opened."),
-                               QStringLiteral("Help Topics"), MessageIcon::Information,
+    // The message names the page, so the user can open it by hand where no browser is set up.
+    QString message;
+    if (page.isEmpty()) {
+        message = QStringLiteral("The help page could not be found: it is installed as "
+                                 "share/quillon/help/index.html beside the program's folder.");
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
+        message = QStringLiteral("The help page %1 could not be opened: no web browser is set up "
+                                 "to show it. Open it in a browser by hand.")
+                      .arg(QDir::toNativeSeparators(page));
+    }
+    if (!message.isEmpty()) {
+        m_dialogs->ShowMessage(message, QStringLiteral("Help Topics"), MessageIcon::Information,
                                MessageButtons::Ok, MessageResult::Ok);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/SettingsStore.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon {
@@ -26,6 +27,7 @@ WindowGeometry LoadWindowGeometry(const SettingsStore& store)
     geometry.height = readNumber(store, QStringLiteral("H"), geometry.height);
     geometry.top = readNumber(store, QStringLiteral("T"), geometry.top);
     geometry.left = readNumber(store, QStringLiteral("L"), geometry.left);
+    geometry.maximised = store.value(kSection, QStringLiteral("Max")) == QStringLiteral("Yes");
     return geometry;
 }
 
@@ -35,7 +37,28 @@ void SaveWindowGeometry(const WindowGeometry& geometry, SettingsStore& store)
     store.setValue(kSection, QStringLiteral("H"), QString::number(qRound64(geometry.height)));
     store.setValue(kSection, QStringLiteral("T"), QString::number(qRound64(geometry.top)));
     store.setValue(kSection, QStringLiteral("L"), QString::number(qRound64(geometry.left)));
+    store.setValue(kSection, QStringLiteral("Max"),
+                   geometry.maximised ? QStringLiteral("Yes") : QStringLiteral("No"));
     store.sync();
+}
+
+QRect FitToScreens(const QRect& frame, const QList<QRect>& areas)
+{
+    if (areas.isEmpty())
+        return frame;
+    QRect area = areas.first();
+    QRect wanted = frame;
+    const auto overlapping = std::find_if(areas.begin(), areas.end(),
+                                          [&](const QRect& a) { return a.intersects(frame); });
+    if (overlapping != areas.end())
+        area = *overlapping;
+    else
+        wanted.moveTopLeft(area.topLeft());
+    wanted.setWidth(std::min(wanted.width(), area.width()));
+    wanted.setHeight(std::min(wanted.height(), area.height()));
+    wanted.moveLeft(std::clamp(wanted.left(), area.left(), area.right() - wanted.width() + 1));
+    wanted.moveTop(std::clamp(wanted.top(), area.top(), area.bottom() - wanted.height() + 1));
+    return wanted;
 }
 
 } // namespace quillon

@@ -2,7 +2,6 @@
 #include "app/CommandLine.h"
 #include "app/MainFrm.h"
 #include "app/QtDialogs.h"
-#include "app/ScreenshotRun.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -62,6 +61,5 @@ int main(int argc, char* argv[])
         quillon::QtDialogs dialogs(&window);
         quillon::OpenStartJob(window, jobPath, dialogs);
     }
-    quillon::ArmScreenshotRun(window);
     return QApplication::exec();
 }

@@ -7,6 +7,8 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace quillon {
@@ -62,14 +64,37 @@ QByteArray HtmlText(QByteArrayView text)
     return out;
 }
 
+namespace {
+
+// A separator line of List In Details: dashes only, alone or closing with "\par\par" (with or
+// without a blank before it). A file line that merely starts with dashes ("------x") is not one.
+std::optional<QByteArrayView> SeparatorDashes(QByteArrayView line, bool* closesParagraph)
+{
+    *closesParagraph = false;
+    for (const char* end : {" \\par\\par", "\\par\\par"}) {
+        if (line.endsWith(end)) {
+            line.chop(qsizetype(std::strlen(end)));
+            *closesParagraph = true;
+            break;
+        }
+    }
+    if (line.size() < 6 || !std::all_of(line.begin(), line.end(), [](char c) { return c == '-'; }))
+        return std::nullopt;
+    return line;
+}
+
+} // namespace
+
 std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine)
 {
     const qsizetype n = line.size();
-    if (line.startsWith("------")) {
-        if (line.endsWith("\\par\\par"))
-            return HtmlText(line.first(n - 8)) + "<br><br>";
-        return HtmlText(line) + "<br>";
-    }
+    // A line break in the report's source is no line of the report (the folder list puts an
+    // empty one after each folder).
+    if (line.isEmpty())
+        return std::nullopt;
+    bool closesParagraph = false;
+    if (const auto dashes = SeparatorDashes(line, &closesParagraph))
+        return HtmlText(*dashes) + (closesParagraph ? "<br><br>" : "<br>");
     if (line.startsWith("\\par\\b Total Summary:"))
         return QByteArray("<br><b>Total Summary:</b><br>");
     if (line.startsWith("\\b\\par"))

@@ -1,10 +1,13 @@
 #include "output/PagedRenderer.h"
 
+#include "platform/RtfSink.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -36,6 +39,29 @@ template <class Visit> void forEachLine(const QTextDocument& document, Visit&& v
             const qreal top = blockTop + line.y();
             visit(top, top + line.height(), line.textStart(), line.textLength(), block);
         }
+    }
+}
+
+// The document's indents and paragraph spacing are in document units of the screen
+// (kTwipsPerDocumentUnit twips each); on the device they must keep their size on paper.
+void ScaleBlockSpacing(QTextDocument& document, const QPagedPaintDevice& device)
+{
+    const double unitsPerInch = kTwipsPerInch / kTwipsPerDocumentUnit;
+    const double scaleX = device.logicalDpiX() / unitsPerInch;
+    const double scaleY = device.logicalDpiY() / unitsPerInch;
+    QTextCursor cursor(&document);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        if (format.leftMargin() == 0 && format.rightMargin() == 0 && format.textIndent() == 0 &&
+            format.topMargin() == 0 && format.bottomMargin() == 0)
+            continue;
+        format.setLeftMargin(format.leftMargin() * scaleX);
+        format.setRightMargin(format.rightMargin() * scaleX);
+        format.setTextIndent(format.textIndent() * scaleX);
+        format.setTopMargin(format.topMargin() * scaleY);
+        format.setBottomMargin(format.bottomMargin() * scaleY);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
     }
 }
 
@@ -78,6 +104,7 @@ bool PagedRenderer::MarginsLeaveRoom(const QPagedPaintDevice& device) const
 bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& device)
 {
     m_pages.clear();
+    m_pageStarts.clear();
     m_layout.reset();
     m_error.clear();
 
@@ -97,25 +124,53 @@ bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& d
     // wraps anywhere so no part of it is lost.
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_layout->setDefaultTextOption(option);
+    ScaleBlockSpacing(*m_layout, device);
     m_layout->setTextWidth(target.width());
 
     const qreal height = target.height();
     PrintedPage current;
     qint64 index = 0;
     bool any = false;
-    forEachLine(*m_layout, [&](qreal top, qreal bottom, int, int, const QTextBlock&) {
-        if (!any) {
-            current.top = top;
-            any = true;
-        } else if (current.lineCount > 0 && bottom - current.top > height) {
-            m_pages.append(current);
-            current = PrintedPage{index, 0, top, top};
-        }
-        ++current.lineCount;
-        current.bottom = bottom;
-        ++index;
-    });
+    // Whether each page holds a line with something to print: trailing pages of blank lines
+    // would come out of the printer as empty sheets.
+    QList<bool> inked;
+    bool currentInked = false;
+    QTextBlock textBlock;
+    QString blockText;
+    int lineInBlock = 0;
+    forEachLine(*m_layout,
+                [&](qreal top, qreal bottom, int start, int length, const QTextBlock& block) {
+                    if (block == textBlock) {
+                        ++lineInBlock;
+                    } else {
+                        textBlock = block;
+                        blockText = block.text();
+                        lineInBlock = 0;
+                    }
+                    if (!any) {
+                        current.top = top;
+                        m_pageStarts.append({block.blockNumber(), 0});
+                        any = true;
+                    } else if (current.lineCount > 0 && bottom - current.top > height) {
+                        m_pages.append(current);
+                        inked.append(currentInked);
+                        current = PrintedPage{index, 0, top, top};
+                        m_pageStarts.append({block.blockNumber(), lineInBlock});
+                        currentInked = false;
+                    }
+                    currentInked = currentInked ||
+                                   !QStringView(blockText).mid(start, length).trimmed().isEmpty();
+                    ++current.lineCount;
+                    current.bottom = bottom;
+                    ++index;
+                });
     m_pages.append(current); // the last page, or one blank page for an empty layout
+    inked.append(currentInked);
+    while (m_pages.size() > 1 && !inked.back()) {
+        m_pages.removeLast();
+        m_pageStarts.removeLast();
+        inked.removeLast();
+    }
     return true;
 }
 
@@ -133,11 +188,21 @@ void PagedRenderer::PaintPage(QPainter& painter, int index) const
     painter.save();
     painter.translate(m_target.left(), m_target.top() - page.top);
     painter.setClipRect(band);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    // Lines that only touch the band belong to the neighbouring pages: keep them out.
-    context.clip = band.adjusted(0, 0.5, 0, -0.5);
-    m_layout->documentLayout()->draw(&painter, context);
+    painter.setPen(Qt::black);
+    // The page's lines one by one: drawing whole blocks through a clip would also draw the
+    // line above the clip of a paragraph that crosses the break, which the clip hides on
+    // paper but a PDF keeps in its text.
+    qint64 remaining = page.lineCount;
+    const auto [blockNumber, firstInBlock] = m_pageStarts.value(index);
+    QTextBlock block = m_layout->findBlockByNumber(blockNumber);
+    for (int first = firstInBlock; block.isValid() && remaining > 0;
+         block = block.next(), first = 0) {
+        const QTextLayout* lines = block.layout();
+        if (!block.isVisible() || !lines)
+            continue;
+        for (int i = first; i < lines->lineCount() && remaining > 0; ++i, --remaining)
+            lines->lineAt(i).draw(&painter, lines->position());
+    }
     painter.restore();
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <utility>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -73,6 +74,8 @@ private:
     PageMargins m_margins;
     std::unique_ptr<QTextDocument> m_layout;
     QList<PrintedPage> m_pages;
+    /// Where each page starts in the layout: block number and line within that block.
+    QList<std::pair<int, int>> m_pageStarts;
     QRect m_target;
     QString m_error;
 };

@@ -34,7 +34,8 @@ public:
     bool keepsFolder() const { return m_keepFolder; }
     void add(DetailsSortKey key) { m_keys.push_back(std::move(key)); }
 
-    /// The keys in the user's order; names that collate equal keep a fixed order by bytes.
+    /// The keys in the user's order; names that collate equal keep their order by bytes in
+    /// either direction.
     const std::vector<DetailsSortKey>& sorted()
     {
         if (m_keys.size() < 2)
@@ -46,7 +47,12 @@ public:
         std::iota(m_order.begin(), m_order.end(), 0u);
         SortStrings(m_order, m_ascending, [this](std::uint32_t a, std::uint32_t b) {
             const int order = m_texts.compare(a, b);
-            return order != 0 ? order : Collation::CompareBytes(m_keys[a].name, m_keys[b].name);
+            if (order != 0)
+                return order;
+            // Keys that collate equal stay in record order (by bytes, as the record sort left
+            // them) whichever the direction, as the sort keeps equal items in their order.
+            const int bytes = Collation::CompareBytes(m_keys[a].name, m_keys[b].name);
+            return m_ascending ? bytes : -bytes;
         });
         m_sorted.clear();
         for (const std::uint32_t index : m_order)

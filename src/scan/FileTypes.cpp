@@ -66,4 +66,14 @@ QString FileTypeName(const QString& extension)
     return name;
 }
 
+bool IsSafeTypeText(const QString& text)
+{
+    return !text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('|'));
+}
+
+QString UnsafeTypeTextMessage()
+{
+    return QStringLiteral("A file type cannot hold \",\" or \"|\".");
+}
+
 } // namespace quillon

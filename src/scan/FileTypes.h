@@ -32,6 +32,13 @@ bool SaveFileTypes(SettingsStore& store, const FileTypeList& types);
 /// .mpg .wav .ra .avi, each with its FileTypeName.
 FileTypeList LoadDefaultFileTypes();
 
+/// Whether text may stand in a file type or an excluded extension: "," separates the fields
+/// of a job's location line and "|" the parts of a dialog filter, so neither may appear.
+bool IsSafeTypeText(const QString& text);
+
+/// What the dialogs say when they refuse such text.
+QString UnsafeTypeTextMessage();
+
 /// The system's descriptive name of a file type, from the MIME database ("MP3 audio");
 /// "RA File"-style text for an extension the database does not know; at most 80 characters.
 QString FileTypeName(const QString& extension);

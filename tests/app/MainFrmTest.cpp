@@ -111,14 +111,14 @@ TEST_F(MainFrmTest, RestoresStoredGeometryAndIgnoresGarbage)
 {
     {
         SettingsStore store;
-        store.setValue(QStringLiteral("WindowSize"), QStringLiteral("W"), QStringLiteral("15000"));
+        store.setValue(QStringLiteral("WindowSize"), QStringLiteral("W"), QStringLiteral("11000"));
         store.setValue(QStringLiteral("WindowSize"), QStringLiteral("H"), QStringLiteral("zz"));
         store.setValue(QStringLiteral("WindowSize"), QStringLiteral("T"), QStringLiteral("300"));
         store.setValue(QStringLiteral("WindowSize"), QStringLiteral("L"), QStringLiteral("450"));
         store.sync();
     }
     MainFrm window(&dialogs);
-    EXPECT_EQ(window.size(), QSize(px(15000, window), px(8000, window)));
+    EXPECT_EQ(window.size(), QSize(px(11000, window), px(8000, window)));
     EXPECT_EQ(window.pos(), QPoint(px(450, window), px(300, window)));
 }
 
@@ -225,8 +225,8 @@ TEST_F(MainFrmTest, ClosingStoresGeometryAndWaitsForARunningScan)
 {
     auto window = std::make_unique<MainFrm>(&dialogs);
     window->show();
-    window->move(px(600, *window), px(900, *window));
-    window->resize(px(14000, *window), px(9500, *window));
+    window->move(px(300, *window), px(300, *window));
+    window->resize(px(11500, *window), px(8500, *window));
 
     // The close box during a scan stops the scan instead of pulling the window away under it.
     window->SetScanningState(false);
@@ -237,12 +237,12 @@ TEST_F(MainFrmTest, ClosingStoresGeometryAndWaitsForARunningScan)
     EXPECT_TRUE(window->close());
     SettingsStore store;
     EXPECT_EQ(store.value(QStringLiteral("WindowSize"), QStringLiteral("W")).toInt(),
-              PixelsToTwips(px(14000, *window), dpi(*window)));
+              PixelsToTwips(px(11500, *window), dpi(*window)));
     EXPECT_EQ(store.value(QStringLiteral("WindowSize"), QStringLiteral("L")).toInt(),
               PixelsToTwips(window->x(), dpi(*window)));
     window.reset();
     MainFrm again(&dialogs);
-    EXPECT_EQ(again.size(), QSize(px(14000, again), px(9500, again)));
+    EXPECT_EQ(again.size(), QSize(px(11500, again), px(8500, again)));
 }
 
 TEST_F(MainFrmTest, ColourButtonKeepsSwatchWhenCancelled)

@@ -1,10 +1,13 @@
 #include "output/PagedRenderer.h"
 #include "output/PageMargins.h"
+#include "platform/RtfFiles.h"
 #include "platform/SettingsStore.h"
 
 #include <QFile>
 #include <QFont>
 #include <QPageSize>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -47,6 +50,78 @@ QStringList printedLines(const PagedRenderer& renderer)
     for (int i = 0; i < renderer.Pages().size(); ++i)
         all += renderer.PageLines(i);
     return all;
+}
+
+// A sheet that records the text each drawing call puts on it, and where (in device units).
+class TextRecorder : public QPaintEngine {
+public:
+    TextRecorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawTextItem(const QPointF& p, const QTextItem& item) override
+    {
+        texts.append(item.text());
+        origins.append(painter()->transform().map(p));
+    }
+    Type type() const override { return QPaintEngine::User; }
+
+    QStringList texts;
+    QList<QPointF> origins;
+};
+
+class RecordedSheet : public QPaintDevice {
+public:
+    QPaintEngine* paintEngine() const override { return &recorder; }
+    mutable TextRecorder recorder;
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+            return 9921; // A4 at 1200 dpi
+        case PdmHeight:
+            return 14031;
+        case PdmWidthMM:
+            return 210;
+        case PdmHeightMM:
+            return 297;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 1200;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+};
+
+// What painting page index of renderer puts on a sheet.
+QStringList drawnTexts(const PagedRenderer& renderer, int index, QList<QPointF>* origins = nullptr)
+{
+    RecordedSheet sheet;
+    QPainter painter(&sheet);
+    renderer.PaintPage(painter, index);
+    painter.end();
+    if (origins)
+        *origins = sheet.recorder.origins;
+    return sheet.recorder.texts;
+}
+
+QString withoutBlanks(const QStringList& texts)
+{
+    QString joined = texts.join(QString());
+    joined.remove(QRegularExpression(QStringLiteral("\\s")));
+    return joined;
 }
 
 class PagedRendererTest : public ::testing::Test {
@@ -237,4 +312,55 @@ TEST(PageMarginsStore, RoundTripDefaultsAndGarbage)
         EXPECT_EQ(LoadPageMargins(store), PageMargins{});
     }
     QFile::remove(SettingsStore().fileName());
+}
+
+TEST_F(PagedRendererTest, AParagraphAcrossABreakIsDrawnLineByLineOnItsOwnPages)
+{
+    QStringList lines = reportLines(60);
+    QStringList words;
+    for (int i = 0; i < 400; ++i)
+        words.append(QStringLiteral("word%1").arg(i));
+    lines.append(words.join(QLatin1Char(' ')));
+    QTextDocument document;
+    fillDocument(document, lines);
+    auto pdf = writer(QStringLiteral("across.pdf"));
+    PagedRenderer renderer{PageMargins{}};
+    ASSERT_TRUE(renderer.Paginate(document, *pdf));
+    ASSERT_GE(renderer.Pages().size(), 2);
+    // The paragraph starts on the first page and goes on on the second.
+    ASSERT_TRUE(renderer.PageLines(1).first().startsWith(QStringLiteral("word")));
+
+    for (int i = 0; i < renderer.Pages().size(); ++i)
+        EXPECT_EQ(withoutBlanks(drawnTexts(renderer, i)), withoutBlanks(renderer.PageLines(i)))
+            << "page " << i;
+}
+
+TEST_F(PagedRendererTest, TheReportIndentKeepsItsSizeAndBlankTailsMakeNoPage)
+{
+    // The indent of every report: \li180, 9 points, which is 150 dots at 1200 dpi.
+    const QString rtf = m_dir.filePath(QStringLiteral("report.rtf"));
+    {
+        QFile file(rtf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray body = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Mono;}}\\pard\\li180\\f0\\fs20 ";
+        for (int i = 0; i < 60; ++i)
+            body += "line " + QByteArray::number(i) + "\\par ";
+        for (int i = 0; i < 60; ++i)
+            body += "\\par ";
+        file.write(body + "}");
+    }
+    QTextDocument document;
+    ASSERT_TRUE(LoadRtfFile(rtf, &document, nullptr));
+    auto pdf = writer(QStringLiteral("indent.pdf"));
+    PagedRenderer renderer{PageMargins{}};
+    ASSERT_TRUE(renderer.Paginate(document, *pdf));
+
+    QList<QPointF> origins;
+    const QStringList texts = drawnTexts(renderer, 0, &origins);
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_NEAR(origins.first().x(), renderer.TargetRect().left() + 150, 2);
+
+    // The sixty empty lines at the end would fill a sheet of their own.
+    const QStringList last = renderer.PageLines(int(renderer.Pages().size()) - 1);
+    EXPECT_FALSE(withoutBlanks(last).isEmpty()) << renderer.Pages().size() << " pages";
 }

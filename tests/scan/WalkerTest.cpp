@@ -369,3 +369,17 @@ TEST(Walker, ProgressTextNamesASubFolderEveryFiftyEntries)
     for (const QString& text : texts)
         EXPECT_TRUE(text.startsWith(prefix) && text.endsWith("/")) << text.toStdString();
 }
+
+TEST(FixtureTree, LeavesNothingBehindEvenForNamesThatAreNotUtf8)
+{
+    std::string root;
+    {
+        FixtureTree tree;
+        tree.file("odd|dir\n/bad\xff\xfe.txt");
+        tree.file("locked/inside.txt");
+        tree.chmod("locked", 0);
+        root = tree.root();
+    }
+    struct stat st;
+    EXPECT_NE(::lstat(root.c_str(), &st), 0) << root;
+}

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -19,14 +19,32 @@ FixtureTree::FixtureTree() : m_root(m_dir.path().toStdString())
         ADD_FAILURE() << "cannot make a temporary folder";
 }
 
+// Removes a folder and all it holds by byte paths: names that are not UTF-8 have no QString
+// spelling that leads back to them. Folders get their permissions back before they are read.
+static void removeTree(const std::string& path)
+{
+    ::chmod(path.c_str(), 0755);
+    if (DIR* dir = ::opendir(path.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "/" + name;
+            struct stat st;
+            if (::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                removeTree(child);
+            else
+                ::unlink(child.c_str());
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(path.c_str());
+}
+
 FixtureTree::~FixtureTree()
 {
-    // Give every folder back its permissions so the temporary folder can be removed.
-    QDirIterator it(m_dir.path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    ::chmod(m_root.c_str(), 0755);
-    while (it.hasNext())
-        ::chmod(it.next().toLocal8Bit().constData(), 0755);
+    if (m_dir.isValid())
+        removeTree(m_root);
 }
 
 std::string FixtureTree::path(const std::string& relative) const
