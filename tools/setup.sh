@@ -9,7 +9,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-liberation xvfb xauth x11-apps imagemagick
-    rhash tree time
+    rhash tree time poppler-utils
 )
 
 missing=()

@@ -108,6 +108,10 @@ void MainFrm::BuildMenus()
     mnuSave = makeAction(this, QStringLiteral("mnuSave"), QStringLiteral("Save Job"),
                          QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuSaveAs = makeAction(this, QStringLiteral("mnuSaveAs"), QStringLiteral("Save As"));
+    mnuExportListing =
+        makeAction(this, QStringLiteral("mnuExportListing"), QStringLiteral("Export Listing..."));
+    mnuCompare =
+        makeAction(this, QStringLiteral("mnuCompare"), QStringLiteral("Compare With Listing..."));
     mnuPageSetup = makeAction(this, QStringLiteral("mnuPageSetup"), QStringLiteral("Page Setup"));
     mnuPrint = makeAction(this, QStringLiteral("mnuPrint"), QStringLiteral("Print..."),
                           QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -154,6 +158,8 @@ void MainFrm::BuildMenus()
     mnuFile->addAction(mnuSave);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuSaveAs);
+    mnuFile->addAction(mnuExportListing);
+    mnuFile->addAction(mnuCompare);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuPageSetup);
     mnuFile->addAction(mnuPrint);
@@ -189,6 +195,8 @@ void MainFrm::BuildMenus()
     connect(mnuOpen, &QAction::triggered, this, &MainFrm::OpenJob);
     connect(mnuSave, &QAction::triggered, this, [this] { SaveJob(); });
     connect(mnuSaveAs, &QAction::triggered, this, &MainFrm::SaveAs);
+    connect(mnuExportListing, &QAction::triggered, this, &MainFrm::ExportListing);
+    connect(mnuCompare, &QAction::triggered, this, &MainFrm::CompareWithListing);
     connect(mnuPageSetup, &QAction::triggered, this, &MainFrm::PageSetup);
     connect(mnuPrint, &QAction::triggered, this, &MainFrm::Print);
     connect(mnuClose, &QAction::triggered, this, &QWidget::close);
@@ -602,8 +610,8 @@ void MainFrm::NewJob()
 void MainFrm::SetScanningState(bool idle)
 {
     m_scanning = !idle;
-    for (QAction* action : {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuPrint, mnuPageSetup,
-                            mnuClose, mnuOptions}) {
+    for (QAction* action : {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuExportListing,
+                            mnuCompare, mnuPrint, mnuPageSetup, mnuClose, mnuOptions}) {
         action->setEnabled(idle);
     }
     mnuEdit->menuAction()->setEnabled(idle);
