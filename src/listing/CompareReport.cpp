@@ -65,16 +65,8 @@ std::string RtfLine(const CompareLine& line)
             out.push_back(static_cast<char>(cp));
         } else if (cp >= 0x20 && cp < 0x7F) {
             out.push_back(static_cast<char>(cp));
-        } else if (cp >= 0x10000) {
-            // RTF counts in UTF-16 units: a surrogate pair, as signed 16-bit numbers.
-            const char32_t v = cp - 0x10000;
-            const int high = static_cast<int>(0xD800 + (v >> 10)) - 65536;
-            const int low = static_cast<int>(0xDC00 + (v & 0x3FF)) - 65536;
-            out.append("\\u").append(std::to_string(high)).append("?");
-            out.append("\\u").append(std::to_string(low)).append("?");
-        } else if (cp >= 0x20) {
-            const int value = cp > 32767 ? static_cast<int>(cp) - 65536 : static_cast<int>(cp);
-            out.append("\\u").append(std::to_string(value)).append("?");
+        } else if (cp >= 0xA0) {
+            AppendRtfUnicode(out, cp);
         } else {
             out.push_back(' ');
         }

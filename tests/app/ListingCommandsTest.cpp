@@ -204,3 +204,45 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
                                 "against 7."))
         << report.toStdString();
 }
+
+TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
+{
+    for (const char* name : {"\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBC.txt", "ascii-name.txt"}) {
+        m_a.file(std::string("wide/") + name, "x");
+        m_a.setModified(std::string("wide/") + name, "2022-02-02 02:02:02");
+    }
+    const QString wide = "\u65e5\u672c \u00fc.txt";
+    {
+        SettingsStore store;
+        store.setValue("Settings", "KeepAllCharacters", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("r.txt")}).status, 0);
+    const QStringList lines = QString::fromUtf8(read(out("r.txt"))).split('\n');
+    const auto lineOf = [&](const QString& name) {
+        for (const QString& line : lines)
+            if (line.startsWith(name))
+                return line;
+        return QString();
+    };
+    ASSERT_FALSE(lineOf(wide).isEmpty()) << lines.join('\n').toStdString();
+    // The name column counts characters: both lines are as long.
+    EXPECT_EQ(lineOf(wide).size(), lineOf("ascii-name.txt").size());
+
+    ASSERT_EQ(run({"--report", job(m_a, "Option2"), "-o", out("r.rtf")}).status, 0);
+    EXPECT_TRUE(read(out("r.rtf")).contains("\\u26085?")) << read(out("r.rtf")).constData();
+    ASSERT_EQ(run({"--report", job(m_a, "Option2"), "-o", out("r.htm")}).status, 0);
+    const QByteArray page = read(out("r.htm"));
+    EXPECT_TRUE(page.startsWith("<html><head><meta charset=\"utf-8\">"));
+    EXPECT_TRUE(page.contains(QString("\u65e5\u672c&nbsp;\u00fc.txt").toUtf8()))
+        << page.constData();
+
+    {
+        SettingsStore store;
+        store.setValue("Settings", "KeepAllCharacters", "0");
+        ASSERT_TRUE(store.sync());
+    }
+    ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("off.txt")}).status, 0);
+    EXPECT_TRUE(read(out("off.txt")).contains("    .txt")); // four characters, four blanks
+    EXPECT_FALSE(QString::fromUtf8(read(out("off.txt"))).contains(wide));
+}
