@@ -115,24 +115,6 @@ bool WriteHtml(const std::vector<CompareLine>& lines, const ReportFont& font, QI
     return Put(out, page);
 }
 
-void CsvField(std::string& out, std::string_view text, bool first = false)
-{
-    if (!first)
-        out.push_back(',');
-    const std::string value = ValidUtf8(text);
-    if (value.find_first_of(",\"\r\n") == std::string::npos) {
-        out.append(value);
-        return;
-    }
-    out.push_back('"');
-    for (const char c : value) {
-        if (c == '"')
-            out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-}
-
 template <class F> void ForEachRow(const CompareResult& r, F f)
 {
     const std::pair<std::string_view, const std::vector<Difference>*> sections[] = {
@@ -150,16 +132,16 @@ bool WriteCsv(const CompareResult& r, QIODevice& out)
         const bool hasOld = change != "added";
         const bool hasNew = change != "removed";
         const CompareItem& main = hasNew ? d.now : d.old;
-        CsvField(text, change, true);
-        CsvField(text, main.path);
-        CsvField(text, change == "moved" ? d.old.path : std::string());
-        CsvField(text, EntryKindText(main.kind));
-        CsvField(text, hasOld ? std::to_string(d.old.size) : std::string());
-        CsvField(text, hasNew ? std::to_string(d.now.size) : std::string());
-        CsvField(text, hasOld && d.old.timeKnown ? TimeText(d.old) : std::string());
-        CsvField(text, hasNew && d.now.timeKnown ? TimeText(d.now) : std::string());
-        CsvField(text, hasOld && d.old.crcKnown ? CrcText(d.old.crc) : std::string());
-        CsvField(text, hasNew && d.now.crcKnown ? CrcText(d.now.crc) : std::string());
+        AppendCsvField(text, change, true);
+        AppendCsvField(text, main.path);
+        AppendCsvField(text, change == "moved" ? d.old.path : std::string());
+        AppendCsvField(text, EntryKindText(main.kind));
+        AppendCsvField(text, hasOld ? std::to_string(d.old.size) : std::string());
+        AppendCsvField(text, hasNew ? std::to_string(d.now.size) : std::string());
+        AppendCsvField(text, hasOld && d.old.timeKnown ? TimeText(d.old) : std::string());
+        AppendCsvField(text, hasNew && d.now.timeKnown ? TimeText(d.now) : std::string());
+        AppendCsvField(text, hasOld && d.old.crcKnown ? CrcText(d.old.crc) : std::string());
+        AppendCsvField(text, hasNew && d.now.crcKnown ? CrcText(d.now.crc) : std::string());
         text.append("\r\n");
     });
     return Put(out, text);

@@ -2,23 +2,28 @@
 
 namespace quillon {
 
-void CsvListingWriter::field(std::string_view text, bool first)
+void AppendCsvField(std::string& out, std::string_view text, bool first)
 {
     if (!first)
-        m_buffer.push_back(',');
+        out.push_back(',');
     const std::string valid = IsValidUtf8(text) ? std::string() : ValidUtf8(text);
     const std::string_view value = valid.empty() ? text : std::string_view(valid);
     if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-        m_buffer.append(value);
+        out.append(value);
         return;
     }
-    m_buffer.push_back('"');
+    out.push_back('"');
     for (const char c : value) {
         if (c == '"')
-            m_buffer.push_back('"');
-        m_buffer.push_back(c);
+            out.push_back('"');
+        out.push_back(c);
     }
-    m_buffer.push_back('"');
+    out.push_back('"');
+}
+
+void CsvListingWriter::field(std::string_view text, bool first)
+{
+    AppendCsvField(m_buffer, text, first);
 }
 
 void CsvListingWriter::begin(const ListingHeader& header)

@@ -66,6 +66,10 @@ private:
     bool m_first = true;
 };
 
+/// Appends a CSV field (a comma before it unless first), quoted when it holds a comma, a quote,
+/// CR or LF; invalid UTF-8 bytes become U+FFFD.
+void AppendCsvField(std::string& out, std::string_view text, bool first = false);
+
 /// Appends text as a JSON string (quotes included); invalid UTF-8 bytes become U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);
 
