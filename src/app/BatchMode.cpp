@@ -1,5 +1,6 @@
 #include "app/BatchMode.h"
 
+#include "app/BatchListing.h"
 #include "app/JobFile.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
@@ -204,6 +205,20 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
                    argument.startsWith(QLatin1String("--report="))) {
             if (!valueOf(QStringLiteral("--report"), &request.jobPath, &haveJob))
                 return std::nullopt;
+        } else if (argument == QLatin1String("--compare")) {
+            if (request.compare || i + 2 >= arguments.size()) {
+                *error = QStringLiteral("--compare needs two folders or listings");
+                return std::nullopt;
+            }
+            request.compare = true;
+            request.compareA = arguments[++i];
+            request.compareB = arguments[++i];
+        } else if (argument == QLatin1String("--job") ||
+                   argument.startsWith(QLatin1String("--job="))) {
+            if (!valueOf(QStringLiteral("--job"), &request.jobPath, &haveJob))
+                return std::nullopt;
+        } else if (argument == QLatin1String("--crc")) {
+            request.crc = true;
         } else if (argument == QLatin1String("-o")) {
             if (!valueOf(QStringLiteral("-o"), &request.outputPath, &haveOutput))
                 return std::nullopt;
@@ -216,7 +231,7 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             return std::nullopt;
         }
     }
-    if (request.help)
+    if (request.help || request.compare)
         return request;
     if (!haveJob) {
         *error =
@@ -231,6 +246,7 @@ QString BatchUsage()
     return QStringLiteral(
         "Usage: quillon [JOB.qjb]\n"
         "       quillon --report JOB [-o FILE]\n"
+        "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
         "       quillon --help | --version\n"
         "\n"
         "Without --report Quillon opens its window, with the job file JOB.qjb when one is\n"
@@ -242,7 +258,17 @@ QString BatchUsage()
         "  -o, --output FILE\n"
         "                   write the report to FILE: plain text when the name holds\n"
         "                   \".txt\", rich text for \".rtf\", a web page for \".htm\";\n"
-        "                   without -o the report is printed as plain text\n"
+        "                   without -o the report is printed as plain text;\n"
+        "                   \".csv\" or \".json\" write a listing of every file and\n"
+        "                   folder instead, \".pdf\" the report as printed\n"
+        "  --compare A B    compare two folders (scanned now) or JSON listings and\n"
+        "                   list what was added, removed, changed, moved or renamed;\n"
+        "                   -o as above, also \".csv\" and \".json\"; exit status 0\n"
+        "                   same, 1 different, 2 trouble\n"
+        "  --job JOB        with --compare: scan with the first location's sub-folder,\n"
+        "                   level and filter settings and the job's font\n"
+        "  --crc            with --compare: compare the CRC32 of scanned files, which\n"
+        "                   also finds files moved or renamed\n"
         "  -h, --help       show this help\n"
         "      --version    show the version number\n"
         "\n"
@@ -263,7 +289,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     SaveFormat format = SaveFormat::PlainText;
     if (!request.outputPath.isEmpty()) {
         format = SaveFormatForPath(request.outputPath);
-        if (format == SaveFormat::None) {
+        if (format == SaveFormat::None && !IsListingOutput(request.outputPath) &&
+            !IsPdfOutput(request.outputPath)) {
             Tell(QStringLiteral("%1: the output name holds none of \".txt\", \".rtf\", \".htm\"")
                      .arg(request.outputPath));
             return kBatchFailed;
@@ -311,8 +338,13 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     ScanRunHooks hooks;
     hooks.progress = progress;
     hooks.decide = decide;
+    const bool listing = IsListingOutput(request.outputPath);
     hooks.layout = [&](ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel) {
+        if (listing) { // a listing is made from the records alone, no report is laid out
+            laidOut = true;
+            return;
+        }
         LayoutContext context;
         context.records = &records;
         context.settings = settings;
@@ -333,7 +365,12 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (!ran || !laidOut)
         return kBatchFailed;
 
-    if (!WriteReport(stagingPath, request, format, job, &error)) {
+    const bool written =
+        listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
+                                    request.outputPath, &error)
+        : IsPdfOutput(request.outputPath) ? WriteBatchPdf(stagingPath, request.outputPath, &error)
+                                          : WriteReport(stagingPath, request, format, job, &error);
+    if (!written) {
         Tell(error);
         return kBatchFailed;
     }
@@ -352,6 +389,8 @@ int RunBatchMode(const QStringList& arguments)
         QTextStream(stdout) << BatchUsage();
         return kBatchDone;
     }
+    if (request->compare)
+        return RunBatchCompare(*request);
     return RunBatchJob(*request);
 }
 

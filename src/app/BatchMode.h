@@ -17,15 +17,18 @@ inline constexpr int kBatchInterrupted = 130; ///< Ctrl+C, as shells report SIGI
 struct BatchRequest {
     bool help = false;
     QString jobPath;
-    QString outputPath; ///< empty: print the report as plain text on standard output
+    QString outputPath;         ///< empty: print the report as plain text on standard output
+    bool compare = false;       ///< "--compare A B": jobPath (from --job) is optional
+    QString compareA, compareB; ///< each a folder or a JSON listing
+    bool crc = false;           ///< "--crc": compare checksums of scanned folders
 };
 
 /// True when the arguments (program name first) ask for batch mode or its help, so that no
 /// window and no display are needed: any "--" option, "-o" or "-h".
 bool WantsBatchMode(const QStringList& arguments);
 
-/// Reads "--report JOB [-o FILE]" and "--help" (program name first). Nothing, with *error
-/// set, when the arguments are wrong.
+/// Reads "--report JOB [-o FILE]", "--compare A B [-o FILE] [--job JOB] [--crc]" and "--help"
+/// (program name first). Nothing, with *error set, when the arguments are wrong.
 std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error);
 
 /// The usage text of "quillon --help".

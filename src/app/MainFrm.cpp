@@ -111,6 +111,10 @@ void MainFrm::BuildMenus()
     mnuSave = makeAction(this, QStringLiteral("mnuSave"), QStringLiteral("Save Job"),
                          QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuSaveAs = makeAction(this, QStringLiteral("mnuSaveAs"), QStringLiteral("Save As"));
+    mnuExportListing =
+        makeAction(this, QStringLiteral("mnuExportListing"), QStringLiteral("Export Listing..."));
+    mnuCompare =
+        makeAction(this, QStringLiteral("mnuCompare"), QStringLiteral("Compare With Listing..."));
     mnuPageSetup = makeAction(this, QStringLiteral("mnuPageSetup"), QStringLiteral("Page Setup"));
     mnuPrint = makeAction(this, QStringLiteral("mnuPrint"), QStringLiteral("Print..."),
                           QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -153,6 +157,8 @@ void MainFrm::BuildMenus()
     mnuFile->addAction(mnuSave);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuSaveAs);
+    mnuFile->addAction(mnuExportListing);
+    mnuFile->addAction(mnuCompare);
     mnuFile->addSeparator();
     mnuFile->addAction(mnuPageSetup);
     mnuFile->addAction(mnuPrint);
@@ -188,6 +194,8 @@ void MainFrm::BuildMenus()
     connect(mnuOpen, &QAction::triggered, this, &MainFrm::OpenJob);
     connect(mnuSave, &QAction::triggered, this, [this] { SaveJob(); });
     connect(mnuSaveAs, &QAction::triggered, this, &MainFrm::SaveAs);
+    connect(mnuExportListing, &QAction::triggered, this, &MainFrm::ExportListing);
+    connect(mnuCompare, &QAction::triggered, this, &MainFrm::CompareWithListing);
     connect(mnuPageSetup, &QAction::triggered, this, &MainFrm::PageSetup);
     connect(mnuPrint, &QAction::triggered, this, &MainFrm::Print);
     connect(mnuClose, &QAction::triggered, this, &QWidget::close);
@@ -621,9 +629,10 @@ void MainFrm::SetScanningState(bool idle)
     m_scanning = !idle;
     // The edit commands go too: their keys act window-wide, and the report must not change
     // under a running scan.
-    for (QAction* action : {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuPrint, mnuPageSetup,
-                            mnuClose, mnuOptions, mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste,
-                            mnuDelete, mnuFind, mnuFindReplace, mnuSelect}) {
+    for (QAction* action :
+         {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuExportListing, mnuCompare, mnuPrint,
+          mnuPageSetup, mnuClose, mnuOptions, mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste,
+          mnuDelete, mnuFind, mnuFindReplace, mnuSelect}) {
         action->setEnabled(idle);
     }
     mnuEdit->menuAction()->setEnabled(idle);

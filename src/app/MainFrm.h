@@ -67,6 +67,10 @@ public:
     /// Replaces the current job by the one in the file (New Job first).
     bool LoadJob(const QString& path);
     void SaveAs();
+    /// Writes the last scan's records as a CSV or JSON listing (File > Export Listing...).
+    void ExportListing();
+    /// Compares a chosen JSON listing with the last scan and shows the result in the pane.
+    void CompareWithListing();
     void HelpTopics();
     /// Opens the report settings dialog modally (nothing while a scan runs).
     void ShowSettings();
@@ -149,6 +153,8 @@ public:
     QAction* mnuOpen;
     QAction* mnuSave;
     QAction* mnuSaveAs;
+    QAction* mnuExportListing;
+    QAction* mnuCompare;
     QAction* mnuPageSetup;
     QAction* mnuPrint;
     QAction* mnuClose;

@@ -55,6 +55,8 @@ SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m
         check("v_IncludeFolderSum", QStringLiteral("Include folder summary"), FrameListOptions);
     v_IncludeFullSum =
         check("v_IncludeFullSum", QStringLiteral("Include full summary"), FrameListOptions);
+    v_KeepAllCharacters = check("v_KeepAllCharacters",
+                                QStringLiteral("Keep every character of names"), FrameListOptions);
 
     lblColSize = new QLabel(QStringLiteral("Column Size"), FrameListOptions);
     lblColSize->setObjectName(QStringLiteral("lblColSize"));
@@ -160,6 +162,7 @@ ReportSettings SettingsFrm::Values() const
     s.IncludeSeparator = v_IncludeSeparator->isChecked();
     s.IncludeFolderSum = v_IncludeFolderSum->isChecked();
     s.IncludeFullSum = v_IncludeFullSum->isChecked();
+    s.KeepAllCharacters = v_KeepAllCharacters->isChecked();
     s.ColSize = v_ColSize->currentText();
     s.ShowSizeIn = v_ShowSizeIn->currentText();
     s.Filename = f_Filename->isChecked();
@@ -189,6 +192,7 @@ void SettingsFrm::SetValues(const ReportSettings& s)
     v_IncludeSeparator->setChecked(s.IncludeSeparator);
     v_IncludeFolderSum->setChecked(s.IncludeFolderSum);
     v_IncludeFullSum->setChecked(s.IncludeFullSum);
+    v_KeepAllCharacters->setChecked(s.KeepAllCharacters);
     SelectChoice(v_ColSize, s.ColSize);
     SelectChoice(v_ShowSizeIn, s.ShowSizeIn);
     f_Filename->setChecked(s.Filename);

@@ -47,6 +47,7 @@ public:
     QCheckBox* v_IncludeSeparator;
     QCheckBox* v_IncludeFolderSum;
     QCheckBox* v_IncludeFullSum;
+    QCheckBox* v_KeepAllCharacters;
     QLabel* lblColSize;
     QComboBox* v_ColSize;
     QLabel* lblShowSizeIn;

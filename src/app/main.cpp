@@ -1,3 +1,4 @@
+#include "app/BatchListing.h"
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/MainFrm.h"
@@ -5,7 +6,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -34,8 +39,14 @@ int main(int argc, char* argv[])
         QTextStream(stdout) << quillon::VersionText();
         return quillon::kBatchDone;
     case quillon::StartMode::Batch: {
-        // Batch mode runs where there is no display (servers, cron): no GUI application.
-        QCoreApplication app(argc, argv);
+        // Batch mode runs where there is no display (servers, cron): no GUI application, but
+        // for a PDF, which is laid out with real fonts on the offscreen platform.
+        const bool pdf = std::any_of(arguments.begin(), arguments.end(), quillon::IsPdfOutput);
+        if (pdf && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        const std::unique_ptr<QCoreApplication> app =
+            pdf ? std::make_unique<QGuiApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
         NameTheProgram();
         return quillon::RunBatchMode(arguments);
     }

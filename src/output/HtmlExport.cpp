@@ -44,19 +44,39 @@ QByteArrayView Piece(QByteArrayView line, qsizetype pos, qsizetype len)
 
 } // namespace
 
-QByteArray HtmlText(QByteArrayView text)
+QByteArray HtmlText(QByteArrayView text, bool unicode)
 {
     QByteArray out;
     out.reserve(text.size() + text.size() / 2);
+    char16_t high = 0; // a high surrogate waiting for its pair
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\\' && i + 1 < text.size() &&
             (text[i + 1] == '\\' || text[i + 1] == '{' || text[i + 1] == '}')) {
             out += text[++i];
+        } else if (unicode && c == '\\' && i + 2 < text.size() && text[i + 1] == 'u' &&
+                   (text[i + 2] == '-' || (text[i + 2] >= '0' && text[i + 2] <= '9'))) {
+            qsizetype end = i + 3;
+            while (end < text.size() && text[end] >= '0' && text[end] <= '9' && end - i < 9)
+                ++end;
+            const int value = text.sliced(i + 2, end - i - 2).toInt();
+            const auto unit = static_cast<char16_t>(value < 0 ? value + 65536 : value);
+            i = end < text.size() && text[end] == '?' ? end : end - 1; // the "?" fallback goes
+            if (QChar::isHighSurrogate(unit)) {
+                high = unit;
+                continue;
+            }
+            const QString character = high && QChar::isLowSurrogate(unit)
+                                          ? QString(QChar(high)) + QChar(unit)
+                                          : QString(QChar(unit));
+            high = 0;
+            out += character.toHtmlEscaped().toUtf8();
         } else if (c == ' ') {
             out += "&nbsp;";
         } else if (c == '&') {
             out += "&amp;";
+        } else if (unicode && static_cast<unsigned char>(c) >= 0x80) {
+            out += QString(QChar(Cp1252ToUnicode(static_cast<unsigned char>(c)))).toUtf8();
         } else {
             out += c;
         }
@@ -85,8 +105,32 @@ std::optional<QByteArrayView> SeparatorDashes(QByteArrayView line, bool* closesP
 
 } // namespace
 
-std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine)
+bool StagingHoldsUnicode(QIODevice& staging)
 {
+    // A "\\u" and a number, where the backslash is not itself escaped; line by line, since a
+    // report may be large.
+    while (!staging.atEnd()) {
+        const QByteArray line = staging.readLine();
+        if (line.isEmpty())
+            return false;
+        for (qsizetype i = line.indexOf("\\u"); i >= 0; i = line.indexOf("\\u", i + 1)) {
+            qsizetype slashes = 0;
+            while (i - slashes - 1 >= 0 && line[i - slashes - 1] == '\\')
+                ++slashes;
+            if (slashes % 2 == 0 && i + 2 < line.size() &&
+                (line[i + 2] == '-' || (line[i + 2] >= '0' && line[i + 2] <= '9')))
+                return true;
+        }
+    }
+    return false;
+}
+
+std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine,
+                                      bool unicode)
+{
+    const auto HtmlText = [unicode](QByteArrayView text) {
+        return quillon::HtmlText(text, unicode);
+    };
     const qsizetype n = line.size();
     // A line break in the report's source is no line of the report (the folder list puts an
     // empty one after each folder).
@@ -117,8 +161,16 @@ std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool
     return HtmlText(body) + "<br>";
 }
 
-QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize)
+QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize, bool unicode)
 {
+    if (unicode) {
+        // The same lines as UTF-8, the first one declaring it.
+        QList<QByteArray> lines = HtmlPageHeader(fontName, fontSize, false);
+        for (QByteArray& line : lines)
+            line = DecodeCp1252(line).toUtf8();
+        lines.front().replace("<html><head>", "<html><head><meta charset=\"utf-8\">");
+        return lines;
+    }
     const QByteArray font = StyleText(SafeFontName(fontName));
     const QByteArray size = StyleText(SafeFontName(fontSize));
     const QByteArray address(kMakerWebAddress);
@@ -177,11 +229,20 @@ bool HtmlExport::run()
         return false;
     }
 
+    // Names kept whole (\\u escapes) make a UTF-8 page; otherwise the page is the staging
+    // file's own code page, as it always was.
+    const bool unicode = StagingHoldsUnicode(staging);
+    if (!staging.seek(0)) {
+        m_error = QStringLiteral("Cannot read the report %1: %2")
+                      .arg(m_stagingPath, staging.errorString());
+        page.cancelWriting();
+        return false;
+    }
     bool written = true;
     auto writeLine = [&](const QByteArray& text) {
         written = written && page.write(text) == text.size() && page.write("\r\n", 2) == 2;
     };
-    for (const QByteArray& line : HtmlPageHeader(m_fontName, m_fontSize))
+    for (const QByteArray& line : HtmlPageHeader(m_fontName, m_fontSize, unicode))
         writeLine(line);
 
     int value = 1;
@@ -208,7 +269,7 @@ bool HtmlExport::run()
             line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
-        if (const auto html = HtmlLineFor(line, m_linesRead == 1, staging.atEnd()))
+        if (const auto html = HtmlLineFor(line, m_linesRead == 1, staging.atEnd(), unicode))
             writeLine(*html);
     }
 

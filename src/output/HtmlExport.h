@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -60,16 +61,24 @@ private:
 /// Undoes the report's escaping for the page: "\\", "\{" and "\}" become the character
 /// after the backslash; "&" becomes "&amp;" (so a name holding "&lt;" shows as written); every
 /// blank becomes "&nbsp;" so the tree drawing and columns keep their runs of blanks.
-QByteArray HtmlText(QByteArrayView text);
+/// With unicode (a report whose names were kept whole), "\\uN?" escapes and code-page bytes
+/// become UTF-8, "<", ">" and quotes in them entities.
+QByteArray HtmlText(QByteArrayView text, bool unicode = false);
+
+/// True when the staging file holds \\u escapes (names kept whole); reads the device to its end.
+bool StagingHoldsUnicode(QIODevice& staging);
 
 /// The page line for one staging line (without its line end), or nothing when the line is
 /// dropped. headerLine: it is the staging file's first line; closingLine: it is the last line.
 /// Only a first line that opens the document and a last line that closes it are dropped, so
 /// a name holding "}" keeps its line.
-std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine);
+std::optional<QByteArray> HtmlLineFor(QByteArrayView line, bool headerLine, bool closingLine,
+                                      bool unicode = false);
 
 /// The ten lines that open the page (without line ends). The font name and size text are
 /// cleaned like the rich-text header's font name, so they cannot leave the style sheet.
-QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize);
+/// With unicode the lines are UTF-8 and the first declares the charset.
+QList<QByteArray> HtmlPageHeader(const QString& fontName, const QString& fontSize,
+                                 bool unicode = false);
 
 } // namespace quillon

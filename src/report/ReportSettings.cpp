@@ -97,6 +97,8 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
         settings.ColSize = colSize.trimmed();
     // Any unit text is kept: an unknown one leaves the size column blank, as the dialog shows it.
     settings.ShowSizeIn = store.value(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
+    settings.KeepAllCharacters =
+        readSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     return settings;
 }
 
@@ -106,6 +108,7 @@ void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
         writeSwitch(store, kSettings, entry.key, settings.*entry.member);
     store.setValue(kSettings, QStringLiteral("ColSize"), settings.ColSize);
     store.setValue(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
+    writeSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     for (const SwitchKey& entry : kFieldSwitches)
         writeSwitch(store, kFields, entry.key, settings.*entry.member);
 }

@@ -19,6 +19,7 @@ struct ReportSettings {
     bool IncludeFullSum = false;
     QString ColSize = QStringLiteral("40");
     QString ShowSizeIn = QStringLiteral("KB");
+    bool KeepAllCharacters = false; ///< names keep what the report's safe set lacks
     // "Fields"
     bool Filename = true;
     bool Size = true;
@@ -46,7 +47,8 @@ struct ReportSettings {
 /// takes its default, so a damaged settings file never stops the program.
 ReportSettings LoadReportSettings(const SettingsStore& store);
 
-/// Writes all 24 values, the nine of "Settings" then the fifteen of "Fields"; the store
+/// Writes all 25 values, the ten of "Settings" (KeepAllCharacters after the two choices)
+/// then the fifteen of "Fields"; the store
 /// writes its file on sync() or when it goes.
 void SaveReportSettings(const ReportSettings& settings, SettingsStore& store);
 

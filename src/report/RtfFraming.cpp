@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <array>
 #include <cmath>
+#include <unicode/uchar.h>
 
 namespace quillon {
 
@@ -136,8 +137,60 @@ std::string RtfHeader(const ReportFont& font)
     return header;
 }
 
+void AppendRtfUnicode(std::string& out, char32_t cp)
+{
+    // RTF counts UTF-16 units as signed 16-bit numbers; beyond the BMP a surrogate pair.
+    const auto unit = [&](unsigned value) {
+        out.append("\\u");
+        out.append(std::to_string(value > 32767 ? static_cast<int>(value) - 65536
+                                                : static_cast<int>(value)));
+        out.push_back('?');
+    };
+    if (cp >= 0x10000) {
+        unit(0xD800 + ((cp - 0x10000) >> 10));
+        unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+        unit(static_cast<unsigned>(cp));
+    }
+}
+
+namespace {
+
+// The "Keep every character of names" form: what the safe set lacks is written as \u with a
+// "?" for readers without Unicode; control characters and invalid bytes still become blanks.
+void AppendRtfKeptText(std::string& out, std::string_view utf8, const ReportSettings& settings)
+{
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const Utf8Char decoded = DecodeUtf8At(utf8, pos);
+        pos += decoded.length;
+        char32_t cp = decoded.codePoint;
+        if (cp == kInvalidCodePoint || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+            out.push_back(' ');
+            continue;
+        }
+        if (settings.ListInLower)
+            cp = static_cast<char32_t>(u_tolower(static_cast<UChar32>(cp)));
+        else if (settings.ListInUpper)
+            cp = static_cast<char32_t>(u_toupper(static_cast<UChar32>(cp)));
+        if (cp == '{' || cp == '}' || cp == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(cp));
+        } else if ((cp < 0x80 && kKeptAscii[cp]) || cp == kRightGuillemet || cp == kCedilla) {
+            out.push_back(static_cast<char>(cp));
+        } else {
+            AppendRtfUnicode(out, cp);
+        }
+    }
+}
+
+} // namespace
+
 void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSettings& settings)
 {
+    if (settings.KeepAllCharacters) {
+        AppendRtfKeptText(out, utf8, settings);
+        return;
+    }
     // Each input byte gives at most two output bytes; write in place, then trim.
     const std::size_t start = out.size();
     out.resize(start + 2 * utf8.size());

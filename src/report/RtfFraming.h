@@ -29,6 +29,8 @@ std::string RtfHeader(const ReportFont& font);
 /// the signs :/,.-_()#~!+'&;=[]»@%¸$| are kept, "{", "}" and "\" get a backslash, every other
 /// character (each invalid byte counted as one) becomes one blank. Then the case option of the
 /// settings applies: ListInLower lower-cases, otherwise ListInUpper upper-cases.
+/// With KeepAllCharacters every other character is kept instead, as \uN? (case applied to it
+/// too); only control characters and invalid bytes still become blanks.
 std::string RtfSafeText(std::string_view utf8, const ReportSettings& settings);
 
 /// The same for text held as a QString (detail columns).
@@ -42,6 +44,10 @@ inline std::string RtfSafeText(const char* utf8, const ReportSettings& settings)
 
 /// Appends the escaped text to out, avoiding a temporary for each line of a long report.
 void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSettings& settings);
+
+/// Appends a character as RTF's \uN escape with "?" for readers without Unicode (two escapes
+/// for a character beyond U+FFFF).
+void AppendRtfUnicode(std::string& out, char32_t cp);
 
 /// n dashes; empty for n of zero or less.
 std::string DashLine(int n);

@@ -127,3 +127,26 @@ TEST(HtmlExport, WritesThePageCancelsAndReportsFailures)
     }
     EXPECT_EQ(ReadLines(page).size(), 13);
 }
+
+TEST(HtmlText, UnicodeReportsDecodeEscapesAndCodePageBytesToUtf8)
+{
+    EXPECT_EQ(HtmlText("\\u26085?\\u26412? \\u-10179?\\u-8704?\xBB", true),
+              "\xE6\x97\xA5\xE6\x9C\xAC&nbsp;\xF0\x9F\x98\x80\xC2\xBB");
+    EXPECT_EQ(HtmlText("\\u60?b\\u62?\\u38?", true), "&lt;b&gt;&amp;");
+    // An escaped backslash before "u12" is a name's own text.
+    EXPECT_EQ(HtmlText("\\\\u12", true), "\\u12");
+    EXPECT_EQ(HtmlText("\\u233?", false), "\\u233?"); // a code-page report is left as it was
+
+    QTemporaryDir dir;
+    for (const auto& [text, unicode] :
+         {std::pair{QByteArray("a\\\\u12 \\par"), false}, std::pair{QByteArray("\\u233?"), true}}) {
+        QFile staging(dir.filePath("s"));
+        ASSERT_TRUE(staging.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        staging.write("{\\rtf1\\ansi\r\n" + text + "\r\n}\r\n");
+        staging.close();
+        ASSERT_TRUE(staging.open(QIODevice::ReadOnly));
+        EXPECT_EQ(StagingHoldsUnicode(staging), unicode) << text.constData();
+    }
+    EXPECT_TRUE(HtmlPageHeader("Caf\u00e9", "10", true)[0].startsWith(
+        "<html><head><meta charset=\"utf-8\"><title>"));
+}

@@ -110,3 +110,18 @@ TEST(FillerText, DashLineAndTreeIndent)
     EXPECT_EQ(TreeIndent(3), "|  |  ");
     EXPECT_EQ(TreeIndent(41).size(), 120u);
 }
+
+TEST(RtfSafeText, KeepAllCharactersWritesWhatTheSafeSetLacksAsUnicodeEscapes)
+{
+    ReportSettings keep;
+    keep.KeepAllCharacters = true;
+    // Kept signs as they are, braces escaped, others (ASCII too) as \u with "?", an emoji as
+    // a surrogate pair; control characters and invalid bytes still blank.
+    EXPECT_EQ(RtfSafeText("a{b}\\c \xC3\xA9\"<\xE6\x97\xA5\xF0\x9F\x98\x80\t\xFF\xC2\xBB", keep),
+              "a\\{b\\}\\\\c \\u233?\\u34?\\u60?\\u26085?\\u-10179?\\u-8704?  \xBB");
+    keep.ListInUpper = true;
+    EXPECT_EQ(RtfSafeText("caf\xC3\xA9", keep), "CAF\\u201?");
+    keep.ListInUpper = false;
+    keep.ListInLower = true;
+    EXPECT_EQ(RtfSafeText("\xC3\x89T\xC3\x89", keep), "\\u233?t\\u233?");
+}

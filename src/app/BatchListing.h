@@ -1,0 +1,32 @@
+#pragma once
+
+#include "scan/ExclusionList.h"
+#include "scan/ReportType.h"
+#include "scan/ScanLocation.h"
+
+#include <QString>
+
+namespace quillon {
+
+class RecordList;
+struct BatchRequest;
+struct ReportSettings;
+
+/// True for an output name that batch mode writes other than through the report's Save As
+/// formats: a listing (".csv", ".json") or a PDF (".pdf").
+bool IsListingOutput(const QString& path);
+bool IsPdfOutput(const QString& path);
+
+/// Writes the records of a finished scan as the listing the output name asks for.
+bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
+                       ReportType type, const ReportSettings& settings,
+                       const ExclusionList& exclusions, const QString& path, QString* error);
+
+/// Prints the report in the staging file to a PDF with the stored margins.
+bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error);
+
+/// "quillon --compare A B [-o OUT] [--job JOB] [--crc]": exit status 0 when the two sides hold
+/// the same, 1 when they differ, 2 on trouble (told on standard error in one line).
+int RunBatchCompare(const BatchRequest& request);
+
+} // namespace quillon

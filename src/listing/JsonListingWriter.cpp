@@ -1,0 +1,130 @@
+#include "listing/ListingWriter.h"
+
+namespace quillon {
+
+namespace {
+
+void AppendJsonText(std::string& out, const QString& text)
+{
+    AppendJsonString(out, std::string_view(text.toStdString()));
+}
+
+void AppendStringList(std::string& out, const QStringList& list)
+{
+    out.push_back('[');
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i > 0)
+            out.push_back(',');
+        AppendJsonText(out, list[i]);
+    }
+    out.push_back(']');
+}
+
+} // namespace
+
+void AppendJsonString(std::string& out, std::string_view text)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const std::string valid = IsValidUtf8(text) ? std::string() : ValidUtf8(text);
+    const std::string_view value = valid.empty() ? text : std::string_view(valid);
+    out.push_back('"');
+    for (const char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (b < 0x20) {
+            out.append("\\u00");
+            out.push_back(kDigits[b >> 4]);
+            out.push_back(kDigits[b & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    out.push_back('"');
+}
+
+void JsonListingWriter::begin(const ListingHeader& header)
+{
+    m_columns = header.columns;
+    std::string& o = m_buffer;
+    o.append("{\n\"format\": \"quillon-listing\",\n\"version\": 1,\n\"job\": {\n\"locations\": [");
+    for (std::size_t i = 0; i < header.locations.size(); ++i) {
+        const ScanLocation& location = header.locations[i];
+        o.append(i > 0 ? ",\n  {\"path\": " : "\n  {\"path\": ");
+        AppendJsonText(o, location.path);
+        o.append(", \"subFolders\": ");
+        o.append(location.subFolders == QLatin1String("Yes") ? "true" : "false");
+        o.append(", \"filter\": ");
+        AppendJsonText(o, location.filter);
+        o.append(", \"level\": ");
+        AppendJsonText(o, location.level);
+        o.append(", \"excluded\": ");
+        o.append(location.icon == ScanLocation::kExcludedIcon ? "true}" : "false}");
+    }
+    o.append("],\n\"reportType\": ");
+    AppendJsonText(o, header.reportType);
+    o.append(",\n\"exclusions\": {\"names\": ");
+    AppendStringList(o, header.excludedNames);
+    o.append(", \"folders\": ");
+    AppendStringList(o, header.excludedFolders);
+    o.append(", \"extensions\": ");
+    AppendStringList(o, header.excludedExtensions);
+    o.append("},\n\"columns\": [");
+    bool first = true;
+    ForEachDetail(m_columns, ListingEntry(), [&](std::string_view key, std::string_view, bool) {
+        if (!first)
+            o.push_back(',');
+        first = false;
+        AppendJsonString(o, key);
+    });
+    o.append("]\n},\n\"scanned\": ");
+    AppendJsonString(o, IsoTime(header.scanned, header.utcOffset));
+    o.append(",\n\"entries\": [");
+}
+
+void JsonListingWriter::write(const ListingEntry& entry)
+{
+    std::string& o = m_buffer;
+    o.append(m_first ? "\n{\"path\": " : ",\n{\"path\": ");
+    m_first = false;
+    AppendJsonString(o, entry.path);
+    o.append(", \"folder\": ");
+    AppendJsonString(o, entry.folder());
+    o.append(", \"name\": ");
+    AppendJsonString(o, entry.name());
+    o.append(", \"kind\": \"");
+    o.append(EntryKindText(entry.kind));
+    o.append("\", \"size\": ");
+    o.append(std::to_string(entry.size));
+    o.append(", \"modified\": ");
+    if (entry.timeKnown)
+        AppendJsonString(o, IsoTime(entry.modified, entry.utcOffset));
+    else
+        o.append("null");
+    ForEachDetail(m_columns, entry, [&](std::string_view key, std::string_view value, bool known) {
+        o.append(", ");
+        AppendJsonString(o, key);
+        o.append(": ");
+        if (known)
+            AppendJsonString(o, value);
+        else
+            o.append("null");
+    });
+    if (!IsValidUtf8(entry.path)) {
+        o.append(", \"pathHex\": \"");
+        o.append(HexBytes(entry.path));
+        o.push_back('"');
+    }
+    o.push_back('}');
+    spill();
+}
+
+bool JsonListingWriter::finish()
+{
+    m_buffer.append("\n]\n}\n");
+    spill(true);
+    return !m_failed;
+}
+
+} // namespace quillon

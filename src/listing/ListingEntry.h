@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace quillon {
+
+struct ReportSettings;
+
+/// What an entry of a listing stands for.
+enum class EntryKind : std::uint8_t { File, Folder, Link };
+
+/// "file", "folder" or "link".
+std::string_view EntryKindText(EntryKind kind);
+/// The kind of a text written by EntryKindText; false for any other text.
+bool EntryKindFromText(std::string_view text, EntryKind& kind);
+
+/// The detail columns of a listing: those the report settings switch on.
+struct ListingColumns {
+    bool attributes = false;
+    bool version = false;
+    bool owner = false;
+    bool crc32 = false;
+    bool title = false;
+    bool artist = false;
+    bool album = false;
+    bool year = false;
+    bool genre = false;
+    bool comment = false;
+
+    bool anyTag() const { return title || artist || album || year || genre || comment; }
+    bool operator==(const ListingColumns&) const = default;
+};
+
+ListingColumns ListingColumnsOf(const ReportSettings& settings);
+
+/// One file or folder of a listing with its exact values (never the report's padded texts).
+struct ListingEntry {
+    std::string path; ///< full path as bytes, as on disk (may be invalid UTF-8)
+    EntryKind kind = EntryKind::File;
+    std::int64_t size = 0;
+    bool timeKnown = false;
+    std::int64_t modified = 0; ///< last change, seconds since 1970 UTC
+    int utcOffset = 0;         ///< seconds east of UTC the time is written with
+    bool crcKnown = false;
+    std::uint32_t crc = 0;
+    std::string attributes; ///< attribute letters without padding ("RA")
+    std::string version;
+    std::string owner;
+    std::string title, artist, album, year, genre, comment; ///< ID3v1 fields, trailing blanks cut
+
+    /// The folder holding the entry (no trailing "/", "/" for the root's children).
+    std::string_view folder() const;
+    /// The last component of the path.
+    std::string_view name() const;
+};
+
+/// The 8 upper-case hexadecimal digits of a checksum.
+std::string CrcText(std::uint32_t crc);
+
+/// Calls f(key, value, known) for each detail column that columns switch on, in the listings'
+/// order; known is false only for a checksum that could not be computed.
+template <class F> void ForEachDetail(const ListingColumns& c, const ListingEntry& e, F f)
+{
+    const std::pair<bool, std::pair<std::string_view, const std::string*>> before[] = {
+        {c.attributes, {"attributes", &e.attributes}},
+        {c.version, {"version", &e.version}},
+        {c.owner, {"owner", &e.owner}}};
+    for (const auto& [on, field] : before)
+        if (on)
+            f(field.first, std::string_view(*field.second), true);
+    if (c.crc32)
+        f(std::string_view("crc32"), std::string_view(e.crcKnown ? CrcText(e.crc) : std::string()),
+          e.crcKnown);
+    const std::pair<bool, std::pair<std::string_view, const std::string*>> after[] = {
+        {c.title, {"title", &e.title}}, {c.artist, {"artist", &e.artist}},
+        {c.album, {"album", &e.album}}, {c.year, {"year", &e.year}},
+        {c.genre, {"genre", &e.genre}}, {c.comment, {"comment", &e.comment}}};
+    for (const auto& [on, field] : after)
+        if (on)
+            f(field.first, std::string_view(*field.second), true);
+}
+
+/// "2026-12-07T13:01:33+01:00".
+std::string IsoTime(std::int64_t seconds, int utcOffset);
+/// Reads what IsoTime writes (also "Z" and fractions of a second, which are dropped).
+bool ParseIsoTime(std::string_view text, std::int64_t& seconds, int& utcOffset);
+
+/// True when text is valid UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+/// The text with each byte that is not part of valid UTF-8 replaced by U+FFFD.
+std::string ValidUtf8(std::string_view text);
+/// Lower-case hexadecimal of the bytes, and back (false for an odd length or a non-hex digit).
+std::string HexBytes(std::string_view bytes);
+bool BytesFromHex(std::string_view hex, std::string& bytes);
+
+} // namespace quillon

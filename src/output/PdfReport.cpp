@@ -1,0 +1,64 @@
+#include "output/PdfReport.h"
+
+#include "output/PagedRenderer.h"
+#include "platform/RtfFiles.h"
+
+#include <QLocale>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+
+namespace quillon {
+
+QPageSize::PageSizeId LocalePaperSize()
+{
+    return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                      : QPageSize::A4;
+}
+
+bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, const QString& path,
+                    QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    bool rendered = false;
+    QString reason;
+    {
+        // The writer finishes the document when it goes, so it must go before the commit.
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(LocalePaperSize()));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setCreator(QStringLiteral("Quillon"));
+        PagedRenderer renderer(margins);
+        rendered = renderer.Render(document, writer);
+        reason = renderer.Error();
+    }
+    if (!rendered || !file.flush()) {
+        file.cancelWriting();
+        *error = QStringLiteral("cannot write %1: %2")
+                     .arg(path, reason.isEmpty() ? file.errorString() : reason);
+        return false;
+    }
+    if (!file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool WritePdfReportFromRtf(const QString& rtfPath, const PageMargins& margins, const QString& path,
+                           QString* error)
+{
+    QTextDocument document;
+    QString reason;
+    if (!LoadRtfFile(rtfPath, &document, &reason)) {
+        *error = QStringLiteral("cannot read the report %1: %2").arg(rtfPath, reason);
+        return false;
+    }
+    return WritePdfReport(document, margins, path, error);
+}
+
+} // namespace quillon

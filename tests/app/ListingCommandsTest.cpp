@@ -1,0 +1,248 @@
+// Listings, comparisons and PDF from the command line, and the window's two listing commands.
+#include "FakeDialogs.h"
+#include "app/MainFrm.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SettingsStore.h"
+#include "support/FixtureTree.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace quillon;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray out, err;
+};
+
+class ListingCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_binary = qEnvironmentVariable("QUILLON_BINARY",
+                                        QCoreApplication::applicationDirPath() + "/../quillon");
+        QFile::remove(ProgramFile("exclusion.lst"));
+        SettingsStore store;
+        store.removeSection("Settings");
+        store.removeSection("Fields");
+        store.sync();
+        for (test::FixtureTree* tree : {&m_a, &m_b}) {
+            for (const char* name : {"keep.txt", "one.txt", "two.txt", "sub/three.txt",
+                                     "sub/gone.txt", "sub/old name.txt"})
+                tree->file(name, std::string("content of ") + name);
+        }
+        // The copy: 3 changed, 2 added, 1 removed, 1 renamed.
+        m_b.file("one.txt", "changed, and longer");
+        m_b.file("two.txt", "changed too");
+        m_b.file("sub/three.txt", "changed 3");
+        m_b.file("new.txt", "added");
+        m_b.file("sub/new too.txt", "added as well");
+        std::filesystem::remove(m_b.path("sub/gone.txt"));
+        std::filesystem::rename(m_b.path("sub/old name.txt"), m_b.path("renamed.txt"));
+        for (test::FixtureTree* tree : {&m_a, &m_b})
+            for (const char* name : {"keep.txt", "sub/old name.txt", "renamed.txt"})
+                if (std::filesystem::exists(tree->path(name)))
+                    tree->setModified(name, "2022-02-02 02:02:02");
+    }
+
+    QString job(const test::FixtureTree& tree, const QString& type = "Option2")
+    {
+        const QString path = m_out.filePath("job.qjb");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write((type + "\r\nName\r\nAsc\r\nCourier New\r\n10\r\n" +
+                    QString::fromStdString(tree.root()) + ",Yes,*.*,All Levels,3\r\n")
+                       .toUtf8());
+        return path;
+    }
+    QString out(const QString& name) const { return m_out.filePath(name); }
+    QString a() const { return QString::fromStdString(m_a.root()); }
+    QString b() const { return QString::fromStdString(m_b.root()); }
+
+    Outcome run(const QStringList& arguments, const QString& program = {})
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM"); // no display needed, PDF included
+        environment.remove("DISPLAY");
+        process.setProcessEnvironment(environment);
+        process.start(program.isEmpty() ? m_binary : program, arguments);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString m_binary;
+    test::FixtureTree m_a, m_b;
+    QTemporaryDir m_out;
+};
+
+} // namespace
+
+TEST_F(ListingCommands, BatchModeWritesListingsByTheOutputName)
+{
+    const Outcome json = run({"--report", job(m_a), "-o", out("a.json")});
+    ASSERT_EQ(json.status, 0) << json.err.constData();
+    const QJsonObject document = QJsonDocument::fromJson(read(out("a.json"))).object();
+    EXPECT_EQ(document["format"].toString(), "quillon-listing");
+    const QJsonArray entries = document["entries"].toArray();
+    ASSERT_EQ(entries.size(), 8); // the location, "sub" and 6 files
+    EXPECT_EQ(entries[0]["kind"].toString(), "folder");
+    EXPECT_EQ(entries[1]["path"].toString(), a() + "/keep.txt");
+    EXPECT_EQ(entries[1]["size"].toInt(), QFileInfo(a() + "/keep.txt").size());
+
+    ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("a.CSV")}).status, 0);
+    const QList<QByteArray> rows = read(out("a.CSV")).split('\n');
+    EXPECT_TRUE(rows[0].startsWith("path,folder,name,kind,size,modified,")) << rows[0].constData();
+    EXPECT_EQ(rows.size(), 1 + 6 + 1); // List In Details: files only; the last line ends
+}
+
+TEST_F(ListingCommands, CompareTellsEachDifferenceAndExitsAsDiffDoes)
+{
+    const Outcome differ = run({"--compare", a(), b(), "--crc"});
+    EXPECT_EQ(differ.status, 1) << differ.err.constData();
+    const QString text = QString::fromUtf8(differ.out);
+    for (const char* expected :
+         {"Added (2)\n   new.txt\n   sub/new too.txt\n", "Removed (1)\n   sub/gone.txt\n",
+          "Changed (3)\n   one.txt: size 18 \u2192 19",
+          "Moved or renamed (1)\n   sub/old name.txt "
+          "\u2192 renamed.txt\n",
+          "2 added, 1 removed, 3 changed, 1 moved or renamed; 7 entries "
+          "against 8.\n"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
+
+    const Outcome same = run({"--compare", a(), a()});
+    EXPECT_EQ(same.status, 0) << same.out.constData();
+    EXPECT_TRUE(same.out.contains("No differences")) << same.out.constData();
+    EXPECT_EQ(run({"--compare", a(), out("missing")}).status, 2);
+    EXPECT_EQ(run({"--compare", a(), b(), "-o", out("diff.doc")}).status, 2);
+
+    // Last month's listing against the folder now, written as CSV.
+    ASSERT_EQ(run({"--report", job(m_a), "-o", out("old.json")}).status, 0);
+    const Outcome listing = run({"--compare", out("old.json"), b(), "-o", out("diff.csv")});
+    EXPECT_EQ(listing.status, 1) << listing.err.constData();
+    const QByteArray csv = read(out("diff.csv"));
+    EXPECT_TRUE(csv.startsWith("change,path,old_path,kind,")) << csv.constData();
+    EXPECT_TRUE(csv.contains("\r\nadded,sub/new too.txt,,file,,13,")) << csv.constData();
+    EXPECT_EQ(csv.count("\r\nchanged,"), 3) << csv.constData();
+    // The default listing has no checksums: the rename is one file removed and one added.
+    EXPECT_EQ(csv.count("\r\nmoved,"), 0);
+}
+
+TEST_F(ListingCommands, PdfReportReadsBackAsThePlainTextReport)
+{
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    ASSERT_EQ(run({"--report", job(m_a), "-o", out("r.txt")}).status, 0);
+    const Outcome pdf = run({"--report", job(m_a), "-o", out("r.pdf")});
+    ASSERT_EQ(pdf.status, 0) << pdf.err.constData();
+    EXPECT_TRUE(read(out("r.pdf")).startsWith("%PDF"));
+    const Outcome text = run({"-layout", out("r.pdf"), "-"}, pdftotext);
+    ASSERT_EQ(text.status, 0);
+    QStringList printed = QString::fromUtf8(text.out).remove('\f').split('\n');
+    QStringList expected = QString::fromUtf8(read(out("r.txt"))).split('\n');
+    // pdftotext gives each run of blanks as one and drops blank lines at either end.
+    for (QStringList* lines : {&printed, &expected}) {
+        for (QString& line : *lines)
+            line = line.simplified();
+        while (!lines->isEmpty() && lines->back().isEmpty())
+            lines->removeLast();
+        while (!lines->isEmpty() && lines->front().isEmpty())
+            lines->removeFirst();
+    }
+    EXPECT_GT(expected.size(), 8);
+    EXPECT_EQ(printed, expected);
+}
+
+TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
+{
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.mnuExportListing->trigger(); // before a scan: told, nothing asked
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.fileDialogTitles.isEmpty());
+
+    window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::TreeView);
+    window.mnuScan->trigger();
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuExportListing->trigger();
+    const QJsonObject listing = QJsonDocument::fromJson(read(out("window.json"))).object();
+    EXPECT_EQ(listing["entries"].toArray().size(), 8) << read(out("window.json")).constData();
+
+    const Outcome other = run({"--report", job(m_b), "-o", out("b.json")});
+    ASSERT_EQ(other.status, 0);
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    const QString report = window.rTxt->toPlainText();
+    // The listing is the older side; without checksums the rename is a removal and an addition.
+    EXPECT_TRUE(report.contains("Added (2)")) << report.toStdString();
+    EXPECT_TRUE(report.contains("2 added, 3 removed, 3 changed, 0 moved or renamed; 8 entries "
+                                "against 7."))
+        << report.toStdString();
+}
+
+TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
+{
+    for (const char* name : {"\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBC.txt", "ascii-name.txt"}) {
+        m_a.file(std::string("wide/") + name, "x");
+        m_a.setModified(std::string("wide/") + name, "2022-02-02 02:02:02");
+    }
+    const QString wide = "\u65e5\u672c \u00fc.txt";
+    {
+        SettingsStore store;
+        store.setValue("Settings", "KeepAllCharacters", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("r.txt")}).status, 0);
+    const QStringList lines = QString::fromUtf8(read(out("r.txt"))).split('\n');
+    const auto lineOf = [&](const QString& name) {
+        for (const QString& line : lines)
+            if (line.startsWith(name))
+                return line;
+        return QString();
+    };
+    ASSERT_FALSE(lineOf(wide).isEmpty()) << lines.join('\n').toStdString();
+    // The name column counts characters: both lines are as long.
+    EXPECT_EQ(lineOf(wide).size(), lineOf("ascii-name.txt").size());
+
+    ASSERT_EQ(run({"--report", job(m_a, "Option2"), "-o", out("r.rtf")}).status, 0);
+    EXPECT_TRUE(read(out("r.rtf")).contains("\\u26085?")) << read(out("r.rtf")).constData();
+    ASSERT_EQ(run({"--report", job(m_a, "Option2"), "-o", out("r.htm")}).status, 0);
+    const QByteArray page = read(out("r.htm"));
+    EXPECT_TRUE(page.startsWith("<html><head><meta charset=\"utf-8\">"));
+    EXPECT_TRUE(page.contains(QString("\u65e5\u672c&nbsp;\u00fc.txt").toUtf8()))
+        << page.constData();
+
+    {
+        SettingsStore store;
+        store.setValue("Settings", "KeepAllCharacters", "0");
+        ASSERT_TRUE(store.sync());
+    }
+    ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("off.txt")}).status, 0);
+    EXPECT_TRUE(read(out("off.txt")).contains("    .txt")); // four characters, four blanks
+    EXPECT_FALSE(QString::fromUtf8(read(out("off.txt"))).contains(wide));
+}

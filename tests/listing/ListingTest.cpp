@@ -1,0 +1,464 @@
+// Listings checked with parsers of their own (Qt's JSON reader, a small RFC 4180 reader) and
+// against the files on disk; the comparison over trees with known differences.
+#include "listing/CompareReport.h"
+#include "listing/JsonListingReader.h"
+#include "listing/ListingCompare.h"
+#include "listing/ListingWriter.h"
+#include "report/ReportSettings.h"
+#include "scan/ScanRun.h"
+#include "support/FixtureTree.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+
+using namespace quillon;
+
+namespace {
+
+using Row = std::map<std::string, std::string>;
+
+// RFC 4180 as the test reads it: quoted fields may hold commas, quotes ("") and line breaks.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                field.push_back('"'), ++i;
+            else if (c == '"')
+                quoted = false;
+            else
+                field.push_back(c);
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(field), field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.back().push_back(field), field.clear();
+            rows.emplace_back();
+            ++i;
+        } else {
+            field.push_back(c);
+        }
+    }
+    EXPECT_TRUE(rows.back().empty() && field.empty()) << "last line without CR LF";
+    rows.pop_back();
+    return rows;
+}
+
+std::uint32_t Crc32Of(const std::string& bytes)
+{
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (const char c : bytes) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Hex(const std::string& text)
+{
+    return QByteArray::fromStdString(text).toHex().toStdString();
+}
+
+const std::string kLatin1Name = "latin1-\xE9t\xE9.bin";
+
+class Listing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_tree.file("plain.txt", "hello");
+        m_tree.file("comma, \"quoted\".txt", "1,2");
+        m_tree.file("line\nbreak.txt", "two\nlines");
+        m_tree.file("Ünïcødé 日本.txt", "ü");
+        m_tree.file(kLatin1Name, "not utf-8 name"); // invalid UTF-8
+        std::string tag(128, '\0');
+        tag.replace(0, 3, "TAG");
+        tag.replace(3, 5, "Title");
+        tag.replace(33, 6, "Artist");
+        tag.replace(93, 4, "1999");
+        tag[127] = 17; // Rock
+        m_tree.file("sub/song.mp3", std::string(300, 'm') + tag);
+        m_tree.file("sub/deeper/x.exe", "MZ");
+        m_tree.symlink("sub/link", "../plain.txt");
+        m_tree.setModified("plain.txt", "2021-03-04 05:06:07");
+    }
+
+    // Qt cannot name this file to remove it with the folder.
+    void TearDown() override { std::filesystem::remove(m_tree.path(kLatin1Name)); }
+
+    // Scans the tree as a Tree view (folders have records) with every detail column on.
+    void Scan()
+    {
+        ScanLocation location;
+        location.path = QString::fromStdString(m_tree.root());
+        location.level = QStringLiteral("All Levels");
+        ASSERT_TRUE(m_run.Run({location}, {}, ReportType::TreeView, {}));
+        m_settings.Attribute = m_settings.Version = m_settings.Owner = m_settings.CRC32 = true;
+        m_settings.Title = m_settings.Artist = m_settings.Year = m_settings.Genre = true;
+        m_header = MakeListingHeader({location}, ReportType::TreeView, m_settings, {});
+    }
+
+    std::string Write(ListingFormat format)
+    {
+        RecordListingSource source(m_run.records(), m_header);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QString error;
+        EXPECT_TRUE(WriteListing(source, format, buffer, &error)) << error.toStdString();
+        return buffer.data().toStdString();
+    }
+
+    // Every field of one listed entry against the file on disk.
+    void CheckAgainstDisk(const Row& row)
+    {
+        std::string path = row.at("path");
+        if (!row.at("pathHex").empty())
+            path = QByteArray::fromHex(QByteArray::fromStdString(row.at("pathHex"))).toStdString();
+        SCOPED_TRACE(path);
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        m_seen.push_back(path);
+        const std::size_t slash = path.rfind('/');
+        if (row.at("pathHex").empty()) {
+            EXPECT_EQ(row.at("name"), path.substr(slash + 1));
+            EXPECT_EQ(row.at("folder"), path.substr(0, slash));
+        }
+        const std::string kind = S_ISDIR(st.st_mode)   ? "folder"
+                                 : S_ISLNK(st.st_mode) ? "link"
+                                                       : "file";
+        EXPECT_EQ(row.at("kind"), kind);
+        if (kind != "folder") {
+            EXPECT_EQ(row.at("size"), std::to_string(st.st_size));
+        }
+        const QDateTime modified =
+            QDateTime::fromString(QString::fromStdString(row.at("modified")), Qt::ISODate);
+        EXPECT_EQ(modified.toSecsSinceEpoch(), st.st_mtime) << row.at("modified");
+        EXPECT_EQ(modified.offsetFromUtc(), modified.toLocalTime().offsetFromUtc());
+        if (kind == "file") {
+            char crc[9];
+            std::snprintf(crc, sizeof crc, "%08X", Crc32Of(ReadAll(path)));
+            EXPECT_EQ(row.at("crc32"), crc);
+            EXPECT_EQ(row.at("attributes"), "A");
+        }
+        if (path.ends_with("song.mp3")) {
+            EXPECT_EQ(row.at("title"), "Title");
+            EXPECT_EQ(row.at("artist"), "Artist");
+            EXPECT_EQ(row.at("year"), "1999");
+            EXPECT_EQ(row.at("genre"), "Rock");
+        }
+        EXPECT_FALSE(row.at("owner").empty());
+    }
+
+    void CheckEveryRecordListed()
+    {
+        EXPECT_EQ(m_seen.size(), m_run.records().lastIndex());
+        std::vector<std::string> records;
+        for (std::size_t i = 1; i <= m_run.records().lastIndex(); ++i) {
+            const ScanRecord& r = m_run.records()[i];
+            std::string p(r.isFolder() ? r.folderPath().substr(0, r.folderPath().size() - 1)
+                                       : r.folderPath());
+            records.push_back(r.isFolder() ? p : p + r.name);
+        }
+        EXPECT_EQ(m_seen, records); // same entries, in record order
+    }
+
+    test::FixtureTree m_tree;
+    ScanRun m_run;
+    ReportSettings m_settings;
+    ListingHeader m_header;
+    std::vector<std::string> m_seen;
+};
+
+} // namespace
+
+TEST_F(Listing, JsonHoldsEveryRecordWithItsExactValues)
+{
+    Scan();
+    const std::string text = Write(ListingFormat::Json);
+    QJsonParseError parseError;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(text), &parseError);
+    ASSERT_EQ(parseError.error, QJsonParseError::NoError) << text;
+    const QJsonObject root = document.object();
+    EXPECT_EQ(root["format"].toString(), "quillon-listing");
+    EXPECT_EQ(root["version"].toInt(), 1);
+    EXPECT_EQ(root["job"]["locations"][0]["path"].toString().toStdString(), m_tree.root());
+    EXPECT_EQ(root["job"]["reportType"].toString(), "Tree view");
+    EXPECT_TRUE(root["job"]["columns"].toArray().contains("crc32"));
+    EXPECT_TRUE(QDateTime::fromString(root["scanned"].toString(), Qt::ISODate).isValid());
+    for (const QJsonValue& value : root["entries"].toArray()) {
+        Row row;
+        const QJsonObject entry = value.toObject();
+        for (auto it = entry.begin(); it != entry.end(); ++it)
+            row[it.key().toStdString()] =
+                it->isDouble() ? std::to_string(it->toInteger()) : it->toString().toStdString();
+        row.try_emplace("pathHex");
+        CheckAgainstDisk(row);
+    }
+    CheckEveryRecordListed();
+}
+
+TEST_F(Listing, CsvIsRfc4180WithOneHeaderRow)
+{
+    Scan();
+    const auto rows = ParseCsv(Write(ListingFormat::Csv));
+    ASSERT_FALSE(rows.empty());
+    const std::vector<std::string> header = rows.front();
+    EXPECT_EQ(header.front(), "path");
+    EXPECT_EQ(header.back(), "pathHex");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), header.size()) << i;
+        Row row;
+        for (std::size_t k = 0; k < header.size(); ++k)
+            row[header[k]] = rows[i][k];
+        CheckAgainstDisk(row);
+    }
+    CheckEveryRecordListed();
+}
+
+TEST_F(Listing, OwnReaderGivesBackEveryEntryWhateverTheJsonLayout)
+{
+    Scan();
+    const std::string compact = Write(ListingFormat::Json);
+    // The same document re-indented and with its keys reordered by another writer.
+    const QByteArray reformatted =
+        QJsonDocument::fromJson(QByteArray::fromStdString(compact)).toJson(QJsonDocument::Indented);
+    for (const QByteArray& text : {QByteArray::fromStdString(compact), reformatted}) {
+        QBuffer in;
+        in.setData(text);
+        in.open(QIODevice::ReadOnly);
+        JsonListingReader reader(in);
+        ASSERT_TRUE(reader.open()) << reader.error().toStdString();
+        EXPECT_EQ(reader.header().columns, ListingColumnsOf(m_settings));
+        EXPECT_EQ(reader.header().locations.size(), 1u);
+        RecordListingSource disk(m_run.records(), m_header);
+        ListingEntry read, made;
+        std::size_t count = 0;
+        while (disk.next(made)) {
+            ASSERT_TRUE(reader.next(read)) << reader.error().toStdString();
+            EXPECT_EQ(Hex(read.path), Hex(made.path)); // invalid UTF-8 survives through pathHex
+            EXPECT_EQ(read.kind, made.kind);
+            EXPECT_EQ(read.size, made.size);
+            EXPECT_EQ(read.modified, made.modified);
+            EXPECT_EQ(read.crcKnown, made.crcKnown);
+            EXPECT_EQ(read.crc, made.crc);
+            EXPECT_EQ(read.title, made.title);
+            ++count;
+        }
+        EXPECT_FALSE(reader.next(read));
+        EXPECT_TRUE(reader.error().isEmpty());
+        EXPECT_EQ(count, m_run.records().lastIndex());
+    }
+}
+
+TEST(ListingReader, RefusesWhatIsNoListingWithoutCrashing)
+{
+    const QByteArray good = R"({"format": "quillon-listing", "version": 1, "entries": [
+        {"path": "/a", "kind": "file", "size": 1, "modified": null}]})";
+    for (qsizetype cut = 0; cut < good.size(); ++cut) {
+        QBuffer in;
+        in.setData(good.left(cut));
+        in.open(QIODevice::ReadOnly);
+        JsonListingReader reader(in);
+        ListingEntry entry;
+        if (reader.open())
+            while (reader.next(entry)) {
+            }
+        EXPECT_FALSE(reader.error().isEmpty()) << cut;
+    }
+    for (const char* bad :
+         {R"({"format": "other", "entries": []})",
+          R"({"format": "quillon-listing", "entries": [{"path": "/a", "size": "x"}]})",
+          R"({"format": "quillon-listing", "entries": [{"path": "/a", "pathHex": "zz"}]})",
+          "[1, 2]"}) {
+        QBuffer in;
+        in.setData(bad);
+        in.open(QIODevice::ReadOnly);
+        JsonListingReader reader(in);
+        ListingEntry entry;
+        if (reader.open())
+            while (reader.next(entry)) {
+            }
+        EXPECT_FALSE(reader.error().isEmpty()) << bad;
+    }
+}
+
+TEST(ListingTime, IsoTextRoundTripsWithItsOffset)
+{
+    for (const auto& [seconds, offset] : std::vector<std::pair<std::int64_t, int>>{
+             {0, 0}, {1700000000, 3600}, {-86401, -5 * 3600 - 1800}, {951782400, 19800}}) {
+        const std::string text = IsoTime(seconds, offset);
+        std::int64_t back = 0;
+        int backOffset = 0;
+        ASSERT_TRUE(ParseIsoTime(text, back, backOffset)) << text;
+        EXPECT_EQ(back, seconds) << text;
+        EXPECT_EQ(backOffset, offset) << text;
+        EXPECT_EQ(
+            QDateTime::fromString(QString::fromStdString(text), Qt::ISODate).toSecsSinceEpoch(),
+            seconds)
+            << text;
+    }
+    EXPECT_EQ(IsoTime(951782400, 0), "2000-02-29T00:00:00+00:00");
+}
+
+namespace {
+
+// Two copies of one tree, the second with 3 files changed, 2 added, 1 removed, 1 renamed.
+class Compare : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (test::FixtureTree* tree : {&m_old, &m_new}) {
+            tree->file("same.txt", "same");
+            tree->file("grows.txt", "12345");
+            tree->file("a/edited.txt", "abc");
+            tree->file("a/touched.txt", "t");
+            tree->file("a/b/gone.txt", "bye");
+            tree->file("a/b/old name.txt", "renamed content");
+        }
+        std::filesystem::remove(m_new.path("a/b/gone.txt"));
+        std::filesystem::rename(m_new.path("a/b/old name.txt"), m_new.path("a/new name.txt"));
+        m_new.file("grows.txt", "123456789");
+        m_new.file("a/edited.txt", "xyz"); // same size and time: only the CRC tells
+        m_new.file("added.txt", "new");
+        m_new.file("c/also added.txt", "new too");
+        for (test::FixtureTree* tree : {&m_old, &m_new})
+            for (const char* name : {"same.txt", "grows.txt", "a/edited.txt", "a/touched.txt",
+                                     "a/b/old name.txt", "a/new name.txt", "a/b/gone.txt"})
+                if (std::filesystem::exists(tree->path(name)))
+                    tree->setModified(name, "2020-01-01 00:00:00");
+        m_new.setModified("a/touched.txt", "2021-01-01 00:00:00");
+    }
+
+    static std::unique_ptr<ScanRun> ScanOf(const test::FixtureTree& tree)
+    {
+        auto run = std::make_unique<ScanRun>();
+        ScanLocation location;
+        location.path = QString::fromStdString(tree.root());
+        location.level = QStringLiteral("All Levels");
+        EXPECT_TRUE(run->Run({location}, {}, ReportType::TreeView, {}));
+        return run;
+    }
+    static ListingHeader HeaderOf(const test::FixtureTree& tree)
+    {
+        ScanLocation location;
+        location.path = QString::fromStdString(tree.root());
+        ReportSettings settings;
+        settings.CRC32 = true;
+        return MakeListingHeader({location}, ReportType::TreeView, settings, {});
+    }
+    static std::vector<std::string> Paths(const std::vector<Difference>& list, bool old)
+    {
+        std::vector<std::string> paths;
+        for (const Difference& d : list)
+            paths.push_back(old ? d.old.path : d.now.path);
+        return paths;
+    }
+    void Expect(const CompareResult& r)
+    {
+        EXPECT_EQ(Paths(r.added, false),
+                  (std::vector<std::string>{"added.txt", "c", "c/also added.txt"}));
+        EXPECT_EQ(Paths(r.removed, true), (std::vector<std::string>{"a/b/gone.txt"}));
+        EXPECT_EQ(Paths(r.changed, false),
+                  (std::vector<std::string>{"grows.txt", "a/edited.txt", "a/touched.txt"}));
+        ASSERT_EQ(r.changed.size(), 3u);
+        EXPECT_TRUE(r.changed[0].sizeChanged && !r.changed[0].timeChanged);
+        EXPECT_TRUE(r.changed[1].crcChanged && !r.changed[1].sizeChanged);
+        EXPECT_TRUE(r.changed[2].timeChanged && !r.changed[2].crcChanged);
+        ASSERT_EQ(r.moved.size(), 1u);
+        EXPECT_EQ(r.moved[0].old.path, "a/b/old name.txt");
+        EXPECT_EQ(r.moved[0].now.path, "a/new name.txt");
+    }
+
+    test::FixtureTree m_old, m_new;
+};
+
+} // namespace
+
+TEST_F(Compare, FindsEachKindOfDifferenceBetweenTwoScans)
+{
+    const auto a = ScanOf(m_old);
+    const auto b = ScanOf(m_new);
+    RecordListingSource left(a->records(), HeaderOf(m_old));
+    RecordListingSource right(b->records(), HeaderOf(m_new));
+    CompareResult result;
+    QString error;
+    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    Expect(result);
+
+    const std::vector<CompareLine> lines = CompareReportLines(result);
+    std::string text;
+    for (const CompareLine& line : lines)
+        text += line.text + "\n";
+    EXPECT_NE(text.find("Added (3)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("   grows.txt: size 5 \xE2\x86\x92 9, CRC32 "), std::string::npos) << text;
+    EXPECT_NE(text.find("   a/b/old name.txt \xE2\x86\x92 a/new name.txt\n"), std::string::npos);
+    EXPECT_EQ(lines.back().text, "3 added, 1 removed, 3 changed, 1 moved or renamed; 8 entries "
+                                 "against 10.")
+        << text;
+
+    // A tree against itself: nothing.
+    RecordListingSource again(a->records(), HeaderOf(m_old));
+    RecordListingSource self(a->records(), HeaderOf(m_old));
+    CompareResult same;
+    ASSERT_TRUE(CompareListings(again, self, same, &error));
+    EXPECT_TRUE(same.same());
+}
+
+TEST_F(Compare, ASavedListingComparesLikeTheScanItWasMadeFrom)
+{
+    const auto a = ScanOf(m_old);
+    const auto b = ScanOf(m_new);
+    QBuffer saved;
+    saved.open(QIODevice::WriteOnly);
+    RecordListingSource writer(a->records(), HeaderOf(m_old));
+    QString error;
+    ASSERT_TRUE(WriteListing(writer, ListingFormat::Json, saved, &error));
+    saved.close();
+    saved.open(QIODevice::ReadOnly);
+    JsonListingReader left(saved);
+    ASSERT_TRUE(left.open());
+    RecordListingSource right(b->records(), HeaderOf(m_new));
+    CompareResult result;
+    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    Expect(result);
+}
+
+TEST(CompareOrder, AListingOutOfRecordOrderIsTroubleNotAWrongAnswer)
+{
+    const QByteArray shuffled =
+        R"({"format": "quillon-listing", "job": {"locations": [{"path": "/r"}],
+        "reportType": "List In Details"}, "entries": [
+        {"path": "/r/b/x", "kind": "file", "size": 1}, {"path": "/r/a/x", "kind": "file", "size": 1}]})";
+    QBuffer one, two;
+    for (QBuffer* b : {&one, &two}) {
+        b->setData(shuffled);
+        b->open(QIODevice::ReadOnly);
+    }
+    JsonListingReader left(one), right(two);
+    ASSERT_TRUE(left.open() && right.open());
+    CompareResult result;
+    QString error;
+    EXPECT_FALSE(CompareListings(left, right, result, &error));
+    EXPECT_TRUE(error.contains("record order")) << error.toStdString();
+}
