@@ -60,7 +60,7 @@ UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& fold
     constexpr qsizetype kListed = 40;
     QStringList lines;
     for (qsizetype i = 0; i < std::min(count, kListed); ++i) {
-        std::string path = folders[std::size_t(i)]->path;
+        std::string path = folders[std::size_t(i)]->path();
         if (path.size() > 1 && path.back() == '/')
             path.pop_back();
         lines.append(QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(": ") +

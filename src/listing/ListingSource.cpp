@@ -136,10 +136,12 @@ bool RecordListingSource::next(ListingEntry& entry)
         const ScanRecord& record = m_records[m_next++];
         if (!record.folder || (!record.isFile() && !record.isFolder()))
             continue;
-        entry.path.assign(record.isFolder() ? WithoutTrailingSlash(record.folderPath())
-                                            : record.folderPath());
+        entry.path.clear();
+        record.folder->appendPath(entry.path);
         if (record.isFile())
             entry.path.append(record.name);
+        else
+            entry.path.resize(WithoutTrailingSlash(entry.path).size());
         entry.size = record.isFile() ? record.size : 0;
         ReadEntryDetails(entry, record.isFolder(), m_header.columns, *m_crc);
         return true;

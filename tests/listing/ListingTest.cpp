@@ -175,8 +175,9 @@ protected:
         std::vector<std::string> records;
         for (std::size_t i = 1; i <= m_run.records().lastIndex(); ++i) {
             const ScanRecord& r = m_run.records()[i];
-            std::string p(r.isFolder() ? r.folderPath().substr(0, r.folderPath().size() - 1)
-                                       : r.folderPath());
+            std::string p = r.folder->path();
+            if (r.isFolder())
+                p.pop_back();
             records.push_back(r.isFolder() ? p : p + r.name);
         }
         EXPECT_EQ(m_seen, records); // same entries, in record order
