@@ -15,15 +15,15 @@ constexpr int kMaxDepth = 64;
 // A value of the header, which is small enough to hold whole.
 struct Value {
     enum Type { Null, Bool, Number, String, Array, Object } type = Null;
-    std::string text; // string content, number as written, "true"/"false"
-    std::vector<std::pair<std::string, Value>> members;
+    std::string text;              // string content, number as written, "true"/"false"
+    std::vector<std::string> keys; // of an object, with its values in items
     std::vector<Value> items;
 
     const Value* member(std::string_view key) const
     {
-        for (const auto& [name, value] : members)
-            if (name == key)
-                return &value;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] == key)
+                return &items[i];
         return nullptr;
     }
     QString qtext() const { return type == String ? QString::fromStdString(text) : QString(); }
@@ -171,8 +171,9 @@ public:
                 std::string key;
                 if (!string(key) || !take(':'))
                     return false;
-                v.members.emplace_back(std::move(key), Value());
-                if (!value(v.members.back().second, depth + 1))
+                v.keys.push_back(std::move(key));
+                v.items.emplace_back();
+                if (!value(v.items.back(), depth + 1))
                     return false;
             } while (take(','));
             return take('}');
