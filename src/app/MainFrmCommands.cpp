@@ -64,6 +64,9 @@ void MainFrm::Scan()
             cmdAdd->click();
     };
     hooks.started = [this] {
+        // The shown report is put away compactly while the scan runs (the pane shows an empty
+        // page), so its document and the new run's records never share the memory.
+        m_history->SetAside();
         SearchList->setFocus();
         if (!m_stopwatch)
             m_stopwatch = std::make_unique<buzTimer>();
@@ -95,10 +98,13 @@ void MainFrm::Scan()
 
     m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
-    // Whatever way the run ended, the window is idle again and the clock stands still.
+    // Whatever way the run ended, the window is idle again and the clock stands still; a run
+    // that showed no new report gives the pane back as it was.
     if (m_scanning)
         SetScanningState(true);
     Timer1->stop();
+    if (!m_closePending)
+        m_history->BringBack();
     if (m_closePending) {
         m_closePending = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -146,11 +152,13 @@ bool MainFrm::LoadReportIntoPane()
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("Cannot open %1: %2").arg(StagingPath(), file.errorString());
     } else {
-        // The shown report is put away compactly first, so two whole reports never share the
-        // memory. The new one is built in a document of its own, a piece of the staging file
-        // at a time with the events running, and then shown whole: the load is one change for
-        // Undo, and a failed or given-up load brings the pane back as it was.
+        // The shown report is put away compactly first (already done when a scan runs), so two
+        // whole reports never share the memory. The new one is built in a document of its own,
+        // a piece of the staging file at a time with the events running, and then shown whole:
+        // the load is one change for Undo, and a failed or given-up load brings the pane back
+        // as it was.
         m_history->SetAside();
+        m_loading = true;
         auto report = std::make_unique<QTextDocument>();
         report->setDefaultFont(rTxt->font());
         KeepingFileDevice device(
@@ -165,6 +173,7 @@ bool MainFrm::LoadReportIntoPane()
             RtfDocumentBuilder builder(report.get());
             read = RtfReader(builder).read(device);
         }
+        m_loading = false;
         if (read && !device.stopped()) {
             ReplacePaneDocument(std::move(report), device.keepAll());
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
