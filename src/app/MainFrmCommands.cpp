@@ -13,6 +13,7 @@
 #include "platform/RtfDocumentBuilder.h"
 #include "platform/RtfFiles.h"
 #include "platform/RtfReader.h"
+#include "platform/ThrottledYield.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
 #include "scan/BuzTimer.h"
@@ -21,7 +22,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -295,14 +295,7 @@ void MainFrm::SaveAs()
     bool saved = true;
     // A large report takes a while to write: repaints and timers go on meanwhile, but no
     // input, so the report cannot change under the writer.
-    QElapsedTimer clock;
-    clock.start();
-    const std::function<void()> paint = [&clock] {
-        if (clock.elapsed() >= 20) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            clock.restart();
-        }
-    };
+    const std::function<void()> paint = ThrottledYield(20, false);
     switch (SaveFormatForPath(path)) {
     case SaveFormat::PlainText:
         saved = SavePlainTextFile(*rTxt->document(), path, &error, paint);
