@@ -112,8 +112,9 @@ QByteArray CompactText::piece(std::size_t i) const
     return text;
 }
 
-CompactTextDevice::CompactTextDevice(std::shared_ptr<const CompactText> text)
-    : m_text(std::move(text))
+CompactTextDevice::CompactTextDevice(std::shared_ptr<const CompactText> text,
+                                     std::function<void()> yield)
+    : m_text(std::move(text)), m_yield(std::move(yield))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
@@ -123,6 +124,8 @@ qint64 CompactTextDevice::readData(char* data, qint64 maxSize)
     while (m_offset >= m_current.size()) {
         if (m_next >= m_text->pieceCount())
             return 0;
+        if (m_yield)
+            m_yield();
         m_current = m_text->piece(m_next++);
         m_offset = 0;
     }
@@ -172,14 +175,16 @@ std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document
     return text;
 }
 
-std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font)
+std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
+                                              const std::function<void()>& yield)
 {
     auto document = std::make_unique<QTextDocument>();
     document->setDefaultFont(font);
     if (text.size() == 0)
         return document;
     // The device only reads; it shares the text without owning it.
-    CompactTextDevice device(std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}));
+    CompactTextDevice device(std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}),
+                             yield);
     RtfDocumentBuilder builder(document.get());
     RtfReader(builder).read(device);
     return document;

@@ -43,10 +43,12 @@ private:
     qsizetype m_size = 0;
 };
 
-/// Reads a compact text from its start as a sequential device.
+/// Reads a compact text from its start as a sequential device; yield, when given, runs before
+/// each piece is expanded.
 class CompactTextDevice : public QIODevice {
 public:
-    explicit CompactTextDevice(std::shared_ptr<const CompactText> text);
+    explicit CompactTextDevice(std::shared_ptr<const CompactText> text,
+                               std::function<void()> yield = {});
     bool isSequential() const override { return true; }
 
 protected:
@@ -55,6 +57,7 @@ protected:
 
 private:
     std::shared_ptr<const CompactText> m_text;
+    std::function<void()> m_yield;
     std::size_t m_next = 0;
     QByteArray m_current;
     qsizetype m_offset = 0;
@@ -87,7 +90,9 @@ private:
 /// The document as rich text, compact.
 std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document);
 
-/// A document loaded from compact rich text, with font as its default font.
-std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font);
+/// A document loaded from compact rich text, with font as its default font. yield, when given,
+/// runs between pieces.
+std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
+                                              const std::function<void()>& yield = {});
 
 } // namespace quillon

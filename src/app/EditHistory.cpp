@@ -193,15 +193,18 @@ void EditHistory::Restore(int position)
     m_suppressed = true;
     Slot& target = m_slots[position];
     if (!target.document) {
-        // A kept state comes back as a document of its own, at depth 0 of a fresh stack.
-        QTextDocument* previous = m_shown;
+        // A kept state comes back as a document of its own, at depth 0 of a fresh stack. The
+        // shown one is put away first, so two whole reports never share the memory.
+        if (QTextDocument* previous = m_shown) {
+            Show(Adopt(std::make_unique<QTextDocument>(), {}));
+            Compact(previous);
+            std::erase_if(m_documents,
+                          [&](const Owned& owned) { return owned.document.get() == previous; });
+        }
         std::unique_ptr<QTextDocument> loaded = m_expand(*target.compact);
         target.document = Adopt(std::move(loaded), target.compact);
         target.depth = 0;
         Show(target.document);
-        m_position = position;
-        if (previous)
-            Compact(previous);
     } else if (target.document != m_shown) {
         Show(target.document);
     }

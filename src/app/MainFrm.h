@@ -101,6 +101,8 @@ public:
     void SetPanelText(int panel, const QString& text);
 
     bool IsScanning() const;
+    /// True while a finished report is being built for the pane (benchmarks tell the phase).
+    bool LoadingReport() const { return m_loading; }
     /// The scan's cancel flag (set by Cancel answered Yes, or by Abort).
     bool CancelRequested() const;
     const ScanCounters& Counters() const { return m_counters; }
@@ -244,6 +246,7 @@ private:
     QString m_fontSize = QStringLiteral("10"); ///< the last valid text of cmbFontSize
     bool m_scanning = false;
     bool m_closePending = false;
+    bool m_loading = false;
     bool m_closed = false;
 };
 

@@ -13,6 +13,7 @@
 #include "platform/RtfDocumentBuilder.h"
 #include "platform/RtfFiles.h"
 #include "platform/RtfReader.h"
+#include "platform/ThrottledYield.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
 #include "scan/BuzTimer.h"
@@ -21,7 +22,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -96,6 +96,9 @@ void MainFrm::Scan()
             cmdAdd->click();
     };
     hooks.started = [this] {
+        // The shown report is put away compactly while the scan runs (the pane shows an empty
+        // page), so its document and the new run's records never share the memory.
+        m_history->SetAside();
         SearchList->setFocus();
         if (!m_stopwatch)
             m_stopwatch = std::make_unique<buzTimer>();
@@ -133,10 +136,13 @@ void MainFrm::Scan()
 
     m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
-    // Whatever way the run ended, the window is idle again and the clock stands still.
+    // Whatever way the run ended, the window is idle again and the clock stands still; a run
+    // that showed no new report gives the pane back as it was.
     if (m_scanning)
         SetScanningState(true);
     Timer1->stop();
+    if (!m_closePending)
+        m_history->BringBack();
     if (m_closePending) {
         m_closePending = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -184,11 +190,13 @@ bool MainFrm::LoadReportIntoPane()
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("Cannot open %1: %2").arg(StagingPath(), file.errorString());
     } else {
-        // The shown report is put away compactly first, so two whole reports never share the
-        // memory. The new one is built in a document of its own, a piece of the staging file
-        // at a time with the events running, and then shown whole: the load is one change for
-        // Undo, and a failed or given-up load brings the pane back as it was.
+        // The shown report is put away compactly first (already done when a scan runs), so two
+        // whole reports never share the memory. The new one is built in a document of its own,
+        // a piece of the staging file at a time with the events running, and then shown whole:
+        // the load is one change for Undo, and a failed or given-up load brings the pane back
+        // as it was.
         m_history->SetAside();
+        m_loading = true;
         auto report = std::make_unique<QTextDocument>();
         report->setDefaultFont(rTxt->font());
         KeepingFileDevice device(
@@ -203,6 +211,7 @@ bool MainFrm::LoadReportIntoPane()
             RtfDocumentBuilder builder(report.get());
             read = RtfReader(builder).read(device);
         }
+        m_loading = false;
         if (read && !device.stopped()) {
             ReplacePaneDocument(std::move(report), device.keepAll());
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
@@ -325,14 +334,7 @@ void MainFrm::SaveAs()
     bool saved = true;
     // A large report takes a while to write: repaints and timers go on meanwhile, but no
     // input, so the report cannot change under the writer.
-    QElapsedTimer clock;
-    clock.start();
-    const std::function<void()> paint = [&clock] {
-        if (clock.elapsed() >= 20) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            clock.restart();
-        }
-    };
+    const std::function<void()> paint = ThrottledYield(20, false);
     switch (SaveFormatForPath(path)) {
     case SaveFormat::PlainText:
         saved = SavePlainTextFile(*rTxt->document(), path, &error, paint);

@@ -6,6 +6,7 @@
 #include "app/CompactText.h"
 #include "app/EditHistory.h"
 #include "app/findFrm.h"
+#include "platform/ThrottledYield.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -72,7 +73,11 @@ void MainFrm::BuildEditing()
             rTxt->setDocument(document);
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
         },
-        [this](const CompactText& text) { return ExpandDocument(text, rTxt->font()); });
+        [this](const CompactText& text) {
+            // Undo to an earlier report builds it again from its compact text; repaints and
+            // timers go on meanwhile, but no input, so no second command starts halfway.
+            return ExpandDocument(text, rTxt->font(), ThrottledYield(20, false));
+        });
     m_history->Current()->setDefaultFont(rTxt->font());
     connect(rTxt, &QTextEdit::textChanged, this, [this] {
         UpdateToggles();

@@ -4,7 +4,8 @@
 
 namespace quillon {
 
-ThrottledYield::ThrottledYield(int intervalMs) : m_intervalMs(intervalMs)
+ThrottledYield::ThrottledYield(int intervalMs, bool input)
+    : m_intervalMs(intervalMs), m_input(input)
 {
     m_clock.start();
 }
@@ -13,7 +14,8 @@ void ThrottledYield::operator()()
 {
     if (m_clock.elapsed() < m_intervalMs)
         return;
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(m_input ? QEventLoop::AllEvents
+                                            : QEventLoop::ExcludeUserInputEvents);
     m_clock.restart();
 }
 

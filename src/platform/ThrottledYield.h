@@ -8,7 +8,9 @@ namespace quillon {
 /// per-item call costs almost nothing while Cancel, timers and repaints stay live.
 class ThrottledYield {
 public:
-    explicit ThrottledYield(int intervalMs = 20);
+    /// With input false, user input waits (repaints and timers still run): for work during
+    /// which the user must not change what is being worked on.
+    explicit ThrottledYield(int intervalMs = 20, bool input = true);
 
     /// Processes pending events when the interval has passed since the last time.
     void operator()();
@@ -16,6 +18,7 @@ public:
 private:
     QElapsedTimer m_clock;
     qint64 m_intervalMs;
+    bool m_input;
 };
 
 } // namespace quillon

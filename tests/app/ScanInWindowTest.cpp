@@ -169,7 +169,8 @@ TEST_F(ScanInWindowTest, CancelAndCloseInEachPhase)
             if (close) {
                 QCoreApplication::processEvents();
                 EXPECT_FALSE(window.isVisible());
-                EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("before")) << duringSort;
+                EXPECT_FALSE(window.rTxt->toPlainText().contains(QStringLiteral("readme.txt")))
+                    << duringSort;
                 // given up in the sort, nothing was laid out
                 EXPECT_EQ(QFileInfo::exists(MainFrm::StagingPath()), !duringSort);
             } else {
