@@ -3,8 +3,8 @@
 # server with a Tree view job over examples/tree (or a small tree made here when the examples
 # are missing). It saves the main window with its report and the location, exclusion and
 # settings dialogs in docs/screenshots/, then prints a List In Details report of the same tree
-# to a PDF with margins of 25, 20, 35 and 15 mm (top, bottom, left, right) and turns its pages
-# into printed-page-N.png there.
+# to printed-report.pdf there with margins of 25, 20, 35 and 15 mm (top, bottom, left, right)
+# and turns its pages into printed-page-N.png.
 # Builds nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,5 +36,6 @@ XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data LC_ALL=C.UTF-8 \
     xvfb-run -a -s "-screen 0 1280x900x24 -dpi 96" \
     "$binary" "$out" "$job" "$pdf" 2500 2000 3500 1500
 rm -f "$out"/printed-page-*.png
+cp "$pdf" "$out/printed-report.pdf"
 pdftoppm -png -r 60 "$pdf" "$out/printed-page"
 ls "$out"

@@ -49,7 +49,9 @@ void ScaleBlockSpacing(QTextDocument& document, const QPagedPaintDevice& device)
     const double unitsPerInch = kTwipsPerInch / kTwipsPerDocumentUnit;
     const double scaleX = device.logicalDpiX() / unitsPerInch;
     const double scaleY = device.logicalDpiY() / unitsPerInch;
+    // One edit block: the layout hears of the change once, not once per paragraph.
     QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
         if (format.leftMargin() == 0 && format.rightMargin() == 0 && format.textIndent() == 0 &&
@@ -63,6 +65,7 @@ void ScaleBlockSpacing(QTextDocument& document, const QPagedPaintDevice& device)
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
     }
+    cursor.endEditBlock();
 }
 
 } // namespace
@@ -116,6 +119,8 @@ bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& d
     m_target = target;
 
     m_layout.reset(document.clone());
+    m_layout->setUndoRedoEnabled(false); // the copy is changed here, never undone
+    ScaleBlockSpacing(*m_layout, device);
     m_layout->setDefaultFont(document.defaultFont());
     m_layout->documentLayout()->setPaintDevice(&device);
     m_layout->setDocumentMargin(0);
@@ -124,7 +129,6 @@ bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& d
     // wraps anywhere so no part of it is lost.
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_layout->setDefaultTextOption(option);
-    ScaleBlockSpacing(*m_layout, device);
     m_layout->setTextWidth(target.width());
 
     const qreal height = target.height();
@@ -200,6 +204,12 @@ void PagedRenderer::PaintPage(QPainter& painter, int index) const
         const QTextLayout* lines = block.layout();
         if (!block.isVisible() || !lines)
             continue;
+        if (first == 0 && lines->lineCount() <= remaining) {
+            // A whole block in one call, which also lets the layout free its glyphs.
+            lines->draw(&painter, lines->position());
+            remaining -= lines->lineCount();
+            continue;
+        }
         for (int i = first; i < lines->lineCount() && remaining > 0; ++i, --remaining)
             lines->lineAt(i).draw(&painter, lines->position());
     }
