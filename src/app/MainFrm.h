@@ -14,6 +14,9 @@
 #include <memory>
 
 class QAction;
+namespace quillon {
+class OwnStaging;
+}
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -202,7 +205,7 @@ private:
     void TimerTick();
     void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel);
-    bool LoadReportIntoPane();
+    bool LoadReportIntoPane(const QString& stagingPath);
     ErrorChoice AskAboutError(const ErrorReport& report);
     double Dpi() const;
     void BuildEditing();
@@ -213,6 +216,7 @@ private:
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs* m_dialogs;
     std::unique_ptr<ScanRun> m_run;
+    std::unique_ptr<OwnStaging> m_report; ///< staging file of the report shown (HTML export)
     std::unique_ptr<buzTimer> m_stopwatch;
     std::function<void()> m_yieldHook;
     QList<QLabel*> m_panels;
@@ -226,7 +230,7 @@ private:
     std::unique_ptr<EditHistory> m_history;
     ScanCounters m_counters;
     PageMargins m_margins;
-    std::unique_ptr<QPrinter> m_printer; ///< made on first use; kept with the user's choices
+    std::unique_ptr<QPrinter> m_printer;  ///< made on first use; kept with the user's choices
     SettingsFrm* m_settingsFrm = nullptr; ///< loaded hidden at start, kept for the whole run
     ExcludeFrm* m_excludeFrm = nullptr;   ///< loaded hidden at start, kept for the whole run
     quint32 m_reportColour = 0;

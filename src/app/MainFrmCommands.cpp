@@ -10,6 +10,7 @@
 #include "platform/RtfFiles.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
+#include "report/OwnStaging.h"
 #include "scan/BuzTimer.h"
 #include "scan/ScanRun.h"
 
@@ -112,7 +113,10 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     context.sort.ascending = optAsc->isChecked();
     for (const ScanLocation& location : Locations())
         context.locations.push_back(QFile::encodeName(location.path).toStdString());
-    context.stagingPath = StagingPath();
+    // Laid out into a file of this scan's own, so another process replacing tmpfile.dmp
+    // cannot put its report into this window.
+    auto staging = std::make_unique<OwnStaging>(StagingPath());
+    context.stagingPath = staging->path();
     context.progress.yield = [this] {
         if (m_yieldHook)
             m_yieldHook();
@@ -122,18 +126,20 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     context.cancel = cancel;
     context.counters = &counters;
     const bool written = RunLayout(type, context);
-    if (written)
-        LoadReportIntoPane();
+    if (written && LoadReportIntoPane(staging->path())) {
+        staging->publish(); // tmpfile.dmp is only a copy for others; the window keeps its own
+        m_report = std::move(staging);
+    }
 }
 
-bool MainFrm::LoadReportIntoPane()
+bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
 {
     QString error;
     // The report is built in a document of its own and then shown whole, so the load is one
     // change for Undo and a failed load leaves the pane as it was.
     auto report = std::make_unique<QTextDocument>();
     report->setDefaultFont(rTxt->font());
-    const bool loaded = LoadRtfFile(StagingPath(), report.get(), &error);
+    const bool loaded = LoadRtfFile(stagingPath, report.get(), &error);
     if (loaded)
         ReplacePaneDocument(std::move(report));
     rTxt->setLineWrapMode(QTextEdit::NoWrap);
@@ -256,7 +262,8 @@ void MainFrm::SaveAs()
     case SaveFormat::Html: {
         HtmlFrm form(this);
         form.HtmlFileName = path;
-        form.stagingPath = StagingPath();
+        // The report this window shows, not whatever another process left in tmpfile.dmp.
+        form.stagingPath = m_report ? m_report->path() : StagingPath();
         form.fontName = cmbFont->currentText();
         form.fontSize = cmbFontSize->currentText();
         form.lineCount = rTxt->document()->blockCount();

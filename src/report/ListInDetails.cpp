@@ -94,6 +94,7 @@ bool ListInDetails(LayoutContext& context)
         };
 
         std::string path;
+        std::string name;
         const std::size_t n = records.lastIndex();
         for (std::size_t k = 1; k <= n; ++k) {
             context.progress.Yield();
@@ -111,17 +112,21 @@ bool ListInDetails(LayoutContext& context)
                 inFolder = true;
                 ++counters.folders;
                 sortList.clear();
+                writer->folders().moveTo(folder);
             }
 
             // A file gone since the walk gets no key, so the rest of its folder is still listed.
+            // Looked up in the folder's descriptor: the whole path may be beyond PATH_MAX.
             path.assign(folder).append(record.name);
+            name.assign(record.name);
+            const FileAt file = writer->folders().at(name, path);
             struct stat st;
-            if (::lstat(path.c_str(), &st) != 0)
+            if (!StatNoFollow(file, st))
                 continue;
             DetailsSortKey key{folder, record.name, record.size, {}};
             if (sortBy == DetailsSortBy::Date) {
                 std::tm changed{};
-                if (FileChangedTime(path, changed))
+                if (FileChangedTime(file, changed))
                     key.day = DayKey(changed);
             }
             sortList.add(std::move(key));
