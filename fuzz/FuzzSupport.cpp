@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -23,6 +24,7 @@ QString ScratchFolder()
 QString WriteScratchFile(const QString& name, const std::uint8_t* data, std::size_t size)
 {
     const QString path = ScratchFolder() + QLatin1Char('/') + name;
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=

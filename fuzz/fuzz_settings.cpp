@@ -5,6 +5,7 @@
 #include "report/ReportSettings.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
