@@ -11,14 +11,15 @@ namespace quillon::fuzz {
 
 QString ScratchFolder()
 {
-    static const QString folder = [] {
-        const QString path =
-            QDir::tempPath() + QStringLiteral("/quillon-fuzz-") + QString::number(::getpid());
-        QDir().mkpath(path);
+    // Kept for the whole process: the clean-up at exit still needs the name.
+    static const QString* folder = [] {
+        auto* path = new QString(QDir::tempPath() + QStringLiteral("/quillon-fuzz-") +
+                                 QString::number(::getpid()));
+        QDir().mkpath(*path);
         std::atexit([] { QDir(ScratchFolder()).removeRecursively(); });
         return path;
     }();
-    return folder;
+    return *folder;
 }
 
 QString WriteScratchFile(const QString& name, const std::uint8_t* data, std::size_t size)

@@ -80,8 +80,6 @@ QByteArray EscapedName(QStringView name)
 // A value as written: quotes group text, escapes as C has them; commas are kept as written.
 QString UnescapedValue(QByteArrayView text)
 {
-    if (text.startsWith("@@"))
-        text = text.sliced(1);
     QString value;
     QByteArray raw;
     const auto flush = [&] {
@@ -145,6 +143,9 @@ QString UnescapedValue(QByteArrayView text)
         }
     }
     flush();
+    // A text that begins with "@" is written with one more, inside any quotes.
+    if (value.startsWith(QLatin1String("@@")))
+        value.remove(0, 1);
     return value;
 }
 

@@ -88,18 +88,13 @@ TEST(SettingsStore, EveryValueIsPlainTextAndNamesIgnoreCase)
 
 TEST(SettingsStore, ValuesComeBackAsWrittenAndOldFilesStillRead)
 {
-    const QStringList samples = {"",
-                                 "plain",
-                                 "@Variant(x)",
-                                 "a, b; c = d",
-                                 "  blanks  ",
-                                 "back\\slash \"quote\"",
-                                 "line\nbreak\ttab",
-                                 "caf\u00e9 \u20ac",
+    const QStringList samples = {"", "plain", "@Variant(x)", "a, b; c = d", "  blanks  ",
+                                 "back\\slash \"quote\"", "line\nbreak\ttab", "caf\u00e9 \u20ac",
                                  "\u0001"
                                  "abc",
-                                 "#hash",
-                                 "[section]"};
+                                 "#hash", "[section]",
+                                 // found by fuzz_settings: an "@" inside quotes was doubled
+                                 QString("@&at\u0001") + QChar(0) + "101\""};
     {
         SettingsStore store;
         for (int i = 0; i < samples.size(); ++i)
