@@ -4,10 +4,13 @@
 #include "app/JobFile.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
+#include "platform/CheckedSave.h"
+#include "platform/PathRules.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RtfFiles.h"
 #include "platform/SettingsStore.h"
 #include "report/Layouts.h"
+#include "report/OwnStaging.h"
 #include "scan/ExclusionList.h"
 #include "scan/ScanRun.h"
 
@@ -19,6 +22,7 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -103,9 +107,31 @@ bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, Q
         return false;
     }
     const bool done = richText ? ConvertRtf(staging, out) : ConvertRtfToPlainText(staging, out);
-    if (!done)
-        *error = QStringLiteral("cannot convert the report %1").arg(stagingPath);
+    if (!done) {
+        // A failed write is the output's fault, not the report's.
+        const auto* file = qobject_cast<const QFileDevice*>(&out);
+        if (file && file->error() != QFileDevice::NoError)
+            *error =
+                QStringLiteral("cannot write %1: %2").arg(file->fileName(), file->errorString());
+        else
+            *error = QStringLiteral("cannot convert the report %1").arg(stagingPath);
+    }
     return done;
+}
+
+// The folder's path as the report shows it, from the folder and its parents.
+QString FolderPathOf(const FolderNode* node)
+{
+    std::vector<std::string_view> names;
+    for (const FolderNode* at = node; at; at = at->parent)
+        names.push_back(at->name());
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (!path.empty() && path.back() != '/')
+            path.push_back('/');
+        path.append(*it);
+    }
+    return QFile::decodeName(QByteArray::fromStdString(std::string(WithoutTrailingSlash(path))));
 }
 
 // After Ctrl+C the report of what was gathered is still written in full; a second Ctrl+C
@@ -119,7 +145,13 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
             *error = QStringLiteral("cannot write to standard output");
             return false;
         }
-        return ConvertStaging(stagingPath, out, false, error) && out.flush();
+        if (!ConvertStaging(stagingPath, out, false, error))
+            return false;
+        if (!out.flush()) {
+            *error = QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
+            return false;
+        }
+        return true;
     }
     if (format == SaveFormat::Html) {
         HtmlExport exporter(stagingPath, request.outputPath);
@@ -139,8 +171,9 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
         out.cancelWriting();
         return false;
     }
-    if (!out.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, out.errorString());
+    QString reason;
+    if (!CommitChecked(out, &reason)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, reason);
         return false;
     }
     return true;
@@ -272,8 +305,10 @@ QString BatchUsage()
         "  -h, --help       show this help\n"
         "      --version    show the version number\n"
         "\n"
-        "Exit status: 0 done, 1 failed, 2 wrong usage, 130 interrupted by Ctrl+C (the\n"
-        "report of what was gathered so far is still written).\n");
+        "Exit status: 0 done, 1 failed, 2 wrong usage, 3 report written, but some\n"
+        "folders or files could not be read (each is named on standard error), 130\n"
+        "interrupted by Ctrl+C (the report of what was gathered so far is still\n"
+        "written).\n");
 }
 
 int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
@@ -315,7 +350,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     const ReportSettings settings = LoadReportSettings(store);
     const ExclusionList exclusions =
         LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
-    const QString stagingPath = ProgramFile(QStringLiteral("tmpfile.dmp"));
+    // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
+    const OwnStaging staging(ProgramFile(QStringLiteral("tmpfile.dmp")));
+    const QString& stagingPath = staging.path();
+    bool incomplete = false;
 
     TerminalProgress terminal;
     ScanRun run;
@@ -355,6 +393,13 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         context.stagingPath = stagingPath;
         context.progress = progress;
         context.decide = decide;
+        // A file whose checksum cannot be read keeps its line; the report goes on.
+        context.unreadableDetail = [&](const std::string& path, const QString& reason) {
+            terminal.clear();
+            Tell(QStringLiteral("cannot read %1: %2")
+                     .arg(QFile::decodeName(QByteArray::fromStdString(path)), reason));
+            incomplete = true;
+        };
         context.cancel = cancel;
         context.counters = &counters;
         laidOut = RunLayout(type, context);
@@ -364,6 +409,15 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     terminal.clear();
     if (!ran || !laidOut)
         return kBatchFailed;
+    // Listed as empty folders in the report, as the window does; told here.
+    for (const FolderNode* folder : run.unreadableFolders()) {
+        Tell(QStringLiteral("cannot read the folder %1: %2")
+                 .arg(FolderPathOf(folder),
+                      QString::fromLocal8Bit(std::strerror(folder->readError))));
+        incomplete = true;
+    }
+    if (!staging.publish(&error))
+        Tell(error); // the output is still this run's whole report
 
     const bool written =
         listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
@@ -374,7 +428,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         Tell(error);
         return kBatchFailed;
     }
-    return g_interrupted ? kBatchInterrupted : kBatchDone;
+    if (g_interrupted)
+        return kBatchInterrupted;
+    return incomplete ? kBatchIncomplete : kBatchDone;
 }
 
 int RunBatchMode(const QStringList& arguments)

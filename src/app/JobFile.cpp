@@ -1,5 +1,8 @@
 #include "app/JobFile.h"
 
+#include "platform/BoundedRead.h"
+#include "platform/CheckedSave.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -7,8 +10,6 @@
 namespace quillon {
 
 namespace {
-
-constexpr int kMaxJobFileBytes = 64 * 1024 * 1024;
 
 QString TypeText(ReportType type)
 {
@@ -43,7 +44,8 @@ bool HoldsLineBreak(const ScanLocation& location)
 {
     for (const QString* text :
          {&location.path, &location.subFolders, &location.filter, &location.level}) {
-        if (text->contains(QLatin1Char('\n')) || text->contains(QLatin1Char('\r')))
+        if (text->contains(QLatin1Char('\n')) || text->contains(QLatin1Char('\r')) ||
+            text->contains(QChar(0)))
             return true;
     }
     return false;
@@ -72,6 +74,9 @@ QByteArray JobFileText(const Job& job)
 
 std::optional<ScanLocation> ParseLocationLine(const QString& line)
 {
+    // The walk would stop at a NUL that the folder titles then show past: refuse the line.
+    if (line.contains(QChar(0)))
+        return std::nullopt;
     const QStringList fields = line.split(QLatin1Char(','));
     const qsizetype n = fields.size();
     if (n < 5)
@@ -131,27 +136,23 @@ void ParseJobText(QByteArrayView text, Job& job)
 
 bool ReadJobFile(const QString& path, Job& job, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error =
-                QStringLiteral("Cannot open the job file %1: %2").arg(path, file.errorString());
+    // A job file is a few lines: a device, a FIFO or anything huge is not one, and must
+    // neither block nor fill the memory.
+    SmallFileError kind = SmallFileError::None;
+    QString reason;
+    const std::optional<QByteArray> text = ReadSmallFile(path, kSmallFileLimit, &kind, &reason);
+    if (!text) {
+        if (error) {
+            if (kind == SmallFileError::TooLarge)
+                *error = QStringLiteral("%1 is too large to be a job file").arg(path);
+            else if (kind == SmallFileError::NotRegular)
+                *error = QStringLiteral("%1 is not a job file: %2").arg(path, reason);
+            else
+                *error = QStringLiteral("Cannot open the job file %1: %2").arg(path, reason);
+        }
         return false;
     }
-    // A job file is a few lines; anything this big is not one, and must not fill the memory.
-    if (file.size() > kMaxJobFileBytes) {
-        if (error)
-            *error = QStringLiteral("%1 is too large to be a job file").arg(path);
-        return false;
-    }
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error =
-                QStringLiteral("Cannot read the job file %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    ParseJobText(text, job);
+    ParseJobText(*text, job);
     return true;
 }
 
@@ -159,11 +160,15 @@ bool WriteJobFile(const QString& path, const Job& job, QString* error)
 {
     QSaveFile file(path);
     const QByteArray text = JobFileText(job);
-    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
+        reason = file.errorString();
+        file.cancelWriting();
+    } else if (CommitChecked(file, &reason)) {
         return true;
+    }
     if (error)
-        *error = QStringLiteral("Cannot write the job file %1: %2").arg(path, file.errorString());
-    file.cancelWriting();
+        *error = QStringLiteral("Cannot write the job file %1: %2").arg(path, reason);
     return false;
 }
 

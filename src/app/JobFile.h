@@ -26,7 +26,7 @@ struct Job {
 /// The job file's text: report type, sort key, "Asc"/"Desc", font name and size, then one
 /// line "path,Sub Folders,Filter,Level,icon" per location; UTF-8, every line ended by CR LF
 /// (a job without locations ends with an empty sixth line). A location whose texts hold a
-/// line break cannot be written in this format and is left out.
+/// line break or a NUL cannot be written in this format and is left out.
 QByteArray JobFileText(const Job& job);
 
 /// Applies a job file's text to job, line by line; CR LF or LF. Lines that cannot be used
@@ -36,11 +36,13 @@ void ParseJobText(QByteArrayView text, Job& job);
 
 /// One location line. With more than five fields (a path holding ","), the last four are the
 /// Sub Folders, Filter, Level and icon and the rest, joined by ",", the path. Nothing for a
-/// line of fewer than five fields. Any icon number but the excluded one means "scan".
+/// line of fewer than five fields or holding a NUL. Any icon number but the excluded one
+/// means "scan".
 std::optional<ScanLocation> ParseLocationLine(const QString& line);
 
 /// Reads the job file at path over job (see ParseJobText). Returns false, with job unchanged
-/// and *error set when given, when the file cannot be opened or read.
+/// and *error set when given, when the file cannot be opened or read, is not a regular file
+/// (a device or FIFO is never read) or is larger than kSmallFileLimit.
 bool ReadJobFile(const QString& path, Job& job, QString* error = nullptr);
 
 /// Writes job to path. The old file is replaced only once the new one is complete; returns

@@ -10,6 +10,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
+#include "report/OwnStaging.h"
 #include "scan/BuzTimer.h"
 #include "scan/ScanRun.h"
 

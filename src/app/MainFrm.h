@@ -14,6 +14,9 @@
 #include <memory>
 
 class QAction;
+namespace quillon {
+class OwnStaging;
+}
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -215,7 +218,7 @@ private:
     void YieldInScan();
     void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel);
-    bool LoadReportIntoPane();
+    bool LoadReportIntoPane(const QString& stagingPath);
     ErrorChoice AskAboutError(const ErrorReport& report);
     double Dpi() const;
     void BuildEditing();
@@ -226,6 +229,7 @@ private:
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs* m_dialogs;
     std::unique_ptr<ScanRun> m_run;
+    std::unique_ptr<OwnStaging> m_report; ///< staging file of the report shown (HTML export)
     std::unique_ptr<buzTimer> m_stopwatch;
     std::function<void()> m_yieldHook;
     QList<QLabel*> m_panels;

@@ -16,6 +16,7 @@
 #include "platform/ThrottledYield.h"
 #include "report/LayoutContext.h"
 #include "report/Layouts.h"
+#include "report/OwnStaging.h"
 #include "scan/BuzTimer.h"
 #include "scan/ScanRun.h"
 
@@ -172,23 +173,28 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     context.sort.ascending = optAsc->isChecked();
     for (const ScanLocation& location : Locations())
         context.locations.push_back(QFile::encodeName(location.path).toStdString());
-    context.stagingPath = StagingPath();
+    // Laid out into a file of this scan's own, so another process replacing tmpfile.dmp
+    // cannot put its report into this window.
+    auto staging = std::make_unique<OwnStaging>(StagingPath());
+    context.stagingPath = staging->path();
     context.progress.yield = [this] { YieldInScan(); };
     context.progress.status = [this](const QString& text) { SetPanelText(1, text); };
     context.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
     context.cancel = cancel;
     context.counters = &counters;
     const bool written = RunLayout(type, context);
-    if (written)
-        LoadReportIntoPane();
+    if (written && LoadReportIntoPane(staging->path())) {
+        staging->publish(); // tmpfile.dmp is only a copy for others; the window keeps its own
+        m_report = std::move(staging);
+    }
 }
 
-bool MainFrm::LoadReportIntoPane()
+bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
 {
     QString error;
-    QFile file(StagingPath());
+    QFile file(stagingPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot open %1: %2").arg(StagingPath(), file.errorString());
+        error = QStringLiteral("Cannot open %1: %2").arg(stagingPath, file.errorString());
     } else {
         // The shown report is put away compactly first (already done when a scan runs), so two
         // whole reports never share the memory. The new one is built in a document of its own,
@@ -222,7 +228,7 @@ bool MainFrm::LoadReportIntoPane()
             m_history->BringBack();
         if (device.stopped())
             return false;
-        error = QStringLiteral("Cannot read %1: %2").arg(StagingPath(), file.errorString());
+        error = QStringLiteral("Cannot read %1: %2").arg(stagingPath, file.errorString());
     }
     m_dialogs->ShowMessage(QStringLiteral("The report could not be shown: ") + error,
                            QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok,
@@ -345,7 +351,8 @@ void MainFrm::SaveAs()
     case SaveFormat::Html: {
         HtmlFrm form(this);
         form.HtmlFileName = path;
-        form.stagingPath = StagingPath();
+        // The report this window shows, not whatever another process left in tmpfile.dmp.
+        form.stagingPath = m_report ? m_report->path() : StagingPath();
         form.fontName = cmbFont->currentText();
         form.fontSize = m_fontSize;
         form.lineCount = rTxt->document()->blockCount();

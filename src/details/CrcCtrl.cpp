@@ -5,6 +5,8 @@
 #include <libdeflate.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +23,22 @@ constexpr std::size_t kBufferSize = 1 << 20;
     throw CommandError::fromErrno(err, QStringLiteral("Reading ") + QString::fromStdString(path));
 }
 
+// /proc and /sys list their files with size 0 and make them up when read: /proc/kmsg even
+// hands out (and so takes away) the kernel's log messages.
+bool IsPretendingEmpty(int fd)
+{
+    constexpr long kProcMagic = 0x9fa0;
+    constexpr long kSysfsMagic = 0x62656572;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_size != 0)
+        return false;
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    const long type = static_cast<long>(fs.f_type);
+    return type == kProcMagic || type == kSysfsMagic;
+}
+
 } // namespace
 
 CrcCtrl::CrcCtrl() = default;
@@ -35,13 +53,21 @@ std::string CrcCtrl::HexText(std::uint32_t crc)
     return text;
 }
 
-void CrcCtrl::ComputeFile(const std::string& path)
+CrcCtrl::Outcome CrcCtrl::ComputeFile(const FileAt& file, const std::string& path)
 {
     m_result.clear();
     m_value = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    const int fd = OpenRegularNoFollow(file);
+    if (fd < 0) {
+        // The walk never follows a link, nor does the checksum; pipes and devices have none.
+        if (errno == ELOOP || errno == EINVAL)
+            return Outcome::Skipped;
         ThrowReadError(errno, path);
+    }
+    if (IsPretendingEmpty(fd)) {
+        ::close(fd);
+        return Outcome::Skipped;
+    }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     if (!m_buffer)
         m_buffer = std::make_unique_for_overwrite<unsigned char[]>(kBufferSize);
@@ -59,10 +85,15 @@ void CrcCtrl::ComputeFile(const std::string& path)
             ThrowReadError(err, path);
         }
         crc = libdeflate_crc32(crc, m_buffer.get(), static_cast<std::size_t>(got));
+        if (m_interrupt && m_interrupt()) {
+            ::close(fd);
+            return Outcome::Cancelled;
+        }
     }
     ::close(fd);
     m_value = crc;
     m_result = HexText(crc);
+    return Outcome::Done;
 }
 
 } // namespace quillon

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "details/FileAt.h"
+
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,10 +28,23 @@ public:
     void SetMode(std::int32_t mode) { m_mode = mode; }
     std::int32_t Mode() const { return m_mode; }
 
-    /// Computes the checksum of the file at path, reading it from start to end. Clears the
-    /// previous result first. Throws CommandError (errno and its description) when the file
-    /// cannot be opened or read.
-    void ComputeFile(const std::string& path);
+    /// What ComputeFile did.
+    enum class Outcome {
+        Done,      ///< the whole file was read; Result() holds its checksum
+        Skipped,   ///< not a regular file reached without following a link, or a size-0 file
+                   ///< of a pseudo file system (proc, sysfs) that only pretends to be empty
+        Cancelled, ///< the interrupt hook asked to stop between two blocks
+    };
+
+    /// Called between two blocks of a file (every MiB): lets the caller keep its window alive
+    /// and returns true to stop reading (Cancel, Ctrl+C).
+    void SetInterrupt(std::function<bool()> interrupt) { m_interrupt = std::move(interrupt); }
+
+    /// Computes the checksum of a regular file reached without following a link, reading it
+    /// from start to end. Clears the previous result first. Throws CommandError (errno and its
+    /// description) when the file is missing or cannot be opened or read.
+    Outcome ComputeFile(const FileAt& file, const std::string& shownPath);
+    Outcome ComputeFile(const std::string& path) { return ComputeFile(FileAt::Path(path), path); }
 
     /// The checksum of the file last computed, e.g. "CBF43926"; empty after a failure or
     /// before the first file.
@@ -45,6 +61,7 @@ private:
     std::uint32_t m_value = 0;
     std::string m_result;
     std::unique_ptr<unsigned char[]> m_buffer;
+    std::function<bool()> m_interrupt;
 };
 
 } // namespace quillon

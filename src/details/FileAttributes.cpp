@@ -26,7 +26,7 @@ constexpr long kFuseMagic = 0x65735546; // ntfs-3g mounts as fuseblk
 enum class DosSource { None, FatIoctl, NtfsXattr };
 
 // One statfs per device, not per file: a report reads thousands of files on few volumes.
-DosSource SourceFor(const std::string& path, dev_t device)
+DosSource SourceFor(int fd, dev_t device)
 {
     static std::mutex lock;
     static std::unordered_map<dev_t, DosSource> known;
@@ -36,7 +36,7 @@ DosSource SourceFor(const std::string& path, dev_t device)
             return it->second;
     }
     struct statfs fs;
-    if (::statfs(path.c_str(), &fs) != 0)
+    if (::fstatfs(fd, &fs) != 0)
         return DosSource::None;
     DosSource source = DosSource::None;
     const long type = static_cast<long>(fs.f_type);
@@ -49,10 +49,11 @@ DosSource SourceFor(const std::string& path, dev_t device)
     return source;
 }
 
-bool ReadDosAttributes(const std::string& path, DosSource source, std::uint32_t& attributes)
+bool ReadDosAttributes(const FileAt& file, DosSource source, std::uint32_t& attributes)
 {
     if (source == DosSource::FatIoctl) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        const int fd =
+            ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             return false;
         __u32 value = 0;
@@ -64,7 +65,13 @@ bool ReadDosAttributes(const std::string& path, DosSource source, std::uint32_t&
     }
     if (source == DosSource::NtfsXattr) {
         unsigned char raw[4];
-        if (::lgetxattr(path.c_str(), "system.ntfs_attrib", raw, sizeof raw) != sizeof raw)
+        const int fd =
+            ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        const ssize_t got = ::fgetxattr(fd, "system.ntfs_attrib", raw, sizeof raw);
+        ::close(fd);
+        if (got != sizeof raw)
             return false;
         attributes = raw[0] | (raw[1] << 8) | (raw[2] << 16) | (std::uint32_t(raw[3]) << 24);
         return true;
@@ -110,29 +117,32 @@ std::string AttributeLettersOf(std::uint32_t attributes)
     }
 }
 
-bool ReadFileAttributes(const std::string& path, std::uint32_t& attributes)
+bool ReadFileAttributes(const FileAt& file, std::uint32_t& attributes)
 {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
+    if (!StatNoFollow(file, st))
         return false;
     if (S_ISLNK(st.st_mode)) {
         // A link is described by what it points at; a dangling one is a bare reparse point.
         struct stat target;
-        if (::stat(path.c_str(), &target) != 0) {
+        if (::fstatat(file.folder, file.name, &target, 0) != 0) {
             attributes = kAttrReparsePoint;
             return true;
         }
         st = target;
     } else if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) {
-        const DosSource source = SourceFor(path, st.st_dev);
-        if (source != DosSource::None && ReadDosAttributes(path, source, attributes))
+        const int fd = ::openat(file.folder, file.name, O_PATH | O_CLOEXEC | O_NOFOLLOW);
+        const DosSource source = fd >= 0 ? SourceFor(fd, st.st_dev) : DosSource::None;
+        if (fd >= 0)
+            ::close(fd);
+        if (source != DosSource::None && ReadDosAttributes(file, source, attributes))
             return true;
     }
 
     std::uint32_t value = 0;
     if (!(st.st_mode & S_IWUSR))
         value |= kAttrReadOnly;
-    if (LastComponent(path).starts_with('.'))
+    if (LastComponent(file.name).starts_with('.'))
         value |= kAttrHidden;
     if (S_ISREG(st.st_mode))
         value |= kAttrArchive;
@@ -144,10 +154,10 @@ bool ReadFileAttributes(const std::string& path, std::uint32_t& attributes)
     return true;
 }
 
-std::string AttributeLetters(const std::string& path)
+std::string AttributeLetters(const FileAt& file)
 {
     std::uint32_t attributes = 0;
-    if (!ReadFileAttributes(path, attributes))
+    if (!ReadFileAttributes(file, attributes))
         return {};
     return AttributeLettersOf(attributes);
 }

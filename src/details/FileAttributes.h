@@ -1,5 +1,7 @@
 #pragma once
 
+#include "details/FileAt.h"
+
 #include <cstdint>
 #include <string>
 
@@ -23,10 +25,18 @@ std::string AttributeLettersOf(std::uint32_t attributes);
 /// (FAT, exFAT, NTFS), otherwise derived: read-only when the owner may not write, hidden when
 /// the name begins with ".", archive for a regular file, directory for a folder. Returns false
 /// when the file cannot be examined.
-bool ReadFileAttributes(const std::string& path, std::uint32_t& attributes);
+bool ReadFileAttributes(const FileAt& file, std::uint32_t& attributes);
+inline bool ReadFileAttributes(const std::string& path, std::uint32_t& attributes)
+{
+    return ReadFileAttributes(FileAt::Path(path), attributes);
+}
 
 /// The Attribute column of a file: AttributeLettersOf its value, or the empty text when the
 /// file cannot be examined (it is gone).
-std::string AttributeLetters(const std::string& path);
+std::string AttributeLetters(const FileAt& file);
+inline std::string AttributeLetters(const std::string& path)
+{
+    return AttributeLetters(FileAt::Path(path));
+}
 
 } // namespace quillon

@@ -43,10 +43,10 @@ std::string AccountName(uid_t uid)
     return names.emplace(uid, LookUpAccount(uid)).first->second;
 }
 
-std::string FileOwnerName(const std::string& path)
+std::string FileOwnerName(const FileAt& file)
 {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
+    if (!StatNoFollow(file, st))
         return {};
     return AccountName(st.st_uid);
 }

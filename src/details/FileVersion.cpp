@@ -56,12 +56,12 @@ bool HasVersionExtension(std::string_view path)
     return std::string_view(".exe .dll .ocx").find(last) != std::string_view::npos;
 }
 
-std::string FileVersionText(const std::string& path)
+std::string FileVersionText(const FileAt& file)
 {
-    if (!HasVersionExtension(path))
+    if (!HasVersionExtension(file.name))
         return {};
     // O_NONBLOCK: a FIFO named like an executable must not block the report.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {};
     std::string text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "details/FileAt.h"
+
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,10 @@ bool HasVersionExtension(std::string_view path);
 /// decimal numbers joined by dots (e.g. 5.1.2600.0), or the empty text when the path does not
 /// end in .exe/.dll/.ocx, the file cannot be read, or it holds no well-formed version record.
 /// Reads only the headers and the resource pieces it needs.
-std::string FileVersionText(const std::string& path);
+std::string FileVersionText(const FileAt& file);
+inline std::string FileVersionText(const std::string& path)
+{
+    return FileVersionText(FileAt::Path(path));
+}
 
 } // namespace quillon

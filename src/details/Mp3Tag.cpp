@@ -180,10 +180,10 @@ constexpr std::array<std::string_view, 148> kGenreNames = {"Blues",
                                                            "JPop",
                                                            "Synth Pop"};
 
-bool ReadTrailer(const std::string& path, char (&trailer)[kTrailerSize])
+bool ReadTrailer(const FileAt& file, char (&trailer)[kTrailerSize])
 {
     // O_NONBLOCK keeps a FIFO from stalling the report; fstat then turns it away.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     bool ok = false;
@@ -235,13 +235,13 @@ Mp3Tag ParseMp3Trailer(std::string_view trailer)
     return tag;
 }
 
-Mp3Tag ReadMp3Tag(const std::string& path)
+Mp3Tag ReadMp3Tag(const FileAt& file)
 {
     // A plain directory lookup does not see hidden files, so they have no tag to show.
-    if (LastComponent(path).starts_with('.'))
+    if (LastComponent(file.name).starts_with('.'))
         return {};
     char trailer[kTrailerSize];
-    if (!ReadTrailer(path, trailer))
+    if (!ReadTrailer(file, trailer))
         return {};
     return ParseMp3Trailer(std::string_view(trailer, kTrailerSize));
 }

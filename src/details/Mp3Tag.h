@@ -1,5 +1,7 @@
 #pragma once
 
+#include "details/FileAt.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -39,6 +41,10 @@ Mp3Tag ParseMp3Trailer(std::string_view trailer);
 /// Reads the ID3v1 trailer of a file, whatever its extension. Hidden files (name beginning
 /// with "."), anything but a regular file, files shorter than 128 bytes and unreadable files
 /// give a blank tag with found false.
-Mp3Tag ReadMp3Tag(const std::string& path);
+Mp3Tag ReadMp3Tag(const FileAt& file);
+inline Mp3Tag ReadMp3Tag(const std::string& path)
+{
+    return ReadMp3Tag(FileAt::Path(path));
+}
 
 } // namespace quillon

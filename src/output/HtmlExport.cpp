@@ -1,8 +1,8 @@
 #include "output/HtmlExport.h"
 
-#include "platform/Cp1252.h"
-
 #include "output/MakerInfo.h"
+#include "platform/CheckedSave.h"
+#include "platform/Cp1252.h"
 #include "report/RtfFraming.h"
 
 #include <QFile>
@@ -273,9 +273,13 @@ bool HtmlExport::run()
             writeLine(*html);
     }
 
-    if (!written || !page.commit()) {
-        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, page.errorString());
+    QString reason;
+    if (!written) {
+        reason = page.errorString();
         page.cancelWriting();
+    }
+    if (!written || !CommitChecked(page, &reason)) {
+        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, reason);
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "platform/RtfFiles.h"
 
+#include "platform/CheckedSave.h"
 #include "platform/RtfDocumentBuilder.h"
 #include "platform/RtfPlainTextWriter.h"
 #include "platform/RtfReader.h"
@@ -84,8 +85,9 @@ private:
 
 bool Commit(QSaveFile& file, const QString& path, QString* error)
 {
-    if (!file.commit()) {
-        SetError(error, FileError(QStringLiteral("Cannot write"), path, file.errorString()));
+    QString reason;
+    if (!CommitChecked(file, &reason)) {
+        SetError(error, FileError(QStringLiteral("Cannot write"), path, reason));
         return false;
     }
     return true;

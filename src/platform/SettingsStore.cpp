@@ -1,18 +1,58 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/BoundedRead.h"
+#include "platform/PlainIniFormat.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace quillon {
 
-SettingsStore::SettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             QStringLiteral("Tessaly"), QStringLiteral("Quillon")))
+namespace {
+
+// Where QSettings keeps the user's file for this organisation and program.
+QString UserSettingsPath()
 {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Tessaly/Quillon.ini");
+}
+
+// QSettings would open a FIFO or device in the file's place and wait on it for ever, or read a
+// huge file whole: such a file is left alone.
+QString UnusableReason(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("The settings file %1 is not a regular file.").arg(path);
+    if (st.st_size > kSmallFileLimit)
+        return QStringLiteral("The settings file %1 is too large.").arg(path);
+    return {};
+}
+
+} // namespace
+
+SettingsStore::SettingsStore()
+{
+    const QString path = UserSettingsPath();
+    m_unusable = UnusableReason(path);
+    if (m_unusable.isEmpty()) {
+        m_settings = std::make_unique<QSettings>(path, PlainIniFormat());
+    } else {
+        // Defaults for this run, kept in a file of its own that goes with the store.
+        m_scratch = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<QSettings>(m_scratch->filePath(QStringLiteral("Quillon.ini")),
+                                                 PlainIniFormat());
+    }
 }
 
 SettingsStore::~SettingsStore() = default;
 
-static QString keyOf(const QString& section, const QString& key)
+QString SettingsStore::keyOf(const QString& section, const QString& key)
 {
     return section + QLatin1Char('/') + key;
 }
@@ -20,18 +60,41 @@ static QString keyOf(const QString& section, const QString& key)
 QString SettingsStore::value(const QString& section, const QString& key,
                              const QString& fallback) const
 {
-    const QVariant stored = m_settings->value(keyOf(section, key));
+    // The format reads every value as text.
+    const QVariant stored = m_settings->value(storedKey(section, key));
     if (!stored.isValid())
         return fallback;
-    // A hand-edited file may hold a list ("a, b"); keep the text as written.
-    if (stored.typeId() == QMetaType::QStringList)
-        return stored.toStringList().join(QStringLiteral(", "));
     return stored.toString();
 }
 
 void SettingsStore::setValue(const QString& section, const QString& key, const QString& value)
 {
-    m_settings->setValue(keyOf(section, key), value);
+    // One spelling per name: "Crc32" written by hand gives way to "CRC32".
+    const QString wanted = keyOf(section, key);
+    for (const QString& stored : m_settings->allKeys())
+        if (stored != wanted && stored.compare(wanted, Qt::CaseInsensitive) == 0)
+            m_settings->remove(stored);
+    m_settings->setValue(wanted, value);
+}
+
+QString SettingsStore::storedKey(const QString& section, const QString& key) const
+{
+    const QString wanted = keyOf(section, key);
+    if (m_settings->contains(wanted))
+        return wanted;
+    for (const QString& stored : m_settings->allKeys())
+        if (stored.compare(wanted, Qt::CaseInsensitive) == 0)
+            return stored;
+    return wanted;
+}
+
+QStringList SettingsStore::storedSections(const QString& section) const
+{
+    QStringList sections;
+    for (const QString& stored : m_settings->childGroups())
+        if (stored.compare(section, Qt::CaseInsensitive) == 0)
+            sections << stored;
+    return sections;
 }
 
 int SettingsStore::intValue(const QString& section, const QString& key, int fallback) const
@@ -43,31 +106,33 @@ int SettingsStore::intValue(const QString& section, const QString& key, int fall
 
 bool SettingsStore::hasSection(const QString& section) const
 {
-    return m_settings->childGroups().contains(section);
+    return !storedSections(section).isEmpty();
 }
 
 void SettingsStore::removeSection(const QString& section)
 {
-    m_settings->remove(section);
+    for (const QString& stored : storedSections(section))
+        m_settings->remove(stored);
 }
 
 QStringList SettingsStore::numberedValues(const QString& section) const
 {
-    m_settings->beginGroup(section);
-    const QStringList keys = m_settings->childKeys();
-    m_settings->endGroup();
-
     std::vector<std::pair<qulonglong, QString>> numbered;
-    for (const QString& key : keys) {
-        bool ok = false;
-        const qulonglong n = key.toULongLong(&ok);
-        if (ok)
-            numbered.emplace_back(n, key);
+    for (const QString& stored : storedSections(section)) {
+        m_settings->beginGroup(stored);
+        const QStringList keys = m_settings->childKeys();
+        m_settings->endGroup();
+        for (const QString& key : keys) {
+            bool ok = false;
+            const qulonglong n = key.toULongLong(&ok);
+            if (ok)
+                numbered.emplace_back(n, keyOf(stored, key));
+        }
     }
     std::sort(numbered.begin(), numbered.end());
     QStringList values;
     for (const auto& entry : numbered)
-        values << value(section, entry.second);
+        values << m_settings->value(entry.second).toString();
     return values;
 }
 
@@ -81,11 +146,13 @@ void SettingsStore::setNumberedValues(const QString& section, const QStringList&
 bool SettingsStore::sync()
 {
     m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    return m_unusable.isEmpty() && m_settings->status() == QSettings::NoError;
 }
 
 QString SettingsStore::errorString() const
 {
+    if (!m_unusable.isEmpty())
+        return m_unusable;
     switch (m_settings->status()) {
     case QSettings::NoError:
         return {};
@@ -99,7 +166,7 @@ QString SettingsStore::errorString() const
 
 QString SettingsStore::fileName() const
 {
-    return m_settings->fileName();
+    return m_unusable.isEmpty() ? m_settings->fileName() : UserSettingsPath();
 }
 
 } // namespace quillon

@@ -5,11 +5,16 @@
 #include <QStringList>
 #include <memory>
 
+class QTemporaryDir;
+
 namespace quillon {
 
 /// The per-user settings: $XDG_CONFIG_HOME/Tessaly/Quillon.ini, one group per section
 /// ("Settings", "Fields", "WindowSize", "Margins", "File Types"), every value a string.
-/// QSettings writes through a temporary file, so a failed write keeps the old file.
+/// Every value is read as plain text and names are compared without regard to case
+/// (PlainIniFormat). QSettings writes through a temporary file, so a failed write keeps the
+/// old file. A settings file that is not a regular file or is too large is neither read nor
+/// replaced: the store then holds the defaults and sync() fails with the reason.
 class SettingsStore {
 public:
     SettingsStore();
@@ -38,7 +43,14 @@ public:
     QString fileName() const;
 
 private:
+    static QString keyOf(const QString& section, const QString& key);
+    /// The name as the file spells it (names are compared without regard to case).
+    QString storedKey(const QString& section, const QString& key) const;
+    QStringList storedSections(const QString& section) const;
+
+    std::unique_ptr<QTemporaryDir> m_scratch; ///< holds the file of an unusable store
     std::unique_ptr<QSettings> m_settings;
+    QString m_unusable; ///< why the user's file is left alone; empty when it is used
 };
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "scan/ScanRecord.h"
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,11 @@ struct LayoutContext {
     QString stagingPath;                ///< the staging file "tmpfile.dmp"
     ProgressHooks progress;
     ErrorDecider decide;
-    bool* cancel = nullptr;      ///< the scan's cancel flag; set when the user gives up
+    /// When set (batch mode), a file detail that cannot be read (the checksum of an unreadable
+    /// file) is told here and its column left blank, and the report goes on; when empty, the
+    /// error goes through the error convention (the window asks Retry or Abort).
+    std::function<void(const std::string& path, const QString& reason)> unreadableDetail;
+    bool* cancel = nullptr; ///< the scan's cancel flag; set when the user gives up
     ScanCounters* counters = nullptr;
 };
 

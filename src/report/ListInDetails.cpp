@@ -107,6 +107,7 @@ bool ListInDetails(LayoutContext& context)
         };
 
         std::string path;
+        std::string name;
         const std::size_t n = records.lastIndex();
         for (std::size_t k = 1; k <= n; ++k) {
             context.progress.Yield();
@@ -126,12 +127,16 @@ bool ListInDetails(LayoutContext& context)
                 inFolder = true;
                 ++counters.folders;
                 sortList.clear();
+                writer->folders().moveTo(current);
             }
 
             // A file gone since the walk gets no key, so the rest of its folder is still listed.
+            // Looked up in the folder's descriptor: the whole path may be beyond PATH_MAX.
             path.assign(current).append(record.name);
+            name.assign(record.name);
+            const FileAt file = writer->folders().at(name, path);
             struct stat st;
-            if (::lstat(path.c_str(), &st) != 0)
+            if (!StatNoFollow(file, st))
                 continue;
             DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current)
                                                       : std::string_view(),
@@ -140,7 +145,7 @@ bool ListInDetails(LayoutContext& context)
                                {}};
             if (sortBy == DetailsSortBy::Date) {
                 std::tm changed{};
-                if (FileChangedTime(path, changed))
+                if (FileChangedTime(file, changed))
                     key.day = DayKey(changed);
             }
             sortList.add(std::move(key));

@@ -5,6 +5,7 @@
 #include "details/FileVersion.h"
 #include "details/Mp3Tag.h"
 #include "details/SizeText.h"
+#include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace quillon {
 
@@ -79,13 +81,13 @@ void AppendQString(std::string& out, const QString& text)
 }
 
 // The file's status for its line: following a link, but a dangling link still has its own.
-bool StatForLine(const std::string& path, struct stat& st)
+bool StatForLine(const FileAt& file, struct stat& st)
 {
-    if (::lstat(path.c_str(), &st) != 0)
+    if (!StatNoFollow(file, st))
         return false;
     if (S_ISLNK(st.st_mode)) {
         struct stat target;
-        if (::stat(path.c_str(), &target) == 0)
+        if (::fstatat(file.folder, file.name, &target, 0) == 0)
             st = target;
     }
     return true;
@@ -172,10 +174,10 @@ std::string DetailsTitle(std::string_view title, int lineWidth)
     return cut;
 }
 
-bool FileChangedTime(const std::string& path, std::tm& local)
+bool FileChangedTime(const FileAt& file, std::tm& local)
 {
     struct stat st;
-    return StatForLine(path, st) && LocalTime(st, local);
+    return StatForLine(file, st) && LocalTime(st, local);
 }
 
 std::string DayKey(const std::tm& local)
@@ -194,6 +196,11 @@ DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile
 {
     m_dateSeparator = SeparatorOf(m_locale.dateFormat(QLocale::ShortFormat), '/');
     m_timeSeparator = SeparatorOf(m_locale.timeFormat(QLocale::ShortFormat), ':');
+    // A long checksum looks at Cancel (and lets the window breathe) between its blocks.
+    m_crc.SetInterrupt([this] {
+        m_context.progress.Yield();
+        return cancelled();
+    });
 }
 
 bool DetailsBlockWriter::WriteDetails(std::string_view folder,
@@ -226,14 +233,18 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
         });
 
         std::string path;
+        std::string name;
         std::string line;
+        m_folders.moveTo(folderPath);
         for (const DetailsSortKey& key : sortList) {
             m_context.progress.Yield();
             if (cancelled())
                 break;
             path.assign(folderPath).append(key.name);
+            name.assign(key.name);
+            const FileAt file = m_folders.at(name, path);
             struct stat st;
-            if (!StatForLine(path, st))
+            if (!StatForLine(file, st))
                 continue; // vanished since the walk: only its own line goes
             std::tm changed{};
             const bool timeKnown = LocalTime(st, changed);
@@ -243,7 +254,7 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
             if (m_context.counters)
                 ++m_context.counters->files;
 
-            steps.step(4, [&] { buildLine(key, path, timeKnown, changed, line); });
+            steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
             steps.step(5, [&] {
                 std::string text = RtfSafeText(std::string_view(line), s);
                 text.append(" \\par");
@@ -270,8 +281,9 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
     });
 }
 
-void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const std::string& path,
-                                   bool timeKnown, const std::tm& changed, std::string& line)
+void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file,
+                                   const std::string& path, bool timeKnown, const std::tm& changed,
+                                   std::string& line)
 {
     const ReportSettings& s = m_settings;
     line.clear();
@@ -315,13 +327,13 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const std::string&
         }
     }
     if (s.Attribute)
-        line.append("  ").append(AttributeLetters(path));
+        line.append("  ").append(AttributeLetters(file));
     if (s.Version) {
         line.append("  ");
-        AppendFixed(line, FileVersionText(path), kVersionColumn, kVersionColumn);
+        AppendFixed(line, FileVersionText(file), kVersionColumn, kVersionColumn);
     }
     if (s.Title || s.Artist || s.Album || s.Year || s.Genre || s.Comment) {
-        const Mp3Tag tag = ReadMp3Tag(path);
+        const Mp3Tag tag = ReadMp3Tag(file);
         const std::pair<bool, const std::string*> fields[] = {
             {s.Title, &tag.title}, {s.Artist, &tag.artist},   {s.Album, &tag.album},
             {s.Year, &tag.year},   {s.Genre, &tag.genreName}, {s.Comment, &tag.comment}};
@@ -334,19 +346,31 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const std::string&
     }
     if (s.Owner) {
         line.append("  ");
-        AppendFixed(line, FileOwnerName(path), kOwnerCut, kOwnerColumn);
+        AppendFixed(line, FileOwnerName(file), kOwnerCut, kOwnerColumn);
     }
-    if (s.CRC32) {
-        // Only what a plain directory lookup sees: regular files that are not hidden.
-        struct stat st;
-        if (!LastComponent(path).starts_with('.') && ::stat(path.c_str(), &st) == 0 &&
-            S_ISREG(st.st_mode)) {
-            m_crc.SetMode(CrcCtrl::kModeCrc32);
-            m_crc.ComputeFile(path);
-            std::string column = "  " + m_crc.Result();
-            AppendFixed(line, column, kChecksumColumn, kChecksumColumn);
-        }
+    if (s.CRC32)
+        appendChecksum(file, path, line);
+}
+
+void DetailsBlockWriter::appendChecksum(const FileAt& file, const std::string& path,
+                                        std::string& line)
+{
+    // Only what a plain directory lookup sees (files that are not hidden), and of those only
+    // regular files reached without following a link, as the walk never follows one.
+    if (LastComponent(path).starts_with('.'))
+        return;
+    m_crc.SetMode(CrcCtrl::kModeCrc32);
+    try {
+        if (m_crc.ComputeFile(file, path) != CrcCtrl::Outcome::Done)
+            return; // skipped, or Cancel came inside the file: its line goes without one
+    } catch (const CommandError& error) {
+        if (!m_context.unreadableDetail)
+            throw;
+        // Like an unreadable time, an unreadable checksum leaves its column blank.
+        m_context.unreadableDetail(path, QString::fromLocal8Bit(std::strerror(error.number())));
+        return;
     }
+    AppendFixed(line, "  " + m_crc.Result(), kChecksumColumn, kChecksumColumn);
 }
 
 void DetailsBlockWriter::showProgress()

@@ -48,7 +48,11 @@ std::string DetailsTitle(std::string_view title, int lineWidth);
 
 /// A file's last-changed time in local time; false when it cannot be read or converted
 /// (no such file, or a time outside the years 1 to 9999).
-bool FileChangedTime(const std::string& path, std::tm& local);
+bool FileChangedTime(const FileAt& file, std::tm& local);
+inline bool FileChangedTime(const std::string& path, std::tm& local)
+{
+    return FileChangedTime(FileAt::Path(path), local);
+}
 
 /// "yyyymmdd" of a local time.
 std::string DayKey(const std::tm& local);
@@ -71,10 +75,15 @@ public:
 
     int lineWidth() const { return m_lineWidth; }
 
+    /// The folder whose files are being looked at, shared with the layout that collects the
+    /// keys so each folder is opened once.
+    FolderCursor& folders() { return m_folders; }
+
 private:
     bool cancelled() const { return m_context.cancel && *m_context.cancel; }
-    void buildLine(const DetailsSortKey& key, const std::string& path, bool timeKnown,
-                   const std::tm& changed, std::string& line);
+    void buildLine(const DetailsSortKey& key, const FileAt& file, const std::string& path,
+                   bool timeKnown, const std::tm& changed, std::string& line);
+    void appendChecksum(const FileAt& file, const std::string& path, std::string& line);
     void showProgress();
 
     LayoutContext& m_context;
@@ -88,6 +97,7 @@ private:
     char m_dateSeparator = '/';
     char m_timeSeparator = ':';
     CrcCtrl m_crc;
+    FolderCursor m_folders;
 };
 
 } // namespace quillon

@@ -1,6 +1,9 @@
 #include "scan/ExclusionList.h"
 
-#include <QFile>
+#include "platform/BoundedRead.h"
+#include "platform/CheckedSave.h"
+
+#include <QBuffer>
 #include <QSaveFile>
 
 namespace quillon {
@@ -28,9 +31,13 @@ bool IsStorable(const QString& entry)
 ExclusionList LoadExclusionList(const QString& path)
 {
     ExclusionList list;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file of bounded size is read: a FIFO or device in its place must neither
+    // block the program nor fill the memory.
+    std::optional<QByteArray> bytes = ReadSmallFile(path);
+    if (!bytes)
         return list;
+    QBuffer file(&*bytes);
+    file.open(QIODevice::ReadOnly);
 
     QStringList* section = &list.fileNames;
     QByteArray line;
@@ -96,12 +103,7 @@ bool SaveExclusionList(const ExclusionList& list, const QString& path, QString* 
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return CommitChecked(file, error);
 }
 
 } // namespace quillon

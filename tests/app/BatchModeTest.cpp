@@ -2,6 +2,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "support/FixtureTree.h"
+#include "support/NoReadOverride.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -67,6 +68,8 @@ protected:
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
         process.setProcessEnvironment(environment);
+        if (m_obeyModes)
+            process.setChildProcessModifier(&test::NoReadOverride::DropForChild);
         process.start(m_binary, arguments);
         EXPECT_TRUE(process.waitForStarted());
         EXPECT_TRUE(process.waitForFinished(120000));
@@ -85,6 +88,7 @@ protected:
     }
 
     QString m_binary;
+    bool m_obeyModes = false; ///< the program obeys permission bits even when run by root
     test::FixtureTree m_tree;
     QTemporaryDir m_out;
 };
@@ -192,4 +196,41 @@ TEST_F(BatchMode, InterruptWritesWhatWasGatheredAndExits130)
     EXPECT_TRUE(html.contains("|--&nbsp;")) << html.constData();
     EXPECT_LT(html.count("|--&nbsp;f"), 60) << html.constData();
     EXPECT_FALSE(html.trimmed().endsWith("<hr><br>"));
+}
+
+TEST_F(BatchMode, UnreadableFoldersFilesAndMissingLocationsAreToldAndExitThree)
+{
+    m_tree.file("locked/inside.txt", "x");
+    m_tree.chmod("locked", 0);
+    m_tree.file("docs/secret.txt", "123");
+    m_tree.chmod("docs/secret.txt", 0);
+    {
+        SettingsStore store;
+        store.setValue("Fields", "CRC32", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    const QString path = job("Option1");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QFile::encodeName(QString::fromStdString(m_tree.path("gone"))) +
+                   ",Yes,*.*,All Levels,3\r\n");
+    }
+    m_obeyModes = true;
+    const Result result = run({"--report", path, "-o", out("r.txt")});
+    EXPECT_EQ(result.status, 3) << result.err.constData();
+    const QByteArray root = QFile::encodeName(QString::fromStdString(m_tree.root()));
+    EXPECT_TRUE(result.err.contains("quillon: cannot read " + root +
+                                    "/docs/secret.txt: Permission denied\n"))
+        << result.err.constData();
+    EXPECT_TRUE(result.err.contains("quillon: cannot read the folder " + root +
+                                    "/locked: Permission denied\n"));
+    EXPECT_TRUE(result.err.contains("quillon: cannot read the folder " + root +
+                                    "/gone: No such file or directory\n"));
+    // The file keeps its line and the report goes on to the later folders and the summary.
+    const QByteArray report = read(out("r.txt"));
+    EXPECT_TRUE(report.contains("secret.txt")) << report.constData();
+    EXPECT_TRUE(report.contains("song.mp3")) << report.constData();
+    EXPECT_TRUE(report.contains("4 file(s) found")) << "docs with secret.txt";
+    EXPECT_TRUE(BatchUsage().contains("3 report written, but some"));
 }

@@ -126,3 +126,42 @@ TEST(JobFile, FileFailuresLeaveTheJobAndTheOldFile)
     ASSERT_TRUE(ReadJobFile(path, back));
     EXPECT_EQ(back.fontName, "Kept");
 }
+
+TEST(JobFile, OnlyBoundedRegularFilesAreRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.qjb");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString link = dir.filePath("zero.qjb");
+    ASSERT_TRUE(QFile::link("/dev/zero", link));
+    Job job;
+    job.fontName = "kept";
+    QString error;
+    // An endless device was read until the memory ran out; a FIFO blocked for ever.
+    for (const QString& path : {QStringLiteral("/dev/zero"), link, fifo}) {
+        EXPECT_FALSE(ReadJobFile(path, job, &error)) << path.toStdString();
+        EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    }
+    const QString huge = dir.filePath("huge.qjb");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(65 * 1024 * 1024)); // sparse
+    }
+    EXPECT_FALSE(ReadJobFile(huge, job, &error));
+    EXPECT_TRUE(error.contains("too large")) << error.toStdString();
+    EXPECT_EQ(job.fontName, "kept");
+}
+
+TEST(JobFile, ALocationHoldingANulIsRefused)
+{
+    // The walk would stop at the NUL while the folder titles showed the rest.
+    const Job job = Parsed(QByteArray("Option1\nName\nAsc\nFont\n10\n/tmp\0/etc,Yes,*.*,,3\n"
+                                      "/srv,Yes,*.*,,3\n",
+                                      62));
+    ASSERT_EQ(job.locations.size(), 1u);
+    EXPECT_EQ(job.locations[0].path, "/srv");
+    Job withNul;
+    withNul.locations.push_back(Location(QString("/a") + QChar(0) + "b", "Yes", "*.*", "", 3));
+    EXPECT_FALSE(JobFileText(withNul).contains('\0'));
+}

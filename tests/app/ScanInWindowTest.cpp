@@ -203,8 +203,23 @@ TEST_F(ScanInWindowTest, EditKeysActWindowWideAfterAScan)
 
 TEST_F(ScanInWindowTest, LayoutFailureRetriedThenAbortedLeavesTheWindowIdle)
 {
-    // A folder where the staging file should be: the layout cannot create its file.
-    ASSERT_TRUE(QDir().mkpath(MainFrm::StagingPath() + QStringLiteral("/blocked")));
+    // A file where the program folder should be: the layout cannot create its staging file.
+    // (A folder in tmpfile.dmp's place no longer stops the layout, which writes a file of the
+    // scan's own beside it.)
+    const QString programFolder = QFileInfo(MainFrm::StagingPath()).path();
+    ASSERT_TRUE(QDir(programFolder).removeRecursively());
+    {
+        QFile blocker(programFolder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    struct Restore {
+        QString folder;
+        ~Restore()
+        {
+            QFile::remove(folder);
+            QDir().mkpath(folder);
+        }
+    } restore{programFolder};
     MainFrm window(&dialogs);
     addTree(window);
     dialogs.errorChoices = {ErrorChoice::Retry, ErrorChoice::Abort};
@@ -285,10 +300,21 @@ TEST_F(ScanInWindowTest, SaveAsChoosesTheFormatByName)
     EXPECT_FALSE(upper.startsWith("{\\rtf"));
     EXPECT_FALSE(saveAs(QStringLiteral("notes.rtf.txt")).startsWith("{\\rtf"));
     EXPECT_TRUE(saveAs(QStringLiteral("notes.rtf")).startsWith("{\\rtf"));
+    EXPECT_TRUE(readFile(MainFrm::StagingPath()).contains("encore.mp3")) << "published";
+    {
+        // Another process's run replaces tmpfile.dmp: the page is still this window's report.
+        QFile other(MainFrm::StagingPath() + QStringLiteral(".other"));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("{\\rtf1 another process \\par\r\n}\r\n");
+        other.close();
+        ASSERT_TRUE(QFile::remove(MainFrm::StagingPath()));
+        ASSERT_TRUE(other.rename(MainFrm::StagingPath()));
+    }
     const QByteArray page = saveAs(QStringLiteral("page.html"));
     EXPECT_TRUE(page.startsWith("<html>"))
         << page.left(200).toStdString() << dialogs.messages.last().text.toStdString();
     EXPECT_TRUE(page.contains("encore.mp3"));
+    EXPECT_FALSE(page.contains("another process"));
     EXPECT_FALSE(page.contains("edited by hand")); // the page is the report as generated
 
     const qsizetype before = dialogs.messages.size();

@@ -68,5 +68,33 @@ TEST(CrcCtrl, UnreadableFileThrowsAndLeavesNoResult)
         EXPECT_TRUE(error.description().contains(QStringLiteral("missing.txt")));
     }
     EXPECT_EQ(crc.Result(), "") << "no result carries over from the previous file";
-    EXPECT_THROW(crc.ComputeFile(tree.path("folder")), CommandError);
+    // A folder is no file to checksum: left out, as links and devices are.
+    EXPECT_EQ(crc.ComputeFile(tree.path("folder")), CrcCtrl::Outcome::Skipped);
+}
+
+TEST(CrcCtrl, OnlyRegularFilesReachedWithoutALink)
+{
+    FixtureTree tree;
+    tree.file("ok.txt", "123456789");
+    tree.symlink("link.txt", "ok.txt");
+    CrcCtrl crc;
+    EXPECT_EQ(crc.ComputeFile(tree.path("link.txt")), CrcCtrl::Outcome::Skipped);
+    EXPECT_EQ(crc.Result(), "");
+    // /proc files claim size 0 and make their content up (/proc/kmsg takes the kernel's log).
+    EXPECT_EQ(crc.ComputeFile("/proc/self/status"), CrcCtrl::Outcome::Skipped);
+    EXPECT_EQ(crc.ComputeFile("/dev/null"), CrcCtrl::Outcome::Skipped);
+    EXPECT_EQ(crc.ComputeFile(tree.path("ok.txt")), CrcCtrl::Outcome::Done);
+    EXPECT_EQ(crc.Result(), "CBF43926");
+}
+
+TEST(CrcCtrl, InterruptStopsALongFileBetweenBlocks)
+{
+    FixtureTree tree;
+    tree.sparseFile("huge.bin", std::int64_t{1} << 40); // 1 TiB of holes
+    CrcCtrl crc;
+    int asked = 0;
+    crc.SetInterrupt([&] { return ++asked == 3; });
+    EXPECT_EQ(crc.ComputeFile(tree.path("huge.bin")), CrcCtrl::Outcome::Cancelled);
+    EXPECT_EQ(asked, 3) << "asked between blocks, and stopped when told";
+    EXPECT_EQ(crc.Result(), "");
 }

@@ -1,10 +1,13 @@
-#include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
+#include "platform/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <sys/stat.h>
 
 using namespace quillon;
 
@@ -51,4 +54,81 @@ TEST(ProgramFolder, IsUnderTheDataHomeAndJoinsOneSeparator)
     EXPECT_TRUE(QDir(folder).exists());
     EXPECT_EQ(ProgramFile("exclusion.lst"), folder + "/exclusion.lst");
     EXPECT_EQ(JoinPath("/", "tmpfile.dmp"), "/tmpfile.dmp");
+}
+
+namespace {
+
+void WriteSettingsFile(const QByteArray& text)
+{
+    const QString path = SettingsStore().fileName();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile::remove(path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+} // namespace
+
+TEST(SettingsStore, EveryValueIsPlainTextAndNamesIgnoreCase)
+{
+    // QSettings' own reader built an image from this value and aborted without a GUI.
+    WriteSettingsFile("[settings]\ncolsize=@Variant(\\0\\0\\0I)\nCrc32=1\nList=\"a, b\"\n"
+                      "[Fields]\nSize=@@at\nQuoted=\"  x\\\\y\\\"z  \"\nHex=\\x41\\101\n");
+    const SettingsStore store;
+    EXPECT_TRUE(store.value("Settings", "ColSize").startsWith("@Variant(")) << "only text";
+    EXPECT_EQ(store.intValue("Settings", "ColSize", 40), 40) << "falls back to its default";
+    EXPECT_EQ(store.value("Settings", "CRC32"), "1") << "Crc32 and CRC32 are one switch";
+    EXPECT_TRUE(store.hasSection("SETTINGS"));
+    EXPECT_EQ(store.value("Settings", "List"), "a, b");
+    EXPECT_EQ(store.value("fields", "size"), "@at");
+    EXPECT_EQ(store.value("Fields", "Quoted"), "  x\\y\"z  ");
+    EXPECT_EQ(store.value("Fields", "Hex"), "AA");
+}
+
+TEST(SettingsStore, ValuesComeBackAsWrittenAndOldFilesStillRead)
+{
+    const QStringList samples = {"", "plain", "@Variant(x)", "a, b; c = d", "  blanks  ",
+                                 "back\\slash \"quote\"", "line\nbreak\ttab", "caf\u00e9 \u20ac",
+                                 "\u0001"
+                                 "abc",
+                                 "#hash", "[section]",
+                                 // found by fuzz_settings: an "@" inside quotes was doubled
+                                 QString("@&at\u0001") + QChar(0) + "101\""};
+    {
+        SettingsStore store;
+        for (int i = 0; i < samples.size(); ++i)
+            store.setValue("File Types", QString::number(i + 1), samples[i]);
+        ASSERT_TRUE(store.sync());
+    }
+    EXPECT_EQ(SettingsStore().numberedValues("File Types"), samples);
+    // A file that Qt's own INI writer made (as earlier versions did) reads the same.
+    const QString path = SettingsStore().fileName();
+    QFile::remove(path);
+    {
+        QSettings qt(path, QSettings::IniFormat);
+        for (int i = 0; i < samples.size(); ++i)
+            qt.setValue(QStringLiteral("File Types/%1").arg(i + 1), samples[i]);
+    }
+    EXPECT_EQ(SettingsStore().numberedValues("File Types"), samples);
+    SettingsStore().removeSection("File Types");
+}
+
+TEST(SettingsStore, AFifoInTheFilesPlaceIsNeitherReadNorReplaced)
+{
+    const QString path = SettingsStore().fileName();
+    QFile::remove(path);
+    QDir().mkpath(QFileInfo(path).path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    {
+        SettingsStore store; // would wait for a writer for ever if it opened the FIFO
+        EXPECT_EQ(store.value("Settings", "ColSize", "dflt"), "dflt");
+        store.setValue("Settings", "ColSize", "45");
+        EXPECT_FALSE(store.sync());
+        EXPECT_TRUE(store.errorString().contains("not a regular file"));
+    }
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    QFile::remove(path);
 }

@@ -5,6 +5,7 @@
 #include "report/RtfFraming.h"
 #include "report/WriteDetails.h"
 #include "support/FixtureTree.h"
+#include "support/NoReadOverride.h"
 
 #include <gtest/gtest.h>
 
@@ -250,26 +251,24 @@ TEST(ListInDetails, EveryDetailColumn)
 
 namespace {
 
-/// Swaps a file for a link to /proc/self/mem, a regular file whose first bytes cannot be read
-/// (EIO) even by root, until restore() puts the file back. (Starving the process of
-/// descriptors instead would also starve the sanitizers' own checks.)
+/// Makes a file unreadable (mode 000, obeyed even by root) until restore() gives it its mode
+/// back. The checksum never follows a link, so the file itself must refuse to be read.
 class FileTurnedUnreadable {
 public:
     explicit FileTurnedUnreadable(std::string path) : m_path(std::move(path))
     {
-        ::unlink(m_path.c_str());
-        EXPECT_EQ(::symlink("/proc/self/mem", m_path.c_str()), 0);
+        EXPECT_EQ(::chmod(m_path.c_str(), 0), 0);
+        m_noOverride.emplace();
     }
     void restore()
     {
-        ::unlink(m_path.c_str());
-        const int fd = ::open(m_path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-        EXPECT_EQ(::write(fd, "xxxxxxxxx", 9), 9);
-        ::close(fd);
+        m_noOverride.reset();
+        EXPECT_EQ(::chmod(m_path.c_str(), 0644), 0);
     }
 
 private:
     std::string m_path;
+    std::optional<quillon::test::NoReadOverride> m_noOverride;
 };
 
 } // namespace
@@ -293,7 +292,7 @@ TEST(ListInDetails, ChecksumErrorIsRetriedAsWriteDetails)
     ASSERT_TRUE(ListInDetails(f.h.context));
     ASSERT_EQ(f.h.errors.size(), 1u);
     EXPECT_EQ(f.h.errors[0].procedure, QStringLiteral("Write Details"));
-    EXPECT_EQ(f.h.errors[0].number, EIO);
+    EXPECT_EQ(f.h.errors[0].number, EACCES);
     EXPECT_FALSE(f.h.cancel);
     const Lines body = f.h.body();
     ASSERT_GE(body.size(), 4u);
@@ -333,4 +332,74 @@ TEST(ListInDetails, StagingFailureEndsTheLayout)
     ASSERT_EQ(h.errors.size(), 1u);
     EXPECT_EQ(h.errors[0].procedure, QStringLiteral("List In Details"));
     EXPECT_TRUE(h.cancel);
+}
+
+TEST(ListInDetails, UnreadableChecksumInBatchKeepsTheLineAndTheRestOfTheReport)
+{
+    DetailsFixture f;
+    f.add(f.root, "a.txt", 9);
+    f.add(f.root, "b.txt", 9);
+    f.h.context.settings.CRC32 = true;
+    ASSERT_EQ(::chmod(f.tree.path("a.txt").c_str(), 0), 0);
+    std::vector<std::pair<std::string, QString>> told;
+    f.h.context.unreadableDetail = [&](const std::string& path, const QString& reason) {
+        told.emplace_back(path, reason);
+    };
+    {
+        const test::NoReadOverride obeyModes;
+        ASSERT_TRUE(ListInDetails(f.h.context));
+    }
+    EXPECT_TRUE(f.h.errors.empty()) << "no Retry/Abort question in batch mode";
+    EXPECT_FALSE(f.h.cancel);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, f.tree.path("a.txt"));
+    EXPECT_EQ(told[0].second, QStringLiteral("Permission denied"));
+    EXPECT_EQ(f.fileNames(), (Lines{"a.txt", "b.txt"}));
+    const Lines body = f.h.body();
+    ASSERT_GE(body.size(), 5u);
+    EXPECT_FALSE(body[3].ends_with("6EC2FEC3 \\par")) << "blank checksum: " << body[3];
+    EXPECT_TRUE(body[4].ends_with("  6EC2FEC3 \\par")) << body[4];
+    EXPECT_EQ(f.h.counters.files, 2u);
+    EXPECT_TRUE(f.h.bytes().find("2 file(s) found") != std::string::npos);
+}
+
+TEST(ListInDetails, FilesDeeperThanPathMaxAreAllListed)
+{
+    // 40 levels of 200-byte names: the deepest paths are twice PATH_MAX long.
+    FixtureTree tree;
+    LayoutHarness h;
+    const std::string name(200, 'd');
+    std::vector<int> fds{::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY)};
+    const FolderNode* folder = h.location(tree.root() + "/");
+    std::string path = tree.root() + "/";
+    constexpr int kLevels = 40;
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(::mkdirat(fds.back(), name.c_str(), 0755), 0);
+        fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(fds.back(), 0);
+        path += name + "/";
+        folder = h.folder(folder, path);
+        const int file = ::openat(fds.back(), "f.txt", O_CREAT | O_WRONLY, 0644);
+        ASSERT_EQ(::write(file, "123456789", 9), 9);
+        ::close(file);
+        h.records.appendFile(folder, "f.txt", 9);
+    }
+    h.context.settings.CRC32 = true;
+    h.context.settings.IncludeFullSum = true;
+    const bool done = ListInDetails(h.context);
+    // Removed by descriptor: the test folder's own clean-up works by path.
+    for (std::size_t i = fds.size() - 1; i > 0; --i) {
+        ::unlinkat(fds[i], "f.txt", 0);
+        ::close(fds[i]);
+        ::unlinkat(fds[i - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(h.counters.files, static_cast<quint32>(kLevels));
+    const std::string bytes = h.bytes();
+    EXPECT_NE(bytes.find("40 file(s) found in 40 folder(s)"), std::string::npos);
+    std::size_t checksums = 0;
+    for (std::size_t at = 0; (at = bytes.find("CBF43926", at)) != std::string::npos; ++at)
+        ++checksums;
+    EXPECT_EQ(checksums, static_cast<std::size_t>(kLevels)) << "every detail read at any depth";
 }

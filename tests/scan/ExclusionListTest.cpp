@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 using namespace quillon;
 
@@ -109,4 +110,11 @@ TEST(ExclusionMatcher, ComparesWithoutRegardToCaseIncludingNonAscii)
     EXPECT_FALSE(matcher.IsExcludedExtension("a.tmp.bak"));
     EXPECT_FALSE(matcher.IsExcludedExtension("TMP")); // no extension at all
     EXPECT_FALSE(matcher.IsExcludedFileName("\xff\xfe"));
+}
+
+TEST_F(ExclusionFile, AFifoOrDeviceInItsPlaceGivesEmptyListsAtOnce)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0644), 0);
+    EXPECT_EQ(LoadExclusionList(path()), ExclusionList()) << "and did not wait for a writer";
+    EXPECT_EQ(LoadExclusionList("/dev/zero"), ExclusionList());
 }

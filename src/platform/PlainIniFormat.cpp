@@ -1,0 +1,261 @@
+#include "platform/PlainIniFormat.h"
+
+#include "platform/BoundedRead.h"
+
+#include <QFileDevice>
+#include <map>
+
+namespace quillon {
+
+namespace {
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%20" and "%U00E9" as QSettings escapes names; "\" stands for "/".
+QString UnescapedName(QByteArrayView text)
+{
+    QString name;
+    QByteArray raw;
+    const auto flush = [&] {
+        name += QString::fromUtf8(raw);
+        raw.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            raw += '/';
+        } else if (c == '%' && i + 2 < text.size() + 0 && text[i + 1] == 'U' &&
+                   i + 5 < text.size() && HexValue(text[i + 2]) >= 0 &&
+                   HexValue(text[i + 3]) >= 0 && HexValue(text[i + 4]) >= 0 &&
+                   HexValue(text[i + 5]) >= 0) {
+            flush();
+            name += QChar(
+                static_cast<char16_t>(HexValue(text[i + 2]) << 12 | HexValue(text[i + 3]) << 8 |
+                                      HexValue(text[i + 4]) << 4 | HexValue(text[i + 5])));
+            i += 5;
+        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            flush();
+            name +=
+                QChar(static_cast<char16_t>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2])));
+            i += 2;
+        } else {
+            raw += c;
+        }
+    }
+    flush();
+    return name;
+}
+
+QByteArray EscapedName(QStringView name)
+{
+    QByteArray text;
+    for (const QChar qc : name) {
+        const char16_t c = qc.unicode();
+        if (c == u'/') {
+            text += '\\';
+        } else if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                   (c >= u'0' && c <= u'9') || c == u'_' || c == u'-' || c == u'.') {
+            text += static_cast<char>(c);
+        } else if (c <= 0xFF) {
+            text += '%';
+            text += QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
+        } else {
+            text += "%U";
+            text += QByteArray::number(c, 16).rightJustified(4, '0').toUpper();
+        }
+    }
+    return text;
+}
+
+// A value as written: quotes group text, escapes as C has them; commas are kept as written.
+QString UnescapedValue(QByteArrayView text)
+{
+    QString value;
+    QByteArray raw;
+    const auto flush = [&] {
+        value += QString::fromUtf8(raw);
+        raw.clear();
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"')
+            continue;
+        if (c != '\\' || i + 1 == text.size()) {
+            raw += c;
+            continue;
+        }
+        const char e = text[++i];
+        switch (e) {
+        case 'a':
+            raw += '\a';
+            break;
+        case 'b':
+            raw += '\b';
+            break;
+        case 'f':
+            raw += '\f';
+            break;
+        case 'n':
+            raw += '\n';
+            break;
+        case 'r':
+            raw += '\r';
+            break;
+        case 't':
+            raw += '\t';
+            break;
+        case 'v':
+            raw += '\v';
+            break;
+        case 'x': {
+            char32_t code = 0;
+            int digits = 0;
+            while (i + 1 < text.size() && HexValue(text[i + 1]) >= 0 && digits < 4) {
+                code = code << 4 | static_cast<char32_t>(HexValue(text[++i]));
+                ++digits;
+            }
+            flush();
+            value += QChar(static_cast<char16_t>(code));
+            break;
+        }
+        default:
+            if (e >= '0' && e <= '7') {
+                char16_t code = static_cast<char16_t>(e - '0');
+                for (int digits = 1;
+                     digits < 3 && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7';
+                     ++digits)
+                    code = static_cast<char16_t>(code << 3 | (text[++i] - '0'));
+                flush();
+                value += QChar(code);
+            } else {
+                raw += e; // \" \\ \' \? and anything else stand for themselves
+            }
+        }
+    }
+    flush();
+    // A text that begins with "@" is written with one more, inside any quotes.
+    if (value.startsWith(QLatin1String("@@")))
+        value.remove(0, 1);
+    return value;
+}
+
+QByteArray EscapedValue(const QString& value)
+{
+    QByteArray text;
+    if (value.startsWith(QLatin1Char('@')))
+        text += '@';
+    bool quote = false;
+    bool escapeHex = false;
+    for (const QChar qc : value) {
+        const char16_t c = qc.unicode();
+        if (c == u';' || c == u',' || c == u'=' || c == u'"' || c == u'#')
+            quote = true;
+        if (c < 0x20 || c == 0x7F ||
+            (escapeHex && c < 0x80 && HexValue(static_cast<char>(c)) >= 0)) {
+            text += "\\x";
+            text += QByteArray::number(c, 16);
+            escapeHex = true;
+            continue;
+        }
+        escapeHex = false;
+        if (c == u'\\' || c == u'"') {
+            text += '\\';
+            text += static_cast<char>(c);
+        } else {
+            text += QString(qc).toUtf8();
+        }
+    }
+    if (quote || value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' ')))
+        return '"' + text + '"';
+    return text;
+}
+
+bool ReadPlainIni(QIODevice& device, QSettings::SettingsMap& map)
+{
+    // Only as much as a settings file may hold is ever read.
+    ParsePlainIni(device.read(kSmallFileLimit), map);
+    return true;
+}
+
+bool WritePlainIni(QIODevice& device, const QSettings::SettingsMap& map)
+{
+    const QByteArray text = PlainIniText(map);
+    if (device.write(text) != text.size())
+        return false;
+    // QSettings commits its save file without looking at the last buffered bytes.
+    if (auto* file = qobject_cast<QFileDevice*>(&device))
+        return file->flush() && file->error() == QFileDevice::NoError;
+    return true;
+}
+
+} // namespace
+
+void ParsePlainIni(QByteArrayView text, QSettings::SettingsMap& map)
+{
+    QString section;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        QByteArrayView line = text.sliced(start, end - start).trimmed();
+        start = end + 1;
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+            continue;
+        if (line.startsWith('[')) {
+            const qsizetype close = line.indexOf(']');
+            section = UnescapedName(line.sliced(1, (close < 0 ? line.size() : close) - 1));
+            if (section.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
+                section.clear();
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (equals <= 0)
+            continue;
+        const QString key = UnescapedName(line.first(equals).trimmed());
+        if (key.isEmpty())
+            continue;
+        map.insert(section.isEmpty() ? key : section + QLatin1Char('/') + key,
+                   UnescapedValue(line.sliced(equals + 1).trimmed()));
+    }
+}
+
+QByteArray PlainIniText(const QSettings::SettingsMap& map)
+{
+    std::map<QString, QByteArray> sections;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const qsizetype slash = it.key().lastIndexOf(QLatin1Char('/'));
+        const QString section = slash < 0 ? QStringLiteral("General") : it.key().first(slash);
+        QByteArray& lines = sections[section];
+        lines += EscapedName(QStringView(it.key()).sliced(slash + 1));
+        lines += '=';
+        lines += EscapedValue(it.value().toString());
+        lines += '\n';
+    }
+    QByteArray text;
+    for (const auto& [section, lines] : sections) {
+        if (!text.isEmpty())
+            text += '\n';
+        text += '[' + EscapedName(section) + "]\n" + lines;
+    }
+    return text;
+}
+
+QSettings::Format PlainIniFormat()
+{
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("ini"), ReadPlainIni, WritePlainIni);
+    return format;
+}
+
+} // namespace quillon
