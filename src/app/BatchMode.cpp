@@ -122,15 +122,7 @@ bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, Q
 // The folder's path as the report shows it, from the folder and its parents.
 QString FolderPathOf(const FolderNode* node)
 {
-    std::vector<std::string_view> names;
-    for (const FolderNode* at = node; at; at = at->parent)
-        names.push_back(at->name());
-    std::string path;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        if (!path.empty() && path.back() != '/')
-            path.push_back('/');
-        path.append(*it);
-    }
+    const std::string path = node->path();
     return QFile::decodeName(QByteArray::fromStdString(std::string(WithoutTrailingSlash(path))));
 }
 

@@ -1,5 +1,6 @@
 // The main window's listing commands: Export Listing and Compare With Listing.
 #include "app/MainFrm.h"
+#include "report/OwnStaging.h"
 
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
@@ -102,16 +103,21 @@ void MainFrm::CompareWithListing()
         tell(error);
         return;
     }
+    // A staging file of its own, as a scan's report has, so Save As reads this comparison.
+    auto staging = std::make_unique<OwnStaging>(StagingPath());
     try {
         WriteCompareRtf(
             CompareReportLines(result),
             ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
-            StagingPath());
+            staging->path());
     } catch (const CommandError& e) {
         tell(QStringLiteral("The comparison could not be written: ") + e.description());
         return;
     }
-    LoadReportIntoPane();
+    if (LoadReportIntoPane(staging->path())) {
+        staging->publish();
+        m_report = std::move(staging);
+    }
 }
 
 } // namespace quillon
