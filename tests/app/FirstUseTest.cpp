@@ -292,9 +292,9 @@ TEST_F(FirstUseTest, FoldersThatCouldNotBeReadAreToldInThePanel)
 
 TEST_F(FirstUseTest, NewJobReportsItsErrorsAsNewSessionAndRetries)
 {
+    bool thrown = false; // outlives the window, whose end also resets the list
     MainFrm window(&dialogs);
     addLocation(window, tree.root());
-    bool thrown = false;
     QObject::connect(window.SearchList->model(), &QAbstractItemModel::modelReset, &window, [&] {
         if (!std::exchange(thrown, true))
             throw std::runtime_error("disk gone");
