@@ -630,10 +630,10 @@ void MainFrm::SetScanningState(bool idle)
     m_scanning = !idle;
     // The edit commands go too: their keys act window-wide, and the report must not change
     // under a running scan.
-    for (QAction* action :
-         {mnuScan, mnuNew, mnuOpen, mnuSave, mnuSaveAs, mnuExportListing, mnuCompare, mnuPrint,
-          mnuPageSetup, mnuClose, mnuOptions, mnuUndo, mnuRedo, mnuCut, mnuCopy, mnuPaste,
-          mnuDelete, mnuFind, mnuFindReplace, mnuSelect}) {
+    for (QAction* action : {mnuScan,          mnuNew,     mnuOpen,  mnuSave,        mnuSaveAs,
+                            mnuExportListing, mnuCompare, mnuPrint, mnuPageSetup,   mnuClose,
+                            mnuOptions,       mnuUndo,    mnuRedo,  mnuCut,         mnuCopy,
+                            mnuPaste,         mnuDelete,  mnuFind,  mnuFindReplace, mnuSelect}) {
         action->setEnabled(idle);
     }
     mnuEdit->menuAction()->setEnabled(idle);

@@ -205,8 +205,9 @@ void PagedRenderer::PaintPage(QPainter& painter, int index) const
         if (!block.isVisible() || !lines)
             continue;
         if (first == 0 && lines->lineCount() <= remaining) {
-            // A whole block in one call, which also lets the layout free its glyphs.
-            lines->draw(&painter, lines->position());
+            // A whole block in one call, which also lets the layout free its glyphs. The
+            // layout adds its own position; a single line (below) does not.
+            lines->draw(&painter, QPointF());
             remaining -= lines->lineCount();
             continue;
         }
