@@ -119,7 +119,7 @@ bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* er
         return false;
     }
     YieldingWriter out(file, yield);
-    if (!WriteRtf(document, out)) {
+    if (!WriteRtf(document, out, yield)) {
         SetError(error, FileError(QStringLiteral("Cannot write"), path, file.errorString()));
         file.cancelWriting();
         return false;

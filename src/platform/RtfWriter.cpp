@@ -244,7 +244,7 @@ RtfCharFormat ToRtfCharFormat(const QTextCharFormat& format, const QFont& defaul
     return result;
 }
 
-bool WriteRtf(const QTextDocument& document, QIODevice& out)
+bool WriteRtf(const QTextDocument& document, QIODevice& out, const std::function<void()>& yield)
 {
     const QFont defaultFont = document.defaultFont();
     QStringList fonts{defaultFont.family()};
@@ -261,7 +261,12 @@ bool WriteRtf(const QTextDocument& document, QIODevice& out)
             colours.append(format.colour);
         }
     };
+    // The tables come first in the file, so the whole document is read before the first byte
+    // goes out: let the window breathe while a long report is looked through.
+    int blocks = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (yield && (++blocks & 0x3ff) == 0)
+            yield();
         if (block.length() <= 1)
             note(ToRtfCharFormat(block.charFormat(), defaultFont));
         for (auto it = block.begin(); !it.atEnd(); ++it)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/RtfSink.h"
 
 #include <QByteArray>
@@ -62,7 +64,8 @@ private:
 
 /// Writes the whole document as rich text, with a font table and a colour table of what the
 /// document uses. False when writing to the device failed.
-bool WriteRtf(const QTextDocument& document, QIODevice& out);
+bool WriteRtf(const QTextDocument& document, QIODevice& out,
+              const std::function<void()>& yield = {});
 
 /// The character format of a text format, with what it leaves unset taken from the document's
 /// default font.
