@@ -74,8 +74,9 @@ QByteArray JobFileText(const Job& job)
 
 std::optional<ScanLocation> ParseLocationLine(const QString& line)
 {
-    // The walk would stop at a NUL that the folder titles then show past: refuse the line.
-    if (line.contains(QChar(0)))
+    // The walk would stop at a NUL that the folder titles then show past; a carriage return
+    // inside the line could never be written back. Refuse both.
+    if (line.contains(QChar(0)) || line.contains(QLatin1Char('\r')))
         return std::nullopt;
     const QStringList fields = line.split(QLatin1Char(','));
     const qsizetype n = fields.size();

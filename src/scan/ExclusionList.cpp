@@ -64,7 +64,7 @@ ExclusionList LoadExclusionList(const QString& path)
                 section = &list.folders;
             else if (line == kExtensionMarker)
                 section = &list.extensions;
-            else if (!line.isEmpty() && !line.contains('\0'))
+            else if (!line.isEmpty() && !line.contains('\0') && !line.contains('\r'))
                 section->append(QString::fromUtf8(line));
         }
         line.clear();
