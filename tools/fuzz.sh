@@ -27,6 +27,6 @@ for fuzzer in "${fuzzers[@]}"; do
         tail -n 60 "$corpus.log"
         exit 1
     }
-    grep -E '^Done|cov:' "$corpus.log" | tail -n 1
+    grep 'cov:' "$corpus.log" | tail -n 1
     rm -rf "$corpus" "$corpus.log"
 done
