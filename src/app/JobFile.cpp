@@ -2,6 +2,7 @@
 
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
+#include "platform/Utf8Text.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -110,7 +111,7 @@ void ParseJobText(QByteArrayView text, Job& job)
         start = end + 1;
         if (raw.endsWith('\r'))
             raw.chop(1);
-        const QString line = QString::fromUtf8(raw);
+        const QString line = Utf8Text(raw);
         switch (++number) {
         case 1:
             if (const auto type = TypeFromText(line))

@@ -2,6 +2,7 @@
 
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
+#include "platform/Utf8Text.h"
 
 #include <QBuffer>
 #include <QSaveFile>
@@ -65,7 +66,7 @@ ExclusionList LoadExclusionList(const QString& path)
             else if (line == kExtensionMarker)
                 section = &list.extensions;
             else if (!line.isEmpty() && !line.contains('\0') && !line.contains('\r'))
-                section->append(QString::fromUtf8(line));
+                section->append(Utf8Text(line));
         }
         line.clear();
         overlong = false;

@@ -175,4 +175,8 @@ TEST(JobFile, AJobReadIsTheJobWrittenBack)
     const Job job = Parsed(text);
     ASSERT_EQ(job.locations.size(), 1u);
     EXPECT_EQ(Parsed(JobFileText(job)), job);
+    // Also found by it: a line beginning with U+FEFF lost it at each reading.
+    const Job marked = Parsed("\n\xEF\xBB\xBF\xEF\xBB\xBF\b\n\n\r");
+    EXPECT_EQ(marked.sortKey, QStringLiteral("\uFEFF\uFEFF\b"));
+    EXPECT_EQ(Parsed(JobFileText(marked)), marked);
 }
