@@ -24,7 +24,7 @@ fuzz_one() {
         echo "fuzz: $name failed" >&2
         return 1
     fi
-    echo "fuzz: $name $(grep -E '^Done|cov:' "$corpus.log" | tail -n 1)"
+    echo "fuzz: $name $(grep 'cov:' "$corpus.log" | tail -n 1)"
     rm -rf "$corpus" "$corpus.log"
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
+#include "platform/Utf8Text.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -74,8 +75,9 @@ QByteArray JobFileText(const Job& job)
 
 std::optional<ScanLocation> ParseLocationLine(const QString& line)
 {
-    // The walk would stop at a NUL that the folder titles then show past: refuse the line.
-    if (line.contains(QChar(0)))
+    // The walk would stop at a NUL that the folder titles then show past; a carriage return
+    // inside the line could never be written back. Refuse both.
+    if (line.contains(QChar(0)) || line.contains(QLatin1Char('\r')))
         return std::nullopt;
     const QStringList fields = line.split(QLatin1Char(','));
     const qsizetype n = fields.size();
@@ -109,7 +111,7 @@ void ParseJobText(QByteArrayView text, Job& job)
         start = end + 1;
         if (raw.endsWith('\r'))
             raw.chop(1);
-        const QString line = QString::fromUtf8(raw);
+        const QString line = Utf8Text(raw);
         switch (++number) {
         case 1:
             if (const auto type = TypeFromText(line))

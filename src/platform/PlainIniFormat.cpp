@@ -1,6 +1,7 @@
 #include "platform/PlainIniFormat.h"
 
 #include "platform/BoundedRead.h"
+#include "platform/Utf8Text.h"
 
 #include <QFileDevice>
 #include <map>
@@ -83,7 +84,7 @@ QString UnescapedValue(QByteArrayView text)
     QString value;
     QByteArray raw;
     const auto flush = [&] {
-        value += QString::fromUtf8(raw);
+        value += Utf8Text(raw);
         raw.clear();
     };
     for (qsizetype i = 0; i < text.size(); ++i) {

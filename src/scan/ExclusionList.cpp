@@ -2,6 +2,7 @@
 
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
+#include "platform/Utf8Text.h"
 
 #include <QBuffer>
 #include <QSaveFile>
@@ -64,8 +65,8 @@ ExclusionList LoadExclusionList(const QString& path)
                 section = &list.folders;
             else if (line == kExtensionMarker)
                 section = &list.extensions;
-            else if (!line.isEmpty() && !line.contains('\0'))
-                section->append(QString::fromUtf8(line));
+            else if (!line.isEmpty() && !line.contains('\0') && !line.contains('\r'))
+                section->append(Utf8Text(line));
         }
         line.clear();
         overlong = false;

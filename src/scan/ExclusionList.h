@@ -16,7 +16,8 @@ struct ExclusionList {
 };
 
 /// Reads "exclusion.lst" (UTF-8, CR LF or LF). A missing file gives empty lists; an unreadable
-/// one gives what could be read. Markers switch the section in any order; empty lines are skipped.
+/// one gives what could be read. Markers switch the section in any order; empty lines and lines
+/// holding a NUL or a lone carriage return (which could not be saved back) are skipped.
 ExclusionList LoadExclusionList(const QString& path);
 
 /// Writes the lists in the file's format (markers always, every line CR LF) through a temporary

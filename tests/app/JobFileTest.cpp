@@ -165,3 +165,18 @@ TEST(JobFile, ALocationHoldingANulIsRefused)
     withNul.locations.push_back(Location(QString("/a") + QChar(0) + "b", "Yes", "*.*", "", 3));
     EXPECT_FALSE(JobFileText(withNul).contains('\0'));
 }
+
+TEST(JobFile, AJobReadIsTheJobWrittenBack)
+{
+    // Found by fuzz_job_file: a carriage return inside a location line was read as part of
+    // the location, which the writer then had to leave out.
+    const QByteArray text = "Option3\r\nName\r\nAsk\r\nFont\r\n20\r\n/home/Music,Yes,.mp3,,3\r"
+                            "o,srv/a,b,No,*.*,,4\r\n/srv,Yes,*.*,,3\r\n";
+    const Job job = Parsed(text);
+    ASSERT_EQ(job.locations.size(), 1u);
+    EXPECT_EQ(Parsed(JobFileText(job)), job);
+    // Also found by it: a line beginning with U+FEFF lost it at each reading.
+    const Job marked = Parsed("\n\xEF\xBB\xBF\xEF\xBB\xBF\b\n\n\r");
+    EXPECT_EQ(marked.sortKey, QStringLiteral("\uFEFF\uFEFF\b"));
+    EXPECT_EQ(Parsed(JobFileText(marked)), marked);
+}

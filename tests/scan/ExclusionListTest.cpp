@@ -118,3 +118,13 @@ TEST_F(ExclusionFile, AFifoOrDeviceInItsPlaceGivesEmptyListsAtOnce)
     EXPECT_EQ(LoadExclusionList(path()), ExclusionList()) << "and did not wait for a writer";
     EXPECT_EQ(LoadExclusionList("/dev/zero"), ExclusionList());
 }
+
+TEST_F(ExclusionFile, ALineHoldingACarriageReturnIsSkippedAsItCouldNotBeSaved)
+{
+    // Found by fuzz_exclusion_list: such an entry was read, then dropped by the next save.
+    write("Thumbs.db\r\n<<Folder List Start Here>>\r\n/proc\rxtension\r\n/srv\r\n");
+    const ExclusionList list = LoadExclusionList(path());
+    EXPECT_EQ(list.folders, QStringList{"/srv"});
+    ASSERT_TRUE(SaveExclusionList(list, path()));
+    EXPECT_EQ(LoadExclusionList(path()), list);
+}
