@@ -18,7 +18,9 @@ fuzz_one() {
     fuzz_pe_*) dict=(-dict=fuzz/dict/pe.dict) ;;
     esac
     echo "fuzz: $name for ${seconds}s"
-    if ! "$fuzzer" "${dict[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+    # A fixed seed makes a short run repeatable: the same inputs in CI as on the developer's
+    # machine (FUZZ_SEED=0 lets libFuzzer pick one for a longer hunt).
+    if ! "$fuzzer" "${dict[@]}" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
         "$corpus" >"$corpus.log" 2>&1; then
         tail -n 60 "$corpus.log"
         echo "fuzz: $name failed" >&2
