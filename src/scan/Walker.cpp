@@ -36,12 +36,24 @@ constexpr std::size_t kKeepScratch = 4 * 1024 * 1024;
 
 /// Reads every entry of the folder into scratch, then hands them to entries at their exact
 /// size (a deep chain of folders keeps one small buffer per level, not one read buffer each).
-/// Returns 0 or the errno that stopped the reading; what was read before it stays.
-int ReadAllEntries(int fd, std::vector<char>& scratch, std::vector<char>& entries)
+/// Returns 0 or the errno that stopped the reading; what was read before it stays. Between
+/// chunks it yields and stops early once stop() says so: a folder of a million entries takes a
+/// second to read.
+template <class Yield, class Stop>
+int ReadAllEntries(int fd, std::vector<char>& scratch, std::vector<char>& entries, Yield&& yield,
+                   Stop&& stop)
 {
+    constexpr std::size_t kYieldEvery = 256 * 1024; // some thousands of names
     std::size_t used = 0;
+    std::size_t nextYield = kYieldEvery;
     int error = 0;
     for (;;) {
+        if (used >= nextYield) {
+            yield();
+            if (stop())
+                break;
+            nextYield = used + kYieldEvery;
+        }
         if (scratch.size() - used < kReadChunk)
             scratch.resize(std::max(scratch.size() * 2, used + kReadChunk));
         const ssize_t n = ::getdents64(fd, scratch.data() + used, scratch.size() - used);
@@ -153,7 +165,9 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
     frame.next = 0;
     frame.entries.clear();
     if (fd >= 0)
-        error = ReadAllEntries(fd, m_scratch, frame.entries);
+        error = ReadAllEntries(
+            fd, m_scratch, frame.entries, [this] { m_hooks.Yield(); },
+            [this] { return m_cancel && *m_cancel; });
 
     frame.filesExcluded = m_exclusions.IsExcludedFolder(WithoutTrailingSlash(m_path));
     frame.node = m_records.addFolder(parent, hasParent ? std::string(name) : m_path, error);
