@@ -1,4 +1,5 @@
 #include "listing/ListingEntry.h"
+#include "platform/HexDigit.h"
 
 #include "platform/Utf8.h"
 #include "report/ReportSettings.h"
@@ -221,15 +222,7 @@ bool BytesFromHex(std::string_view hex, std::string& bytes)
 {
     if (hex.size() % 2 != 0)
         return false;
-    const auto value = [](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    const auto value = [](char c) { return HexDigitValue(static_cast<unsigned char>(c)); };
     bytes.clear();
     bytes.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {

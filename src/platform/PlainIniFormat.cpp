@@ -1,4 +1,5 @@
 #include "platform/PlainIniFormat.h"
+#include "platform/HexDigit.h"
 
 #include "platform/BoundedRead.h"
 #include "platform/Utf8Text.h"
@@ -9,17 +10,6 @@
 namespace quillon {
 
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // "%20" and "%U00E9" as QSettings escapes names; "\" stands for "/".
 QString UnescapedName(QByteArrayView text)
@@ -35,19 +25,19 @@ QString UnescapedName(QByteArrayView text)
         if (c == '\\') {
             raw += '/';
         } else if (c == '%' && i + 2 < text.size() + 0 && text[i + 1] == 'U' &&
-                   i + 5 < text.size() && HexValue(text[i + 2]) >= 0 &&
-                   HexValue(text[i + 3]) >= 0 && HexValue(text[i + 4]) >= 0 &&
-                   HexValue(text[i + 5]) >= 0) {
+                   i + 5 < text.size() && HexDigitValue(text[i + 2]) >= 0 &&
+                   HexDigitValue(text[i + 3]) >= 0 && HexDigitValue(text[i + 4]) >= 0 &&
+                   HexDigitValue(text[i + 5]) >= 0) {
             flush();
-            name += QChar(
-                static_cast<char16_t>(HexValue(text[i + 2]) << 12 | HexValue(text[i + 3]) << 8 |
-                                      HexValue(text[i + 4]) << 4 | HexValue(text[i + 5])));
+            name += QChar(static_cast<char16_t>(
+                HexDigitValue(text[i + 2]) << 12 | HexDigitValue(text[i + 3]) << 8 |
+                HexDigitValue(text[i + 4]) << 4 | HexDigitValue(text[i + 5])));
             i += 5;
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+                   HexDigitValue(text[i + 2]) >= 0) {
             flush();
-            name +=
-                QChar(static_cast<char16_t>(HexValue(text[i + 1]) << 4 | HexValue(text[i + 2])));
+            name += QChar(static_cast<char16_t>(HexDigitValue(text[i + 1]) << 4 |
+                                                HexDigitValue(text[i + 2])));
             i += 2;
         } else {
             raw += c;
@@ -121,8 +111,8 @@ QString UnescapedValue(QByteArrayView text)
         case 'x': {
             char32_t code = 0;
             int digits = 0;
-            while (i + 1 < text.size() && HexValue(text[i + 1]) >= 0 && digits < 4) {
-                code = code << 4 | static_cast<char32_t>(HexValue(text[++i]));
+            while (i + 1 < text.size() && HexDigitValue(text[i + 1]) >= 0 && digits < 4) {
+                code = code << 4 | static_cast<char32_t>(HexDigitValue(text[++i]));
                 ++digits;
             }
             flush();
@@ -162,7 +152,7 @@ QByteArray EscapedValue(const QString& value)
         if (c == u';' || c == u',' || c == u'=' || c == u'"' || c == u'#')
             quote = true;
         if (c < 0x20 || c == 0x7F ||
-            (escapeHex && c < 0x80 && HexValue(static_cast<char>(c)) >= 0)) {
+            (escapeHex && c < 0x80 && HexDigitValue(static_cast<char>(c)) >= 0)) {
             text += "\\x";
             text += QByteArray::number(c, 16);
             escapeHex = true;

@@ -1,4 +1,5 @@
 #include "platform/RtfReader.h"
+#include "platform/HexDigit.h"
 
 #include "platform/Cp1252.h"
 
@@ -166,17 +167,6 @@ struct GroupState {
 int Clamp(long long value, int low, int high)
 {
     return static_cast<int>(std::clamp<long long>(value, low, high));
-}
-
-int HexValue(int c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool IsLetter(int c)
@@ -358,7 +348,7 @@ private:
         case '\'': {
             int value = 0;
             for (int i = 0; i < 2; ++i) {
-                const int digit = HexValue(peek());
+                const int digit = HexDigitValue(peek());
                 if (digit < 0)
                     break;
                 get();
