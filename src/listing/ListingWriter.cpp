@@ -1,5 +1,7 @@
 #include "listing/ListingWriter.h"
 
+#include "platform/CheckedSave.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -73,14 +75,14 @@ bool SaveListing(ListingSource& source, ListingFormat format, const QString& pat
         return false;
     }
     QString reason;
-    if (!WriteListing(source, format, file, &reason, progress) || !file.flush()) {
+    if (!WriteListing(source, format, file, &reason, progress)) {
         file.cancelWriting();
         *error = QStringLiteral("cannot write %1: %2")
                      .arg(path, reason.isEmpty() ? file.errorString() : reason);
         return false;
     }
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    if (!CommitChecked(file, &reason)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
         return false;
     }
     return true;

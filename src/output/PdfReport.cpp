@@ -1,6 +1,7 @@
 #include "output/PdfReport.h"
 
 #include "output/PagedRenderer.h"
+#include "platform/CheckedSave.h"
 #include "platform/RtfFiles.h"
 
 #include <QLocale>
@@ -36,14 +37,14 @@ bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, c
         rendered = renderer.Render(document, writer);
         reason = renderer.Error();
     }
-    if (!rendered || !file.flush()) {
+    if (!rendered) {
         file.cancelWriting();
         *error = QStringLiteral("cannot write %1: %2")
                      .arg(path, reason.isEmpty() ? file.errorString() : reason);
         return false;
     }
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    if (!CommitChecked(file, &reason)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
         return false;
     }
     return true;
