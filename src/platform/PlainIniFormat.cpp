@@ -171,6 +171,27 @@ QByteArray EscapedValue(const QString& value)
     return text;
 }
 
+// A key as QSettings keeps it: "/" between groups, never at either end or twice in a row.
+QString NormalizedKey(const QString& key)
+{
+    return key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+}
+
+// "[General]" holds the keys outside any group, so a group that is itself named "General"
+// is written "[%General]", as QSettings writes it.
+bool IsGeneral(QStringView name)
+{
+    return name.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
+}
+
+QString SectionName(QByteArrayView text)
+{
+    if (text.startsWith('%') && IsGeneral(QString::fromLatin1(text.sliced(1))))
+        return QString::fromLatin1(text.sliced(1));
+    const QString section = UnescapedName(text);
+    return IsGeneral(section) ? QString() : section;
+}
+
 bool ReadPlainIni(QIODevice& device, QSettings::SettingsMap& map)
 {
     // Only as much as a settings file may hold is ever read.
@@ -205,19 +226,17 @@ void ParsePlainIni(QByteArrayView text, QSettings::SettingsMap& map)
             continue;
         if (line.startsWith('[')) {
             const qsizetype close = line.indexOf(']');
-            section = UnescapedName(line.sliced(1, (close < 0 ? line.size() : close) - 1));
-            if (section.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
-                section.clear();
+            section = SectionName(line.sliced(1, (close < 0 ? line.size() : close) - 1));
             continue;
         }
         const qsizetype equals = line.indexOf('=');
         if (equals <= 0)
             continue;
-        const QString key = UnescapedName(line.first(equals).trimmed());
+        const QString key =
+            NormalizedKey(section + QLatin1Char('/') + UnescapedName(line.first(equals).trimmed()));
         if (key.isEmpty())
             continue;
-        map.insert(section.isEmpty() ? key : section + QLatin1Char('/') + key,
-                   UnescapedValue(line.sliced(equals + 1).trimmed()));
+        map.insert(key, UnescapedValue(line.sliced(equals + 1).trimmed()));
     }
 }
 
@@ -226,7 +245,7 @@ QByteArray PlainIniText(const QSettings::SettingsMap& map)
     std::map<QString, QByteArray> sections;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         const qsizetype slash = it.key().lastIndexOf(QLatin1Char('/'));
-        const QString section = slash < 0 ? QStringLiteral("General") : it.key().first(slash);
+        const QString section = slash < 0 ? QString() : it.key().first(slash);
         QByteArray& lines = sections[section];
         lines += EscapedName(QStringView(it.key()).sliced(slash + 1));
         lines += '=';
@@ -237,7 +256,11 @@ QByteArray PlainIniText(const QSettings::SettingsMap& map)
     for (const auto& [section, lines] : sections) {
         if (!text.isEmpty())
             text += '\n';
-        text += '[' + EscapedName(section) + "]\n" + lines;
+        const QByteArray name = section.isEmpty()    ? QByteArray("General")
+                                : IsGeneral(section) ? '%' + section.toLatin1()
+                                                     : EscapedName(section);
+        text += '[' + name + "]\n";
+        text += lines;
     }
     return text;
 }

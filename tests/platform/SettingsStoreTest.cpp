@@ -1,4 +1,5 @@
 #include "platform/SettingsStore.h"
+#include "platform/PlainIniFormat.h"
 #include "platform/ProgramFolder.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,17 @@ TEST(SettingsStore, ValuesComeBackAsWrittenAndOldFilesStillRead)
     }
     EXPECT_EQ(SettingsStore().numberedValues("File Types"), samples);
     SettingsStore().removeSection("File Types");
+
+    // Found by fuzz_settings: a key named "\\" (a lone group separator) was written as "[]",
+    // and a group named "General" merged with the keys outside any group.
+    QSettings::SettingsMap map;
+    ParsePlainIni("x\\=1\n\\=2\n[%General]\nk=3\n[General]\nk=4\n[a]\n\\b\\=5\n", map);
+    const QSettings::SettingsMap expected = {
+        {"x", "1"}, {"General/k", "3"}, {"k", "4"}, {"a/b", "5"}};
+    EXPECT_EQ(map, expected);
+    QSettings::SettingsMap again;
+    ParsePlainIni(PlainIniText(map), again);
+    EXPECT_EQ(again, expected);
 }
 
 TEST(SettingsStore, AFifoInTheFilesPlaceIsNeitherReadNorReplaced)
