@@ -2,11 +2,15 @@
 
 #include "platform/CheckedSave.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <unistd.h>
 
@@ -43,10 +47,34 @@ bool CopyInPlace(const QString& from, const QString& to, QString* reason)
     return CommitChecked(out, reason);
 }
 
+// A run that crashed or was killed leaves its staging file behind, and a report of a whole
+// disk is large. Files of a process that is gone are cleared once they are an hour old (the
+// age keeps away from a run on another machine that shares this folder).
+void SweepLeftovers(const QString& sharedPath)
+{
+    const QFileInfo shared(sharedPath);
+    const QString prefix = shared.fileName() + QLatin1Char('.');
+    const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const QFileInfoList entries = shared.dir().entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (!name.startsWith(prefix))
+            continue;
+        bool number = false;
+        const qint64 pid =
+            name.mid(prefix.size()).section(QLatin1Char('.'), 0, 0).toLongLong(&number);
+        if (!number || pid <= 0 || pid == ::getpid() || entry.lastModified() > hourAgo)
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            QFile::remove(entry.filePath());
+    }
+}
+
 } // namespace
 
 OwnStaging::OwnStaging(QString sharedPath) : m_sharedPath(std::move(sharedPath))
 {
+    SweepLeftovers(m_sharedPath);
     static std::atomic<unsigned> counter{0};
     m_path = QStringLiteral("%1.%2.%3.%4")
                  .arg(m_sharedPath)

@@ -1,9 +1,12 @@
 #include "report/OwnStaging.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -56,4 +59,33 @@ TEST(OwnStaging, AFailedPublishLeavesTheSharedFileAndSaysWhy)
     EXPECT_FALSE(run.publish(&error));
     EXPECT_TRUE(error.startsWith("cannot replace " + shared)) << error.toStdString();
     EXPECT_TRUE(QFile::exists(shared + "/blocked"));
+}
+
+TEST(OwnStaging, LeftoversOfRunsThatAreGoneAreClearedOnceOld)
+{
+    QTemporaryDir dir;
+    const QString shared = dir.filePath("tmpfile.dmp");
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-7200);
+    const auto make = [&](const QString& name, const QDateTime& when) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("report");
+        file.flush();
+        file.setFileTime(when, QFileDevice::FileModificationTime);
+        return file.fileName();
+    };
+    const QString crashed = make(QStringLiteral("tmpfile.dmp.%1.1.ab12").arg(gone), old);
+    const QString fresh =
+        make(QStringLiteral("tmpfile.dmp.%1.2.cd34").arg(gone), QDateTime::currentDateTimeUtc());
+    const QString alive = make(QStringLiteral("tmpfile.dmp.%1.1.ef56").arg(::getppid()), old);
+    const QString other = make(QStringLiteral("tmpfile.dmp.keep"), old);
+    OwnStaging run(shared);
+    EXPECT_FALSE(QFile::exists(crashed));
+    EXPECT_TRUE(QFile::exists(fresh));
+    EXPECT_TRUE(QFile::exists(alive));
+    EXPECT_TRUE(QFile::exists(other));
 }
