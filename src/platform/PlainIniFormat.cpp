@@ -5,6 +5,7 @@
 #include "platform/Utf8Text.h"
 
 #include <QFileDevice>
+#include <algorithm>
 #include <map>
 
 namespace quillon {
@@ -194,8 +195,11 @@ QString SectionName(QByteArrayView text)
 
 bool ReadPlainIni(QIODevice& device, QSettings::SettingsMap& map)
 {
-    // Only as much as a settings file may hold is ever read.
-    ParsePlainIni(device.read(kSmallFileLimit), map);
+    // Only as much as a settings file may hold is ever read, and no buffer of that limit is
+    // made for a file of a few hundred bytes (read() allocates what it is asked for).
+    const qint64 wanted =
+        device.isSequential() ? kSmallFileLimit : std::min<qint64>(device.size(), kSmallFileLimit);
+    ParsePlainIni(device.read(wanted), map);
     return true;
 }
 
