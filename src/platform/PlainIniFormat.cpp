@@ -148,11 +148,15 @@ QByteArray EscapedValue(const QString& value)
         text += '@';
     bool quote = false;
     bool escapeHex = false;
-    for (const QChar qc : value) {
-        const char16_t c = qc.unicode();
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char16_t c = value[i].unicode();
         if (c == u';' || c == u',' || c == u'=' || c == u'"' || c == u'#')
             quote = true;
-        if (c < 0x20 || c == 0x7F ||
+        // A character beyond the first plane is two QChars and one UTF-8 sequence; a half of
+        // such a pair on its own has no UTF-8 form and is written as its number.
+        const bool pair =
+            QChar::isHighSurrogate(c) && i + 1 < value.size() && value[i + 1].isLowSurrogate();
+        if (c < 0x20 || c == 0x7F || (QChar::isSurrogate(c) && !pair) ||
             (escapeHex && c < 0x80 && HexDigitValue(static_cast<char>(c)) >= 0)) {
             text += "\\x";
             text += QByteArray::number(c, 16);
@@ -164,7 +168,8 @@ QByteArray EscapedValue(const QString& value)
             text += '\\';
             text += static_cast<char>(c);
         } else {
-            text += QString(qc).toUtf8();
+            text += QStringView(value).sliced(i, pair ? 2 : 1).toUtf8();
+            i += pair ? 1 : 0;
         }
     }
     if (quote || value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' ')))

@@ -121,9 +121,13 @@ TEST(SettingsStore, ValuesComeBackAsWrittenAndOldFilesStillRead)
     const QSettings::SettingsMap expected = {
         {"x", "1"}, {"General/k", "3"}, {"k", "4"}, {"a/b", "5"}};
     EXPECT_EQ(map, expected);
+    // ... and a character beyond the first plane was written as two "?"; a lone half of one has
+    // no UTF-8 form at all.
+    map.insert("pair", QString::fromUtf8("\xF3\x95\x95\x95 \xF0\x9F\x98\x80"));
+    map.insert("half", QString(QChar(0xD800)) + "a" + QChar(0xDC00));
     QSettings::SettingsMap again;
     ParsePlainIni(PlainIniText(map), again);
-    EXPECT_EQ(again, expected);
+    EXPECT_EQ(again, map);
 }
 
 TEST(SettingsStore, AFifoInTheFilesPlaceIsNeitherReadNorReplaced)
