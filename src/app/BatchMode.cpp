@@ -340,10 +340,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
 
     const SettingsStore store;
     const ReportSettings settings = LoadReportSettings(store);
-    const ExclusionList exclusions =
-        LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
+    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath());
     // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
-    const OwnStaging staging(ProgramFile(QStringLiteral("tmpfile.dmp")));
+    const OwnStaging staging(SharedStagingPath());
     const QString& stagingPath = staging.path();
     bool incomplete = false;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/StoredTexts.h"
+
 #include <QString>
 #include <vector>
 
@@ -7,11 +9,11 @@ namespace quillon {
 
 /// One row of the scan-location list: which folder to walk, how deep, which files to take.
 struct ScanLocation {
-    QString path;                               ///< row text: folder, no trailing "/" except the root
-    QString subFolders = QStringLiteral("Yes"); ///< "Yes" or "No"
-    QString filter = QStringLiteral("*.*");     ///< "*.*" or extensions joined by ";" (".mp3;.JPG")
-    QString level;                              ///< whole number, "All Levels", or "" when subFolders is "No"
-    int icon = kScanIcon;                       ///< kScanIcon, or kExcludedIcon (skipped by every scan)
+    QString path;                           ///< row text: folder, no trailing "/" except the root
+    QString subFolders = kYes;              ///< "Yes" or "No"
+    QString filter = QStringLiteral("*.*"); ///< "*.*" or extensions joined by ";" (".mp3;.JPG")
+    QString level;        ///< whole number, "All Levels", or "" when subFolders is "No"
+    int icon = kScanIcon; ///< kScanIcon, or kExcludedIcon (skipped by every scan)
 
     static constexpr int kScanIcon = 3;
     static constexpr int kExcludedIcon = 4;

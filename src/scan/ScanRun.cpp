@@ -2,6 +2,7 @@
 
 #include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
+#include "platform/StoredTexts.h"
 #include "scan/RecordSort.h"
 #include "scan/Walker.h"
 
@@ -13,7 +14,7 @@ namespace quillon {
 int DepthLimitFromLevel(const QString& level)
 {
     const QString text = level.trimmed();
-    if (level == QStringLiteral("All Levels") || text.isEmpty())
+    if (level == kAllLevels || text.isEmpty())
         return 0;
     bool ok = false;
     const double number = text.toDouble(&ok);
@@ -76,7 +77,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                     location.path.trimmed().isEmpty())
                     continue;
                 WalkSettings settings;
-                settings.subFolders = location.subFolders == QStringLiteral("Yes");
+                settings.subFolders = location.subFolders == kYes;
                 settings.filter = location.filter;
                 settings.folderRecords = type != ReportType::ListInDetails;
                 // The folder list shows no file: no record, no status read for one.
