@@ -307,3 +307,15 @@ TEST(TreeLayouts, RetryAfterAWriteFailureWritesEachLineOnce)
     EXPECT_FALSE(h.cancel);
     EXPECT_EQ(h.bytes(), reference.bytes());
 }
+
+TEST(TreeLayouts, SummaryCountsAlsoWithoutCountersHandedIn)
+{
+    LayoutHarness h;
+    addExampleTree(h);
+    h.context.settings.IncludeFullSum = true;
+    h.context.counters = nullptr;
+    ASSERT_TRUE(TreeViewSizeList(h.context));
+    const Lines body = h.body();
+    ASSERT_GE(body.size(), 2u);
+    EXPECT_EQ(body[body.size() - 2], "\\par 2 file(s) found in 2 folder(s) \\par ");
+}
