@@ -3,6 +3,7 @@
 #include "platform/StoredTexts.h"
 
 #include <QString>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -22,5 +23,9 @@ struct ScanLocation {
 };
 
 using ScanLocationList = std::vector<ScanLocation>;
+
+/// The locations' paths as the walker and the layouts take them: file-name bytes, in list
+/// order.
+std::vector<std::string> LocationPaths(const ScanLocationList& locations);
 
 } // namespace quillon

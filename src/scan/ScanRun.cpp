@@ -61,10 +61,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         });
         steps.step(9, [&] { m_cancel = false; });
 
-        std::vector<std::string> paths;
-        paths.reserve(locations.size());
-        for (const ScanLocation& location : locations)
-            paths.push_back(QFile::encodeName(location.path).toStdString());
+        const std::vector<std::string> paths = LocationPaths(locations);
         {
             // The walker's folder buffers go before the sort: a folder of a million entries
             // holds tens of megabytes of them.
