@@ -10,6 +10,7 @@
 #include "output/SaveFormat.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
+#include "platform/StoredTexts.h"
 #include "report/ReportSettings.h"
 #include "scan/ScanRun.h"
 
@@ -113,7 +114,7 @@ int RunBatchCompare(const BatchRequest& request)
     }
     // The first location of the job says how deep and which files; its path is not used.
     ScanLocation options;
-    options.level = QStringLiteral("All Levels");
+    options.level = kAllLevels;
     if (!request.jobPath.isEmpty() && !job.locations.empty())
         options = job.locations.front();
     if (!request.outputPath.isEmpty() && !IsListingOutput(request.outputPath) &&
@@ -126,8 +127,7 @@ int RunBatchCompare(const BatchRequest& request)
 
     ListingColumns columns;
     columns.crc32 = request.crc;
-    const ExclusionList exclusions =
-        LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
+    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath());
 
     CompareSide a, b;
     if (!OpenSide(request.compareA, options, columns, exclusions, a, &error) ||

@@ -340,10 +340,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
 
     const SettingsStore store;
     const ReportSettings settings = LoadReportSettings(store);
-    const ExclusionList exclusions =
-        LoadExclusionList(ProgramFile(QStringLiteral("exclusion.lst")));
+    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath());
     // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
-    const OwnStaging staging(ProgramFile(QStringLiteral("tmpfile.dmp")));
+    const OwnStaging staging(SharedStagingPath());
     const QString& stagingPath = staging.path();
     bool incomplete = false;
 
@@ -364,6 +363,20 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         return ErrorChoice::Abort;
     };
 
+    ReportChoices choices;
+    choices.settings = settings;
+    choices.font = ReportFont{job.fontName, job.fontSize, 0};
+    choices.sort = DetailsSort{job.sortKey, job.ascending};
+    choices.progress = progress;
+    choices.decide = decide;
+    // A file whose checksum cannot be read keeps its line; the report goes on.
+    choices.unreadableDetail = [&](const std::string& path, const QString& reason) {
+        terminal.clear();
+        Tell(QStringLiteral("cannot read %1: %2")
+                 .arg(QFile::decodeName(QByteArray::fromStdString(path)), reason));
+        incomplete = true;
+    };
+
     bool laidOut = false;
     ScanRunHooks hooks;
     hooks.progress = progress;
@@ -375,26 +388,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
             laidOut = true;
             return;
         }
-        LayoutContext context;
-        context.records = &records;
-        context.settings = settings;
-        context.font = ReportFont{job.fontName, job.fontSize, 0};
-        context.sort = DetailsSort{job.sortKey, job.ascending};
-        for (const ScanLocation& location : job.locations)
-            context.locations.push_back(QFile::encodeName(location.path).toStdString());
-        context.stagingPath = stagingPath;
-        context.progress = progress;
-        context.decide = decide;
-        // A file whose checksum cannot be read keeps its line; the report goes on.
-        context.unreadableDetail = [&](const std::string& path, const QString& reason) {
-            terminal.clear();
-            Tell(QStringLiteral("cannot read %1: %2")
-                     .arg(QFile::decodeName(QByteArray::fromStdString(path)), reason));
-            incomplete = true;
-        };
-        context.cancel = cancel;
-        context.counters = &counters;
-        laidOut = RunLayout(type, context);
+        laidOut = LayOutScan(type, records, counters, cancel, job.locations, choices, stagingPath);
     };
 
     const bool ran = run.Run(job.locations, exclusions, job.type, hooks);

@@ -1,6 +1,7 @@
 #include "app/BugFrm.h"
 
 #include "output/Dialogs.h"
+#include "platform/ProgramNames.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -40,7 +41,8 @@ BugFrm::BugFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(d
     setWindowTitle(QStringLiteral("Bug Report"));
     setModal(true);
 
-    lblmsg1 = new QLabel(QStringLiteral("Please tell Tessaly about this problem."), this);
+    lblmsg1 =
+        new QLabel(QStringLiteral("Please tell %1 about this problem.").arg(kMakerName), this);
     lblmsg1->setObjectName(QStringLiteral("lblmsg1"));
     QFont bold = lblmsg1->font();
     bold.setBold(true);
@@ -133,8 +135,9 @@ QString BugFrm::ReportText() const
            QStringLiteral("Description : ") + lblErrDesc->text() + crlf +
            QStringLiteral("Procedure   : ") + lblErrPro->text() + crlf +
            QStringLiteral("Error Line  : ") + lblErrLine->text() + crlf +
-           QStringLiteral("Product     : Quillon") + crlf + QStringLiteral("Version     : 1.0") +
-           crlf + QStringLiteral("Build       : 1.0") + crlf + crlf + account;
+           QStringLiteral("Product     : ") + kProgramName + crlf +
+           QStringLiteral("Version     : 1.0") + crlf + QStringLiteral("Build       : 1.0") + crlf +
+           crlf + account;
 }
 
 QString BugFrm::MailUrl()

@@ -2,6 +2,7 @@
 
 #include "output/Dialogs.h"
 #include "platform/SettingsStore.h"
+#include "platform/StoredTexts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -21,7 +22,6 @@ namespace quillon {
 namespace {
 
 const QString kTitle = QStringLiteral("Add/Exclude Folders");
-const QString kAllLevels = QStringLiteral("All Levels");
 constexpr int kMaxLevel = 32767; // the scan takes the level as a 16-bit number
 
 QIcon icon(const QString& name)
@@ -275,8 +275,9 @@ void FolderFrm::Accept()
             const int number = Text2->text().trimmed().toInt(&ok);
             if (!ok || number < 0 || number > kMaxLevel) {
                 ShowError(QStringLiteral("Level Deep must be a whole number from 0 to %1 "
-                                         "(0 means no limit), or tick \"All Levels\".")
-                              .arg(kMaxLevel));
+                                         "(0 means no limit), or tick \"%2\".")
+                              .arg(kMaxLevel)
+                              .arg(kAllLevels));
                 Text2->setFocus();
                 Text2->selectAll();
                 return;
@@ -301,7 +302,7 @@ void FolderFrm::Accept()
     }
 
     Folder = Text1->text();
-    SubFolder = Check1->isChecked() ? QStringLiteral("Yes") : QStringLiteral("No");
+    SubFolder = YesNo(Check1->isChecked());
     Level = level;
     FileTypes = types;
     accept();

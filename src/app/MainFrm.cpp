@@ -383,7 +383,7 @@ void MainFrm::StartUp()
     // The settings and exclusion dialogs are loaded hidden and stay: their controls hold the
     // report settings and the exclusion list of every scan.
     m_settingsFrm = new SettingsFrm(*m_dialogs, this);
-    m_excludeFrm = new ExcludeFrm(*m_dialogs, ProgramFile(QStringLiteral("exclusion.lst")), this);
+    m_excludeFrm = new ExcludeFrm(*m_dialogs, ExclusionListPath(), this);
 
     SettingsStore store;
 
@@ -421,12 +421,12 @@ void MainFrm::StartUp()
 
 QString MainFrm::StagingPath()
 {
-    return ProgramFile(QStringLiteral("tmpfile.dmp"));
+    return SharedStagingPath();
 }
 
 QString MainFrm::DefaultJobPath()
 {
-    return ProgramFile(QStringLiteral("Default.qjb"));
+    return DefaultJobFilePath();
 }
 
 void MainFrm::resizeEvent(QResizeEvent* event)

@@ -163,26 +163,18 @@ void MainFrm::YieldInScan()
 void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                             bool* cancel)
 {
-    LayoutContext context;
-    context.records = &records;
-    context.settings = Settings();
-    context.font.name = cmbFont->currentText();
-    context.font.sizeText = m_fontSize;
-    context.font.colour = m_reportColour;
-    context.sort.key = cmbSort->currentText();
-    context.sort.ascending = optAsc->isChecked();
-    for (const ScanLocation& location : Locations())
-        context.locations.push_back(QFile::encodeName(location.path).toStdString());
+    ReportChoices choices;
+    choices.settings = Settings();
+    choices.font = ReportFont{cmbFont->currentText(), m_fontSize, m_reportColour};
+    choices.sort = DetailsSort{cmbSort->currentText(), optAsc->isChecked()};
+    choices.progress.yield = [this] { YieldInScan(); };
+    choices.progress.status = [this](const QString& text) { SetPanelText(1, text); };
+    choices.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
     // Laid out into a file of this scan's own, so another process replacing tmpfile.dmp
     // cannot put its report into this window.
     auto staging = std::make_unique<OwnStaging>(StagingPath());
-    context.stagingPath = staging->path();
-    context.progress.yield = [this] { YieldInScan(); };
-    context.progress.status = [this](const QString& text) { SetPanelText(1, text); };
-    context.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
-    context.cancel = cancel;
-    context.counters = &counters;
-    const bool written = RunLayout(type, context);
+    const bool written =
+        LayOutScan(type, records, counters, cancel, Locations(), choices, staging->path());
     if (written && LoadReportIntoPane(staging->path())) {
         staging->publish(); // tmpfile.dmp is only a copy for others; the window keeps its own
         m_report = std::move(staging);

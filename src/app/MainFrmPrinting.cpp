@@ -3,6 +3,7 @@
 
 #include "output/Dialogs.h"
 #include "output/PagedRenderer.h"
+#include "platform/ProgramNames.h"
 #include "platform/SettingsStore.h"
 
 #include <QGuiApplication>
@@ -39,9 +40,8 @@ void MainFrm::Print()
     const bool printed = renderer.Render(*rTxt->document(), printer);
     QGuiApplication::restoreOverrideCursor();
     if (!printed) {
-        m_dialogs->ShowMessage(QStringLiteral("Unexpected Error in printing"),
-                               QStringLiteral("Quillon"), MessageIcon::None, MessageButtons::Ok,
-                               MessageResult::Ok);
+        m_dialogs->ShowMessage(QStringLiteral("Unexpected Error in printing"), kProgramName,
+                               MessageIcon::None, MessageButtons::Ok, MessageResult::Ok);
     }
 }
 

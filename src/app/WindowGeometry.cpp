@@ -1,6 +1,7 @@
 #include "app/WindowGeometry.h"
 
 #include "platform/SettingsStore.h"
+#include "platform/StoredTexts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +28,7 @@ WindowGeometry LoadWindowGeometry(const SettingsStore& store)
     geometry.height = readNumber(store, QStringLiteral("H"), geometry.height);
     geometry.top = readNumber(store, QStringLiteral("T"), geometry.top);
     geometry.left = readNumber(store, QStringLiteral("L"), geometry.left);
-    geometry.maximised = store.value(kSection, QStringLiteral("Max")) == QStringLiteral("Yes");
+    geometry.maximised = store.value(kSection, QStringLiteral("Max")) == kYes;
     return geometry;
 }
 
@@ -37,8 +38,7 @@ void SaveWindowGeometry(const WindowGeometry& geometry, SettingsStore& store)
     store.setValue(kSection, QStringLiteral("H"), QString::number(qRound64(geometry.height)));
     store.setValue(kSection, QStringLiteral("T"), QString::number(qRound64(geometry.top)));
     store.setValue(kSection, QStringLiteral("L"), QString::number(qRound64(geometry.left)));
-    store.setValue(kSection, QStringLiteral("Max"),
-                   geometry.maximised ? QStringLiteral("Yes") : QStringLiteral("No"));
+    store.setValue(kSection, QStringLiteral("Max"), YesNo(geometry.maximised));
     store.sync();
 }
 

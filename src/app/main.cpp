@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/MainFrm.h"
 #include "app/QtDialogs.h"
+#include "platform/ProgramNames.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,8 +18,8 @@ namespace {
 // The settings and data folders are named after these.
 void NameTheProgram()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Tessaly"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quillon"));
+    QCoreApplication::setOrganizationName(quillon::kMakerName);
+    QCoreApplication::setApplicationName(quillon::kProgramName);
 }
 
 void Tell(const QString& line)

@@ -1,5 +1,6 @@
 #include "listing/JsonListingReader.h"
 
+#include "platform/StoredTexts.h"
 #include "platform/Utf8.h"
 
 #include <charconv>
@@ -308,8 +309,7 @@ bool JsonListingReader::readHeaderValue(const std::string& key)
                 if (const Value* path = item.member("path"))
                     location.path = path->qtext();
                 if (const Value* sub = item.member("subFolders"))
-                    location.subFolders =
-                        sub->text == "true" ? QStringLiteral("Yes") : QStringLiteral("No");
+                    location.subFolders = YesNo(sub->text == "true");
                 if (const Value* filter = item.member("filter"))
                     location.filter = filter->qtext();
                 if (const Value* level = item.member("level"))

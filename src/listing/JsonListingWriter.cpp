@@ -1,4 +1,5 @@
 #include "listing/ListingWriter.h"
+#include "platform/StoredTexts.h"
 
 namespace quillon {
 
@@ -54,7 +55,7 @@ void JsonListingWriter::begin(const ListingHeader& header)
         o.append(i > 0 ? ",\n  {\"path\": " : "\n  {\"path\": ");
         AppendJsonText(o, location.path);
         o.append(", \"subFolders\": ");
-        o.append(location.subFolders == QLatin1String("Yes") ? "true" : "false");
+        o.append(location.subFolders == kYes ? "true" : "false");
         o.append(", \"filter\": ");
         AppendJsonText(o, location.filter);
         o.append(", \"level\": ");

@@ -2,6 +2,7 @@
 
 #include "output/PagedRenderer.h"
 #include "platform/CheckedSave.h"
+#include "platform/ProgramNames.h"
 #include "platform/RtfFiles.h"
 
 #include <QLocale>
@@ -32,7 +33,7 @@ bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, c
         QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(LocalePaperSize()));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setCreator(QStringLiteral("Quillon"));
+        writer.setCreator(kProgramName);
         PagedRenderer renderer(margins);
         rendered = renderer.Render(document, writer);
         reason = renderer.Error();

@@ -1,5 +1,6 @@
 #include "platform/ProgramFolder.h"
 
+#include "platform/ProgramNames.h"
 #include <QDir>
 #include <QStandardPaths>
 
@@ -10,7 +11,7 @@ QString ProgramFolder()
     // GenericDataLocation + our own names, so the folder does not depend on whether the
     // application object has its organisation and name set (batch mode, tests).
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString folder = JoinPath(JoinPath(base, QStringLiteral("Tessaly")), QStringLiteral("Quillon"));
+    const QString folder = JoinPath(JoinPath(base, kMakerName), kProgramName);
     QDir().mkpath(folder);
     return folder;
 }
@@ -18,6 +19,21 @@ QString ProgramFolder()
 QString ProgramFile(const QString& name)
 {
     return JoinPath(ProgramFolder(), name);
+}
+
+QString ExclusionListPath()
+{
+    return ProgramFile(kExclusionListFile);
+}
+
+QString SharedStagingPath()
+{
+    return ProgramFile(kStagingFile);
+}
+
+QString DefaultJobFilePath()
+{
+    return ProgramFile(kDefaultJobFile);
 }
 
 QString JoinPath(const QString& folder, const QString& name)

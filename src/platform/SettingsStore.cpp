@@ -2,6 +2,7 @@
 
 #include "platform/BoundedRead.h"
 #include "platform/PlainIniFormat.h"
+#include "platform/ProgramNames.h"
 
 #include <QFile>
 #include <QStandardPaths>
@@ -13,11 +14,16 @@ namespace quillon {
 
 namespace {
 
+QString SettingsFileName()
+{
+    return QString(kProgramName) + QLatin1String(".ini");
+}
+
 // Where QSettings keeps the user's file for this organisation and program.
 QString UserSettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Tessaly/Quillon.ini");
+           QLatin1Char('/') + kMakerName + QLatin1Char('/') + SettingsFileName();
 }
 
 // QSettings would open a FIFO or device in the file's place and wait on it for ever, or read a
@@ -45,8 +51,8 @@ SettingsStore::SettingsStore()
     } else {
         // Defaults for this run, kept in a file of its own that goes with the store.
         m_scratch = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<QSettings>(m_scratch->filePath(QStringLiteral("Quillon.ini")),
-                                                 PlainIniFormat());
+        m_settings =
+            std::make_unique<QSettings>(m_scratch->filePath(SettingsFileName()), PlainIniFormat());
     }
 }
 

@@ -20,22 +20,28 @@ struct DetailsSort {
     bool ascending = true;
 };
 
-/// Everything a layout reads and writes, handed in by the scan run's driver.
-struct LayoutContext {
-    const RecordList* records = nullptr;
+/// What a front end chooses for its reports: the window from its controls, batch mode from
+/// the job file and the stored settings.
+struct ReportChoices {
     ReportSettings settings;
     ReportFont font;
     DetailsSort sort;
-    std::vector<std::string> locations; ///< scan-location paths in list order (levels)
-    QString stagingPath;                ///< the staging file "tmpfile.dmp"
     ProgressHooks progress;
     ErrorDecider decide;
     /// When set (batch mode), a file detail that cannot be read (the checksum of an unreadable
     /// file) is told here and its column left blank, and the report goes on; when empty, the
     /// error goes through the error convention (the window asks Retry or Abort).
     std::function<void(const std::string& path, const QString& reason)> unreadableDetail;
-    bool* cancel = nullptr; ///< the scan's cancel flag; set when the user gives up
-    ScanCounters* counters = nullptr;
+};
+
+/// Everything a layout reads and writes: the front end's choices and what the scan run hands
+/// in.
+struct LayoutContext : ReportChoices {
+    const RecordList* records = nullptr;
+    std::vector<std::string> locations; ///< scan-location paths in list order (levels)
+    QString stagingPath;                ///< the staging file "tmpfile.dmp"
+    bool* cancel = nullptr;             ///< the scan's cancel flag; set when the user gives up
+    ScanCounters* counters = nullptr;   ///< raised by the layout when given
 };
 
 } // namespace quillon

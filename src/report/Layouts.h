@@ -2,6 +2,7 @@
 
 #include "report/LayoutContext.h"
 #include "scan/ReportType.h"
+#include "scan/ScanLocation.h"
 
 namespace quillon {
 
@@ -15,5 +16,12 @@ bool ListInDetails(LayoutContext& context);
 
 /// The layout of a report type (false without writing anything for ReportType::None).
 bool RunLayout(ReportType type, LayoutContext& context);
+
+/// The layout step of a scan run (ScanRunHooks::layout) for either front end: lays the run's
+/// sorted records out into stagingPath as the report type asks, with the front end's choices
+/// and the scan locations' paths as the tree levels. Same answer as RunLayout.
+bool LayOutScan(ReportType type, const RecordList& records, ScanCounters& counters, bool* cancel,
+                const ScanLocationList& locations, const ReportChoices& choices,
+                const QString& stagingPath);
 
 } // namespace quillon

@@ -1,9 +1,8 @@
 #include "details/SizeText.h"
-#include "platform/CommandSteps.h"
 #include "platform/PathRules.h"
+#include "report/LayoutRun.h"
 #include "report/Layouts.h"
 #include "report/RtfFraming.h"
-#include "report/StagingFile.h"
 #include "report/WriteDetails.h"
 #include "scan/Collation.h"
 #include "scan/SortStrings.h"
@@ -12,7 +11,6 @@
 
 #include <cstdlib>
 #include <numeric>
-#include <optional>
 
 namespace quillon {
 
@@ -72,108 +70,86 @@ private:
     std::vector<std::uint32_t> m_order;
 };
 
+/// Collects each folder's keys in record order and writes the folder's block when the next
+/// folder begins; the last block is written also after a cancel, and for an empty report.
+void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
+{
+    const RecordList& records = run.records();
+    ScanCounters& counters = run.counters();
+    const DetailsSortBy sortBy = DetailsSortByText(run.context().sort.key);
+    FolderSortList sortList(sortBy, run.context().sort.ascending);
+    FolderRuns runs;
+    std::string current; // path of the folder being collected, ending in "/"
+    const auto writeFolder = [&] {
+        writer.WriteDetails(WithoutTrailingSlash(current), sortList.sorted());
+    };
+
+    std::string path;
+    std::string name;
+    const std::size_t n = records.lastIndex();
+    for (std::size_t k = 1; k <= n; ++k) {
+        run.context().progress.Yield();
+        if (run.cancelled())
+            break;
+        const ScanRecord& record = records[k];
+        if (!record.isFile())
+            continue;
+        counters.sizeTotal += std::abs(static_cast<double>(record.size));
+        if (runs.begins(record.folder)) {
+            if (runs.count() > 1)
+                writeFolder();
+            current.clear();
+            if (record.folder)
+                record.folder->appendPath(current);
+            ++counters.folders;
+            sortList.clear();
+            writer.folders().moveTo(current);
+        }
+
+        // A file gone since the walk gets no key, so the rest of its folder is still listed.
+        // Looked up in the folder's descriptor: the whole path may be beyond PATH_MAX.
+        path.assign(current).append(record.name);
+        name.assign(record.name);
+        const FileAt file = writer.folders().at(name, path);
+        struct stat st;
+        if (!StatNoFollow(file, st))
+            continue;
+        DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current) : std::string_view(),
+                           record.name,
+                           record.size,
+                           {}};
+        if (sortBy == DetailsSortBy::Date) {
+            std::tm changed{};
+            if (FileChangedTime(file, changed))
+                key.day = DayKey(changed);
+        }
+        sortList.add(std::move(key));
+    }
+    writeFolder();
+}
+
+void writeSummary(LayoutRun& run)
+{
+    const ScanCounters& counters = run.counters();
+    run.writeSummaryTitle(3);
+    run.writeLine(4, QStringLiteral("\\par %1 file(s) found in %2 folder(s) \\par")
+                         .arg(counters.files)
+                         .arg(counters.folders));
+    run.writeLine(5, QStringLiteral("Total file size ") + FormatSize(counters.sizeTotal) +
+                         QStringLiteral(" \\par"));
+}
+
 } // namespace
 
 bool ListInDetails(LayoutContext& context)
 {
-    ScanCounters unused;
-    if (!context.counters)
-        context.counters = &unused;
-    ScanCounters& counters = *context.counters;
-    const RecordList empty;
-    const RecordList& records = context.records ? *context.records : empty;
-    const ReportSettings& settings = context.settings;
-    const DetailsSortBy sortBy = DetailsSortByText(context.sort.key);
-
-    CommandSteps steps(QStringLiteral("List In Details"), context.decide, [&] {
-        if (context.cancel)
-            *context.cancel = true;
+    LayoutRun run(context, QStringLiteral("List In Details"));
+    return run.run(6, " \\par \\par \\par }", [&] {
+        DetailsBlockWriter writer(context, run.file(), run.counters());
+        writeFolderBlocks(run, writer);
+        if (context.settings.IncludeFullSum)
+            writeSummary(run);
     });
-    const auto cancelled = [&] { return context.cancel && *context.cancel; };
-    std::optional<ReportStagingFile> file;
-    std::optional<DetailsBlockWriter> writer;
-    FolderSortList sortList(sortBy, context.sort.ascending);
-
-    const bool done = RunCommand(steps, [&] {
-        steps.step(1, [&] { file.emplace(context.stagingPath); });
-        steps.step(2, [&] { file->writeLine(RtfHeader(context.font)); });
-        writer.emplace(context, *file);
-
-        const FolderNode* currentNode = nullptr; // folder of the group being collected
-        std::string current;                     // its path, ending in "/"
-        bool inFolder = false;
-        const auto writeFolder = [&] {
-            writer->WriteDetails(WithoutTrailingSlash(current), sortList.sorted());
-        };
-
-        std::string path;
-        std::string name;
-        const std::size_t n = records.lastIndex();
-        for (std::size_t k = 1; k <= n; ++k) {
-            context.progress.Yield();
-            if (cancelled())
-                break;
-            const ScanRecord& record = records[k];
-            if (!record.isFile())
-                continue;
-            counters.sizeTotal += std::abs(static_cast<double>(record.size));
-            if (!inFolder || !SamePath(record.folder, currentNode)) {
-                if (inFolder)
-                    writeFolder();
-                currentNode = record.folder;
-                current.clear();
-                if (currentNode)
-                    currentNode->appendPath(current);
-                inFolder = true;
-                ++counters.folders;
-                sortList.clear();
-                writer->folders().moveTo(current);
-            }
-
-            // A file gone since the walk gets no key, so the rest of its folder is still listed.
-            // Looked up in the folder's descriptor: the whole path may be beyond PATH_MAX.
-            path.assign(current).append(record.name);
-            name.assign(record.name);
-            const FileAt file = writer->folders().at(name, path);
-            struct stat st;
-            if (!StatNoFollow(file, st))
-                continue;
-            DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current)
-                                                      : std::string_view(),
-                               record.name,
-                               record.size,
-                               {}};
-            if (sortBy == DetailsSortBy::Date) {
-                std::tm changed{};
-                if (FileChangedTime(file, changed))
-                    key.day = DayKey(changed);
-            }
-            sortList.add(std::move(key));
-        }
-        writeFolder(); // also after a cancel, and for an empty report
-
-        if (settings.IncludeFullSum) {
-            steps.step(3,
-                       [&] { file->writeLine(std::string_view("\\par\\b Total Summary: \\b0")); });
-            steps.step(4, [&] {
-                file->writeLine(QStringLiteral("\\par %1 file(s) found in %2 folder(s) \\par")
-                                    .arg(counters.files)
-                                    .arg(counters.folders));
-            });
-            steps.step(5, [&] {
-                file->writeLine(QStringLiteral("Total file size ") +
-                                FormatSize(counters.sizeTotal) + QStringLiteral(" \\par"));
-            });
-        }
-        steps.step(6, [&] { file->writeLine(std::string_view(" \\par \\par \\par }")); });
-        steps.step(7, [&] { file->close(); });
-    });
-    writer.reset();
-    if (!done)
-        file.reset(); // the incomplete report is closed and not to be loaded
-    if (context.counters == &unused)
-        context.counters = nullptr;
-    return done;
 }
 
 } // namespace quillon

@@ -19,4 +19,18 @@ bool RunLayout(ReportType type, LayoutContext& context)
     return false;
 }
 
+bool LayOutScan(ReportType type, const RecordList& records, ScanCounters& counters, bool* cancel,
+                const ScanLocationList& locations, const ReportChoices& choices,
+                const QString& stagingPath)
+{
+    LayoutContext context;
+    static_cast<ReportChoices&>(context) = choices;
+    context.records = &records;
+    context.locations = LocationPaths(locations);
+    context.stagingPath = stagingPath;
+    context.cancel = cancel;
+    context.counters = &counters;
+    return RunLayout(type, context);
+}
+
 } // namespace quillon

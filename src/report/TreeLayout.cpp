@@ -1,15 +1,15 @@
 #include "report/TreeLayout.h"
 
 #include "details/SizeText.h"
-#include "platform/CommandSteps.h"
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
 #include "report/FolderLevel.h"
+#include "report/LayoutRun.h"
+#include "report/Layouts.h"
 #include "report/RtfFraming.h"
-#include "report/StagingFile.h"
 
+#include <QLocale>
 #include <algorithm>
-#include <optional>
 
 namespace quillon {
 
@@ -20,7 +20,6 @@ constexpr std::size_t kSizeFieldWidth = 12;
 // Lines longer than ColSize + 14 characters are cut to ColSize + 11 and "...".
 constexpr int kLineAllowance = 14;
 constexpr int kCutAllowance = 11;
-constexpr std::size_t kProgressEvery = 50;
 
 /// "|-- " after the bars of the enclosing levels, made once per level. A line is cut after
 /// `limit` characters however deep its folder lies, so deeper prefixes are kept only as far as
@@ -93,127 +92,140 @@ std::size_t buildEntry(std::string& text, const std::string& prefix, std::string
     return allowance;
 }
 
-QString progressText(std::size_t k, std::size_t n)
-{
-    return QStringLiteral("Formating list. please wait... ") + QString::number(k) +
-           QStringLiteral(" / ") + QString::number(n);
-}
+/// Writes the lines of one tree report: per run of records of one folder path a folder line
+/// at the folder's level, then a line per file of the run one level deeper.
+class TreeWriter {
+public:
+    TreeWriter(LayoutRun& run, TreeStyle style)
+        : m_run(run), m_settings(run.settings()), m_withSizes(style == TreeStyle::WithSizes),
+          m_columnSize(m_settings.columnSize()),
+          m_nameWidth(static_cast<std::size_t>(m_columnSize + kLineAllowance)),
+          m_prefixes(m_nameWidth + 1), m_levels(run.context().locations)
+    {}
+
+    void writeRecords()
+    {
+        const RecordList& records = m_run.records();
+        const std::size_t n = records.lastIndex();
+        for (std::size_t k = 1; k <= n; ++k) {
+            m_run.context().progress.Yield();
+            const ScanRecord& record = records[k];
+            if (record.folder) {
+                if (m_runs.begins(record.folder))
+                    writeFolderLine(*record.folder);
+                // Only file records are files; a folder's own record elsewhere in its run is not.
+                if (record.isFile())
+                    writeFileLine(record);
+            }
+            m_run.showProgress(k);
+        }
+    }
+
+    void writeSummary()
+    {
+        const ScanCounters& counters = m_run.counters();
+        m_run.writeSummaryTitle(6);
+        if (!m_withSizes)
+            m_run.writeLine(7, std::string_view());
+        m_run.writeLine(8, QStringLiteral("\\par %1 file(s) found in %2 folder(s) \\par ")
+                               .arg(counters.files)
+                               .arg(counters.folders));
+        m_run.writeLine(9, QStringLiteral("Total file size ") +
+                               FormatSize(counters.sizeTotal, m_locale) +
+                               QStringLiteral(" \\par "));
+    }
+
+private:
+    /// A blank line with the bars of the level before every folder but the first, then the
+    /// folder's branch and name (its whole path with FullPath).
+    void writeFolderLine(const FolderNode& folder)
+    {
+        m_level = std::max(1, m_levels.of(&folder));
+        if (m_runs.count() > 1) {
+            m_line = TreeIndent(m_level) + "\\par ";
+            m_run.writeLine(3, m_line);
+        }
+        std::string_view name = ShownName(folder);
+        if (m_settings.FullPath) {
+            PathHead(folder, m_nameWidth + 1, m_head, m_chain);
+            name = m_head;
+        }
+        buildEntry(m_text, m_prefixes[m_level], name, m_columnSize);
+        m_line.clear();
+        AppendRtfSafeText(m_line, m_text, m_settings);
+        m_line.append(m_withSizes ? " \\par " : "\\par ");
+        m_run.writeLine(4, m_line);
+        ++m_run.counters().folders;
+    }
+
+    void writeFileLine(const ScanRecord& record)
+    {
+        ScanCounters& counters = m_run.counters();
+        counters.sizeTotal += static_cast<double>(record.size);
+        ++counters.files;
+        const std::size_t length =
+            buildEntry(m_text, m_prefixes[m_level + 1], record.name, m_columnSize);
+        m_line.clear();
+        AppendRtfSafeText(m_line, m_text, m_settings);
+        if (m_withSizes)
+            appendSizeColumn(length, record.size);
+        m_line.append(m_withSizes ? " \\par " : "\\par ");
+        m_run.writeLine(5, m_line);
+    }
+
+    /// Pads the name part to its width, then the size right-aligned in its field.
+    void appendSizeColumn(std::size_t nameLength, std::int64_t bytes)
+    {
+        const QString size =
+            FormatSizeFixed(static_cast<double>(bytes), m_settings.ShowSizeIn, m_locale);
+        const auto sizeLength = static_cast<std::size_t>(size.trimmed().size());
+        std::size_t blanks = m_nameWidth - std::min(nameLength, m_nameWidth);
+        if (sizeLength < kSizeFieldWidth)
+            blanks += kSizeFieldWidth - sizeLength;
+        m_line.append(blanks, ' ');
+        const QByteArray sizeUtf8 = size.toUtf8();
+        AppendRtfSafeText(m_line, std::string_view(sizeUtf8.constData(), sizeUtf8.size()),
+                          m_settings);
+    }
+
+    LayoutRun& m_run;
+    const ReportSettings& m_settings;
+    const bool m_withSizes;
+    const int m_columnSize;
+    const std::size_t m_nameWidth; ///< the name part of a line, in characters
+    BranchPrefixes m_prefixes;
+    FolderLevels m_levels;
+    FolderRuns m_runs;
+    const QLocale m_locale;
+    int m_level = 1; ///< the current folder's level
+    std::string m_head;
+    std::vector<const FolderNode*> m_chain;
+    std::string m_text;
+    std::string m_line;
+};
 
 } // namespace
 
 bool RunTreeLayout(LayoutContext& context, TreeStyle style)
 {
-    const bool withSizes = style == TreeStyle::WithSizes;
-    const QString label =
-        withSizes ? QStringLiteral("TreeView Size List") : QStringLiteral("TreeView List");
-    ScanCounters unused;
-    ScanCounters& counters = context.counters ? *context.counters : unused;
-    const RecordList empty;
-    const RecordList& records = context.records ? *context.records : empty;
-    const ReportSettings& settings = context.settings;
-
-    CommandSteps steps(label, context.decide, [&] {
-        if (context.cancel)
-            *context.cancel = true;
+    LayoutRun run(context, style == TreeStyle::WithSizes ? QStringLiteral("TreeView Size List")
+                                                         : QStringLiteral("TreeView List"));
+    return run.run(10, " \\par\\par\\par}", [&] {
+        TreeWriter tree(run, style);
+        tree.writeRecords();
+        if (context.settings.IncludeFullSum)
+            tree.writeSummary();
     });
-    std::optional<ReportStagingFile> file;
+}
 
-    const bool done = RunCommand(steps, [&] {
-        const int columnSize = settings.columnSize();
-        const auto nameWidth = static_cast<std::size_t>(columnSize + kLineAllowance);
-        BranchPrefixes prefixes(nameWidth + 1);
-        FolderLevels levels(context.locations);
-        std::string head;
-        std::vector<const FolderNode*> chain;
-        steps.step(1, [&] { file.emplace(context.stagingPath); });
-        steps.step(2, [&] { file->writeLine(RtfHeader(context.font)); });
+bool TreeViewList(LayoutContext& context)
+{
+    return RunTreeLayout(context, TreeStyle::Plain);
+}
 
-        const QLocale locale;
-        const std::size_t n = records.lastIndex();
-
-        const FolderNode* previousNode = nullptr;
-        bool anyFolder = false;
-        int level = 1;
-        std::string text;
-        std::string line;
-
-        for (std::size_t k = 1; k <= n; ++k) {
-            context.progress.Yield();
-            const ScanRecord& record = records[k];
-            if (record.folder) {
-                // Each run of records of one folder path is one line.
-                if (!anyFolder || !SamePath(record.folder, previousNode)) {
-                    level = std::max(1, levels.of(record.folder));
-                    if (anyFolder) {
-                        line = TreeIndent(level) + "\\par ";
-                        steps.step(3, [&] { file->writeLine(line); });
-                    }
-                    std::string_view name = ShownName(*record.folder);
-                    if (settings.FullPath) {
-                        PathHead(*record.folder, nameWidth + 1, head, chain);
-                        name = head;
-                    }
-                    buildEntry(text, prefixes[level], name, columnSize);
-                    line.clear();
-                    AppendRtfSafeText(line, text, settings);
-                    line.append(withSizes ? " \\par " : "\\par ");
-                    steps.step(4, [&] { file->writeLine(line); });
-                    previousNode = record.folder;
-                    anyFolder = true;
-                    ++counters.folders;
-                }
-                // Only file records are files; a folder's own record elsewhere in its run is not.
-                if (record.isFile()) {
-                    counters.sizeTotal += static_cast<double>(record.size);
-                    ++counters.files;
-                    const std::size_t length =
-                        buildEntry(text, prefixes[level + 1], record.name, columnSize);
-                    line.clear();
-                    AppendRtfSafeText(line, text, settings);
-                    if (withSizes) {
-                        const QString size = FormatSizeFixed(static_cast<double>(record.size),
-                                                             settings.ShowSizeIn, locale);
-                        const auto sizeLength = static_cast<std::size_t>(size.trimmed().size());
-                        std::size_t blanks = nameWidth - std::min(length, nameWidth);
-                        if (sizeLength < kSizeFieldWidth)
-                            blanks += kSizeFieldWidth - sizeLength;
-                        line.append(blanks, ' ');
-                        const QByteArray sizeUtf8 = size.toUtf8();
-                        AppendRtfSafeText(line,
-                                          std::string_view(sizeUtf8.constData(), sizeUtf8.size()),
-                                          settings);
-                        line.append(" \\par ");
-                    } else {
-                        line.append("\\par ");
-                    }
-                    steps.step(5, [&] { file->writeLine(line); });
-                }
-            }
-            if (k % kProgressEvery == 0)
-                context.progress.Status(progressText(k, n));
-        }
-
-        if (settings.IncludeFullSum) {
-            steps.step(6,
-                       [&] { file->writeLine(std::string_view("\\par\\b Total Summary: \\b0")); });
-            if (!withSizes)
-                steps.step(7, [&] { file->writeLine(std::string_view()); });
-            steps.step(8, [&] {
-                file->writeLine(QStringLiteral("\\par %1 file(s) found in %2 folder(s) \\par ")
-                                    .arg(counters.files)
-                                    .arg(counters.folders));
-            });
-            steps.step(9, [&] {
-                file->writeLine(QStringLiteral("Total file size ") +
-                                FormatSize(counters.sizeTotal, locale) + QStringLiteral(" \\par "));
-            });
-        }
-        steps.step(10, [&] { file->writeLine(std::string_view(" \\par\\par\\par}")); });
-        steps.step(11, [&] { file->close(); });
-    });
-    if (!done)
-        file.reset(); // closes what was written so far; the pane keeps its old report
-    return done;
+bool TreeViewSizeList(LayoutContext& context)
+{
+    return RunTreeLayout(context, TreeStyle::WithSizes);
 }
 
 } // namespace quillon

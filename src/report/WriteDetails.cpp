@@ -188,8 +188,9 @@ std::string DayKey(const std::tm& local)
     return text;
 }
 
-DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file)
-    : m_context(context), m_file(file), m_settings(context.settings),
+DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file,
+                                       ScanCounters& counters)
+    : m_context(context), m_file(file), m_counters(counters), m_settings(context.settings),
       m_sortBy(DetailsSortByText(context.sort.key)),
       m_lineWidth(DetailsLineWidth(context.settings)), m_columnSize(context.settings.columnSize()),
       m_recordCount(context.records ? context.records->lastIndex() : 0)
@@ -251,8 +252,7 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
 
             ++fileCount;
             sizeTotal += static_cast<double>(key.size);
-            if (m_context.counters)
-                ++m_context.counters->files;
+            ++m_counters.files;
 
             steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
             steps.step(5, [&] {
@@ -375,10 +375,9 @@ void DetailsBlockWriter::appendChecksum(const FileAt& file, const std::string& p
 
 void DetailsBlockWriter::showProgress()
 {
-    if (!m_context.counters || m_context.counters->files % kProgressEvery != 0 ||
-        m_recordCount == 0)
+    if (m_counters.files % kProgressEvery != 0 || m_recordCount == 0)
         return;
-    const quint32 files = m_context.counters->files;
+    const quint32 files = m_counters.files;
     const double percent = 100.0 / static_cast<double>(m_recordCount) * files;
     m_context.progress.Status(QStringLiteral("Formatting list, please wait...(%1/%2) %3%")
                                   .arg(files)

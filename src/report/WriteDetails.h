@@ -63,7 +63,8 @@ std::string DayKey(const std::tm& local);
 /// checksum component, the date and time separators of the user's locale.
 class DetailsBlockWriter {
 public:
-    DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file);
+    /// counters.files is raised by each file line written.
+    DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file, ScanCounters& counters);
 
     /// Writes the block of one folder: folder is the display path (no trailing "/" except for
     /// the root), sortList the folder's keys in sorted order. Raises the file counter and
@@ -88,6 +89,7 @@ private:
 
     LayoutContext& m_context;
     ReportStagingFile& m_file;
+    ScanCounters& m_counters;
     const ReportSettings& m_settings;
     DetailsSortBy m_sortBy;
     int m_lineWidth;

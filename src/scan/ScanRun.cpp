@@ -2,6 +2,7 @@
 
 #include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
+#include "platform/StoredTexts.h"
 #include "scan/RecordSort.h"
 #include "scan/Walker.h"
 
@@ -13,7 +14,7 @@ namespace quillon {
 int DepthLimitFromLevel(const QString& level)
 {
     const QString text = level.trimmed();
-    if (level == QStringLiteral("All Levels") || text.isEmpty())
+    if (level == kAllLevels || text.isEmpty())
         return 0;
     bool ok = false;
     const double number = text.toDouble(&ok);
@@ -60,10 +61,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         });
         steps.step(9, [&] { m_cancel = false; });
 
-        std::vector<std::string> paths;
-        paths.reserve(locations.size());
-        for (const ScanLocation& location : locations)
-            paths.push_back(QFile::encodeName(location.path).toStdString());
+        const std::vector<std::string> paths = LocationPaths(locations);
         {
             // The walker's folder buffers go before the sort: a folder of a million entries
             // holds tens of megabytes of them.
@@ -76,7 +74,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                     location.path.trimmed().isEmpty())
                     continue;
                 WalkSettings settings;
-                settings.subFolders = location.subFolders == QStringLiteral("Yes");
+                settings.subFolders = location.subFolders == kYes;
                 settings.filter = location.filter;
                 settings.folderRecords = type != ReportType::ListInDetails;
                 // The folder list shows no file: no record, no status read for one.

@@ -300,6 +300,19 @@ TEST(ListInDetails, ChecksumErrorIsRetriedAsWriteDetails)
     EXPECT_EQ(f.h.counters.files, 1u);
 }
 
+TEST(ListInDetails, SummaryCountsAlsoWithoutCountersHandedIn)
+{
+    DetailsFixture f;
+    f.add(f.root, "a.txt", 9);
+    f.add(f.root, "b.txt", 9);
+    f.h.context.settings.IncludeFullSum = true;
+    f.h.context.counters = nullptr;
+    ASSERT_TRUE(ListInDetails(f.h.context));
+    const Lines body = f.h.body();
+    ASSERT_GE(body.size(), 2u);
+    EXPECT_EQ(body[body.size() - 2], "\\par 2 file(s) found in 1 folder(s) \\par");
+}
+
 TEST(ListInDetails, GivingUpInWriteDetailsCancelsButStillLoads)
 {
     DetailsFixture f;

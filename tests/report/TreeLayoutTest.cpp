@@ -307,3 +307,37 @@ TEST(TreeLayouts, RetryAfterAWriteFailureWritesEachLineOnce)
     EXPECT_FALSE(h.cancel);
     EXPECT_EQ(h.bytes(), reference.bytes());
 }
+
+TEST(TreeLayouts, SummaryCountsAlsoWithoutCountersHandedIn)
+{
+    LayoutHarness h;
+    addExampleTree(h);
+    h.context.settings.IncludeFullSum = true;
+    h.context.counters = nullptr;
+    ASSERT_TRUE(TreeViewSizeList(h.context));
+    const Lines body = h.body();
+    ASSERT_GE(body.size(), 2u);
+    EXPECT_EQ(body[body.size() - 2], "\\par 2 file(s) found in 2 folder(s) \\par ");
+}
+
+TEST(LayOutScan, TakesTheLevelsFromTheScanLocationsAndTheChoicesFromTheFrontEnd)
+{
+    LayoutHarness h;
+    addExampleTree(h);
+    ReportChoices choices;
+    choices.settings.FullPath = false;
+    choices.font.sizeText = QStringLiteral("12");
+    ScanCounters counters;
+    bool cancel = false;
+    // "/data" as the location puts Data one level deeper than the harness's own "/data/Data".
+    ScanLocation location;
+    location.path = QStringLiteral("/data");
+    ASSERT_TRUE(LayOutScan(ReportType::TreeView, h.records, counters, &cancel, {location}, choices,
+                           h.context.stagingPath));
+
+    EXPECT_EQ(h.body(), (Lines{"|  |-- Data\\par ", "|  |  |-- a.txt\\par ", "|  |  \\par ",
+                               "|  |  |-- Sub\\par ", "|  |  |  |-- b.txt\\par "}));
+    EXPECT_TRUE(h.bytes().starts_with(RtfHeader(choices.font)));
+    EXPECT_EQ(counters.files, 2u);
+    EXPECT_EQ(counters.folders, 2u);
+}

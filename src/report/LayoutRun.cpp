@@ -1,0 +1,69 @@
+#include "report/LayoutRun.h"
+
+#include "report/RtfFraming.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::size_t kProgressEvery = 50;
+
+} // namespace
+
+LayoutRun::LayoutRun(LayoutContext& context, const QString& procedure)
+    : m_context(context), m_steps(procedure, context.decide, [this] {
+          if (m_context.cancel)
+              *m_context.cancel = true;
+      })
+{}
+
+bool LayoutRun::run(qint32 closingStep, std::string_view closingLine,
+                    const std::function<void()>& body)
+{
+    const bool done = RunCommand(m_steps, [&] {
+        m_steps.step(1, [&] { m_file.emplace(m_context.stagingPath); });
+        // Inside the step: a font size that is no number is that step's error.
+        m_steps.step(2, [&] { m_file->writeLine(RtfHeader(m_context.font)); });
+        body();
+        writeLine(closingStep, closingLine);
+        m_steps.step(closingStep + 1, [&] { m_file->close(); });
+    });
+    if (!done)
+        m_file.reset(); // closes what was written so far; the pane keeps its old report
+    return done;
+}
+
+void LayoutRun::writeLine(qint32 step, std::string_view bytes)
+{
+    m_steps.step(step, [&] { m_file->writeLine(bytes); });
+}
+
+void LayoutRun::writeLine(qint32 step, const QString& text)
+{
+    m_steps.step(step, [&] { m_file->writeLine(text); });
+}
+
+void LayoutRun::writeSummaryTitle(qint32 step)
+{
+    writeLine(step, std::string_view("\\par\\b Total Summary: \\b0"));
+}
+
+void LayoutRun::showProgress(std::size_t k) const
+{
+    if (k % kProgressEvery != 0)
+        return;
+    m_context.progress.Status(QStringLiteral("Formating list. please wait... ") +
+                              QString::number(k) + QStringLiteral(" / ") +
+                              QString::number(records().lastIndex()));
+}
+
+bool FolderRuns::begins(const FolderNode* folder)
+{
+    if (m_count > 0 && SamePath(folder, m_current))
+        return false;
+    m_current = folder;
+    ++m_count;
+    return true;
+}
+
+} // namespace quillon
