@@ -7,10 +7,10 @@
 #include "platform/CheckedSave.h"
 #include "platform/PathRules.h"
 #include "platform/ProgramFolder.h"
-#include "platform/RtfFiles.h"
 #include "platform/SettingsStore.h"
 #include "report/Layouts.h"
 #include "report/OwnStaging.h"
+#include "rtf/RtfFiles.h"
 #include "scan/ExclusionList.h"
 #include "scan/ScanRun.h"
 

@@ -2,7 +2,7 @@
 
 #include "output/PagedRenderer.h"
 #include "platform/CheckedSave.h"
-#include "platform/RtfFiles.h"
+#include "rtf/RtfFiles.h"
 
 #include <QLocale>
 #include <QPdfWriter>

@@ -1,7 +1,7 @@
-#include "platform/RtfReader.h"
-#include "platform/HexDigit.h"
+#include "rtf/RtfReader.h"
 
 #include "platform/Cp1252.h"
+#include "platform/HexDigit.h"
 
 #include <QHash>
 #include <algorithm>
