@@ -408,7 +408,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
                       QString::fromLocal8Bit(std::strerror(folder->readError))));
         incomplete = true;
     }
-    if (!staging.publish(&error))
+    // A listing lays out no report, so there is none to publish; the last one stays.
+    if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
     const bool written =
