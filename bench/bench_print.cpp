@@ -1,7 +1,7 @@
 // Printing a 20,000-line List In Details report (every line indented by \li180) to a PDF at
 // 1200 dpi: pagination alone, and pagination with painting every page.
 #include "output/PagedRenderer.h"
-#include "platform/RtfFiles.h"
+#include "rtf/RtfFiles.h"
 
 #include <benchmark/benchmark.h>
 

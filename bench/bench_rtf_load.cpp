@@ -1,6 +1,6 @@
 // Loading a 100,000-line tree report into a text document, against setPlainText of the same
 // text; prints the ratio at the end (target: at most 2).
-#include "platform/RtfFiles.h"
+#include "rtf/RtfFiles.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the rich-text reader, both into a text document and through the
 // streaming converters; any crash, hang or leak is a fault.
-#include "platform/RtfDocumentBuilder.h"
-#include "platform/RtfFiles.h"
-#include "platform/RtfReader.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfFiles.h"
+#include "rtf/RtfReader.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -7,10 +7,10 @@
 #include "platform/CheckedSave.h"
 #include "platform/PathRules.h"
 #include "platform/ProgramFolder.h"
-#include "platform/RtfFiles.h"
 #include "platform/SettingsStore.h"
 #include "report/Layouts.h"
 #include "report/OwnStaging.h"
+#include "rtf/RtfFiles.h"
 #include "scan/ExclusionList.h"
 #include "scan/ScanRun.h"
 
@@ -402,7 +402,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
                       QString::fromLocal8Bit(std::strerror(folder->readError))));
         incomplete = true;
     }
-    if (!staging.publish(&error))
+    // A listing lays out no report, so there is none to publish; the last one stays.
+    if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
     const bool written =

@@ -1,8 +1,8 @@
 #include "app/CompactText.h"
 
-#include "platform/RtfDocumentBuilder.h"
-#include "platform/RtfReader.h"
-#include "platform/RtfWriter.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfReader.h"
+#include "rtf/RtfWriter.h"
 
 #include <QFont>
 #include <QTextDocument>

@@ -53,19 +53,109 @@ const QString kIdleMessage =
 // Column of SearchList that holds the row's icon number (3 scan, 4 excluded).
 constexpr int kIconRole = Qt::UserRole + 1;
 
-QAction* makeAction(QObject* parent, const QString& name, const QString& caption,
-                    const QKeySequence& key = {})
-{
-    auto* action = new QAction(caption, parent);
-    action->setObjectName(name);
-    if (!key.isEmpty())
-        action->setShortcut(key);
-    return action;
-}
-
 QIcon icon(const QString& name)
 {
     return QIcon(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
+}
+
+// A menu command as the window runs it.
+using Command = void (*)(MainFrm&);
+
+template <auto Method> void Run(MainFrm& window)
+{
+    (window.*Method)();
+}
+
+// The menu bar from left to right (the rows of kMenuTitles); Settings stands on the bar itself.
+enum class MenuOf { File, Edit, Bar, Help };
+
+struct MenuTitle {
+    QMenu* MainFrm::*menu;
+    const char* name;
+    const char* title;
+};
+
+const MenuTitle kMenuTitles[] = {{&MainFrm::mnuFile, "mnuFile", "&File"},
+                                 {&MainFrm::mnuEdit, "mnuEdit", "&Edit"},
+                                 {nullptr, nullptr, nullptr},
+                                 {&MainFrm::mnuHelp, "mnuHelp", "&Help"}};
+
+// One row per menu entry, in menu order.
+struct MenuEntry {
+    MenuOf menu;
+    QAction* MainFrm::*action; // nullptr: a separator
+    const char* name;
+    const char* text;
+    const char* key = nullptr;  // shortcut, as Qt writes it
+    Command run = nullptr;      // nullptr: an editing command, connected by BuildEditing
+    const char* icon = nullptr; // picture, which the tool bar shows too
+};
+
+const MenuEntry kMenuEntries[] = {
+    {MenuOf::File, &MainFrm::mnuScan, "mnuScan", "Scan", "F5", Run<&MainFrm::Scan>, "scan"},
+    {MenuOf::File, &MainFrm::mnuCancel, "mnuCancel", "Cancel", "F6", Run<&MainFrm::CancelScan>,
+     "cancel"},
+    {MenuOf::File, nullptr, nullptr, nullptr},
+    {MenuOf::File, &MainFrm::mnuNew, "mnuNew", "New Job", "Ctrl+N", Run<&MainFrm::NewJob>},
+    {MenuOf::File, &MainFrm::mnuOpen, "mnuOpen", "Open Job", "Ctrl+O", Run<&MainFrm::OpenJob>},
+    {MenuOf::File, &MainFrm::mnuSave, "mnuSave", "Save Job", "Ctrl+S",
+     [](MainFrm& window) { window.SaveJob(); }},
+    {MenuOf::File, nullptr, nullptr, nullptr},
+    {MenuOf::File, &MainFrm::mnuSaveAs, "mnuSaveAs", "Save As", nullptr, Run<&MainFrm::SaveAs>,
+     "saveas"},
+    {MenuOf::File, &MainFrm::mnuExportListing, "mnuExportListing", "Export Listing...", nullptr,
+     Run<&MainFrm::ExportListing>},
+    {MenuOf::File, &MainFrm::mnuCompare, "mnuCompare", "Compare With Listing...", nullptr,
+     Run<&MainFrm::CompareWithListing>},
+    {MenuOf::File, nullptr, nullptr, nullptr},
+    {MenuOf::File, &MainFrm::mnuPageSetup, "mnuPageSetup", "Page Setup", nullptr,
+     Run<&MainFrm::PageSetup>},
+    {MenuOf::File, &MainFrm::mnuPrint, "mnuPrint", "Print...", "Ctrl+P", Run<&MainFrm::Print>,
+     "print"},
+    {MenuOf::File, nullptr, nullptr, nullptr},
+    {MenuOf::File, &MainFrm::mnuClose, "mnuClose", "Close", nullptr, Run<&QWidget::close>},
+    {MenuOf::Edit, &MainFrm::mnuUndo, "mnuUndo", "Undo", "Ctrl+Z"},
+    {MenuOf::Edit, &MainFrm::mnuRedo, "mnuRedo", "Redo", "Ctrl+Y"},
+    {MenuOf::Edit, nullptr, nullptr, nullptr},
+    {MenuOf::Edit, &MainFrm::mnuCut, "mnuCut", "Cut", "Ctrl+X"},
+    {MenuOf::Edit, &MainFrm::mnuCopy, "mnuCopy", "Copy", "Ctrl+C"},
+    {MenuOf::Edit, &MainFrm::mnuPaste, "mnuPaste", "Paste", "Ctrl+V"},
+    {MenuOf::Edit, &MainFrm::mnuDelete, "mnuDelete", "Delete", "Del"},
+    {MenuOf::Edit, nullptr, nullptr, nullptr},
+    {MenuOf::Edit, &MainFrm::mnuFind, "mnuFind", "Find", "Ctrl+F"},
+    {MenuOf::Edit, &MainFrm::mnuFindReplace, "mnuFindReplace", "Find and Replace", "Ctrl+H"},
+    {MenuOf::Edit, nullptr, nullptr, nullptr},
+    {MenuOf::Edit, &MainFrm::mnuSelect, "mnuSelect", "Select All", "Ctrl+A"},
+    {MenuOf::Bar, &MainFrm::mnuOptions, "mnuOptions", "Settings", nullptr,
+     Run<&MainFrm::ShowSettings>},
+    {MenuOf::Help, &MainFrm::mnuHelpTopics, "mnuHelpTopics", "Help Topics", nullptr,
+     Run<&MainFrm::HelpTopics>},
+};
+
+QAction* MakeMenuAction(MainFrm& window, const MenuEntry& entry)
+{
+    auto* action = new QAction(QString::fromLatin1(entry.text), &window);
+    action->setObjectName(QString::fromLatin1(entry.name));
+    if (entry.key)
+        action->setShortcut(
+            QKeySequence(QString::fromLatin1(entry.key), QKeySequence::PortableText));
+    if (entry.icon)
+        action->setIcon(icon(QString::fromLatin1(entry.icon)));
+    if (entry.run)
+        QObject::connect(action, &QAction::triggered, &window,
+                         [&window, run = entry.run] { run(window); });
+    return action;
+}
+
+// The menu of title on the window's menu bar; null for the entries that stand on the bar.
+QMenu* AddMenu(MainFrm& window, const MenuTitle& title)
+{
+    if (!title.menu)
+        return nullptr;
+    QMenu* menu = window.menuBar()->addMenu(QString::fromLatin1(title.title));
+    menu->setObjectName(QString::fromLatin1(title.name));
+    window.*title.menu = menu;
+    return menu;
 }
 
 } // namespace
@@ -103,105 +193,25 @@ MainFrm::~MainFrm()
 
 void MainFrm::BuildMenus()
 {
-    mnuScan = makeAction(this, QStringLiteral("mnuScan"), QStringLiteral("Scan"), Qt::Key_F5);
-    mnuCancel = makeAction(this, QStringLiteral("mnuCancel"), QStringLiteral("Cancel"), Qt::Key_F6);
-    mnuNew = makeAction(this, QStringLiteral("mnuNew"), QStringLiteral("New Job"),
-                        QKeySequence(Qt::CTRL | Qt::Key_N));
-    mnuOpen = makeAction(this, QStringLiteral("mnuOpen"), QStringLiteral("Open Job"),
-                         QKeySequence(Qt::CTRL | Qt::Key_O));
-    mnuSave = makeAction(this, QStringLiteral("mnuSave"), QStringLiteral("Save Job"),
-                         QKeySequence(Qt::CTRL | Qt::Key_S));
-    mnuSaveAs = makeAction(this, QStringLiteral("mnuSaveAs"), QStringLiteral("Save As"));
-    mnuExportListing =
-        makeAction(this, QStringLiteral("mnuExportListing"), QStringLiteral("Export Listing..."));
-    mnuCompare =
-        makeAction(this, QStringLiteral("mnuCompare"), QStringLiteral("Compare With Listing..."));
-    mnuPageSetup = makeAction(this, QStringLiteral("mnuPageSetup"), QStringLiteral("Page Setup"));
-    mnuPrint = makeAction(this, QStringLiteral("mnuPrint"), QStringLiteral("Print..."),
-                          QKeySequence(Qt::CTRL | Qt::Key_P));
-    mnuClose = makeAction(this, QStringLiteral("mnuClose"), QStringLiteral("Close"));
-    mnuUndo = makeAction(this, QStringLiteral("mnuUndo"), QStringLiteral("Undo"),
-                         QKeySequence(Qt::CTRL | Qt::Key_Z));
-    mnuRedo = makeAction(this, QStringLiteral("mnuRedo"), QStringLiteral("Redo"),
-                         QKeySequence(Qt::CTRL | Qt::Key_Y));
-    mnuCut = makeAction(this, QStringLiteral("mnuCut"), QStringLiteral("Cut"),
-                        QKeySequence(Qt::CTRL | Qt::Key_X));
-    mnuCopy = makeAction(this, QStringLiteral("mnuCopy"), QStringLiteral("Copy"),
-                         QKeySequence(Qt::CTRL | Qt::Key_C));
-    mnuPaste = makeAction(this, QStringLiteral("mnuPaste"), QStringLiteral("Paste"),
-                          QKeySequence(Qt::CTRL | Qt::Key_V));
-    mnuDelete =
-        makeAction(this, QStringLiteral("mnuDelete"), QStringLiteral("Delete"), Qt::Key_Delete);
-    mnuFind = makeAction(this, QStringLiteral("mnuFind"), QStringLiteral("Find"),
-                         QKeySequence(Qt::CTRL | Qt::Key_F));
-    mnuFindReplace =
-        makeAction(this, QStringLiteral("mnuFindReplace"), QStringLiteral("Find and Replace"),
-                   QKeySequence(Qt::CTRL | Qt::Key_H));
-    mnuSelect = makeAction(this, QStringLiteral("mnuSelect"), QStringLiteral("Select All"),
-                           QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuOptions = makeAction(this, QStringLiteral("mnuOptions"), QStringLiteral("Settings"));
-    mnuHelpTopics =
-        makeAction(this, QStringLiteral("mnuHelpTopics"), QStringLiteral("Help Topics"));
-
-    mnuScan->setIcon(icon(QStringLiteral("scan")));
-    mnuCancel->setIcon(icon(QStringLiteral("cancel")));
-    mnuSaveAs->setIcon(icon(QStringLiteral("saveas")));
-    mnuPrint->setIcon(icon(QStringLiteral("print")));
-
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFile->addAction(mnuScan);
-    mnuFile->addAction(mnuCancel);
-    mnuFile->addSeparator();
-    mnuFile->addAction(mnuNew);
-    mnuFile->addAction(mnuOpen);
-    mnuFile->addAction(mnuSave);
-    mnuFile->addSeparator();
-    mnuFile->addAction(mnuSaveAs);
-    mnuFile->addAction(mnuExportListing);
-    mnuFile->addAction(mnuCompare);
-    mnuFile->addSeparator();
-    mnuFile->addAction(mnuPageSetup);
-    mnuFile->addAction(mnuPrint);
-    mnuFile->addSeparator();
-    mnuFile->addAction(mnuClose);
-
-    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
-    mnuEdit->addAction(mnuUndo);
-    mnuEdit->addAction(mnuRedo);
-    mnuEdit->addSeparator();
-    mnuEdit->addAction(mnuCut);
-    mnuEdit->addAction(mnuCopy);
-    mnuEdit->addAction(mnuPaste);
-    mnuEdit->addAction(mnuDelete);
-    mnuEdit->addSeparator();
-    mnuEdit->addAction(mnuFind);
-    mnuEdit->addAction(mnuFindReplace);
-    mnuEdit->addSeparator();
-    mnuEdit->addAction(mnuSelect);
-
-    menuBar()->addAction(mnuOptions);
-
-    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelp->addAction(mnuHelpTopics);
-
+    for (const MenuEntry& entry : kMenuEntries) {
+        if (entry.action)
+            this->*entry.action = MakeMenuAction(*this, entry);
+    }
+    const MenuTitle* title = nullptr;
+    QMenu* menu = nullptr;
+    for (const MenuEntry& entry : kMenuEntries) {
+        if (title != &kMenuTitles[static_cast<int>(entry.menu)]) {
+            title = &kMenuTitles[static_cast<int>(entry.menu)];
+            menu = AddMenu(*this, *title);
+        }
+        if (!entry.action)
+            menu->addSeparator();
+        else if (menu)
+            menu->addAction(this->*entry.action);
+        else
+            menuBar()->addAction(this->*entry.action);
+    }
     mnuCancel->setEnabled(false);
-
-    connect(mnuScan, &QAction::triggered, this, &MainFrm::Scan);
-    connect(mnuCancel, &QAction::triggered, this, &MainFrm::CancelScan);
-    connect(mnuNew, &QAction::triggered, this, &MainFrm::NewJob);
-    connect(mnuOpen, &QAction::triggered, this, &MainFrm::OpenJob);
-    connect(mnuSave, &QAction::triggered, this, [this] { SaveJob(); });
-    connect(mnuSaveAs, &QAction::triggered, this, &MainFrm::SaveAs);
-    connect(mnuExportListing, &QAction::triggered, this, &MainFrm::ExportListing);
-    connect(mnuCompare, &QAction::triggered, this, &MainFrm::CompareWithListing);
-    connect(mnuPageSetup, &QAction::triggered, this, &MainFrm::PageSetup);
-    connect(mnuPrint, &QAction::triggered, this, &MainFrm::Print);
-    connect(mnuClose, &QAction::triggered, this, &QWidget::close);
-    connect(mnuOptions, &QAction::triggered, this, &MainFrm::ShowSettings);
-    connect(mnuHelpTopics, &QAction::triggered, this, &MainFrm::HelpTopics);
 }
 
 void MainFrm::BuildToolbars()
@@ -234,6 +244,21 @@ void MainFrm::BuildControls()
     central->setObjectName(QStringLiteral("central"));
     setCentralWidget(central);
 
+    BuildLocationList(central);
+    BuildLocationButtons(central);
+    BuildReportTypeFrame(central);
+    BuildSortFrame();
+    BuildFormatBar(central);
+    BuildReportPane(central);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &MainFrm::TimerTick);
+}
+
+void MainFrm::BuildLocationList(QWidget* central)
+{
     SearchList = new QTreeWidget(central);
     SearchList->setObjectName(QStringLiteral("SearchList"));
     SearchList->setColumnCount(4);
@@ -245,7 +270,10 @@ void MainFrm::BuildControls()
     SearchList->setColumnWidth(0, 170);
     SearchList->setColumnWidth(1, 80);
     SearchList->setColumnWidth(2, 60);
+}
 
+void MainFrm::BuildLocationButtons(QWidget* central)
+{
     auto makeButton = [central](const QString& name, const QString& tip, const QString& image) {
         auto* button = new QPushButton(central);
         button->setObjectName(name);
@@ -263,7 +291,10 @@ void MainFrm::BuildControls()
     connect(cmdAdd, &QPushButton::clicked, this, &MainFrm::AddFolders);
     connect(cmdRemove, &QPushButton::clicked, this, &MainFrm::RemoveFolder);
     connect(cmdExclude, &QPushButton::clicked, this, &MainFrm::ShowExclusions);
+}
 
+void MainFrm::BuildReportTypeFrame(QWidget* central)
+{
     FrameRepType = new QGroupBox(QStringLiteral("Report type"), central);
     FrameRepType->setObjectName(QStringLiteral("FrameRepType"));
     Opt1 = new QRadioButton(QStringLiteral("List In Details"), FrameRepType);
@@ -277,7 +308,11 @@ void MainFrm::BuildControls()
         connect(options[i], &QRadioButton::clicked, this, &MainFrm::ReportTypeClicked);
     }
     Opt1->setChecked(true);
+}
 
+// Sits inside the report type frame, beside the four choices.
+void MainFrm::BuildSortFrame()
+{
     Frame1 = new QGroupBox(FrameRepType);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(200, 14, 150, 100);
@@ -296,7 +331,10 @@ void MainFrm::BuildControls()
     optDesc = new QRadioButton(QStringLiteral("Deascending"), Frame1);
     optDesc->setObjectName(QStringLiteral("optDesc"));
     optDesc->setGeometry(8, 60, 140, 22);
+}
 
+void MainFrm::BuildFormatBar(QWidget* central)
+{
     Picture1 = new QWidget(central);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Toolbar2 = new QToolBar(Picture1);
@@ -328,7 +366,10 @@ void MainFrm::BuildControls()
     Label2->setAutoFillBackground(true);
     Label2->setStyleSheet(QStringLiteral("background-color: #000000; border: 1px solid gray;"));
     Label2->setToolTip(QStringLiteral("Report colour"));
+}
 
+void MainFrm::BuildReportPane(QWidget* central)
+{
     rTxt = new ReportPane(central);
     rTxt->setObjectName(QStringLiteral("rTxt"));
     rTxt->setAcceptRichText(true);
@@ -341,11 +382,6 @@ void MainFrm::BuildControls()
     connect(cmbFontSize, &QComboBox::currentTextChanged, this, &MainFrm::ApplyFontSize);
     connect(cmbFontSize->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { cmbFontSize->setEditText(m_fontSize); });
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &MainFrm::TimerTick);
 }
 
 void MainFrm::BuildStatusBar()

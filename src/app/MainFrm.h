@@ -202,6 +202,12 @@ private:
     void BuildMenus();
     void BuildToolbars();
     void BuildControls();
+    void BuildLocationList(QWidget* central);
+    void BuildLocationButtons(QWidget* central);
+    void BuildReportTypeFrame(QWidget* central);
+    void BuildSortFrame();
+    void BuildFormatBar(QWidget* central);
+    void BuildReportPane(QWidget* central);
     void BuildStatusBar();
     void StartUp();
     void LayoutControls();

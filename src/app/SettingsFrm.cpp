@@ -12,8 +12,82 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <span>
 
 namespace quillon {
+
+namespace {
+
+// One check box: its control, name and caption, and the setting it holds.
+struct CheckRow {
+    QCheckBox* SettingsFrm::*box;
+    const char* name;
+    const char* caption;
+    bool ReportSettings::*value;
+};
+
+const CheckRow kListOptions[] = {
+    {&SettingsFrm::v_FullPath, "v_FullPath", "Full path", &ReportSettings::FullPath},
+    {&SettingsFrm::v_ListInUpper, "v_ListInUpper", "List in upper case",
+     &ReportSettings::ListInUpper},
+    {&SettingsFrm::v_ListInLower, "v_ListInLower", "List in lowercase",
+     &ReportSettings::ListInLower},
+    {&SettingsFrm::v_IncludeFolderTitle, "v_IncludeFolderTitle",
+     "Include Folder Title (Directory of)", &ReportSettings::IncludeFolderTitle},
+    {&SettingsFrm::v_IncludeSeparator, "v_IncludeSeparator",
+     "Include Separator (--------------------)", &ReportSettings::IncludeSeparator},
+    {&SettingsFrm::v_IncludeFolderSum, "v_IncludeFolderSum", "Include folder summary",
+     &ReportSettings::IncludeFolderSum},
+    {&SettingsFrm::v_IncludeFullSum, "v_IncludeFullSum", "Include full summary",
+     &ReportSettings::IncludeFullSum},
+    {&SettingsFrm::v_KeepAllCharacters, "v_KeepAllCharacters", "Keep every character of names",
+     &ReportSettings::KeepAllCharacters},
+};
+
+const CheckRow kGeneralFields[] = {
+    {&SettingsFrm::f_Filename, "f_Filename", "File Name", &ReportSettings::Filename},
+    {&SettingsFrm::f_Size, "f_Size", "Size", &ReportSettings::Size},
+    {&SettingsFrm::f_Date, "f_Date", "Date", &ReportSettings::Date},
+    {&SettingsFrm::f_Time, "f_Time", "Time", &ReportSettings::Time},
+    {&SettingsFrm::f_Attribute, "f_Attribute", "Attribute", &ReportSettings::Attribute},
+    {&SettingsFrm::f_Version, "f_Version", "Version", &ReportSettings::Version},
+    {&SettingsFrm::f_Owner, "f_Owner", "Owner", &ReportSettings::Owner},
+    {&SettingsFrm::f_CRC32, "f_CRC32", "CRC32", &ReportSettings::CRC32},
+};
+
+const CheckRow kMp3Fields[] = {
+    {&SettingsFrm::f_Title, "f_Title", "Title", &ReportSettings::Title},
+    {&SettingsFrm::f_Artist, "f_Artist", "Artist", &ReportSettings::Artist},
+    {&SettingsFrm::f_Album, "f_Album", "Album", &ReportSettings::Album},
+    {&SettingsFrm::f_Year, "f_Year", "Year", &ReportSettings::Year},
+    {&SettingsFrm::f_Genre, "f_Genre", "Genre", &ReportSettings::Genre},
+    {&SettingsFrm::f_Comment, "f_Comment", "Comment", &ReportSettings::Comment},
+    {&SettingsFrm::f_RemoveBlankSpaces, "f_RemoveBlankSpaces", "Remove blank spaces",
+     &ReportSettings::RemoveBlankSpaces},
+};
+
+const std::span<const CheckRow> kAllChecks[] = {kListOptions, kGeneralFields, kMp3Fields};
+
+// A frame holding its controls one below the other.
+QGroupBox* AddFrame(const QString& caption, const char* name, QWidget* parent)
+{
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    new QVBoxLayout(box);
+    return box;
+}
+
+void AddChecks(SettingsFrm& form, std::span<const CheckRow> rows, QGroupBox* frame)
+{
+    for (const CheckRow& row : rows) {
+        auto* box = new QCheckBox(QString::fromLatin1(row.caption), frame);
+        box->setObjectName(QString::fromLatin1(row.name));
+        frame->layout()->addWidget(box);
+        form.*row.box = box;
+    }
+}
+
+} // namespace
 
 SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(dialogs)
 {
@@ -27,36 +101,27 @@ SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m
     auto* fields = new QWidget(SSTab1);
     SSTab1->addTab(general, QStringLiteral("General"));
     SSTab1->addTab(fields, QStringLiteral("Printing Fields"));
+    BuildGeneralTab(general);
+    BuildFieldsTab(fields);
+    BuildOkButton();
 
-    auto frame = [](const QString& caption, const char* name, QWidget* parent) {
-        auto* box = new QGroupBox(caption, parent);
-        box->setObjectName(QString::fromLatin1(name));
-        return box;
-    };
-    auto check = [](const char* name, const QString& caption, QGroupBox* parent) {
-        auto* box = new QCheckBox(caption, parent);
-        box->setObjectName(QString::fromLatin1(name));
-        parent->layout()->addWidget(box);
-        return box;
-    };
+    // Upper and lower case exclude each other; unticking one leaves the other alone.
+    connect(v_ListInUpper, &QCheckBox::clicked, this, [this](bool on) {
+        if (on)
+            v_ListInLower->setChecked(false);
+    });
+    connect(v_ListInLower, &QCheckBox::clicked, this, [this](bool on) {
+        if (on)
+            v_ListInUpper->setChecked(false);
+    });
 
-    FrameListOptions = frame(QStringLiteral("List options"), "FrameListOptions", general);
-    new QVBoxLayout(FrameListOptions);
-    v_FullPath = check("v_FullPath", QStringLiteral("Full path"), FrameListOptions);
-    v_ListInUpper = check("v_ListInUpper", QStringLiteral("List in upper case"), FrameListOptions);
-    v_ListInLower = check("v_ListInLower", QStringLiteral("List in lowercase"), FrameListOptions);
-    v_IncludeFolderTitle =
-        check("v_IncludeFolderTitle", QStringLiteral("Include Folder Title (Directory of)"),
-              FrameListOptions);
-    v_IncludeSeparator =
-        check("v_IncludeSeparator", QStringLiteral("Include Separator (--------------------)"),
-              FrameListOptions);
-    v_IncludeFolderSum =
-        check("v_IncludeFolderSum", QStringLiteral("Include folder summary"), FrameListOptions);
-    v_IncludeFullSum =
-        check("v_IncludeFullSum", QStringLiteral("Include full summary"), FrameListOptions);
-    v_KeepAllCharacters = check("v_KeepAllCharacters",
-                                QStringLiteral("Keep every character of names"), FrameListOptions);
+    Load();
+}
+
+void SettingsFrm::BuildGeneralTab(QWidget* general)
+{
+    FrameListOptions = AddFrame(QStringLiteral("List options"), "FrameListOptions", general);
+    AddChecks(*this, kListOptions, FrameListOptions);
 
     lblColSize = new QLabel(QStringLiteral("Column Size"), FrameListOptions);
     lblColSize->setObjectName(QStringLiteral("lblColSize"));
@@ -79,34 +144,25 @@ SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m
     choices->addWidget(v_ShowSizeIn, 1, 1);
     choices->setColumnStretch(2, 1);
     static_cast<QVBoxLayout*>(FrameListOptions->layout())->addLayout(choices);
+
     auto* generalLayout = new QVBoxLayout(general);
     generalLayout->addWidget(FrameListOptions);
     generalLayout->addStretch(1);
+}
 
-    FrameGeneralFields = frame(QStringLiteral("General Fields"), "FrameGeneralFields", fields);
-    new QVBoxLayout(FrameGeneralFields);
-    f_Filename = check("f_Filename", QStringLiteral("File Name"), FrameGeneralFields);
-    f_Size = check("f_Size", QStringLiteral("Size"), FrameGeneralFields);
-    f_Date = check("f_Date", QStringLiteral("Date"), FrameGeneralFields);
-    f_Time = check("f_Time", QStringLiteral("Time"), FrameGeneralFields);
-    f_Attribute = check("f_Attribute", QStringLiteral("Attribute"), FrameGeneralFields);
-    f_Version = check("f_Version", QStringLiteral("Version"), FrameGeneralFields);
-    f_Owner = check("f_Owner", QStringLiteral("Owner"), FrameGeneralFields);
-    f_CRC32 = check("f_CRC32", QStringLiteral("CRC32"), FrameGeneralFields);
-    FrameMp3 = frame(QStringLiteral("MP3 (IDE3)"), "FrameMp3", fields);
-    new QVBoxLayout(FrameMp3);
-    f_Title = check("f_Title", QStringLiteral("Title"), FrameMp3);
-    f_Artist = check("f_Artist", QStringLiteral("Artist"), FrameMp3);
-    f_Album = check("f_Album", QStringLiteral("Album"), FrameMp3);
-    f_Year = check("f_Year", QStringLiteral("Year"), FrameMp3);
-    f_Genre = check("f_Genre", QStringLiteral("Genre"), FrameMp3);
-    f_Comment = check("f_Comment", QStringLiteral("Comment"), FrameMp3);
-    f_RemoveBlankSpaces =
-        check("f_RemoveBlankSpaces", QStringLiteral("Remove blank spaces"), FrameMp3);
+void SettingsFrm::BuildFieldsTab(QWidget* fields)
+{
+    FrameGeneralFields = AddFrame(QStringLiteral("General Fields"), "FrameGeneralFields", fields);
+    AddChecks(*this, kGeneralFields, FrameGeneralFields);
+    FrameMp3 = AddFrame(QStringLiteral("MP3 (IDE3)"), "FrameMp3", fields);
+    AddChecks(*this, kMp3Fields, FrameMp3);
     auto* fieldsLayout = new QHBoxLayout(fields);
     fieldsLayout->addWidget(FrameGeneralFields, 0, Qt::AlignTop);
     fieldsLayout->addWidget(FrameMp3, 0, Qt::AlignTop);
+}
 
+void SettingsFrm::BuildOkButton()
+{
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
@@ -116,22 +172,10 @@ SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1, 1);
     layout->addLayout(okRow);
-
-    // Upper and lower case exclude each other; unticking one leaves the other alone.
-    connect(v_ListInUpper, &QCheckBox::clicked, this, [this](bool on) {
-        if (on)
-            v_ListInLower->setChecked(false);
-    });
-    connect(v_ListInLower, &QCheckBox::clicked, this, [this](bool on) {
-        if (on)
-            v_ListInUpper->setChecked(false);
-    });
     connect(Command1, &QPushButton::clicked, this, [this] {
         Save();
         accept();
     });
-
-    Load();
 }
 
 void SettingsFrm::showEvent(QShowEvent* event)
@@ -155,61 +199,21 @@ void SettingsFrm::SelectChoice(QComboBox* box, const QString& text)
 ReportSettings SettingsFrm::Values() const
 {
     ReportSettings s;
-    s.FullPath = v_FullPath->isChecked();
-    s.ListInUpper = v_ListInUpper->isChecked();
-    s.ListInLower = v_ListInLower->isChecked();
-    s.IncludeFolderTitle = v_IncludeFolderTitle->isChecked();
-    s.IncludeSeparator = v_IncludeSeparator->isChecked();
-    s.IncludeFolderSum = v_IncludeFolderSum->isChecked();
-    s.IncludeFullSum = v_IncludeFullSum->isChecked();
-    s.KeepAllCharacters = v_KeepAllCharacters->isChecked();
+    for (const auto& rows : kAllChecks)
+        for (const CheckRow& row : rows)
+            s.*row.value = (this->*row.box)->isChecked();
     s.ColSize = v_ColSize->currentText();
     s.ShowSizeIn = v_ShowSizeIn->currentText();
-    s.Filename = f_Filename->isChecked();
-    s.Size = f_Size->isChecked();
-    s.Date = f_Date->isChecked();
-    s.Time = f_Time->isChecked();
-    s.Attribute = f_Attribute->isChecked();
-    s.Version = f_Version->isChecked();
-    s.Owner = f_Owner->isChecked();
-    s.CRC32 = f_CRC32->isChecked();
-    s.Title = f_Title->isChecked();
-    s.Artist = f_Artist->isChecked();
-    s.Album = f_Album->isChecked();
-    s.Year = f_Year->isChecked();
-    s.Genre = f_Genre->isChecked();
-    s.Comment = f_Comment->isChecked();
-    s.RemoveBlankSpaces = f_RemoveBlankSpaces->isChecked();
     return s;
 }
 
 void SettingsFrm::SetValues(const ReportSettings& s)
 {
-    v_FullPath->setChecked(s.FullPath);
-    v_ListInUpper->setChecked(s.ListInUpper);
-    v_ListInLower->setChecked(s.ListInLower);
-    v_IncludeFolderTitle->setChecked(s.IncludeFolderTitle);
-    v_IncludeSeparator->setChecked(s.IncludeSeparator);
-    v_IncludeFolderSum->setChecked(s.IncludeFolderSum);
-    v_IncludeFullSum->setChecked(s.IncludeFullSum);
-    v_KeepAllCharacters->setChecked(s.KeepAllCharacters);
+    for (const auto& rows : kAllChecks)
+        for (const CheckRow& row : rows)
+            (this->*row.box)->setChecked(s.*row.value);
     SelectChoice(v_ColSize, s.ColSize);
     SelectChoice(v_ShowSizeIn, s.ShowSizeIn);
-    f_Filename->setChecked(s.Filename);
-    f_Size->setChecked(s.Size);
-    f_Date->setChecked(s.Date);
-    f_Time->setChecked(s.Time);
-    f_Attribute->setChecked(s.Attribute);
-    f_Version->setChecked(s.Version);
-    f_Owner->setChecked(s.Owner);
-    f_CRC32->setChecked(s.CRC32);
-    f_Title->setChecked(s.Title);
-    f_Artist->setChecked(s.Artist);
-    f_Album->setChecked(s.Album);
-    f_Year->setChecked(s.Year);
-    f_Genre->setChecked(s.Genre);
-    f_Comment->setChecked(s.Comment);
-    f_RemoveBlankSpaces->setChecked(s.RemoveBlankSpaces);
 }
 
 void SettingsFrm::Load()

@@ -75,6 +75,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void BuildGeneralTab(QWidget* general);
+    void BuildFieldsTab(QWidget* fields);
+    void BuildOkButton();
     static void SelectChoice(QComboBox* box, const QString& text);
 
     Dialogs& m_dialogs;

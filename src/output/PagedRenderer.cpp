@@ -1,6 +1,6 @@
 #include "output/PagedRenderer.h"
 
-#include "platform/RtfSink.h"
+#include "rtf/RtfSink.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPageLayout>

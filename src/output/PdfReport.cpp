@@ -3,7 +3,7 @@
 #include "output/PagedRenderer.h"
 #include "platform/CheckedSave.h"
 #include "platform/ProgramNames.h"
-#include "platform/RtfFiles.h"
+#include "rtf/RtfFiles.h"
 
 #include <QLocale>
 #include <QPdfWriter>

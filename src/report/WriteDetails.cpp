@@ -30,14 +30,6 @@ constexpr std::uint32_t kProgressEvery = 5;
 const std::string kBlankDate(12, ' '); // "  dd/mm/yyyy"
 const std::string kBlankTime(9, ' ');  // " hh:mm:ss"
 
-std::string SizeDigits(std::int64_t size)
-{
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%015lld",
-                  static_cast<long long>(size < 0 ? -size : size));
-    return digits;
-}
-
 void AppendTwoDigits(std::string& out, int value)
 {
     out.push_back(static_cast<char>('0' + value / 10 % 10));
@@ -104,35 +96,6 @@ bool LocalTime(const struct stat& st, std::tm& local)
 
 } // namespace
 
-DetailsSortBy DetailsSortByText(const QString& text)
-{
-    if (text == QLatin1String("Size"))
-        return DetailsSortBy::Size;
-    if (text == QLatin1String("Date"))
-        return DetailsSortBy::Date;
-    return DetailsSortBy::Name;
-}
-
-std::string DetailsKeyText(const DetailsSortKey& key, DetailsSortBy sortBy)
-{
-    const std::string size = SizeDigits(key.size);
-    std::string text;
-    text.reserve(key.folder.size() + key.name.size() + 40);
-    switch (sortBy) {
-    case DetailsSortBy::Name:
-        text.append(key.folder).append("?").append(key.name).append("?").append(size);
-        break;
-    case DetailsSortBy::Size:
-        text.append(size).append("?").append(key.folder).append("?").append(key.name);
-        break;
-    case DetailsSortBy::Date:
-        text.append(key.day).append("?").append(key.folder).append("?").append(key.name);
-        text.append("?").append(size);
-        break;
-    }
-    return text;
-}
-
 int DetailsLineWidth(const ReportSettings& s)
 {
     int width = s.columnSize() + 2;
@@ -178,14 +141,6 @@ bool FileChangedTime(const FileAt& file, std::tm& local)
 {
     struct stat st;
     return StatForLine(file, st) && LocalTime(st, local);
-}
-
-std::string DayKey(const std::tm& local)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday);
-    return text;
 }
 
 DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file,

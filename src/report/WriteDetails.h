@@ -1,11 +1,11 @@
 #pragma once
 
 #include "details/CrcCtrl.h"
+#include "report/DetailsSortKey.h"
 #include "report/LayoutContext.h"
 
 #include <QLocale>
 #include <QString>
-#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -14,26 +14,6 @@
 namespace quillon {
 
 class ReportStagingFile;
-
-/// Which field leads the sort keys of List In Details (the main window's sort box).
-enum class DetailsSortBy { Name, Size, Date };
-
-/// "Name", "Size" or "Date" as the sort box holds them; any other text sorts by name, so the
-/// files are still listed.
-DetailsSortBy DetailsSortByText(const QString& text);
-
-/// One file of a folder block, kept as its fields; the joined key text is made only to be
-/// collated (DetailsKeyText), so names holding "?" or "|" are never split.
-struct DetailsSortKey {
-    std::string_view folder; ///< folder path ending in "/", or empty where it decides nothing
-    std::string_view name;   ///< file name as listed (owned by the record list)
-    std::int64_t size = 0;
-    std::string day; ///< last-changed day "yyyymmdd" for the Date sort; empty when unknown
-};
-
-/// The text a key is collated by: Name "folder?name?size", Size "size?folder?name", Date
-/// "yyyymmdd?folder?name?size", sizes as 15 zero-padded digits.
-std::string DetailsKeyText(const DetailsSortKey& key, DetailsSortBy sortBy);
 
 /// Width of the separator lines and limit of folder titles: ColSize + 2 plus the allowance of
 /// each detail column that is on (68 with the default settings).
@@ -53,9 +33,6 @@ inline bool FileChangedTime(const std::string& path, std::tm& local)
 {
     return FileChangedTime(FileAt::Path(path), local);
 }
-
-/// "yyyymmdd" of a local time.
-std::string DayKey(const std::tm& local);
 
 /// Writes the folder blocks of one List In Details report into its staging file: title and
 /// separators, one line per file with the columns the settings switch on, and the folder

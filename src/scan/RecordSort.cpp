@@ -131,92 +131,131 @@ void SortGroup(std::vector<Entry>& entries, CollationTexts& keys, TextOf textOf,
     });
 }
 
-} // namespace
+// Sorts one group after another, reusing its key texts and entries between groups.
+class GroupSorter {
+public:
+    GroupSorter(const Collation& collation, YieldEvery& tick) : m_keys(collation), m_tick(tick) {}
 
-void SortRecords(RecordList& records, const std::function<void()>& yield)
+    // Orders the count items itemAt(0), itemAt(1)... by the texts textOf gives them; entries()
+    // then holds them in order.
+    template <class ItemAt, class TextOf>
+    void sort(std::uint32_t count, ItemAt itemAt, TextOf textOf)
+    {
+        m_keys.clear();
+        m_entries.clear();
+        for (std::uint32_t k = 0; k < count; ++k) {
+            m_tick();
+            const std::uint32_t item = itemAt(k);
+            textOf(item, m_text);
+            m_entries.push_back(Entry{m_keys.add(m_text), item});
+        }
+        SortGroup(m_entries, m_keys, textOf, m_tick);
+    }
+
+    const std::vector<Entry>& entries() const { return m_entries; }
+
+private:
+    CollationTexts m_keys;
+    std::vector<Entry> m_entries;
+    std::string m_text;
+    YieldEvery& m_tick;
+};
+
+// The folders as a tree: childBegin[p] .. childBegin[p + 1] are the places in children of
+// folder p's children; the scan locations are the children of a virtual root numbered after
+// the last folder.
+struct FolderTree {
+    std::uint32_t root = 0;
+    std::vector<std::uint32_t> childBegin;
+    std::vector<std::uint32_t> children;
+};
+
+// Where each folder's files stand once the records are in their buckets: begin[b] .. end[b].
+struct FileRanges {
+    std::vector<std::uint32_t> begin;
+    std::vector<std::uint32_t> end;
+};
+
+// Step 1: the folder number of every record (item 0 and records without a folder: kNone).
+std::vector<std::uint32_t> FolderOfEachRecord(const std::vector<ScanRecord>& items,
+                                              FolderIndex& index, YieldEvery& tick)
 {
-    YieldEvery tick(yield);
-    std::vector<ScanRecord>& items = records.items();
-    const std::size_t count = items.size();
-    if (count <= 2)
-        return;
-
-    const Collation collation;
-    CollationTexts keys(collation);
-    std::vector<Entry> entries;
-    std::string text;
-
-    // 1. The folder of every record (item 0 and records without a folder: kNone).
-    FolderIndex index(records.folderCount());
-    std::vector<std::uint32_t> slot(count, kNone);
-    for (std::size_t i = 1; i < count; ++i) {
+    std::vector<std::uint32_t> slot(items.size(), kNone);
+    for (std::size_t i = 1; i < items.size(); ++i) {
         tick();
         if (items[i].folder)
             slot[i] = index.Intern(items[i].folder);
     }
+    return slot;
+}
+
+// Step 2: the children of each folder, counted first so that they fit one array.
+FolderTree ChildrenOfEachFolder(const FolderIndex& index)
+{
     const auto folders = static_cast<std::uint32_t>(index.nodes.size());
-
-    // 2. Children of each folder; the locations are the children of a virtual root.
-    const std::uint32_t root = folders;
-    std::vector<std::uint32_t> childBegin(folders + 3, 0);
-    for (std::uint32_t f = 0; f < folders; ++f) {
-        const std::uint32_t parent = index.parents[f] == kNone ? root : index.parents[f];
-        ++childBegin[parent + 2];
-    }
+    FolderTree tree;
+    tree.root = folders;
+    const auto parentOf = [&](std::uint32_t f) {
+        return index.parents[f] == kNone ? tree.root : index.parents[f];
+    };
+    tree.childBegin.assign(folders + 3, 0);
+    for (std::uint32_t f = 0; f < folders; ++f)
+        ++tree.childBegin[parentOf(f) + 2];
     for (std::uint32_t f = 2; f < folders + 3; ++f)
-        childBegin[f] += childBegin[f - 1];
-    std::vector<std::uint32_t> children(folders);
-    for (std::uint32_t f = 0; f < folders; ++f) {
-        const std::uint32_t parent = index.parents[f] == kNone ? root : index.parents[f];
-        children[childBegin[parent + 1]++] = f;
-    }
-    // childBegin[p] .. childBegin[p + 1] now holds p's children.
+        tree.childBegin[f] += tree.childBegin[f - 1];
+    tree.children.resize(folders);
+    for (std::uint32_t f = 0; f < folders; ++f)
+        tree.children[tree.childBegin[parentOf(f) + 1]++] = f;
+    return tree;
+}
 
-    // 3. Siblings in order, one group at a time.
+// Step 3: the siblings of each folder in order, one group at a time.
+void OrderSiblings(FolderTree& tree, const FolderIndex& index, GroupSorter& sorter)
+{
     const auto folderText = [&](std::uint32_t f, std::string& out) {
         FolderSortText(*index.nodes[f], out);
     };
-    for (std::uint32_t p = 0; p <= root; ++p) {
-        const std::uint32_t begin = childBegin[p];
-        const std::uint32_t end = childBegin[p + 1];
+    for (std::uint32_t p = 0; p <= tree.root; ++p) {
+        const std::uint32_t begin = tree.childBegin[p];
+        const std::uint32_t end = tree.childBegin[p + 1];
         if (end - begin < 2)
             continue;
-        keys.clear();
-        entries.clear();
-        for (std::uint32_t c = begin; c < end; ++c) {
-            tick();
-            folderText(children[c], text);
-            entries.push_back(Entry{keys.add(text), children[c]});
-        }
-        SortGroup(entries, keys, folderText, tick);
+        sorter.sort(
+            end - begin, [&](std::uint32_t k) { return tree.children[begin + k]; }, folderText);
         for (std::uint32_t c = begin; c < end; ++c)
-            children[c] = entries[c - begin].item;
+            tree.children[c] = sorter.entries()[c - begin].item;
     }
+}
 
-    // 4. Pre-order rank of every folder (an explicit stack: no recursion on deep trees).
-    //    Bucket 0 holds records without a folder; folder f of rank r fills bucket r + 1.
-    std::vector<std::uint32_t> bucketOf(folders);
-    {
-        std::uint32_t next = 1;
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> stack;
-        stack.emplace_back(childBegin[root], childBegin[root + 1]);
-        while (!stack.empty()) {
-            auto& [pos, end] = stack.back();
-            if (pos == end) {
-                stack.pop_back();
-                continue;
-            }
-            const std::uint32_t f = children[pos++];
-            bucketOf[f] = next++;
-            stack.emplace_back(childBegin[f], childBegin[f + 1]);
+// Step 4: the bucket of every folder from its pre-order rank (an explicit stack: no recursion
+// on deep trees). Bucket 0 holds records without a folder; folder f of rank r fills bucket
+// r + 1. The tree goes with the call.
+std::vector<std::uint32_t> BucketOfEachFolder(FolderTree tree)
+{
+    std::vector<std::uint32_t> bucketOf(tree.root);
+    std::uint32_t next = 1;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stack;
+    stack.emplace_back(tree.childBegin[tree.root], tree.childBegin[tree.root + 1]);
+    while (!stack.empty()) {
+        auto& [pos, end] = stack.back();
+        if (pos == end) {
+            stack.pop_back();
+            continue;
         }
+        const std::uint32_t f = tree.children[pos++];
+        bucketOf[f] = next++;
+        stack.emplace_back(tree.childBegin[f], tree.childBegin[f + 1]);
     }
-    std::vector<std::uint32_t>().swap(children);
-    std::vector<std::uint32_t>().swap(childBegin);
+    return bucketOf;
+}
 
-    // 5. Bucket sizes, then each record's destination: a folder's own record first, its files
-    //    after it. fileBegin/fileEnd keep each bucket's file range for step 7.
-    const std::uint32_t buckets = folders + 1;
+// Step 5: bucket sizes, then each record's destination in slot (which held its folder): a
+// folder's own record first, its files after it. Returns each bucket's file range for step 7.
+FileRanges Destinations(const std::vector<ScanRecord>& items, std::vector<std::uint32_t>& slot,
+                        std::vector<std::uint32_t> bucketOf, YieldEvery& tick)
+{
+    const std::size_t count = items.size();
+    const auto buckets = static_cast<std::uint32_t>(bucketOf.size() + 1);
     std::vector<std::uint32_t> folderPos(buckets, 0);
     std::vector<std::uint32_t> filePos(buckets, 0);
     for (std::size_t i = 1; i < count; ++i) {
@@ -225,68 +264,82 @@ void SortRecords(RecordList& records, const std::function<void()>& yield)
         ++(items[i].isFolder() ? folderPos : filePos)[slot[i]];
     }
     std::vector<std::uint32_t>().swap(bucketOf);
-    std::vector<std::uint32_t> fileBegin(buckets);
-    {
-        std::uint32_t start = 1;
-        for (std::uint32_t b = 0; b < buckets; ++b) {
-            const std::uint32_t ownRecords = folderPos[b];
-            const std::uint32_t files = filePos[b];
-            folderPos[b] = start;
-            filePos[b] = fileBegin[b] = start + ownRecords;
-            start += ownRecords + files;
-        }
+    FileRanges files;
+    files.begin.resize(buckets);
+    std::uint32_t start = 1;
+    for (std::uint32_t b = 0; b < buckets; ++b) {
+        const std::uint32_t ownRecords = folderPos[b];
+        const std::uint32_t fileCount = filePos[b];
+        folderPos[b] = start;
+        filePos[b] = files.begin[b] = start + ownRecords;
+        start += ownRecords + fileCount;
     }
     slot[0] = 0;
     for (std::size_t i = 1; i < count; ++i) {
         tick();
         slot[i] = (items[i].isFolder() ? folderPos : filePos)[slot[i]]++;
     }
-    std::vector<std::uint32_t>().swap(folderPos);
-    const std::vector<std::uint32_t>& fileEnd = filePos;
+    files.end = std::move(filePos);
+    return files;
+}
 
-    // 6. Move every record to its destination, one cycle of the permutation at a time.
-    for (std::size_t i = 1; i < count; ++i) {
+// Steps 6 and 7: moves records[i] to records[target[i]] for every i by following the
+// permutation's cycles, so no second copy of the records is made (for a folder of a million
+// files that would be tens of megabytes). target ends up as 0, 1, 2...
+void MoveToTargets(ScanRecord* records, std::vector<std::uint32_t>& target, YieldEvery& tick)
+{
+    for (std::size_t i = 0; i < target.size(); ++i) {
         // One cycle may hold most of the records.
-        while (slot[i] != i) {
+        while (target[i] != i) {
             tick();
-            const std::uint32_t target = slot[i];
-            std::swap(items[i], items[target]);
-            std::swap(slot[i], slot[target]);
+            const std::uint32_t to = target[i];
+            std::swap(records[i], records[to]);
+            std::swap(target[i], target[to]);
         }
     }
-    std::vector<std::uint32_t>().swap(slot);
+}
 
-    // 7. Each folder's files in order, with keys for that folder only.
+// Step 7: each folder's files in order, with keys for that folder only.
+void SortFilesOfEachFolder(std::vector<ScanRecord>& items, const FileRanges& files,
+                           GroupSorter& sorter, YieldEvery& tick)
+{
+    const auto fileText = [&](std::uint32_t i, std::string& out) { FileSortText(items[i], out); };
     std::vector<std::uint32_t> target; // where each of a folder's records goes
-    for (std::uint32_t b = 1; b < buckets; ++b) {
-        const std::uint32_t begin = fileBegin[b];
-        const std::uint32_t end = fileEnd[b];
+    for (std::uint32_t b = 1; b < files.begin.size(); ++b) {
+        const std::uint32_t begin = files.begin[b];
+        const std::uint32_t end = files.end[b];
         if (end - begin < 2)
             continue;
-        keys.clear();
-        entries.clear();
-        for (std::uint32_t i = begin; i < end; ++i) {
-            tick();
-            FileSortText(items[i], text);
-            entries.push_back(Entry{keys.add(text), i});
-        }
-        SortGroup(
-            entries, keys, [&](std::uint32_t i, std::string& out) { FileSortText(items[i], out); },
-            tick);
+        sorter.sort(
+            end - begin, [&](std::uint32_t k) { return begin + k; }, fileText);
+        const std::vector<Entry>& entries = sorter.entries();
         target.resize(entries.size());
-        // Into place by following the permutation's cycles: no second copy of a folder's
-        // records, which for a folder of a million files is tens of megabytes.
         for (std::uint32_t i = 0; i < entries.size(); ++i)
             target[entries[i].item - begin] = i;
-        for (std::uint32_t i = 0; i < entries.size(); ++i) {
-            while (target[i] != i) {
-                tick();
-                const std::uint32_t to = target[i];
-                std::swap(items[begin + i], items[begin + to]);
-                std::swap(target[i], target[to]);
-            }
-        }
+        MoveToTargets(items.data() + begin, target, tick);
     }
+}
+
+} // namespace
+
+void SortRecords(RecordList& records, const std::function<void()>& yield)
+{
+    YieldEvery tick(yield);
+    std::vector<ScanRecord>& items = records.items();
+    if (items.size() <= 2)
+        return;
+    const Collation collation;
+    GroupSorter sorter(collation, tick);
+
+    FolderIndex index(records.folderCount());
+    std::vector<std::uint32_t> slot = FolderOfEachRecord(items, index, tick);
+    FolderTree tree = ChildrenOfEachFolder(index);
+    OrderSiblings(tree, index, sorter);
+    const FileRanges files = Destinations(items, slot, BucketOfEachFolder(std::move(tree)), tick);
+    // Step 6: every record to its destination.
+    MoveToTargets(items.data(), slot, tick);
+    std::vector<std::uint32_t>().swap(slot);
+    SortFilesOfEachFolder(items, files, sorter, tick);
 }
 
 } // namespace quillon

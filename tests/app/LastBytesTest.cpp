@@ -3,8 +3,8 @@
 // write() fails with EFBIG, as it fails with ENOSPC on a full file system.
 #include "app/JobFile.h"
 #include "output/HtmlExport.h"
-#include "platform/RtfFiles.h"
 #include "platform/SettingsStore.h"
+#include "rtf/RtfFiles.h"
 #include "scan/ExclusionList.h"
 
 #include <QDir>

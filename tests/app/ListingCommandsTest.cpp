@@ -103,6 +103,7 @@ TEST_F(ListingCommands, BatchModeWritesListingsByTheOutputName)
 {
     const Outcome json = run({"--report", job(m_a), "-o", out("a.json")});
     ASSERT_EQ(json.status, 0) << json.err.constData();
+    EXPECT_TRUE(json.err.isEmpty()) << json.err.constData(); // no report, so none is published
     const QJsonObject document = QJsonDocument::fromJson(read(out("a.json"))).object();
     EXPECT_EQ(document["format"].toString(), "quillon-listing");
     const QJsonArray entries = document["entries"].toArray();

@@ -86,6 +86,35 @@ TEST_F(SettingsFrmTest, CaseSwitchesExcludeEachOtherAndOkWritesEverything)
     EXPECT_TRUE(saved.CRC32);
 }
 
+// Each box shows and gives the stored setting of its own name ("v_" in "Settings", "f_" in
+// "Fields"): a box wired to another setting, or two boxes to one, shows here.
+TEST_F(SettingsFrmTest, EachBoxHoldsTheSettingOfItsName)
+{
+    SettingsFrm form(dialogs);
+    const QList<QCheckBox*> boxes = form.findChildren<QCheckBox*>();
+    ASSERT_EQ(boxes.size(), 23);
+    QHash<const QCheckBox*, bool> defaults;
+    for (const QCheckBox* box : boxes)
+        defaults.insert(box, box->isChecked());
+    for (const QCheckBox* flipped : boxes) {
+        const QString name = flipped->objectName();
+        {
+            SettingsStore store;
+            store.setValue(name.startsWith(QLatin1String("v_")) ? QStringLiteral("Settings")
+                                                                : QStringLiteral("Fields"),
+                           name.mid(2),
+                           defaults[flipped] ? QStringLiteral("0") : QStringLiteral("1"));
+            ASSERT_TRUE(store.sync());
+        }
+        form.Load();
+        for (const QCheckBox* box : boxes)
+            EXPECT_EQ(box->isChecked(), defaults[box] != (box == flipped))
+                << qPrintable(name) << " moved " << qPrintable(box->objectName());
+        EXPECT_EQ(form.Values(), LoadReportSettings(SettingsStore())) << qPrintable(name);
+        QFile::remove(SettingsStore().fileName());
+    }
+}
+
 TEST_F(SettingsFrmTest, CloseBoxDiscardsEditsAndKeepsUnlistedStoredChoices)
 {
     {

@@ -1,7 +1,7 @@
 #include "output/PagedRenderer.h"
 #include "output/PageMargins.h"
-#include "platform/RtfFiles.h"
 #include "platform/SettingsStore.h"
+#include "rtf/RtfFiles.h"
 
 #include <QFile>
 #include <QFont>

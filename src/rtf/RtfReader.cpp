@@ -1,7 +1,7 @@
-#include "platform/RtfReader.h"
-#include "platform/HexDigit.h"
+#include "rtf/RtfReader.h"
 
 #include "platform/Cp1252.h"
+#include "platform/HexDigit.h"
 
 #include <QHash>
 #include <algorithm>
@@ -26,131 +26,24 @@ constexpr long long kParamLimit = 10'000'000'000LL;
 
 enum class Destination : unsigned char { Body, Skip, FontTable, ColourTable };
 
-enum class Word : unsigned char {
-    Font,
-    FontSize,
-    Colour,
-    Bold,
-    Italic,
-    Underline,
-    UnderlineNone,
-    Plain,
-    ParagraphDefault,
-    LeftIndent,
-    Paragraph,
-    Line,
-    Tab,
-    Unicode,
-    UnicodeSkip,
-    DefaultFont,
-    FontTable,
-    ColourTable,
-    Red,
-    Green,
-    Blue,
-    Binary,
-    SkipDestination,
-    Character,
-};
+// clang-format off
+// Every underline style counts as underlined; \ulc (its colour) is not one of them.
+constexpr std::string_view kUnderlineWords[] = {
+    "ul", "uld", "uldb", "ulw", "ulth", "ulwave", "uldash", "uldashd", "uldashdd", "ulhwave",
+    "ulldash", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave"};
 
-struct WordInfo {
-    Word word;
-    char16_t character = 0;
-};
-
-const std::unordered_map<std::string_view, WordInfo>& Words()
-{
-    static const std::unordered_map<std::string_view, WordInfo> words = [] {
-        std::unordered_map<std::string_view, WordInfo> w{
-            {"f", {Word::Font}},
-            {"fs", {Word::FontSize}},
-            {"cf", {Word::Colour}},
-            {"b", {Word::Bold}},
-            {"i", {Word::Italic}},
-            {"plain", {Word::Plain}},
-            {"pard", {Word::ParagraphDefault}},
-            {"li", {Word::LeftIndent}},
-            {"par", {Word::Paragraph}},
-            {"sect", {Word::Paragraph}},
-            {"page", {Word::Paragraph}},
-            {"row", {Word::Paragraph}},
-            {"line", {Word::Line}},
-            {"tab", {Word::Tab}},
-            {"cell", {Word::Tab}},
-            {"nestcell", {Word::Tab}},
-            {"u", {Word::Unicode}},
-            {"uc", {Word::UnicodeSkip}},
-            {"deff", {Word::DefaultFont}},
-            {"fonttbl", {Word::FontTable}},
-            {"colortbl", {Word::ColourTable}},
-            {"red", {Word::Red}},
-            {"green", {Word::Green}},
-            {"blue", {Word::Blue}},
-            {"bin", {Word::Binary}},
-            {"ulnone", {Word::UnderlineNone}},
-            {"emdash", {Word::Character, 0x2014}},
-            {"endash", {Word::Character, 0x2013}},
-            {"bullet", {Word::Character, 0x2022}},
-            {"lquote", {Word::Character, 0x2018}},
-            {"rquote", {Word::Character, 0x2019}},
-            {"ldblquote", {Word::Character, 0x201C}},
-            {"rdblquote", {Word::Character, 0x201D}},
-            {"emspace", {Word::Character, 0x2003}},
-            {"enspace", {Word::Character, 0x2002}},
-            {"qmspace", {Word::Character, 0x2005}},
-            {"zwj", {Word::Character, 0x200D}},
-            {"zwnj", {Word::Character, 0x200C}},
-            {"ltrmark", {Word::Character, 0x200E}},
-            {"rtlmark", {Word::Character, 0x200F}},
-        };
-        // Every underline style counts as underlined; \ulc (its colour) is not one of them.
-        for (std::string_view name :
-             {"ul", "uld", "uldb", "ulw", "ulth", "ulwave", "uldash", "uldashd", "uldashdd",
-              "ulhwave", "ulldash", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash",
-              "ululdbwave"})
-            w.emplace(name, WordInfo{Word::Underline});
-        // Destinations whose text is not part of the body.
-        for (std::string_view name : {"info",         "stylesheet",
-                                      "pict",         "header",
-                                      "headerl",      "headerr",
-                                      "headerf",      "footer",
-                                      "footerl",      "footerr",
-                                      "footerf",      "footnote",
-                                      "annotation",   "atnid",
-                                      "atnauthor",    "object",
-                                      "objdata",      "fldinst",
-                                      "xe",           "tc",
-                                      "txe",          "rxe",
-                                      "bkmkstart",    "bkmkend",
-                                      "themedata",    "colorschememapping",
-                                      "latentstyles", "datastore",
-                                      "listtable",    "listoverridetable",
-                                      "rsidtbl",      "generator",
-                                      "filetbl",      "revtbl",
-                                      "pgdsctbl",     "nonshppict",
-                                      "shpinst",      "sp",
-                                      "sn",           "sv",
-                                      "template",     "userprops",
-                                      "docvar",       "xmlnstbl",
-                                      "password",     "author",
-                                      "title",        "subject",
-                                      "operator",     "keywords",
-                                      "comment",      "doccomm",
-                                      "company",      "category",
-                                      "manager",      "hlinkbase",
-                                      "buptim",       "creatim",
-                                      "printim",      "revtim",
-                                      "ftnsep",       "ftnsepc",
-                                      "ftncn",        "aftnsep",
-                                      "aftnsepc",     "aftncn",
-                                      "pxe",          "upr",
-                                      "private",      "pntxta",
-                                      "pntxtb"})
-            w.emplace(name, WordInfo{Word::SkipDestination});
-        return w;
-    }();
-    return words;
-}
+// Destinations whose text is not part of the body.
+constexpr std::string_view kSkippedDestinations[] = {
+    "info", "stylesheet", "pict", "header", "headerl", "headerr", "headerf", "footer", "footerl",
+    "footerr", "footerf", "footnote", "annotation", "atnid", "atnauthor", "object", "objdata",
+    "fldinst", "xe", "tc", "txe", "rxe", "bkmkstart", "bkmkend", "themedata", "colorschememapping",
+    "latentstyles", "datastore", "listtable", "listoverridetable", "rsidtbl", "generator",
+    "filetbl", "revtbl", "pgdsctbl", "nonshppict", "shpinst", "sp", "sn", "sv", "template",
+    "userprops", "docvar", "xmlnstbl", "password", "author", "title", "subject", "operator",
+    "keywords", "comment", "doccomm", "company", "category", "manager", "hlinkbase", "buptim",
+    "creatim", "printim", "revtim", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn",
+    "pxe", "upr", "private", "pntxta", "pntxtb"};
+// clang-format on
 
 struct GroupState {
     Destination destination = Destination::Body;
@@ -415,124 +308,200 @@ private:
 
         if (consumeFallback())
             return;
-        const auto it = Words().find(std::string_view(name.data(), length));
-        if (it == Words().end())
+        const auto it = words().find(std::string_view(name.data(), length));
+        if (it == words().end())
             return;
-        handleWord(it->second, hasParam, param);
+        handleWord(it->second, Control{hasParam, param, it->second.character});
     }
 
-    void handleWord(const WordInfo& info, bool hasParam, long long param)
+    // --- control words ---
+
+    /// A control word as its handler sees it.
+    struct Control {
+        bool hasParam;
+        long long param;
+        char16_t character; ///< what a symbol word stands for
+    };
+    using Handler = void (Parser::*)(const Control&);
+    struct WordInfo {
+        Handler handler;
+        char16_t character = 0;
+    };
+
+    /// The control words the reader takes, each with its handler; the rest are skipped.
+    static const std::unordered_map<std::string_view, WordInfo>& words()
     {
-        const Destination destination = m_state.destination;
-        if (info.word == Word::Binary) {
-            if (hasParam && param > 0)
-                skipBytes(param);
+        static const std::unordered_map<std::string_view, WordInfo> table = [] {
+            std::unordered_map<std::string_view, WordInfo> w{
+                {"f", {&Parser::onFont}},
+                {"fs", {&Parser::onFontSize}},
+                {"cf", {&Parser::onColour}},
+                {"b", {&Parser::onBold}},
+                {"i", {&Parser::onItalic}},
+                {"plain", {&Parser::onPlain}},
+                {"pard", {&Parser::onParagraphDefault}},
+                {"li", {&Parser::onLeftIndent}},
+                {"par", {&Parser::onParagraph}},
+                {"sect", {&Parser::onParagraph}},
+                {"page", {&Parser::onParagraph}},
+                {"row", {&Parser::onParagraph}},
+                {"line", {&Parser::onLine}},
+                {"tab", {&Parser::onTab}},
+                {"cell", {&Parser::onTab}},
+                {"nestcell", {&Parser::onTab}},
+                {"u", {&Parser::onUnicode}},
+                {"uc", {&Parser::onUnicodeSkip}},
+                {"deff", {&Parser::onDefaultFont}},
+                {"fonttbl", {&Parser::onFontTable}},
+                {"colortbl", {&Parser::onColourTable}},
+                {"red", {&Parser::onRed}},
+                {"green", {&Parser::onGreen}},
+                {"blue", {&Parser::onBlue}},
+                {"bin", {&Parser::onBinary}},
+                {"ulnone", {&Parser::onUnderlineNone}},
+                {"emdash", {&Parser::onSymbol, 0x2014}},
+                {"endash", {&Parser::onSymbol, 0x2013}},
+                {"bullet", {&Parser::onSymbol, 0x2022}},
+                {"lquote", {&Parser::onSymbol, 0x2018}},
+                {"rquote", {&Parser::onSymbol, 0x2019}},
+                {"ldblquote", {&Parser::onSymbol, 0x201C}},
+                {"rdblquote", {&Parser::onSymbol, 0x201D}},
+                {"emspace", {&Parser::onSymbol, 0x2003}},
+                {"enspace", {&Parser::onSymbol, 0x2002}},
+                {"qmspace", {&Parser::onSymbol, 0x2005}},
+                {"zwj", {&Parser::onSymbol, 0x200D}},
+                {"zwnj", {&Parser::onSymbol, 0x200C}},
+                {"ltrmark", {&Parser::onSymbol, 0x200E}},
+                {"rtlmark", {&Parser::onSymbol, 0x200F}},
+            };
+            for (std::string_view name : kUnderlineWords)
+                w.emplace(name, WordInfo{&Parser::onUnderline});
+            for (std::string_view name : kSkippedDestinations)
+                w.emplace(name, WordInfo{&Parser::onSkipDestination});
+            return w;
+        }();
+        return table;
+    }
+
+    void handleWord(const WordInfo& info, const Control& control)
+    {
+        // The bytes of \bin are passed over wherever it stands; nothing else counts in a
+        // destination being skipped.
+        if (m_state.destination == Destination::Skip && info.handler != &Parser::onBinary)
             return;
-        }
-        if (destination == Destination::Skip)
-            return;
-        switch (info.word) {
-        case Word::Font:
-            if (destination == Destination::FontTable) {
-                commitFont();
-                m_fontEntry = Clamp(param, 0, 1 << 30);
-            } else {
-                m_state.font = hasParam ? Clamp(param, 0, 1 << 30) : -1;
-                m_formatDirty = true;
-            }
-            break;
-        case Word::FontSize:
-            m_state.halfPoints = hasParam && param > 0 ? Clamp(param, 2, 3276) : 24;
+        (this->*info.handler)(control);
+    }
+
+    void onBinary(const Control& c)
+    {
+        if (c.hasParam && c.param > 0)
+            skipBytes(c.param);
+    }
+
+    void onFont(const Control& c)
+    {
+        if (m_state.destination == Destination::FontTable) {
+            commitFont();
+            m_fontEntry = Clamp(c.param, 0, 1 << 30);
+        } else {
+            m_state.font = c.hasParam ? Clamp(c.param, 0, 1 << 30) : -1;
             m_formatDirty = true;
-            break;
-        case Word::Colour:
-            m_state.colour = Clamp(param, 0, kMaxColours);
-            m_formatDirty = true;
-            break;
-        case Word::Bold:
-            m_state.bold = !hasParam || param != 0;
-            m_formatDirty = true;
-            break;
-        case Word::Italic:
-            m_state.italic = !hasParam || param != 0;
-            m_formatDirty = true;
-            break;
-        case Word::Underline:
-            m_state.underline = !hasParam || param != 0;
-            m_formatDirty = true;
-            break;
-        case Word::UnderlineNone:
-            m_state.underline = false;
-            m_formatDirty = true;
-            break;
-        case Word::Plain:
-            m_state.font = -1;
-            m_state.halfPoints = 24;
-            m_state.colour = 0;
-            m_state.bold = m_state.italic = m_state.underline = false;
-            m_formatDirty = true;
-            break;
-        case Word::ParagraphDefault:
-            m_state.leftIndent = 0;
-            break;
-        case Word::LeftIndent:
-            m_state.leftIndent = Clamp(param, -31680, 31680);
-            break;
-        case Word::Paragraph:
-            if (destination == Destination::Body)
-                paragraph();
-            break;
-        case Word::Line:
-            character(QChar::LineSeparator);
-            break;
-        case Word::Tab:
-            character(u'\t');
-            break;
-        case Word::Character:
-            character(info.character);
-            break;
-        case Word::Unicode: {
-            const long long value = param < 0 ? param + 65536 : param;
-            character(static_cast<char16_t>(value & 0xFFFF));
-            m_fallbackToSkip = m_state.unicodeSkip;
-            break;
-        }
-        case Word::UnicodeSkip:
-            m_state.unicodeSkip = Clamp(param, 0, 255);
-            break;
-        case Word::DefaultFont:
-            m_defaultFont = Clamp(param, 0, 1 << 30);
-            m_formatDirty = true;
-            break;
-        case Word::FontTable:
-            m_state.destination = Destination::FontTable;
-            m_fontEntry = 0;
-            m_fontName.clear();
-            break;
-        case Word::ColourTable:
-            m_state.destination = Destination::ColourTable;
-            m_red = m_green = m_blue = 0;
-            m_colourSet = false;
-            break;
-        case Word::Red:
-            m_red = Clamp(param, 0, 255);
-            m_colourSet = true;
-            break;
-        case Word::Green:
-            m_green = Clamp(param, 0, 255);
-            m_colourSet = true;
-            break;
-        case Word::Blue:
-            m_blue = Clamp(param, 0, 255);
-            m_colourSet = true;
-            break;
-        case Word::SkipDestination:
-            m_state.destination = Destination::Skip;
-            break;
-        case Word::Binary:
-            break;
         }
     }
+
+    void onFontSize(const Control& c)
+    {
+        m_state.halfPoints = c.hasParam && c.param > 0 ? Clamp(c.param, 2, 3276) : 24;
+        m_formatDirty = true;
+    }
+
+    void onColour(const Control& c)
+    {
+        m_state.colour = Clamp(c.param, 0, kMaxColours);
+        m_formatDirty = true;
+    }
+
+    /// \b, \i, \ul...: on without a number or with one other than 0.
+    void setToggle(bool& flag, const Control& c)
+    {
+        flag = !c.hasParam || c.param != 0;
+        m_formatDirty = true;
+    }
+    void onBold(const Control& c) { setToggle(m_state.bold, c); }
+    void onItalic(const Control& c) { setToggle(m_state.italic, c); }
+    void onUnderline(const Control& c) { setToggle(m_state.underline, c); }
+
+    void onUnderlineNone(const Control&)
+    {
+        m_state.underline = false;
+        m_formatDirty = true;
+    }
+
+    void onPlain(const Control&)
+    {
+        m_state.font = -1;
+        m_state.halfPoints = 24;
+        m_state.colour = 0;
+        m_state.bold = m_state.italic = m_state.underline = false;
+        m_formatDirty = true;
+    }
+
+    void onParagraphDefault(const Control&) { m_state.leftIndent = 0; }
+
+    void onLeftIndent(const Control& c) { m_state.leftIndent = Clamp(c.param, -31680, 31680); }
+
+    void onParagraph(const Control&)
+    {
+        if (m_state.destination == Destination::Body)
+            paragraph();
+    }
+
+    void onLine(const Control&) { character(QChar::LineSeparator); }
+
+    void onTab(const Control&) { character(u'\t'); }
+
+    void onSymbol(const Control& c) { character(c.character); }
+
+    void onUnicode(const Control& c)
+    {
+        const long long value = c.param < 0 ? c.param + 65536 : c.param;
+        character(static_cast<char16_t>(value & 0xFFFF));
+        m_fallbackToSkip = m_state.unicodeSkip;
+    }
+
+    void onUnicodeSkip(const Control& c) { m_state.unicodeSkip = Clamp(c.param, 0, 255); }
+
+    void onDefaultFont(const Control& c)
+    {
+        m_defaultFont = Clamp(c.param, 0, 1 << 30);
+        m_formatDirty = true;
+    }
+
+    void onFontTable(const Control&)
+    {
+        m_state.destination = Destination::FontTable;
+        m_fontEntry = 0;
+        m_fontName.clear();
+    }
+
+    void onColourTable(const Control&)
+    {
+        m_state.destination = Destination::ColourTable;
+        m_red = m_green = m_blue = 0;
+        m_colourSet = false;
+    }
+
+    /// \red, \green, \blue: one part of the colour table's next entry.
+    void setColourPart(int& part, const Control& c)
+    {
+        part = Clamp(c.param, 0, 255);
+        m_colourSet = true;
+    }
+    void onRed(const Control& c) { setColourPart(m_red, c); }
+    void onGreen(const Control& c) { setColourPart(m_green, c); }
+    void onBlue(const Control& c) { setColourPart(m_blue, c); }
+
+    void onSkipDestination(const Control&) { m_state.destination = Destination::Skip; }
 
     /// After \uN the next characters are the fallback for readers without Unicode.
     bool consumeFallback()

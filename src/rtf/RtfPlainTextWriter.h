@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RtfSink.h"
+#include "rtf/RtfSink.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -1,6 +1,6 @@
-#include "platform/RtfReader.h"
-#include "platform/RtfDocumentBuilder.h"
-#include "platform/RtfWriter.h"
+#include "rtf/RtfReader.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfWriter.h"
 
 #include <gtest/gtest.h>
 

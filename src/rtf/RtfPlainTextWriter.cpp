@@ -1,4 +1,4 @@
-#include "platform/RtfPlainTextWriter.h"
+#include "rtf/RtfPlainTextWriter.h"
 
 namespace quillon {
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/RtfSink.h"
+#include "rtf/RtfSink.h"
 
 #include <QByteArray>
 #include <QFont>

@@ -1,5 +1,5 @@
-#include "platform/RtfFiles.h"
-#include "platform/RtfWriter.h"
+#include "rtf/RtfFiles.h"
+#include "rtf/RtfWriter.h"
 
 #include <gtest/gtest.h>
 

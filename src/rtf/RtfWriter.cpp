@@ -1,4 +1,4 @@
-#include "platform/RtfWriter.h"
+#include "rtf/RtfWriter.h"
 
 #include "platform/Cp1252.h"
 

@@ -1,6 +1,6 @@
-#include "platform/RtfWriter.h"
-#include "platform/RtfDocumentBuilder.h"
-#include "platform/RtfReader.h"
+#include "rtf/RtfWriter.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "platform/RtfFiles.h"
+#include "rtf/RtfFiles.h"
 
 #include "platform/CheckedSave.h"
-#include "platform/RtfDocumentBuilder.h"
-#include "platform/RtfPlainTextWriter.h"
-#include "platform/RtfReader.h"
-#include "platform/RtfWriter.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfPlainTextWriter.h"
+#include "rtf/RtfReader.h"
+#include "rtf/RtfWriter.h"
 
 #include <QFile>
 #include <QSaveFile>

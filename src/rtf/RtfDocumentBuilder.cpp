@@ -1,4 +1,4 @@
-#include "platform/RtfDocumentBuilder.h"
+#include "rtf/RtfDocumentBuilder.h"
 
 #include <QFont>
 #include <QTextDocument>
