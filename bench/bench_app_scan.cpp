@@ -19,7 +19,8 @@ const char* const kTree = "/tmp/quillon_fig_100k";
 
 QString jobText()
 {
-    return QStringLiteral("Option2\r\nName\r\nAsc\r\nCourier New\r\n10\r\n%1,Yes,*.*,All Levels,3\r\n")
+    return QStringLiteral(
+               "Option2\r\nName\r\nAsc\r\nCourier New\r\n10\r\n%1,Yes,*.*,All Levels,3\r\n")
         .arg(QString::fromLatin1(kTree));
 }
 

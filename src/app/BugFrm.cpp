@@ -136,8 +136,8 @@ QString BugFrm::ReportText() const
            QStringLiteral("Procedure   : ") + lblErrPro->text() + crlf +
            QStringLiteral("Error Line  : ") + lblErrLine->text() + crlf +
            QStringLiteral("Product     : ") + kProgramName + crlf +
-           QStringLiteral("Version     : 1.0") + crlf + QStringLiteral("Build       : 1.0") + crlf +
-           crlf + account;
+           QStringLiteral("Version     : " QUILLON_VERSION) + crlf +
+           QStringLiteral("Build       : " QUILLON_VERSION) + crlf + crlf + account;
 }
 
 QString BugFrm::MailUrl()

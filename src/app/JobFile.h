@@ -36,8 +36,8 @@ void ParseJobText(QByteArrayView text, Job& job);
 
 /// One location line. With more than five fields (a path holding ","), the last four are the
 /// Sub Folders, Filter, Level and icon and the rest, joined by ",", the path. Nothing for a
-/// line of fewer than five fields or holding a NUL or a carriage return. Any icon number but the excluded one
-/// means "scan".
+/// line of fewer than five fields or holding a NUL or a carriage return. Any icon number but the
+/// excluded one means "scan".
 std::optional<ScanLocation> ParseLocationLine(const QString& line);
 
 /// Reads the job file at path over job (see ParseJobText). Returns false, with job unchanged

@@ -8,6 +8,7 @@
 #include "app/Twips.h"
 #include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ProgramNames.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
 #include "report/OwnStaging.h"
@@ -169,7 +170,7 @@ MainFrm::MainFrm(Dialogs* dialogs, QWidget* parent)
         m_dialogs = m_ownDialogs.get();
     }
     setObjectName(QStringLiteral("MainFrm"));
-    setWindowTitle(QStringLiteral("Quillon v1.0"));
+    setWindowTitle(kProgramName + QStringLiteral(" v" QUILLON_VERSION));
     setWindowIcon(icon(QStringLiteral("quillon")));
     m_yieldHook = ThrottledYield();
 
@@ -497,7 +498,7 @@ void MainFrm::LayoutControls()
 
     if (isMinimized())
         return;
-    setWindowTitle(QStringLiteral("Quillon v1.0"));
+    setWindowTitle(kProgramName + QStringLiteral(" v" QUILLON_VERSION));
 
     const int paneWidth = px(w - 200);
     const int barTop = top + listHeight + px(80);

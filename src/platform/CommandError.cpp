@@ -6,8 +6,7 @@ namespace quillon {
 
 CommandError::CommandError(qint32 number, const QString& description)
     : std::runtime_error(description.toStdString()), m_number(number), m_description(description)
-{
-}
+{}
 
 CommandError CommandError::typeMismatch()
 {

@@ -9,8 +9,7 @@ namespace quillon {
 
 CommandSteps::CommandSteps(QString procedure, ErrorDecider decide, std::function<void()> onAbort)
     : m_procedure(std::move(procedure)), m_decide(std::move(decide)), m_onAbort(std::move(onAbort))
-{
-}
+{}
 
 ErrorReport CommandSteps::describe(std::exception_ptr error, const QString& procedure, qint32 line)
 {

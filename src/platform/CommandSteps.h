@@ -25,8 +25,7 @@ public:
 
     /// Runs one numbered step and returns what it returns. On failure asks the decider: Retry
     /// runs the step again; Abort (or no decider) calls onAbort and throws CommandAborted.
-    template <class F>
-    decltype(auto) step(qint32 line, F&& body)
+    template <class F> decltype(auto) step(qint32 line, F&& body)
     {
         m_line = line;
         for (;;) {

@@ -1,74 +1,18 @@
 #include "details/SizeText.h"
 #include "platform/PathRules.h"
+#include "report/FolderSortList.h"
 #include "report/LayoutRun.h"
 #include "report/Layouts.h"
 #include "report/RtfFraming.h"
 #include "report/WriteDetails.h"
-#include "scan/Collation.h"
-#include "scan/SortStrings.h"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <numeric>
 
 namespace quillon {
 
 namespace {
-
-/// The current folder's sort keys, sorted by the collation of their key texts. Each text is
-/// decoded once per folder and compared directly by the collator (no full sort key per file).
-/// The keys of one folder share its path, which therefore decides nothing: it is left out of
-/// the texts, so a file's cost does not grow with its folder's depth. Only a collation that
-/// compares accents from the end of the text could see the shared part, and keeps it.
-class FolderSortList {
-public:
-    FolderSortList(DetailsSortBy sortBy, bool ascending)
-        : m_sortBy(sortBy), m_ascending(ascending), m_texts(m_collation),
-          m_keepFolder(m_collation.comparesAccentsBackwards())
-    {}
-
-    void clear() { m_keys.clear(); }
-    bool keepsFolder() const { return m_keepFolder; }
-    void add(DetailsSortKey key) { m_keys.push_back(std::move(key)); }
-
-    /// The keys in the user's order; names that collate equal keep their order by bytes in
-    /// either direction.
-    const std::vector<DetailsSortKey>& sorted()
-    {
-        if (m_keys.size() < 2)
-            return m_keys;
-        m_texts.clear();
-        for (const DetailsSortKey& key : m_keys)
-            m_texts.add(DetailsKeyText(key, m_sortBy));
-        m_order.resize(m_keys.size());
-        std::iota(m_order.begin(), m_order.end(), 0u);
-        SortStrings(m_order, m_ascending, [this](std::uint32_t a, std::uint32_t b) {
-            const int order = m_texts.compare(a, b);
-            if (order != 0)
-                return order;
-            // Keys that collate equal stay in record order (by bytes, as the record sort left
-            // them) whichever the direction, as the sort keeps equal items in their order.
-            const int bytes = Collation::CompareBytes(m_keys[a].name, m_keys[b].name);
-            return m_ascending ? bytes : -bytes;
-        });
-        m_sorted.clear();
-        for (const std::uint32_t index : m_order)
-            m_sorted.push_back(std::move(m_keys[index]));
-        m_keys.swap(m_sorted);
-        return m_keys;
-    }
-
-private:
-    DetailsSortBy m_sortBy;
-    bool m_ascending;
-    Collation m_collation;
-    CollationTexts m_texts;
-    bool m_keepFolder;
-    std::vector<DetailsSortKey> m_keys;
-    std::vector<DetailsSortKey> m_sorted;
-    std::vector<std::uint32_t> m_order;
-};
 
 /// Collects each folder's keys in record order and writes the folder's block when the next
 /// folder begins; the last block is written also after a cancel, and for an empty report.

@@ -40,8 +40,7 @@ std::string_view FileExtension(std::string_view name)
 
 TypeFilter::TypeFilter(const QString& filter)
     : m_all(filter == QStringLiteral("*.*")), m_folded(FoldCase(filter.toStdString()))
-{
-}
+{}
 
 bool TypeFilter::takes(std::string_view name) const
 {

@@ -1,5 +1,5 @@
-#include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
+#include "platform/CommandError.h"
 
 #include <gtest/gtest.h>
 
