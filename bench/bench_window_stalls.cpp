@@ -113,21 +113,27 @@ struct Bench {
     MainFrm window{&dialogs};
     bool afterScan = false;
 
-    // The phase, from what the window shows.
+    // The phase, from what the window shows. The phases follow one another, so a text that
+    // does not tell (the scan's start before the first "Scanning...", a huge first folder
+    // being read, the pane taking the built report) belongs to the phase reached so far.
     QString Phase() const
     {
-        if (!window.IsScanning())
+        if (!window.IsScanning()) {
+            stage = 0;
             return afterScan ? QStringLiteral("pane lays out after the load")
                              : QStringLiteral("idle");
+        }
         const QString text = window.PanelText(1);
-        if (text.startsWith(QStringLiteral("Scanning")))
-            return QStringLiteral("walk");
-        if (text.startsWith(QStringLiteral("Initializing format engine")))
-            return QStringLiteral("sort");
         if (window.LoadingReport())
-            return QStringLiteral("load into the pane");
-        return QStringLiteral("layout");
+            stage = 3;
+        else if (text.startsWith(QStringLiteral("Initializing format engine")))
+            stage = std::max(stage, 1);
+        else if (stage >= 1 && !text.startsWith(QStringLiteral("Scanning")))
+            stage = std::max(stage, 2);
+        static const char* const kNames[] = {"walk", "sort", "layout", "load into the pane"};
+        return QLatin1String(kNames[stage]);
     }
+    mutable int stage = 0;
 
     void Prime()
     {

@@ -1,11 +1,24 @@
 #include "app/ReportPane.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QMimeData>
 #include <QTextDocumentFragment>
 
 namespace quillon {
 
 ReportPane::ReportPane(QWidget* parent) : QTextEdit(parent) {}
+
+std::unique_ptr<QTextDocument> ReportPane::NewDocument(const QFont& font)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(font);
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    document->setDefaultTextOption(option);
+    document->setPageSize(QSizeF(0, 0));
+    document->documentLayout();
+    return document;
+}
 
 namespace {
 
