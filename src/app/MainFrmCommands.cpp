@@ -99,8 +99,10 @@ void MainFrm::Scan()
     };
     hooks.started = [this] {
         // The shown report is put away compactly while the scan runs (the pane shows an empty
-        // page), so its document and the new run's records never share the memory.
+        // page), so its document and the new run's records never share the memory; a large
+        // one is taken apart a slice at a time before the walk begins.
         m_history->SetAside();
+        m_history->FinishRetiring([this] { YieldInScan(); });
         SearchList->setFocus();
         if (!m_stopwatch)
             m_stopwatch = std::make_unique<buzTimer>();

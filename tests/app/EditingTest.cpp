@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
@@ -163,6 +164,25 @@ TEST(EditHistoryTest, EarlierDocumentsAreKeptCompactAndTenStepsReachBack)
     while (history.Redo()) {
     }
     EXPECT_EQ(textOf(history), QStringLiteral("report 10"));
+}
+
+TEST(EditHistoryTest, ALargeDocumentLetGoIsTakenApartThenDeletedAndItsStateKept)
+{
+    EditHistory history([](QTextDocument*) {});
+    QString lines;
+    for (int i = 0; i < 5000; ++i)
+        lines += QStringLiteral("line %1\n").arg(i);
+    history.ReplaceDocument(documentWith(lines));
+    const QPointer<QTextDocument> large = history.Current();
+    history.ReplaceDocument(documentWith(QStringLiteral("next")));
+    EXPECT_EQ(history.DocumentCount(), 1);
+    EXPECT_EQ(history.RetiringCount(), 1);
+    for (int i = 0; i < 1000 && large; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(large.isNull());
+    EXPECT_EQ(history.RetiringCount(), 0);
+    EXPECT_TRUE(history.Undo());
+    EXPECT_EQ(textOf(history), lines);
 }
 
 TEST_F(EditingTest, UndoGivesBackThePaneBeforeAReportAndNewJob)
