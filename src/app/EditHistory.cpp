@@ -3,6 +3,7 @@
 #include "app/CompactText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFont>
@@ -211,6 +212,7 @@ void EditHistory::Restore(int position)
             Show(Adopt(std::make_unique<QTextDocument>(), {}));
             Compact(previous);
             DropUnless([&](const QTextDocument* document) { return document != previous; });
+            FinishRetiring(m_yield);
         }
         std::unique_ptr<QTextDocument> loaded = m_expand(*target.compact);
         target.document = Adopt(std::move(loaded), target.compact);
@@ -302,6 +304,9 @@ void EditHistory::Dismantle()
                            QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
+    // A request of some kilobytes makes the C library merge the small blocks freed so far; it
+    // merges them at its next such request otherwise, all a million lines' worth in one call.
+    QByteArray(8192, Qt::Uninitialized).detach();
     if (m_retiring.empty())
         m_dismantle.stop();
 }

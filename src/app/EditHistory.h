@@ -83,6 +83,9 @@ public:
     /// Takes apart at once every document let go, calling yield between two slices (they are
     /// otherwise taken apart in the background).
     void FinishRetiring(const std::function<void()>& yield);
+    /// What Undo and Redo call between two slices of taking apart the report they put away
+    /// before they load a kept one.
+    void SetYield(std::function<void()> yield) { m_yield = std::move(yield); }
 
 Q_SIGNALS:
     /// The current state changed through Undo or Redo.
@@ -114,6 +117,7 @@ private:
 
     std::function<void(QTextDocument*)> m_show;
     Expand m_expand;
+    std::function<void()> m_yield;
     std::vector<Owned> m_documents;
     /// Large documents let go, taken apart a slice at a time: deleting a laid-out report of a
     /// million lines in one call holds the window for a third of a second.

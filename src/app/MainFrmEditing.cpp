@@ -78,6 +78,7 @@ void MainFrm::BuildEditing()
             // timers go on meanwhile, but no input, so no second command starts halfway.
             return ExpandDocument(text, rTxt->font(), ThrottledYield(20, false));
         });
+    m_history->SetYield(ThrottledYield(20, false));
     m_history->Current()->setDefaultFont(rTxt->font());
     connect(rTxt, &QTextEdit::textChanged, this, [this] {
         UpdateToggles();
