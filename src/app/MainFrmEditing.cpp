@@ -5,6 +5,7 @@
 #include "app/CentreWindow.h"
 #include "app/CompactText.h"
 #include "app/EditHistory.h"
+#include "app/ReportPane.h"
 #include "app/findFrm.h"
 #include "platform/ThrottledYield.h"
 
@@ -72,6 +73,7 @@ void MainFrm::BuildEditing()
         [this](QTextDocument* document) {
             rTxt->setDocument(document);
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
+            static_cast<ReportPane*>(rTxt)->PaceLayout();
         },
         [this](const CompactText& text) {
             // Undo to an earlier report builds it again from its compact text; repaints and

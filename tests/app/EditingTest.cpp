@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -183,6 +185,28 @@ TEST(EditHistoryTest, ALargeDocumentLetGoIsTakenApartThenDeletedAndItsStateKept)
     EXPECT_EQ(history.RetiringCount(), 0);
     EXPECT_TRUE(history.Undo());
     EXPECT_EQ(textOf(history), lines);
+}
+
+TEST_F(EditingTest, PacedBackgroundLayoutReachesTheLastLine)
+{
+    MainFrm window(&dialogs);
+    window.show();
+    QString lines;
+    for (int i = 0; i < 20000; ++i)
+        lines += QStringLiteral("line %1 of the report\n").arg(i);
+    window.ReplacePaneDocument(documentWith(lines));
+    const QTextDocument* shown = window.rTxt->document();
+    auto laidOut = [&] {
+        const QTextLayout* layout = shown->lastBlock().layout();
+        return layout && layout->lineCount() > 0;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!laidOut() && clock.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(laidOut());
+    // Every block on the way was laid out too, in order, one line each.
+    EXPECT_EQ(shown->findBlockByNumber(12345).layout()->lineCount(), 1);
 }
 
 TEST_F(EditingTest, UndoGivesBackThePaneBeforeAReportAndNewJob)
