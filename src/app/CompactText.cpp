@@ -1,5 +1,6 @@
 #include "app/CompactText.h"
 
+#include "app/ReportPane.h"
 #include "rtf/RtfDocumentBuilder.h"
 #include "rtf/RtfReader.h"
 #include "rtf/RtfWriter.h"
@@ -178,15 +179,19 @@ std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document
 std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
                                               const std::function<void()>& yield)
 {
-    auto document = std::make_unique<QTextDocument>();
-    document->setDefaultFont(font);
+    std::unique_ptr<QTextDocument> document = ReportPane::NewDocument(font);
     if (text.size() == 0)
         return document;
     // The device only reads; it shares the text without owning it.
     CompactTextDevice device(std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}),
                              yield);
-    RtfDocumentBuilder builder(document.get());
-    RtfReader(builder).read(device);
+    {
+        RtfDocumentBuilder builder(document.get());
+        RtfReader(builder).read(device);
+    }
+    // The builder's end went over every block; the pane's taking it comes in a turn of its own.
+    if (yield)
+        yield();
     return document;
 }
 

@@ -2,13 +2,24 @@
 
 #include "app/CompactText.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QFont>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
 
 namespace quillon {
 
 namespace {
+
+// A document of more blocks than this is taken apart before it is deleted; each step removes
+// this many of its last blocks, for at most kDismantleMs a turn of the event loop.
+constexpr int kDismantleBlocks = 1000;
+constexpr int kDismantleMs = 8;
 
 // Moves the document along its own undo stack to depth. Each step is checked to move: the
 // document's count of redo steps cannot be trusted (it reads 0 after the first Undo), so the
@@ -39,6 +50,8 @@ EditHistory::EditHistory(std::function<void(QTextDocument*)> show, Expand expand
 {
     if (!m_expand)
         m_expand = [](const CompactText& text) { return ExpandDocument(text, QFont()); };
+    m_dismantle.setInterval(0);
+    connect(&m_dismantle, &QTimer::timeout, this, &EditHistory::Dismantle);
     QTextDocument* first = Adopt(std::make_unique<QTextDocument>(), {});
     m_slots[0] = {first, 0, {}};
     Show(first);
@@ -198,8 +211,8 @@ void EditHistory::Restore(int position)
         if (QTextDocument* previous = m_shown) {
             Show(Adopt(std::make_unique<QTextDocument>(), {}));
             Compact(previous);
-            std::erase_if(m_documents,
-                          [&](const Owned& owned) { return owned.document.get() == previous; });
+            DropUnless([&](const QTextDocument* document) { return document != previous; });
+            FinishRetiring(m_yield);
         }
         std::unique_ptr<QTextDocument> loaded = m_expand(*target.compact);
         target.document = Adopt(std::move(loaded), target.compact);
@@ -243,7 +256,76 @@ void EditHistory::ReleaseUnused()
         }
         return false;
     };
-    std::erase_if(m_documents, [&](const Owned& owned) { return !used(owned.document.get()); });
+    DropUnless(used);
+}
+
+void EditHistory::DropUnless(const std::function<bool(const QTextDocument*)>& keep)
+{
+    for (auto it = m_documents.begin(); it != m_documents.end();) {
+        if (keep(it->document.get())) {
+            ++it;
+        } else {
+            Retire(std::move(it->document));
+            it = m_documents.erase(it);
+        }
+    }
+}
+
+void EditHistory::Retire(std::unique_ptr<QTextDocument> document)
+{
+    if (document->blockCount() <= kDismantleBlocks)
+        return;
+    document->setUndoRedoEnabled(false);
+    if (QObject* layout = document->findChild<QAbstractTextDocumentLayout*>()) {
+        // A null page size makes the layout skip the removals (one pass over the blocks); its
+        // timers, which would go on laying out a report shown a moment ago, are held.
+        document->setPageSize(QSizeF(0, 0));
+        layout->installEventFilter(this);
+    }
+    m_retiring.push_back(std::move(document));
+    m_dismantle.start();
+}
+
+void EditHistory::Dismantle()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_retiring.empty() && clock.elapsed() < kDismantleMs) {
+        QTextDocument* document = m_retiring.back().get();
+        const int blocks = document->blockCount();
+        if (blocks <= kDismantleBlocks) {
+            m_retiring.pop_back();
+            continue;
+        }
+        // From the end, so no block is moved.
+        QTextCursor cursor(document);
+        cursor.movePosition(QTextCursor::End);
+        cursor.setPosition(document->findBlockByNumber(blocks - kDismantleBlocks).position(),
+                           QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    // A request of some kilobytes makes the C library merge the small blocks freed so far; it
+    // merges them at its next such request otherwise, all a million lines' worth in one call.
+    QByteArray(8192, Qt::Uninitialized).detach();
+    if (m_retiring.empty())
+        m_dismantle.stop();
+}
+
+void EditHistory::FinishRetiring(const std::function<void()>& yield)
+{
+    while (!m_retiring.empty()) {
+        Dismantle();
+        if (yield && !m_retiring.empty())
+            yield();
+    }
+}
+
+bool EditHistory::eventFilter(QObject* watched, QEvent* event)
+{
+    // Installed only on the layouts of documents being taken apart.
+    if (event->type() == QEvent::Timer)
+        return true;
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -77,6 +78,14 @@ public:
     int DocumentCount() const { return int(m_documents.size()); }
     /// Bytes of the states kept compact.
     qsizetype CompactSize() const;
+    /// Documents no longer held that are still being taken apart.
+    int RetiringCount() const { return int(m_retiring.size()); }
+    /// Takes apart at once every document let go, calling yield between two slices (they are
+    /// otherwise taken apart in the background).
+    void FinishRetiring(const std::function<void()>& yield);
+    /// What Undo and Redo call between two slices of taking apart the report they put away
+    /// before they load a kept one.
+    void SetYield(std::function<void()> yield) { m_yield = std::move(yield); }
 
 Q_SIGNALS:
     /// The current state changed through Undo or Redo.
@@ -101,10 +110,19 @@ private:
     void DropOldest();
     void Restore(int position);
     void ReleaseUnused();
+    void DropUnless(const std::function<bool(const QTextDocument*)>& keep);
+    void Retire(std::unique_ptr<QTextDocument> document);
+    void Dismantle();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::function<void(QTextDocument*)> m_show;
     Expand m_expand;
+    std::function<void()> m_yield;
     std::vector<Owned> m_documents;
+    /// Large documents let go, taken apart a slice at a time: deleting a laid-out report of a
+    /// million lines in one call holds the window for a third of a second.
+    std::vector<std::unique_ptr<QTextDocument>> m_retiring;
+    QTimer m_dismantle;
     std::array<Slot, kSlots> m_slots;
     QTextDocument* m_shown = nullptr;
     int m_position = 0;

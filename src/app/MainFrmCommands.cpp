@@ -7,6 +7,7 @@
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
 #include "app/JobFile.h"
+#include "app/ReportPane.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
 #include "platform/CommandSteps.h"
@@ -98,8 +99,10 @@ void MainFrm::Scan()
     };
     hooks.started = [this] {
         // The shown report is put away compactly while the scan runs (the pane shows an empty
-        // page), so its document and the new run's records never share the memory.
+        // page), so its document and the new run's records never share the memory; a large
+        // one is taken apart a slice at a time before the walk begins.
         m_history->SetAside();
+        m_history->FinishRetiring([this] { YieldInScan(); });
         SearchList->setFocus();
         if (!m_stopwatch)
             m_stopwatch = std::make_unique<buzTimer>();
@@ -195,8 +198,7 @@ bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
         // as it was.
         m_history->SetAside();
         m_loading = true;
-        auto report = std::make_unique<QTextDocument>();
-        report->setDefaultFont(rTxt->font());
+        std::unique_ptr<QTextDocument> report = ReportPane::NewDocument(rTxt->font());
         KeepingFileDevice device(
             file,
             [this] {
@@ -209,8 +211,13 @@ bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
             RtfDocumentBuilder builder(report.get());
             read = RtfReader(builder).read(device);
         }
+        // The pane takes the report in an event-loop turn of its own: the builder's end and
+        // the pane's first layout each go over every block once.
+        if (read && !device.stopped() && m_yieldHook)
+            m_yieldHook();
         m_loading = false;
-        if (read && !device.stopped()) {
+        const bool givenUp = device.stopped() || m_closePending;
+        if (read && !givenUp) {
             ReplacePaneDocument(std::move(report), device.keepAll());
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
             return true;
@@ -218,7 +225,7 @@ bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
         report.reset();
         if (!m_closePending)
             m_history->BringBack();
-        if (device.stopped())
+        if (givenUp)
             return false;
         error = QStringLiteral("Cannot read %1: %2").arg(stagingPath, file.errorString());
     }

@@ -5,6 +5,7 @@
 #include "app/CentreWindow.h"
 #include "app/CompactText.h"
 #include "app/EditHistory.h"
+#include "app/ReportPane.h"
 #include "app/findFrm.h"
 #include "platform/ThrottledYield.h"
 
@@ -72,12 +73,14 @@ void MainFrm::BuildEditing()
         [this](QTextDocument* document) {
             rTxt->setDocument(document);
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
+            static_cast<ReportPane*>(rTxt)->PaceLayout();
         },
         [this](const CompactText& text) {
             // Undo to an earlier report builds it again from its compact text; repaints and
             // timers go on meanwhile, but no input, so no second command starts halfway.
             return ExpandDocument(text, rTxt->font(), ThrottledYield(20, false));
         });
+    m_history->SetYield(ThrottledYield(20, false));
     m_history->Current()->setDefaultFont(rTxt->font());
     connect(rTxt, &QTextEdit::textChanged, this, [this] {
         UpdateToggles();

@@ -3,6 +3,7 @@
 #include "output/Dialogs.h"
 #include "platform/ThrottledYield.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,6 +14,16 @@
 #include <QVBoxLayout>
 
 namespace quillon {
+
+namespace {
+
+// Keeps the timer events of the object it filters from arriving.
+class HoldTimers : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Timer; }
+};
+
+} // namespace
 
 findFrm::findFrm(QTextEdit* pane, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), m_pane(pane), m_dialogs(dialogs),
@@ -127,6 +138,12 @@ void findFrm::ReplaceAllButton_Click()
     const QSizeF page = document->pageSize();
     m_pane->viewport()->setUpdatesEnabled(false);
     document->setPageSize(QSizeF(0, 0));
+    // A layout still going on in the background (a report just shown) would go on between
+    // the slices, a step of thousands of lines at a time that the next slices change again:
+    // its timers wait until the run ends, when the page size lays the report out anew.
+    HoldTimers hold;
+    QObject* layout = document->documentLayout();
+    layout->installEventFilter(&hold);
     // The pane tells of the run once, at its end, so the window's undo history records the
     // whole run as one change (it sees a change per slice otherwise).
     const bool wasBlocked = m_pane->blockSignals(true);
@@ -135,6 +152,7 @@ void findFrm::ReplaceAllButton_Click()
             yield();
     });
     m_pane->blockSignals(wasBlocked);
+    layout->removeEventFilter(&hold);
     document->setPageSize(page);
     m_pane->viewport()->setUpdatesEnabled(true);
     if (count > 0)

@@ -56,7 +56,10 @@ int ReadAllEntries(int fd, std::vector<char>& scratch, std::vector<char>& entrie
         }
         if (scratch.size() - used < kReadChunk)
             scratch.resize(std::max(scratch.size() * 2, used + kReadChunk));
-        const ssize_t n = ::getdents64(fd, scratch.data() + used, scratch.size() - used);
+        // At most one chunk a call: the buffer doubles, and one call into a large free part of
+        // it reads hundreds of thousands of names before the next yield.
+        const ssize_t n =
+            ::getdents64(fd, scratch.data() + used, std::min(scratch.size() - used, kReadChunk));
         if (n == 0)
             break;
         if (n < 0) {

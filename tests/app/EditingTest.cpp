@@ -10,15 +10,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -163,6 +166,47 @@ TEST(EditHistoryTest, EarlierDocumentsAreKeptCompactAndTenStepsReachBack)
     while (history.Redo()) {
     }
     EXPECT_EQ(textOf(history), QStringLiteral("report 10"));
+}
+
+TEST(EditHistoryTest, ALargeDocumentLetGoIsTakenApartThenDeletedAndItsStateKept)
+{
+    EditHistory history([](QTextDocument*) {});
+    QString lines;
+    for (int i = 0; i < 5000; ++i)
+        lines += QStringLiteral("line %1\n").arg(i);
+    history.ReplaceDocument(documentWith(lines));
+    const QPointer<QTextDocument> large = history.Current();
+    history.ReplaceDocument(documentWith(QStringLiteral("next")));
+    EXPECT_EQ(history.DocumentCount(), 1);
+    EXPECT_EQ(history.RetiringCount(), 1);
+    for (int i = 0; i < 1000 && large; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(large.isNull());
+    EXPECT_EQ(history.RetiringCount(), 0);
+    EXPECT_TRUE(history.Undo());
+    EXPECT_EQ(textOf(history), lines);
+}
+
+TEST_F(EditingTest, PacedBackgroundLayoutReachesTheLastLine)
+{
+    MainFrm window(&dialogs);
+    window.show();
+    QString lines;
+    for (int i = 0; i < 20000; ++i)
+        lines += QStringLiteral("line %1 of the report\n").arg(i);
+    window.ReplacePaneDocument(documentWith(lines));
+    const QTextDocument* shown = window.rTxt->document();
+    auto laidOut = [&] {
+        const QTextLayout* layout = shown->lastBlock().layout();
+        return layout && layout->lineCount() > 0;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!laidOut() && clock.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(laidOut());
+    // Every block on the way was laid out too, in order, one line each.
+    EXPECT_EQ(shown->findBlockByNumber(12345).layout()->lineCount(), 1);
 }
 
 TEST_F(EditingTest, UndoGivesBackThePaneBeforeAReportAndNewJob)

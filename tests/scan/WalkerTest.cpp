@@ -353,6 +353,25 @@ TEST(Walker, CancelFromTheYieldHookStopsEveryLevel)
     EXPECT_LT(texts.size(), 10u);
 }
 
+TEST(Walker, HugeFolderIsReadAChunkAtATimeBetweenYields)
+{
+    // 7,500 names of 250 bytes: about 2 MB of entries, which reading 256 KiB between two
+    // yields takes eight yields to read; a read into the whole free part of the doubling
+    // buffer took four, the last one reading half the folder at once.
+    FixtureTree tree;
+    const std::string padding(244, 'n');
+    for (int i = 0; i < 7500; ++i)
+        tree.file("big/" + std::to_string(100000 + i) + padding);
+    Walk walk;
+    int whileReading = 0;
+    walk.hooks.yield = [&] {
+        if (walk.records.lastIndex() == 0)
+            ++whileReading;
+    };
+    walk.run(tree, "big");
+    EXPECT_GE(whileReading, 7);
+}
+
 TEST(Walker, ProgressTextNamesASubFolderEveryFiftyEntries)
 {
     FixtureTree tree;
