@@ -160,15 +160,12 @@ bool ReadJobFile(const QString& path, Job& job, QString* error)
 
 bool WriteJobFile(const QString& path, const Job& job, QString* error)
 {
-    QSaveFile file(path);
     const QByteArray text = JobFileText(job);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
-        reason = file.errorString();
-        file.cancelWriting();
-    } else if (CommitChecked(file, &reason)) {
+    if (SaveChecked(
+            path, [&](QSaveFile& file, QString*) { return file.write(text) == text.size(); },
+            &reason))
         return true;
-    }
     if (error)
         *error = QStringLiteral("Cannot write the job file %1: %2").arg(path, reason);
     return false;

@@ -2,6 +2,7 @@
 
 #include "listing/ListingWriter.h"
 #include "output/SaveFormat.h"
+#include "platform/CheckedSave.h"
 #include "platform/CommandError.h"
 #include "platform/Utf8.h"
 #include "report/RtfFraming.h"
@@ -271,42 +272,30 @@ bool SaveCompareResult(const CompareResult& result, const ReportFont& font, cons
                      .arg(path);
         return false;
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
-        return false;
-    }
-    bool written = false;
-    if (listing == ListingFormat::Csv) {
-        written = WriteCsv(result, out);
-    } else if (listing == ListingFormat::Json) {
-        written = WriteJson(result, out);
-    } else {
-        const std::vector<CompareLine> lines = CompareReportLines(result);
-        if (format == SaveFormat::PlainText)
-            written = WriteCompareText(lines, out);
-        else if (format == SaveFormat::Html)
-            written = WriteHtml(lines, font, out);
-        else {
+    QString reason;
+    const bool saved = SaveChecked(
+        path,
+        [&](QSaveFile& out, QString* why) {
+            if (listing == ListingFormat::Csv)
+                return WriteCsv(result, out);
+            if (listing == ListingFormat::Json)
+                return WriteJson(result, out);
+            const std::vector<CompareLine> lines = CompareReportLines(result);
+            if (format == SaveFormat::PlainText)
+                return WriteCompareText(lines, out);
+            if (format == SaveFormat::Html)
+                return WriteHtml(lines, font, out);
             try {
-                written = Put(out, RtfDocument(lines, font));
+                return Put(out, RtfDocument(lines, font));
             } catch (const CommandError& e) {
-                *error = QStringLiteral("cannot write %1: %2").arg(path, e.description());
-                out.cancelWriting();
+                *why = e.description();
                 return false;
             }
-        }
-    }
-    if (!written || !out.flush()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
-        out.cancelWriting();
-        return false;
-    }
-    if (!out.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
-        return false;
-    }
-    return true;
+        },
+        &reason);
+    if (!saved)
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+    return saved;
 }
 
 } // namespace quillon

@@ -69,23 +69,16 @@ bool WriteListing(ListingSource& source, ListingFormat format, QIODevice& out, Q
 bool SaveListing(ListingSource& source, ListingFormat format, const QString& path, QString* error,
                  const std::function<bool(std::size_t)>& progress)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
     QString reason;
-    if (!WriteListing(source, format, file, &reason, progress)) {
-        file.cancelWriting();
-        *error = QStringLiteral("cannot write %1: %2")
-                     .arg(path, reason.isEmpty() ? file.errorString() : reason);
-        return false;
-    }
-    if (!CommitChecked(file, &reason)) {
+    const bool saved = SaveChecked(
+        path,
+        [&](QSaveFile& file, QString* why) {
+            return WriteListing(source, format, file, why, progress);
+        },
+        &reason);
+    if (!saved)
         *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
-        return false;
-    }
-    return true;
+    return saved;
 }
 
 } // namespace quillon

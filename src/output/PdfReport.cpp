@@ -21,34 +21,24 @@ QPageSize::PageSizeId LocalePaperSize()
 bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, const QString& path,
                     QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    bool rendered = false;
     QString reason;
-    {
-        // The writer finishes the document when it goes, so it must go before the commit.
-        QPdfWriter writer(&file);
-        writer.setPageSize(QPageSize(LocalePaperSize()));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setCreator(kProgramName);
-        PagedRenderer renderer(margins);
-        rendered = renderer.Render(document, writer);
-        reason = renderer.Error();
-    }
-    if (!rendered) {
-        file.cancelWriting();
-        *error = QStringLiteral("cannot write %1: %2")
-                     .arg(path, reason.isEmpty() ? file.errorString() : reason);
-        return false;
-    }
-    if (!CommitChecked(file, &reason)) {
+    const bool saved = SaveChecked(
+        path,
+        [&](QSaveFile& file, QString* why) {
+            // The writer finishes the document when it goes, so it must go before the commit.
+            QPdfWriter writer(&file);
+            writer.setPageSize(QPageSize(LocalePaperSize()));
+            writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+            writer.setCreator(kProgramName);
+            PagedRenderer renderer(margins);
+            const bool rendered = renderer.Render(document, writer);
+            *why = renderer.Error();
+            return rendered;
+        },
+        &reason);
+    if (!saved)
         *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
-        return false;
-    }
-    return true;
+    return saved;
 }
 
 bool WritePdfReportFromRtf(const QString& rtfPath, const PageMargins& margins, const QString& path,

@@ -39,4 +39,21 @@ bool CommitChecked(QSaveFile& file, QString* reason)
     return true;
 }
 
+bool SaveChecked(const QString& path, const std::function<bool(QSaveFile&, QString*)>& write,
+                 QString* reason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    QString why;
+    if (!write(file, &why)) {
+        *reason = why.isEmpty() ? file.errorString() : why;
+        file.cancelWriting();
+        return false;
+    }
+    return CommitChecked(file, reason);
+}
+
 } // namespace quillon
