@@ -6,6 +6,7 @@
 #include "platform/SettingsStore.h"
 #include "rtf/RtfFiles.h"
 #include "scan/ExclusionList.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <sys/resource.h>
 
 using namespace quillon;
+using quillon::test::FileBytes;
 
 namespace {
 
@@ -42,12 +44,6 @@ private:
 };
 
 const QByteArray kOld = "the old file\n";
-
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 } // namespace
 
@@ -100,7 +96,7 @@ TEST(LastBytes, EveryWriterKeepsTheOldFileAndSaysWhy)
             written = write(path, &error);
         }
         EXPECT_FALSE(written) << name.toStdString();
-        EXPECT_EQ(Read(path), kOld) << name.toStdString();
+        EXPECT_EQ(FileBytes(path), kOld) << name.toStdString();
         EXPECT_TRUE(error.contains(QStringLiteral("File too large"))) << error.toStdString();
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
             << "only the staging file and the old file: no temporary file left";
@@ -113,7 +109,7 @@ TEST(LastBytes, SettingsKeepTheOldFile)
     SettingsStore first;
     first.setValue(QStringLiteral("Settings"), QStringLiteral("ColSize"), QStringLiteral("40"));
     ASSERT_TRUE(first.sync());
-    const QByteArray before = Read(first.fileName());
+    const QByteArray before = FileBytes(first.fileName());
     SettingsStore store;
     store.setValue(QStringLiteral("Settings"), QStringLiteral("Note"), QString(200, u'x'));
     bool synced = true;
@@ -122,5 +118,5 @@ TEST(LastBytes, SettingsKeepTheOldFile)
         synced = store.sync();
     }
     EXPECT_FALSE(synced);
-    EXPECT_EQ(Read(store.fileName()), before);
+    EXPECT_EQ(FileBytes(store.fileName()), before);
 }

@@ -1,4 +1,5 @@
 #include "report/OwnStaging.h"
+#include "support/FileBytes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,43 +10,28 @@
 #include <unistd.h>
 
 using namespace quillon;
-
-namespace {
-
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-} // namespace
+using quillon::test::FileBytes;
+using quillon::test::WriteFileBytes;
 
 TEST(OwnStaging, EachRunKeepsItsOwnReportWhateverIsPublishedAfterIt)
 {
     QTemporaryDir dir;
     const QString shared = dir.filePath("tmpfile.dmp");
-    Write(shared, "an older report");
+    WriteFileBytes(shared, "an older report");
     OwnStaging first(shared);
     {
         OwnStaging second(shared);
         EXPECT_NE(first.path(), second.path());
-        Write(first.path(), "report one");
-        Write(second.path(), "report two");
+        WriteFileBytes(first.path(), "report one");
+        WriteFileBytes(second.path(), "report two");
         ASSERT_TRUE(first.publish());
-        EXPECT_EQ(Read(shared), "report one");
+        EXPECT_EQ(FileBytes(shared), "report one");
         ASSERT_TRUE(second.publish()); // another run finishing between layout and output
-        EXPECT_EQ(Read(shared), "report two");
-        EXPECT_EQ(Read(first.path()), "report one") << "the first run still reads its own";
+        EXPECT_EQ(FileBytes(shared), "report two");
+        EXPECT_EQ(FileBytes(first.path()), "report one") << "the first run still reads its own";
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("tmpfile.dmp.new")));
-    EXPECT_EQ(Read(shared), "report two") << "the published copy outlives the run";
+    EXPECT_EQ(FileBytes(shared), "report two") << "the published copy outlives the run";
 }
 
 TEST(OwnStaging, AFailedPublishLeavesTheSharedFileAndSaysWhy)
@@ -54,7 +40,7 @@ TEST(OwnStaging, AFailedPublishLeavesTheSharedFileAndSaysWhy)
     const QString shared = dir.filePath("tmpfile.dmp");
     ASSERT_TRUE(QDir().mkpath(shared + "/blocked"));
     OwnStaging run(shared);
-    Write(run.path(), "report");
+    WriteFileBytes(run.path(), "report");
     QString error;
     EXPECT_FALSE(run.publish(&error));
     EXPECT_TRUE(error.startsWith("cannot replace " + shared)) << error.toStdString();

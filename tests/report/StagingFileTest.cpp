@@ -1,4 +1,5 @@
 #include "report/StagingFile.h"
+#include "support/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -6,16 +7,7 @@
 #include <QTemporaryDir>
 
 using namespace quillon;
-
-namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
+using quillon::test::FileBytes;
 
 TEST(ReportStagingFile, ReplacesWhatWasThereWithoutFollowingLinks)
 {
@@ -33,6 +25,6 @@ TEST(ReportStagingFile, ReplacesWhatWasThereWithoutFollowingLinks)
     file.writeLine(QString::fromUtf8("Caf\u00e9 \u20ac \u4e2d"));
     file.close();
     EXPECT_FALSE(file.isOpen());
-    EXPECT_EQ(contents(path), QByteArray("{\\rtf1\r\nCaf\xe9 \x80 ?\r\n"));
-    EXPECT_EQ(contents(target), QByteArray("keep me"));
+    EXPECT_EQ(FileBytes(path, "<missing>"), QByteArray("{\\rtf1\r\nCaf\xe9 \x80 ?\r\n"));
+    EXPECT_EQ(FileBytes(target, "<missing>"), QByteArray("keep me"));
 }
