@@ -1,6 +1,6 @@
 #include "app/CompactText.h"
 
-#include "app/ReportPane.h"
+#include "app/BuildAside.h"
 #include "rtf/RtfDocumentBuilder.h"
 #include "rtf/RtfReader.h"
 #include "rtf/RtfWriter.h"
@@ -14,18 +14,18 @@ namespace quillon {
 
 namespace {
 
-// One compressor and one decompressor for the whole run (the window has one thread).
+// One compressor and one decompressor per thread (reports are read on threads of their own).
 libdeflate_compressor* Compressor()
 {
-    static const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
+    thread_local const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
         libdeflate_alloc_compressor(5), libdeflate_free_compressor);
     return c.get();
 }
 
 libdeflate_decompressor* Decompressor()
 {
-    static const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
-        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    thread_local const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)>
+        d(libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     return d.get();
 }
 
@@ -113,9 +113,8 @@ QByteArray CompactText::piece(std::size_t i) const
     return text;
 }
 
-CompactTextDevice::CompactTextDevice(std::shared_ptr<const CompactText> text,
-                                     std::function<void()> yield)
-    : m_text(std::move(text)), m_yield(std::move(yield))
+CompactTextDevice::CompactTextDevice(std::shared_ptr<const CompactText> text)
+    : m_text(std::move(text))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
@@ -125,8 +124,6 @@ qint64 CompactTextDevice::readData(char* data, qint64 maxSize)
     while (m_offset >= m_current.size()) {
         if (m_next >= m_text->pieceCount())
             return 0;
-        if (m_yield)
-            m_yield();
         m_current = m_text->piece(m_next++);
         m_offset = 0;
     }
@@ -136,17 +133,14 @@ qint64 CompactTextDevice::readData(char* data, qint64 maxSize)
     return take;
 }
 
-KeepingFileDevice::KeepingFileDevice(QIODevice& file, std::function<void()> yield,
-                                     std::function<bool()> stop)
-    : m_file(file), m_yield(std::move(yield)), m_stop(std::move(stop))
+KeepingFileDevice::KeepingFileDevice(QIODevice& file, std::function<bool()> stop)
+    : m_file(file), m_stop(std::move(stop))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
 qint64 KeepingFileDevice::readData(char* data, qint64 maxSize)
 {
-    if (m_yield)
-        m_yield();
     if (m_stopped || (m_stop && m_stop())) {
         m_stopped = true;
         return 0;
@@ -179,20 +173,18 @@ std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document
 std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
                                               const std::function<void()>& yield)
 {
-    std::unique_ptr<QTextDocument> document = ReportPane::NewDocument(font);
-    if (text.size() == 0)
-        return document;
-    // The device only reads; it shares the text without owning it.
-    CompactTextDevice device(std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}),
-                             yield);
-    {
-        RtfDocumentBuilder builder(document.get());
-        RtfReader(builder).read(device);
-    }
-    // The builder's end went over every block; the pane's taking it comes in a turn of its own.
-    if (yield)
-        yield();
-    return document;
+    return BuildAside(
+        font,
+        [&text](QTextDocument& document) {
+            if (text.size() == 0)
+                return;
+            // The device only reads; it shares the text without owning it.
+            CompactTextDevice device(
+                std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}));
+            RtfDocumentBuilder builder(&document);
+            RtfReader(builder).read(device);
+        },
+        yield);
 }
 
 } // namespace quillon

@@ -43,12 +43,10 @@ private:
     qsizetype m_size = 0;
 };
 
-/// Reads a compact text from its start as a sequential device; yield, when given, runs before
-/// each piece is expanded.
+/// Reads a compact text from its start as a sequential device.
 class CompactTextDevice : public QIODevice {
 public:
-    explicit CompactTextDevice(std::shared_ptr<const CompactText> text,
-                               std::function<void()> yield = {});
+    explicit CompactTextDevice(std::shared_ptr<const CompactText> text);
     bool isSequential() const override { return true; }
 
 protected:
@@ -57,18 +55,17 @@ protected:
 
 private:
     std::shared_ptr<const CompactText> m_text;
-    std::function<void()> m_yield;
     std::size_t m_next = 0;
     QByteArray m_current;
     qsizetype m_offset = 0;
 };
 
 /// Reads a file piece by piece for the rich-text reader and keeps a compact copy of what it
-/// read. Before each piece it calls yield; once stop() answers true it reports the end of the
-/// file, so a load can be given up between two pieces.
+/// read. Once stop() answers true it reports the end of the file, so a load can be given up
+/// between two pieces.
 class KeepingFileDevice : public QIODevice {
 public:
-    KeepingFileDevice(QIODevice& file, std::function<void()> yield, std::function<bool()> stop);
+    KeepingFileDevice(QIODevice& file, std::function<bool()> stop);
     bool isSequential() const override { return true; }
     bool stopped() const { return m_stopped; }
     /// The whole file, compact: what was read, and the rest of the file after the point where
@@ -81,7 +78,6 @@ protected:
 
 private:
     QIODevice& m_file;
-    std::function<void()> m_yield;
     std::function<bool()> m_stop;
     std::shared_ptr<CompactText> m_kept = std::make_shared<CompactText>();
     bool m_stopped = false;
@@ -90,8 +86,8 @@ private:
 /// The document as rich text, compact.
 std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document);
 
-/// A document loaded from compact rich text, with font as its default font. yield, when given,
-/// runs between pieces.
+/// A document loaded from compact rich text, with font as its default font, on a thread of its
+/// own; yield, when given, runs on the calling thread meanwhile (see BuildAside).
 std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
                                               const std::function<void()>& yield = {});
 

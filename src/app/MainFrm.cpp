@@ -5,13 +5,13 @@
 #include "app/QtDialogs.h"
 #include "app/ReportPane.h"
 #include "app/SettingsFrm.h"
+#include "app/ShownStaging.h"
 #include "app/Twips.h"
 #include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramNames.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
-#include "report/OwnStaging.h"
 #include "scan/BuzTimer.h"
 #include "scan/ScanRun.h"
 
@@ -162,7 +162,8 @@ QMenu* AddMenu(MainFrm& window, const MenuTitle& title)
 } // namespace
 
 MainFrm::MainFrm(Dialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_run(std::make_unique<ScanRun>())
+    : QMainWindow(parent), m_dialogs(dialogs), m_run(std::make_unique<ScanRun>()),
+      m_report(std::make_unique<ShownStaging>())
 {
     InitResources();
     if (!m_dialogs) {
@@ -454,6 +455,11 @@ void MainFrm::StartUp()
     if (QFileInfo::exists(DefaultJobPath()))
         LoadJob(DefaultJobPath());
     LayoutControls();
+}
+
+void MainFrm::SettleReportFiles()
+{
+    m_report->Settle();
 }
 
 QString MainFrm::StagingPath()

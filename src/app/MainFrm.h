@@ -14,9 +14,6 @@
 #include <memory>
 
 class QAction;
-namespace quillon {
-class OwnStaging;
-}
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -40,6 +37,7 @@ class EditHistory;
 class ExcludeFrm;
 class ScanRun;
 class SettingsFrm;
+class ShownStaging;
 class RecordList;
 class buzTimer;
 struct Job;
@@ -119,6 +117,9 @@ public:
     /// a run at a chosen moment.
     void SetYieldHook(std::function<void()> yield) { m_yieldHook = std::move(yield); }
 
+    /// Returns once the shown report is published as the shared staging file and the files of
+    /// the reports before it are deleted (done on a thread of their own).
+    void SettleReportFiles();
     /// The staging file the layouts write and the pane loads.
     static QString StagingPath();
     /// The default job restored at start and written at every scan and at close.
@@ -235,7 +236,7 @@ private:
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs* m_dialogs;
     std::unique_ptr<ScanRun> m_run;
-    std::unique_ptr<OwnStaging> m_report; ///< staging file of the report shown (HTML export)
+    std::unique_ptr<ShownStaging> m_report; ///< staging file of the report shown (HTML export)
     std::unique_ptr<buzTimer> m_stopwatch;
     std::function<void()> m_yieldHook;
     QList<QLabel*> m_panels;

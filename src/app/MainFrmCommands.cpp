@@ -1,13 +1,14 @@
 // The main window's commands that drive the engine: the scan, the job files, Save As, help.
 #include "app/MainFrm.h"
 
+#include "app/BuildAside.h"
 #include "app/CentreWindow.h"
 #include "app/CompactText.h"
 #include "app/EditHistory.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
 #include "app/JobFile.h"
-#include "app/ReportPane.h"
+#include "app/ShownStaging.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
 #include "platform/CommandSteps.h"
@@ -34,6 +35,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+#include <atomic>
 
 namespace quillon {
 
@@ -178,10 +180,9 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     auto staging = std::make_unique<OwnStaging>(StagingPath());
     const bool written =
         LayOutScan(type, records, counters, cancel, Locations(), choices, staging->path());
-    if (written && LoadReportIntoPane(staging->path())) {
-        staging->publish(); // tmpfile.dmp is only a copy for others; the window keeps its own
-        m_report = std::move(staging);
-    }
+    // tmpfile.dmp is only a copy for others; the window keeps its own.
+    if (written && LoadReportIntoPane(staging->path()))
+        m_report->Take(std::move(staging));
 }
 
 bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
@@ -192,33 +193,41 @@ bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
         error = QStringLiteral("Cannot open %1: %2").arg(stagingPath, file.errorString());
     } else {
         // The shown report is put away compactly first (already done when a scan runs), so two
-        // whole reports never share the memory. The new one is built in a document of its own,
-        // a piece of the staging file at a time with the events running, and then shown whole:
-        // the load is one change for Undo, and a failed or given-up load brings the pane back
-        // as it was.
+        // whole reports never share the memory. The new one is built in a document of its own
+        // while the window's events run, and then shown whole: the load is one change for
+        // Undo, and a failed or given-up load brings the pane back as it was.
         m_history->SetAside();
         m_loading = true;
-        std::unique_ptr<QTextDocument> report = ReportPane::NewDocument(rTxt->font());
-        KeepingFileDevice device(
-            file,
-            [this] {
+        std::atomic<bool> giveUp = false;
+        bool read = false;
+        bool stopped = false;
+        std::shared_ptr<const CompactText> kept;
+        std::unique_ptr<QTextDocument> report = BuildAside(
+            rTxt->font(),
+            [&](QTextDocument& document) {
+                KeepingFileDevice device(file, [&giveUp] { return giveUp.load(); });
+                {
+                    RtfDocumentBuilder builder(&document);
+                    read = RtfReader(builder).read(device);
+                }
+                stopped = device.stopped();
+                if (read && !stopped)
+                    kept = device.keepAll();
+            },
+            [this, &giveUp] {
                 if (m_yieldHook)
                     m_yieldHook();
-            },
-            [this] { return m_closePending; });
-        bool read = false;
-        {
-            RtfDocumentBuilder builder(report.get());
-            read = RtfReader(builder).read(device);
-        }
-        // The pane takes the report in an event-loop turn of its own: the builder's end and
-        // the pane's first layout each go over every block once.
-        if (read && !device.stopped() && m_yieldHook)
-            m_yieldHook();
+                if (m_closePending)
+                    giveUp = true;
+            });
+        // The pane's taking the report goes over every block twice: it starts with a turn of
+        // the event loop of its own.
+        if (read && !stopped)
+            QCoreApplication::processEvents();
         m_loading = false;
-        const bool givenUp = device.stopped() || m_closePending;
+        const bool givenUp = stopped || m_closePending;
         if (read && !givenUp) {
-            ReplacePaneDocument(std::move(report), device.keepAll());
+            ReplacePaneDocument(std::move(report), std::move(kept));
             rTxt->setLineWrapMode(QTextEdit::NoWrap);
             return true;
         }
@@ -351,7 +360,8 @@ void MainFrm::SaveAs()
         HtmlFrm form(this);
         form.HtmlFileName = path;
         // The report this window shows, not whatever another process left in tmpfile.dmp.
-        form.stagingPath = m_report ? m_report->path() : StagingPath();
+        const QString shown = m_report->path();
+        form.stagingPath = shown.isEmpty() ? StagingPath() : shown;
         form.fontName = cmbFont->currentText();
         form.fontSize = m_fontSize;
         form.lineCount = rTxt->document()->blockCount();

@@ -1,5 +1,6 @@
 // The main window's listing commands: Export Listing and Compare With Listing.
 #include "app/MainFrm.h"
+#include "app/ShownStaging.h"
 #include "report/OwnStaging.h"
 
 #include "listing/CompareReport.h"
@@ -114,10 +115,8 @@ void MainFrm::CompareWithListing()
         tell(QStringLiteral("The comparison could not be written: ") + e.description());
         return;
     }
-    if (LoadReportIntoPane(staging->path())) {
-        staging->publish();
-        m_report = std::move(staging);
-    }
+    if (LoadReportIntoPane(staging->path()))
+        m_report->Take(std::move(staging));
 }
 
 } // namespace quillon

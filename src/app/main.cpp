@@ -1,5 +1,6 @@
 #include "app/BatchListing.h"
 #include "app/BatchMode.h"
+#include "app/BuildAside.h"
 #include "app/CommandLine.h"
 #include "app/MainFrm.h"
 #include "app/QtDialogs.h"
@@ -59,6 +60,7 @@ int main(int argc, char* argv[])
         Tell(quillon::NoDisplayText());
         return quillon::kBatchWrongUsage;
     }
+    quillon::MapLargeBuffersApart();
     QApplication app(argc, argv);
     NameTheProgram();
     QString error;

@@ -305,6 +305,7 @@ TEST_F(ScanInWindowTest, SaveAsChoosesTheFormatByName)
     EXPECT_FALSE(upper.startsWith("{\\rtf"));
     EXPECT_FALSE(saveAs(QStringLiteral("notes.rtf.txt")).startsWith("{\\rtf"));
     EXPECT_TRUE(saveAs(QStringLiteral("notes.rtf")).startsWith("{\\rtf"));
+    window.SettleReportFiles();
     EXPECT_TRUE(readFile(MainFrm::StagingPath()).contains("encore.mp3")) << "published";
     {
         // Another process's run replaces tmpfile.dmp: the page is still this window's report.

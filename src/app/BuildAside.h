@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QFont;
+class QTextDocument;
+
+namespace quillon {
+
+/// A new report document (see ReportPane::NewDocument), filled by fill on a thread of its own
+/// while the calling thread runs wait, at least every few milliseconds, until fill returns.
+/// The document then belongs to the calling thread.
+///
+/// Why a thread: a report's text and block table grow by doubling, up to hundreds of
+/// megabytes. Built on the window's thread after an earlier report was let go, each doubling
+/// lands in the freed heap and copies the whole text (a tenth of a second at a million lines,
+/// with the window frozen). A thread's allocations of that size are mapped on their own, and
+/// the C library grows those without copying. The window's events go on meanwhile.
+///
+/// fill must not touch the window: it gets only the document.
+std::unique_ptr<QTextDocument> BuildAside(const QFont& font,
+                                          const std::function<void(QTextDocument&)>& fill,
+                                          const std::function<void()>& wait);
+
+/// Has the C library map every allocation of a few megabytes or more on its own, for the whole
+/// process; the window calls it at start. A report's text and tables grow by doubling: mapped,
+/// they grow without copying and go back to the system whole when freed. Under the library's
+/// own threshold, which rises to 32 MiB after the first such block is freed, each later report
+/// left them as holes in the heap, and the window's memory grew by half over eleven reports.
+void MapLargeBuffersApart();
+
+} // namespace quillon
