@@ -624,10 +624,32 @@ bool MainFrm::PanelVisible(int panel) const
     return m_panels.value(panel - 1) && !m_panels[panel - 1]->isHidden();
 }
 
+namespace {
+
+// A status text longer than any screen is shown with its middle left out: the path of a folder
+// thousands of levels deep runs to hundreds of kilobytes, and a label lays its whole text out
+// at every change (270 ms for such a path, every 50 entries).
+constexpr qsizetype kPanelTextMax = 400;
+
+QString PanelShown(const QString& text)
+{
+    if (text.size() <= kPanelTextMax)
+        return text;
+    qsizetype head = kPanelTextMax / 4;
+    qsizetype tail = text.size() - (kPanelTextMax - head - 3);
+    if (text.at(head - 1).isHighSurrogate())
+        --head;
+    if (text.at(tail).isLowSurrogate())
+        ++tail;
+    return text.left(head) + QStringLiteral("...") + text.mid(tail);
+}
+
+} // namespace
+
 void MainFrm::SetPanelText(int panel, const QString& text)
 {
     if (QLabel* label = m_panels.value(panel - 1))
-        label->setText(text);
+        label->setText(PanelShown(text));
 }
 
 bool MainFrm::IsScanning() const

@@ -74,6 +74,8 @@ int FirstBlockNotLaidOut(const QTextDocument& document)
 
 constexpr qint64 kLayoutSliceMs = 12;
 constexpr int kLayoutSliceBlocks = 200;
+// Lines of a deep tree run to thousands of characters: a step also ends after this many.
+constexpr int kLayoutSliceChars = 16384;
 
 } // namespace
 
@@ -100,7 +102,9 @@ bool ReportPane::eventFilter(QObject* watched, QEvent* event)
     clock.start();
     QAbstractTextDocumentLayout* layout = shown->documentLayout();
     while (next < blocks && clock.elapsed() < kLayoutSliceMs) {
-        next = std::min(blocks - 1, next + kLayoutSliceBlocks);
+        const int from = shown->findBlockByNumber(next).position();
+        const int byChars = shown->findBlock(from + kLayoutSliceChars).blockNumber();
+        next = std::min({blocks - 1, next + kLayoutSliceBlocks, std::max(next, byChars)});
         layout->blockBoundingRect(shown->findBlockByNumber(next));
         ++next;
     }

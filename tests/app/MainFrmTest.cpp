@@ -203,6 +203,30 @@ TEST_F(MainFrmTest, ScanningStateSwitchesExactlyTheListedCommands)
     EXPECT_TRUE(window.FrameRepType->isEnabled());
 }
 
+TEST_F(MainFrmTest, AStatusTooLongForAnyScreenKeepsItsStartAndEnd)
+{
+    MainFrm window(&dialogs);
+    window.SetPanelText(1, QStringLiteral("Scanning... /data"));
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Scanning... /data"));
+    // A folder thousands of levels deep, its names in characters beyond the first plane; the
+    // pads move both cuts across every position of a character.
+    QString levels;
+    for (int level = 0; level < 3000; ++level)
+        levels += QStringLiteral("/\U0001F600\U0001F600");
+    for (const QString pad : {"", "x", "xx", "xxx", "xxxx"}) {
+        const QString text =
+            QStringLiteral("Scanning... /data") + pad + levels + QStringLiteral("/last") + pad;
+        window.SetPanelText(1, text);
+        const QString shown = window.PanelText(1);
+        EXPECT_LE(shown.size(), 400);
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("Scanning... /data") + pad));
+        EXPECT_TRUE(shown.contains(QStringLiteral("...")));
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("/last") + pad));
+        // No half of a character is left at either cut.
+        EXPECT_EQ(QString::fromUtf8(shown.toUtf8()), shown) << pad.size();
+    }
+}
+
 TEST_F(MainFrmTest, CancelAsksWithNoAsDefaultAndStopsOnlyOnYes)
 {
     MainFrm window(&dialogs);
