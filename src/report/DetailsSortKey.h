@@ -22,6 +22,9 @@ struct DetailsSortKey {
     std::string_view name;   ///< file name as listed (owned by the record list)
     std::int64_t size = 0;
     std::string day; ///< last-changed day "yyyymmdd" for the Date sort; empty when unknown
+    /// Last-changed time, seconds since the epoch, read when the key was made (through a
+    /// link): the file's line shows it without asking the file again.
+    std::int64_t changed = 0;
 };
 
 /// The text a key is collated by: Name "folder?name?size", Size "size?folder?name", Date

@@ -56,15 +56,16 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
         name.assign(record.name);
         const FileAt file = writer.folders().at(name, path);
         struct stat st;
-        if (!StatNoFollow(file, st))
+        if (!StatForLine(file, st))
             continue;
         DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current) : std::string_view(),
                            record.name,
                            record.size,
-                           {}};
+                           {},
+                           st.st_mtim.tv_sec};
         if (sortBy == DetailsSortBy::Date) {
             std::tm changed{};
-            if (FileChangedTime(file, changed))
+            if (ChangedLocalTime(key.changed, changed))
                 key.day = DayKey(changed);
         }
         sortList.add(std::move(key));

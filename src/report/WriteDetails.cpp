@@ -72,7 +72,8 @@ void AppendQString(std::string& out, const QString& text)
     out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
-// The file's status for its line: following a link, but a dangling link still has its own.
+} // namespace
+
 bool StatForLine(const FileAt& file, struct stat& st)
 {
     if (!StatNoFollow(file, st))
@@ -85,16 +86,14 @@ bool StatForLine(const FileAt& file, struct stat& st)
     return true;
 }
 
-bool LocalTime(const struct stat& st, std::tm& local)
+bool ChangedLocalTime(std::int64_t seconds, std::tm& local)
 {
-    const time_t seconds = st.st_mtim.tv_sec;
-    if (!::localtime_r(&seconds, &local))
+    const auto when = static_cast<time_t>(seconds);
+    if (!::localtime_r(&when, &local))
         return false;
     const long long year = static_cast<long long>(local.tm_year) + 1900;
     return year >= 1 && year <= 9999;
 }
-
-} // namespace
 
 int DetailsLineWidth(const ReportSettings& s)
 {
@@ -135,12 +134,6 @@ std::string DetailsTitle(std::string_view title, int lineWidth)
     std::string cut(Utf8Left(title, static_cast<std::size_t>(lineWidth - 3)));
     cut.append("...");
     return cut;
-}
-
-bool FileChangedTime(const FileAt& file, std::tm& local)
-{
-    struct stat st;
-    return StatForLine(file, st) && LocalTime(st, local);
 }
 
 DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile& file,
@@ -199,11 +192,9 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
             path.assign(folderPath).append(key.name);
             name.assign(key.name);
             const FileAt file = m_folders.at(name, path);
-            struct stat st;
-            if (!StatForLine(file, st))
-                continue; // vanished since the walk: only its own line goes
+            // The time was read with the key, a moment ago.
             std::tm changed{};
-            const bool timeKnown = LocalTime(st, changed);
+            const bool timeKnown = ChangedLocalTime(key.changed, changed);
 
             ++fileCount;
             sizeTotal += static_cast<double>(key.size);

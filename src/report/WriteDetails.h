@@ -6,10 +6,13 @@
 
 #include <QLocale>
 #include <QString>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct stat;
 
 namespace quillon {
 
@@ -26,13 +29,13 @@ std::string DetailsNameColumn(std::string_view name, int columnSize);
 /// The folder title: cut to lineWidth - 3 characters and "..." when longer than lineWidth.
 std::string DetailsTitle(std::string_view title, int lineWidth);
 
-/// A file's last-changed time in local time; false when it cannot be read or converted
-/// (no such file, or a time outside the years 1 to 9999).
-bool FileChangedTime(const FileAt& file, std::tm& local);
-inline bool FileChangedTime(const std::string& path, std::tm& local)
-{
-    return FileChangedTime(FileAt::Path(path), local);
-}
+/// A file's status for its line: following a link, but a dangling link still has its own.
+/// False when the file is gone.
+bool StatForLine(const FileAt& file, struct stat& st);
+
+/// A last-changed time (seconds since the epoch) in local time; false when it has no year
+/// from 1 to 9999.
+bool ChangedLocalTime(std::int64_t seconds, std::tm& local);
 
 /// Writes the folder blocks of one List In Details report into its staging file: title and
 /// separators, one line per file with the columns the settings switch on, and the folder
