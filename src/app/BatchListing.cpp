@@ -78,12 +78,13 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
 
 bool IsListingOutput(const QString& path)
 {
-    return ListingFormatForPath(path) != ListingFormat::None;
+    const OutputKind kind = OutputKindForPath(path, kReportOutputs);
+    return kind == OutputKind::Csv || kind == OutputKind::Json;
 }
 
 bool IsPdfOutput(const QString& path)
 {
-    return QFileInfo(path).fileName().endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    return OutputKindForPath(path, kReportOutputs) == OutputKind::Pdf;
 }
 
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
@@ -117,11 +118,9 @@ int RunBatchCompare(const BatchRequest& request)
     options.level = kAllLevels;
     if (!request.jobPath.isEmpty() && !job.locations.empty())
         options = job.locations.front();
-    if (!request.outputPath.isEmpty() && !IsListingOutput(request.outputPath) &&
-        SaveFormatForPath(request.outputPath) == SaveFormat::None) {
-        Complain(QStringLiteral("%1: the output name holds none of \".txt\", \".rtf\", \".htm\", "
-                                "\".csv\", \".json\"")
-                     .arg(request.outputPath));
+    if (!request.outputPath.isEmpty() &&
+        OutputKindForPath(request.outputPath, kCompareOutputs) == OutputKind::None) {
+        Complain(OutputNameRefusal(request.outputPath, kCompareOutputs));
         return kTrouble;
     }
 

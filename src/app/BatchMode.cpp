@@ -281,15 +281,16 @@ QString BatchUsage()
         "                   locations and lay out its report type, with the report\n"
         "                   settings and exclusion list of the window\n"
         "  -o, --output FILE\n"
-        "                   write the report to FILE: plain text when the name holds\n"
-        "                   \".txt\", rich text for \".rtf\", a web page for \".htm\";\n"
-        "                   without -o the report is printed as plain text;\n"
-        "                   \".csv\" or \".json\" write a listing of every file and\n"
-        "                   folder instead, \".pdf\" the report as printed\n"
+        "                   write to FILE what its name asks for: a name ending in\n"
+        "                   \".pdf\" the report as printed, in \".csv\" or \".json\" a\n"
+        "                   listing of every file and folder; else the report as\n"
+        "                   plain text when the name holds \".txt\", rich text for\n"
+        "                   \".rtf\", a web page for \".htm\"; without -o the report\n"
+        "                   is printed as plain text\n"
         "  --compare A B    compare two folders (scanned now) or JSON listings and\n"
         "                   list what was added, removed, changed, moved or renamed;\n"
-        "                   -o as above, also \".csv\" and \".json\"; exit status 0\n"
-        "                   same, 1 different, 2 trouble\n"
+        "                   -o as above, but no \".pdf\"; exit status 0 same,\n"
+        "                   1 different, 2 trouble\n"
         "  --job JOB        with --compare: scan with the first location's sub-folder,\n"
         "                   level and filter settings and the job's font\n"
         "  --crc            with --compare: compare the CRC32 of scanned files, which\n"
@@ -316,10 +317,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     SaveFormat format = SaveFormat::PlainText;
     if (!request.outputPath.isEmpty()) {
         format = SaveFormatForPath(request.outputPath);
-        if (format == SaveFormat::None && !IsListingOutput(request.outputPath) &&
-            !IsPdfOutput(request.outputPath)) {
-            Tell(QStringLiteral("%1: the output name holds none of \".txt\", \".rtf\", \".htm\"")
-                     .arg(request.outputPath));
+        if (OutputKindForPath(request.outputPath, kReportOutputs) == OutputKind::None) {
+            Tell(OutputNameRefusal(request.outputPath, kReportOutputs));
             return kBatchFailed;
         }
         if (!CheckOutput(request.outputPath, &error)) {

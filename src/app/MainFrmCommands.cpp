@@ -376,8 +376,8 @@ void MainFrm::SaveAs()
     case SaveFormat::None:
         // Nothing is written for a name the program cannot tell a format from; say so rather
         // than leave the user believing the report was saved.
-        m_dialogs->ShowMessage(QStringLiteral("Nothing was saved: the file name must end in "
-                                              ".rtf, .txt or .htm."),
+        m_dialogs->ShowMessage(QStringLiteral("Nothing was saved: ") +
+                                   OutputNameRefusal(path, kSaveAsOutputs) + QLatin1Char('.'),
                                QStringLiteral("Save As"), MessageIcon::Information,
                                MessageButtons::Ok, MessageResult::Ok);
         return;

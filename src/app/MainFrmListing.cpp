@@ -7,6 +7,7 @@
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "output/Dialogs.h"
+#include "output/SaveFormat.h"
 #include "platform/CommandError.h"
 #include "scan/ScanRun.h"
 
@@ -42,7 +43,7 @@ void MainFrm::ExportListing()
     QString error;
     bool saved = false;
     if (ListingFormatForPath(path) == ListingFormat::None) {
-        error = QStringLiteral("the file name must end in .csv or .json.");
+        error = OutputNameRefusal(path, kListingOutputs) + QLatin1Char('.');
     } else {
         RecordListingSource source(
             m_run->records(),

@@ -264,26 +264,23 @@ bool WriteCompareText(const std::vector<CompareLine>& lines, QIODevice& out)
 bool SaveCompareResult(const CompareResult& result, const ReportFont& font, const QString& path,
                        QString* error)
 {
-    const ListingFormat listing = ListingFormatForPath(path);
-    const SaveFormat format = SaveFormatForPath(path);
-    if (listing == ListingFormat::None && format == SaveFormat::None) {
-        *error = QStringLiteral("%1: the output name holds none of \".txt\", \".rtf\", \".htm\", "
-                                "\".csv\", \".json\"")
-                     .arg(path);
+    const OutputKind kind = OutputKindForPath(path, kCompareOutputs);
+    if (kind == OutputKind::None) {
+        *error = OutputNameRefusal(path, kCompareOutputs);
         return false;
     }
     QString reason;
     const bool saved = SaveChecked(
         path,
         [&](QSaveFile& out, QString* why) {
-            if (listing == ListingFormat::Csv)
+            if (kind == OutputKind::Csv)
                 return WriteCsv(result, out);
-            if (listing == ListingFormat::Json)
+            if (kind == OutputKind::Json)
                 return WriteJson(result, out);
             const std::vector<CompareLine> lines = CompareReportLines(result);
-            if (format == SaveFormat::PlainText)
+            if (kind == OutputKind::PlainText)
                 return WriteCompareText(lines, out);
-            if (format == SaveFormat::Html)
+            if (kind == OutputKind::Html)
                 return WriteHtml(lines, font, out);
             try {
                 return Put(out, RtfDocument(lines, font));

@@ -1,8 +1,8 @@
 #include "listing/ListingWriter.h"
 
+#include "output/SaveFormat.h"
 #include "platform/CheckedSave.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace quillon {
@@ -15,12 +15,14 @@ constexpr std::size_t kSpillSize = 1 << 16;
 
 ListingFormat ListingFormatForPath(const QString& path)
 {
-    const QString name = QFileInfo(path).fileName();
-    if (name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+    switch (OutputKindForPath(path, kListingOutputs)) {
+    case OutputKind::Csv:
         return ListingFormat::Csv;
-    if (name.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+    case OutputKind::Json:
         return ListingFormat::Json;
-    return ListingFormat::None;
+    default:
+        return ListingFormat::None;
+    }
 }
 
 void ListingWriter::spill(bool force)

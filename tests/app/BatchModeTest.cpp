@@ -148,7 +148,10 @@ TEST_F(BatchMode, FailuresExitOneWithOneLine)
     };
     expectFailure({"--report", out("missing.qjb")}, "missing.qjb");
     expectFailure({"--report", job(), "-o", out("no/such/folder/r.txt")}, "r.txt");
-    expectFailure({"--report", job(), "-o", out("r.doc")}, "r.doc");
+    // The message names every kind of output that -o takes, not only the report's three.
+    expectFailure({"--report", job(), "-o", out("r.doc")},
+                  "r.doc: the output name must end in \".pdf\", \".csv\" or \".json\", or "
+                  "hold \".txt\", \".rtf\" or \".htm\"\n");
     if (geteuid() != 0) {
         QDir().mkpath(out("locked"));
         ::chmod(QFile::encodeName(out("locked")).constData(), 0500);

@@ -28,3 +28,25 @@ TEST(SaveFormat, FoldersNeverDecide)
     EXPECT_EQ(SaveFormatForPath("/site.htm/list.doc"), SaveFormat::None);
     EXPECT_EQ(SaveFormatForPath("/x.txt/"), SaveFormat::None);
 }
+
+// One rule for every command: the name's ending (.pdf, .csv, .json), else the first mark in
+// it; what a command does not write is passed over, and its refusal names what it takes.
+TEST(OutputKind, EachCommandAsksTheSameRuleOfItsOwnKinds)
+{
+    EXPECT_EQ(OutputKindForPath("/t/list.txt.csv", kReportOutputs), OutputKind::Csv);
+    EXPECT_EQ(OutputKindForPath("/t/list.txt.csv", kSaveAsOutputs), OutputKind::PlainText);
+    EXPECT_EQ(OutputKindForPath("/t/R.PDF", kReportOutputs), OutputKind::Pdf);
+    EXPECT_EQ(OutputKindForPath("/t/r.pdf", kCompareOutputs), OutputKind::None);
+    EXPECT_EQ(OutputKindForPath("/t/r.htm.pdf", kCompareOutputs), OutputKind::Html);
+    EXPECT_EQ(OutputKindForPath("/t/r.json.bak", kReportOutputs), OutputKind::None);
+    EXPECT_EQ(OutputKindForPath("/t/page.html", kReportOutputs), OutputKind::Html);
+    EXPECT_EQ(OutputKindForPath("/x.csv/r", kListingOutputs), OutputKind::None);
+
+    EXPECT_EQ(OutputNameRefusal("r.doc", kCompareOutputs),
+              "r.doc: the output name must end in \".csv\" or \".json\", or hold \".txt\", "
+              "\".rtf\" or \".htm\"");
+    EXPECT_EQ(OutputNameRefusal("r.doc", kListingOutputs),
+              "r.doc: the output name must end in \".csv\" or \".json\"");
+    EXPECT_EQ(OutputNameRefusal("r.doc", kSaveAsOutputs),
+              "r.doc: the output name must hold \".txt\", \".rtf\" or \".htm\"");
+}
