@@ -66,4 +66,18 @@ QString NoDisplayText()
         "quillon --report JOB runs a job without it (see quillon --help)");
 }
 
+QString UnreachableDisplayText()
+{
+    QString named;
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            named += QStringLiteral("%1%2=\"%3\"")
+                         .arg(named.isEmpty() ? QString() : QStringLiteral(", "),
+                              QLatin1String(name), qEnvironmentVariable(name));
+    }
+    return QStringLiteral("cannot open the window: the display cannot be reached (%1); "
+                          "quillon --report JOB runs a job without it (see quillon --help)")
+        .arg(named.isEmpty() ? QStringLiteral("no display set") : named);
+}
+
 } // namespace quillon

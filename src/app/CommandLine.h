@@ -37,4 +37,8 @@ QString VersionText();
 /// The one line told when the window cannot open for want of a display.
 QString NoDisplayText();
 
+/// The one line told when a display is named but Qt cannot start on it (no X server there,
+/// the connection refused, no platform plugin that works).
+QString UnreachableDisplayText();
+
 } // namespace quillon

@@ -12,7 +12,9 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -26,6 +28,36 @@ void NameTheProgram()
 void Tell(const QString& line)
 {
     QTextStream(stderr) << "quillon: " << line << '\n';
+}
+
+// While the GUI application starts, Qt's messages are held back: when its platform cannot
+// start (an X server that is not there, a refused connection) Qt ends with qFatal, an abort,
+// after several lines of its own. One line and the exit status of a missing display instead.
+struct HeldMessage {
+    QtMsgType type;
+    const char* category; // Qt's categories are static
+    QString text;
+};
+std::vector<HeldMessage> g_held;
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg) {
+        Tell(quillon::UnreachableDisplayText());
+        std::_Exit(quillon::kBatchWrongUsage);
+    }
+    g_held.push_back({type, context.category, text});
+}
+
+// The window started: what Qt said meanwhile goes out as it would have.
+void ReleaseStartMessages(QtMessageHandler previous)
+{
+    qInstallMessageHandler(previous);
+    for (const HeldMessage& message : g_held) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category);
+        qt_message_output(message.type, context, message.text);
+    }
+    g_held.clear();
 }
 
 } // namespace
@@ -61,7 +93,9 @@ int main(int argc, char* argv[])
         return quillon::kBatchWrongUsage;
     }
     quillon::MapLargeBuffersApart();
+    const QtMessageHandler previous = qInstallMessageHandler(HoldStartMessage);
     QApplication app(argc, argv);
+    ReleaseStartMessages(previous);
     NameTheProgram();
     QString error;
     const QString jobPath = quillon::WindowJobOf(QApplication::arguments(), &error);

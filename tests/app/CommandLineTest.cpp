@@ -5,6 +5,7 @@
 #include "scan/ScanLocation.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -103,11 +104,13 @@ TEST(CommandLine, StartJobOpensInTheWindowOrLeavesTheOldOneWithAMessage)
 // The program itself, as a user starts it: no display is told in one line, not by Qt's abort.
 TEST(CommandLine, ProgramTellsVersionAndMissingDisplay)
 {
-    auto run = [](const QStringList& arguments) {
+    auto run = [](const QStringList& arguments, const QString& display = QString()) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             environment.remove(name);
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
         process.setProcessEnvironment(environment);
         process.start(qEnvironmentVariable("QUILLON_BINARY"), arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
@@ -123,6 +126,17 @@ TEST(CommandLine, ProgramTellsVersionAndMissingDisplay)
     EXPECT_EQ(noDisplayStatus, 2);
     EXPECT_EQ(noDisplay.count('\n'), 1) << noDisplay.constData();
     EXPECT_TRUE(noDisplay.contains("--report")) << noDisplay.constData();
+
+    // A display named but with no X server there: Qt would abort (134) after several lines.
+    int free = 99;
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(free)))
+        ++free;
+    const QString display = QStringLiteral(":%1").arg(free);
+    const auto [unreachableStatus, unreachable] = run({}, display);
+    EXPECT_EQ(unreachableStatus, 2);
+    EXPECT_EQ(unreachable.count('\n'), 1) << unreachable.constData();
+    EXPECT_TRUE(unreachable.contains("DISPLAY=\"" + display.toUtf8() + '"'))
+        << unreachable.constData();
 
     const auto [helpStatus, help] = run({"--help"});
     EXPECT_EQ(helpStatus, 0);
