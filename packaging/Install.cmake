@@ -16,9 +16,22 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots/
 install(FILES ${QUILLON_PACKAGING_DIR}/${QUILLON_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # Software centres fetch the screenshot from the web: its address is the project's public
-# home followed by the file's path in the source tree.
-set(QUILLON_WEB_ROOT "https://tessaly.invalid/quillon" CACHE STRING
-    "Web address of the source tree, for the screenshot in the AppStream metainfo")
+# home followed by the file's path in the source tree. The project has no public home yet,
+# so by default the metainfo names none: an address that does not answer fails AppStream's
+# validation and shows software centres a broken picture.
+set(QUILLON_HOME_URL "" CACHE STRING
+    "Web address of the source tree, for the home page and screenshot in the AppStream metainfo")
+set(QUILLON_METAINFO_WEB "")
+if(QUILLON_HOME_URL)
+    string(CONCAT QUILLON_METAINFO_WEB
+           "  <url type=\"homepage\">${QUILLON_HOME_URL}</url>\n"
+           "  <screenshots>\n"
+           "    <screenshot type=\"default\">\n"
+           "      <caption>The main window with a Tree view report</caption>\n"
+           "      <image>${QUILLON_HOME_URL}/docs/screenshots/main-window.png</image>\n"
+           "    </screenshot>\n"
+           "  </screenshots>\n")
+endif()
 configure_file(${QUILLON_PACKAGING_DIR}/${QUILLON_APP_ID}.metainfo.xml.in
                ${QUILLON_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${QUILLON_APP_ID}.metainfo.xml
@@ -48,6 +61,18 @@ add_custom_command(
 add_custom_target(quillon_man ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/quillon.1.gz)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillon.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# Debian wants the copyright notice, machine-readable, and the changelog, compressed as the
+# manual page, in the package's documentation folder.
+add_custom_command(
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+    COMMAND ${GZIP_PROGRAM} -9 -n -c ${QUILLON_PACKAGING_DIR}/debian/changelog > changelog.gz
+    DEPENDS ${QUILLON_PACKAGING_DIR}/debian/changelog
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    VERBATIM)
+add_custom_target(quillon_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+install(FILES ${QUILLON_PACKAGING_DIR}/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
+
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VENDOR Tessaly)
 set(CPACK_PACKAGE_CONTACT "Tessaly <quillon@tessaly.invalid>")
@@ -61,5 +86,8 @@ text, plain text or a web page. A batch mode runs saved jobs without a window.]]
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads these as plugins, so the libraries the program links do not name them: the SVG
+# image and icon plugins draw every icon of the window.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
