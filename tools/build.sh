@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project, with warnings as errors: release (default:
-# the program, tests and benchmarks) or sanitize (clang with ASan and UBSan: the program, tests,
-# benchmarks and fuzzers).
+# the program, tests and benchmarks), sanitize (clang with ASan and UBSan: the program, tests,
+# benchmarks and fuzzers) or program (the program alone, as a packager builds it, into
+# build/plain: what the README's first command starts).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-release}
 case "$flavour" in
+program)
+    # The packager's configuration (tools/test.sh builds it again in the same folder, then
+    # finds nothing left to do) plus warnings as errors.
+    cmake -S . -B build/plain -G "${CMAKE_GENERATOR:-Ninja}" -DCMAKE_BUILD_TYPE=Release \
+        -DQUILLON_WERROR=ON >/dev/null
+    cmake --build build/plain
+    ;;
 release)
     cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DQUILLON_WERROR=ON -DQUILLON_TESTS=ON -DQUILLON_BENCH=ON >/dev/null
@@ -21,7 +29,7 @@ sanitize)
     cmake --build build/sanitize
     ;;
 *)
-    echo "usage: $0 [release|sanitize]" >&2
+    echo "usage: $0 [release|sanitize|program]" >&2
     exit 2
     ;;
 esac

@@ -3,7 +3,12 @@
 # the report instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-binary=build/release/quillon
+# The program of the latest build: tools/build.sh program (the README's first command) or
+# tools/build.sh (release).
+binary=build/plain/quillon
+if [ build/release/quillon -nt "$binary" ]; then
+    binary=build/release/quillon
+fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$binary" "$@"
 fi

@@ -12,7 +12,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-liberation xvfb xauth x11-apps imagemagick poppler-utils
     rhash tree time
-    desktop-file-utils appstream libxml2-utils man-db file librsvg2-bin
+    desktop-file-utils appstream libxml2-utils man-db file librsvg2-bin lintian
 )
 
 missing=()

@@ -16,6 +16,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage "tests (ASan+UBSan)" ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
 stage "fuzzers" bash tools/fuzz.sh build/sanitize 10
 
+# After the README's first command (tools/build.sh program) this folder is already built, the
+# same way and with warnings as errors: then nothing is left to compile here.
 plain_build() {
     local log=build/plain.log
     mkdir -p build
