@@ -48,6 +48,12 @@ bool IsKernelInterface(int fd)
     }
 }
 
+} // namespace
+
+bool IsRegularFileDescriptor(int fd);
+
+namespace {
+
 // The descriptor of a regular file at path, or -1 with the refusal set.
 int OpenRegularFd(const QString& path, SmallFileError* error, QString* reason, struct stat& st)
 {
@@ -61,7 +67,7 @@ int OpenRegularFd(const QString& path, SmallFileError* error, QString* reason, s
                error, reason);
         return -1;
     }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || IsKernelInterface(fd)) {
+    if (::fstat(fd, &st) != 0 || !IsRegularFileDescriptor(fd)) {
         ::close(fd);
         Refuse(SmallFileError::NotRegular, QStringLiteral("not a regular file"), error, reason);
         return -1;
@@ -72,6 +78,12 @@ int OpenRegularFd(const QString& path, SmallFileError* error, QString* reason, s
 }
 
 } // namespace
+
+bool IsRegularFileDescriptor(int fd)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !IsKernelInterface(fd);
+}
 
 bool OpenRegularFile(const QString& path, QFile& file, SmallFileError* error, QString* reason)
 {

@@ -31,6 +31,9 @@ enum class SmallFileError { None, Missing, NotRegular, TooLarge, Unreadable };
 bool OpenRegularFile(const QString& path, QFile& file, SmallFileError* error = nullptr,
                      QString* reason = nullptr);
 
+/// True when fd is open on a regular file that is no kernel interface (see OpenRegularFile).
+bool IsRegularFileDescriptor(int fd);
+
 /// Reads a whole small file: a regular file as OpenRegularFile takes it, of at most limit
 /// bytes. Nothing, with *error and *reason set when given, when the file cannot be read so.
 std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit = kSmallFileLimit,
