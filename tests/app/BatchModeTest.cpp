@@ -261,8 +261,9 @@ TEST_F(BatchMode, NodesBehindTheOutputAreNeverReplacedAndAFullDiskIsNamed)
         EXPECT_TRUE(result.err.contains("not a regular file")) << result.err.constData();
     }
     struct stat st {};
-    if (targets.size() > 1)
+    if (targets.size() > 1) {
         EXPECT_TRUE(::stat(QFile::encodeName(node).constData(), &st) == 0 && S_ISCHR(st.st_mode));
+    }
     EXPECT_TRUE(::stat(QFile::encodeName(out("fifo.csv")).constData(), &st) == 0 &&
                 S_ISFIFO(st.st_mode));
 
