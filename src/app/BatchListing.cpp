@@ -8,6 +8,7 @@
 #include "listing/ListingWriter.h"
 #include "output/PdfReport.h"
 #include "output/SaveFormat.h"
+#include "platform/BoundedRead.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
@@ -60,14 +61,16 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         side.source = std::make_unique<RecordListingSource>(side.run->records(), header);
         return true;
     }
-    side.file = std::make_unique<QFile>(argument);
-    if (!side.file->open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(argument, side.file->errorString());
+    side.file = std::make_unique<QFile>();
+    QString reason;
+    if (!OpenRegularFile(argument, *side.file, nullptr, &reason)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(argument, reason);
         return false;
     }
-    auto reader = std::make_unique<JsonListingReader>(*side.file);
+    // The reader's messages name the listing, also those of an entry met during the comparison.
+    auto reader = std::make_unique<JsonListingReader>(*side.file, argument);
     if (!reader->open()) {
-        *error = QStringLiteral("%1: %2").arg(argument, reader->error());
+        *error = reader->error();
         return false;
     }
     side.source = std::move(reader);
@@ -126,7 +129,11 @@ int RunBatchCompare(const BatchRequest& request)
 
     ListingColumns columns;
     columns.crc32 = request.crc;
-    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath());
+    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
+    if (!error.isEmpty()) {
+        Complain(error);
+        return kTrouble;
+    }
 
     CompareSide a, b;
     if (!OpenSide(request.compareA, options, columns, exclusions, a, &error) ||

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -106,13 +107,18 @@ bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, Q
             QStringLiteral("cannot read the report %1: %2").arg(stagingPath, staging.errorString());
         return false;
     }
+    errno = 0;
     const bool done = richText ? ConvertRtf(staging, out) : ConvertRtfToPlainText(staging, out);
     if (!done) {
-        // A failed write is the output's fault, not the report's.
-        const auto* file = qobject_cast<const QFileDevice*>(&out);
-        if (file && file->error() != QFileDevice::NoError)
-            *error =
-                QStringLiteral("cannot write %1: %2").arg(file->fileName(), file->errorString());
+        // A failed write is the output's fault, not the report's. On a full disk the writer
+        // stops at a short write that Qt does not count as an error: the reason then comes
+        // from errno or the output's file system.
+        const int err = errno;
+        auto* file = qobject_cast<QFileDevice*>(&out);
+        const QString reason = file ? WriteFailureReason(*file, err) : QString();
+        if (file && staging.error() == QFileDevice::NoError &&
+            (file->error() != QFileDevice::NoError || reason != QLatin1String("Unknown error")))
+            *error = QStringLiteral("cannot write %1: %2").arg(file->fileName(), reason);
         else
             *error = QStringLiteral("cannot convert the report %1").arg(stagingPath);
     }
@@ -155,15 +161,15 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
         return true;
     }
     QSaveFile out(request.outputPath);
-    if (!out.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, out.errorString());
+    QString reason;
+    if (!OpenForReplace(out, &reason)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, reason);
         return false;
     }
     if (!ConvertStaging(stagingPath, out, format == SaveFormat::RichText, error)) {
         out.cancelWriting();
         return false;
     }
-    QString reason;
     if (!CommitChecked(out, &reason)) {
         *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, reason);
         return false;
@@ -175,8 +181,9 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
 bool CheckOutput(const QString& path, QString* error)
 {
     QSaveFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, probe.errorString());
+    QString reason;
+    if (!OpenForReplace(probe, &reason)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
         return false;
     }
     probe.cancelWriting();
@@ -338,8 +345,18 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     }
 
     const SettingsStore store;
+    // A settings file or exclusion list that cannot be read would give another report than
+    // the window's, without a word.
+    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
+        Tell(unusable);
+        return kBatchFailed;
+    }
     const ReportSettings settings = LoadReportSettings(store);
-    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath());
+    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
+    if (!error.isEmpty()) {
+        Tell(error);
+        return kBatchFailed;
+    }
     // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
     const OwnStaging staging(SharedStagingPath());
     const QString& stagingPath = staging.path();

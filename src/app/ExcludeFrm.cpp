@@ -156,7 +156,12 @@ ExclusionList ExcludeFrm::List() const
 
 void ExcludeFrm::LoadExclusionList()
 {
-    const ExclusionList list = quillon::LoadExclusionList(m_path);
+    m_refused.clear();
+    const ExclusionList list = quillon::LoadExclusionList(m_path, &m_refused);
+    if (!m_refused.isEmpty())
+        m_dialogs.ShowMessage(m_refused + QStringLiteral(".\r\nIt is left as it is."),
+                              QStringLiteral("Exclusion List"), MessageIcon::Exclamation,
+                              MessageButtons::Ok, MessageResult::Ok);
     lstFileName->clear();
     lstFileName->addItems(list.fileNames);
     lstFolder->clear();
@@ -169,8 +174,8 @@ void ExcludeFrm::LoadExclusionList()
 
 bool ExcludeFrm::SaveExclusionList()
 {
-    QString error;
-    if (quillon::SaveExclusionList(List(), m_path, &error))
+    QString error = m_refused;
+    if (error.isEmpty() && quillon::SaveExclusionList(List(), m_path, &error))
         return true;
     m_dialogs.ShowMessage(QStringLiteral("The exclusion list could not be saved to ") + m_path +
                               QStringLiteral(".\r\n") + error,

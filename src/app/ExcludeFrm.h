@@ -31,7 +31,8 @@ public:
 
     /// Empties the lists and fills them from the file; the sub-folder flag starts clear.
     void LoadExclusionList();
-    /// Writes the lists to the file; on failure tells the user why and returns false.
+    /// Writes the lists to the file; on failure tells the user why and returns false. A file
+    /// that could not be read (too large, not a regular file) is left as it is.
     bool SaveExclusionList();
 
     /// The close box: saves, then unloads (the lists come back from the file, flag clear).
@@ -68,6 +69,7 @@ private:
 
     Dialogs& m_dialogs;
     QString m_path;
+    QString m_refused; ///< why the file could not be read; it is then never written over
 };
 
 } // namespace quillon

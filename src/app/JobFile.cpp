@@ -142,7 +142,7 @@ bool ReadJobFile(const QString& path, Job& job, QString* error)
     // neither block nor fill the memory.
     SmallFileError kind = SmallFileError::None;
     QString reason;
-    const std::optional<QByteArray> text = ReadSmallFile(path, kSmallFileLimit, &kind, &reason);
+    const std::optional<QByteArray> text = ReadSmallFile(path, kJobFileLimit, &kind, &reason);
     if (!text) {
         if (error) {
             if (kind == SmallFileError::TooLarge)

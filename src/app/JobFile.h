@@ -42,7 +42,7 @@ std::optional<ScanLocation> ParseLocationLine(const QString& line);
 
 /// Reads the job file at path over job (see ParseJobText). Returns false, with job unchanged
 /// and *error set when given, when the file cannot be opened or read, is not a regular file
-/// (a device or FIFO is never read) or is larger than kSmallFileLimit.
+/// (a device or FIFO is never read) or is larger than kJobFileLimit.
 bool ReadJobFile(const QString& path, Job& job, QString* error = nullptr);
 
 /// Writes job to path. The old file is replaced only once the new one is complete; returns

@@ -5,6 +5,7 @@
 
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
+#include "platform/BoundedRead.h"
 #include "listing/ListingWriter.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
@@ -74,14 +75,15 @@ void MainFrm::CompareWithListing()
         kCompareFilter, QStringLiteral("Compare With Listing"), QString());
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        tell(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    QFile file;
+    QString reason;
+    if (!OpenRegularFile(path, file, nullptr, &reason)) {
+        tell(QStringLiteral("Cannot read %1: %2").arg(path, reason));
         return;
     }
-    JsonListingReader listing(file);
+    JsonListingReader listing(file, path);
     if (!listing.open()) {
-        tell(path + QStringLiteral(": ") + listing.error());
+        tell(listing.error());
         return;
     }
     // The listing is the older side: what the scan has and it lacks was added.

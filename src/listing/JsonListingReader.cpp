@@ -1,9 +1,12 @@
 #include "listing/JsonListingReader.h"
 
+#include "platform/BoundedRead.h"
 #include "platform/StoredTexts.h"
 #include "platform/Utf8.h"
 
+#include <QFileDevice>
 #include <charconv>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -11,28 +14,13 @@ namespace quillon {
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
-constexpr int kMaxDepth = 64;
-
-// A value of the header, which is small enough to hold whole.
-struct Value {
-    enum Type { Null, Bool, Number, String, Array, Object } type = Null;
-    std::string text;              // string content, number as written, "true"/"false"
-    std::vector<std::string> keys; // of an object, with its values in items
-    std::vector<Value> items;
-
-    const Value* member(std::string_view key) const
-    {
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            if (keys[i] == key)
-                return &items[i];
-        return nullptr;
-    }
-    QString qtext() const { return type == String ? QString::fromStdString(text) : QString(); }
-};
+constexpr std::size_t kLongestWord = 64;
+constexpr std::size_t kLongestKey = 1024;
 
 } // namespace
 
-// The JSON tokens of a device, read in chunks.
+// The JSON tokens of a device, read in chunks. A failure may leave why() saying more than
+// "broken JSON" (a bound that was passed).
 class JsonListingReader::Tokens {
 public:
     explicit Tokens(QIODevice& in) : m_in(in) {}
@@ -56,11 +44,24 @@ public:
         ++m_pos;
         return true;
     }
-    bool string(std::string& out)
+    // A string of at most limit bytes (after unescaping) into out; with out null it is only
+    // passed over, however long.
+    bool string(std::string* out, std::size_t limit)
     {
-        out.clear();
+        if (out)
+            out->clear();
         if (!take('"'))
             return false;
+        std::size_t length = 0;
+        const auto add = [&](const char* data, std::size_t n) {
+            length += n;
+            if (!out)
+                return true;
+            if (length > limit)
+                return tooLong(limit);
+            out->append(data, n);
+            return true;
+        };
         for (;;) {
             if (m_pos == m_buf.size() && !refill())
                 return false;
@@ -69,7 +70,8 @@ public:
             while (end < m_buf.size() && m_buf[end] != '"' && m_buf[end] != '\\' &&
                    static_cast<unsigned char>(m_buf[end]) >= 0x20)
                 ++end;
-            out.append(m_buf, m_pos, end - m_pos);
+            if (!add(m_buf.data() + m_pos, end - m_pos))
+                return false;
             m_pos = end;
             if (m_pos == m_buf.size())
                 continue;
@@ -78,29 +80,28 @@ public:
                 return true;
             if (c != '\\')
                 return false; // a raw control character
-            int e = raw();
-            if (e < 0)
-                return false;
+            const int e = raw();
+            char plain = 0;
             switch (e) {
             case '"':
             case '\\':
             case '/':
-                out.push_back(static_cast<char>(e));
+                plain = static_cast<char>(e);
                 break;
             case 'b':
-                out.push_back('\b');
+                plain = '\b';
                 break;
             case 'f':
-                out.push_back('\f');
+                plain = '\f';
                 break;
             case 'n':
-                out.push_back('\n');
+                plain = '\n';
                 break;
             case 'r':
-                out.push_back('\r');
+                plain = '\r';
                 break;
             case 't':
-                out.push_back('\t');
+                plain = '\t';
                 break;
             case 'u': {
                 char32_t cp = 0;
@@ -114,12 +115,17 @@ public:
                 } else if (cp >= 0xD800 && cp <= 0xDFFF) {
                     cp = 0xFFFD;
                 }
-                AppendUtf8(out, cp);
-                break;
+                std::string utf8;
+                AppendUtf8(utf8, cp);
+                if (!add(utf8.data(), utf8.size()))
+                    return false;
+                continue;
             }
             default:
                 return false;
             }
+            if (!add(&plain, 1))
+                return false;
         }
     }
     // A number, true, false or null as written.
@@ -137,73 +143,28 @@ public:
                 break;
             out.push_back(c);
             ++m_pos;
-            if (out.size() > 64)
-                return false;
+            if (out.size() > kLongestWord)
+                return tooLong(kLongestWord);
         }
         return !out.empty();
     }
-    bool value(Value& v, int depth)
-    {
-        if (depth > kMaxDepth)
-            return false;
-        const int c = peek();
-        if (c == '"') {
-            v.type = Value::String;
-            return string(v.text);
-        }
-        if (c == '[') {
-            ++m_pos;
-            v.type = Value::Array;
-            if (take(']'))
-                return true;
-            do {
-                v.items.emplace_back();
-                if (!value(v.items.back(), depth + 1))
-                    return false;
-            } while (take(','));
-            return take(']');
-        }
-        if (c == '{') {
-            ++m_pos;
-            v.type = Value::Object;
-            if (take('}'))
-                return true;
-            do {
-                std::string key;
-                if (!string(key) || !take(':'))
-                    return false;
-                v.keys.push_back(std::move(key));
-                v.items.emplace_back();
-                if (!value(v.items.back(), depth + 1))
-                    return false;
-            } while (take(','));
-            return take('}');
-        }
-        if (!word(v.text))
-            return false;
-        if (v.text == "null")
-            v.type = Value::Null;
-        else if (v.text == "true" || v.text == "false")
-            v.type = Value::Bool;
-        else
-            v.type = Value::Number;
-        return true;
-    }
-    // Consumes one value without keeping it (an entries array of any length).
+    // Passes over one value of any size without keeping it; depth is the level it stands at.
     bool skip(int depth)
     {
-        if (depth > kMaxDepth)
+        if (depth > kDeepest) {
+            m_why = QStringLiteral("values nested deeper than %1 levels").arg(kDeepest);
             return false;
+        }
         const int c = peek();
         if (c == '"')
-            return string(m_scratch);
+            return string(nullptr, 0);
         if (c == '[' || c == '{') {
             ++m_pos;
             const char close = c == '[' ? ']' : '}';
             if (take(close))
                 return true;
             do {
-                if (c == '{' && (!string(m_scratch) || !take(':')))
+                if (c == '{' && (!string(nullptr, 0) || !take(':')))
                     return false;
                 if (!skip(depth + 1))
                     return false;
@@ -221,8 +182,14 @@ public:
         return m_in.seek(offset);
     }
     qint64 offset() const { return m_consumed + static_cast<qint64>(m_pos); }
+    const QString& why() const { return m_why; }
 
 private:
+    bool tooLong(std::size_t limit)
+    {
+        m_why = QStringLiteral("a value longer than %1 bytes").arg(limit);
+        return false;
+    }
     bool refill()
     {
         m_consumed += static_cast<qint64>(m_pos);
@@ -272,95 +239,221 @@ private:
     std::size_t m_pos = 0;
     qint64 m_consumed = 0;
     std::string m_scratch;
+    QString m_why;
 };
 
-JsonListingReader::JsonListingReader(QIODevice& in) : m_tokens(std::make_unique<Tokens>(in)) {}
+JsonListingReader::JsonListingReader(QIODevice& in, QString name)
+    : m_tokens(std::make_unique<Tokens>(in)), m_in(in), m_name(std::move(name))
+{
+    if (m_name.isEmpty())
+        if (const auto* file = qobject_cast<const QFileDevice*>(&in))
+            m_name = file->fileName();
+    if (m_name.isEmpty())
+        m_name = QStringLiteral("the listing");
+}
 
 JsonListingReader::~JsonListingReader() = default;
 
-bool JsonListingReader::fail(const QString& why)
+bool JsonListingReader::fail(const QString& why, qint64 at)
 {
     if (m_error.isEmpty())
-        m_error = QStringLiteral("not a Quillon listing (%1 at byte %2)")
-                      .arg(why)
-                      .arg(m_tokens->offset());
+        m_error = QStringLiteral("%1: not a Quillon listing (%2 at byte %3)")
+                      .arg(m_name, why)
+                      .arg(at >= 0 ? at : m_tokens->offset());
     m_done = true;
     return false;
 }
 
-bool JsonListingReader::readHeaderValue(const std::string& key)
+bool JsonListingReader::broken()
 {
-    Value v;
-    if (!m_tokens->value(v, 1))
-        return fail(QStringLiteral("broken JSON"));
-    if (key == "format") {
-        if (v.text != "quillon-listing")
-            return fail(QStringLiteral("unknown format"));
-        m_sawFormat = true;
-    } else if (key == "version") {
-        if (v.text != "1")
-            return fail(QStringLiteral("unknown version"));
-    } else if (key == "scanned") {
-        ParseIsoTime(v.text, m_header.scanned, m_header.utcOffset);
-    } else if (key == "job" && v.type == Value::Object) {
-        if (const Value* locations = v.member("locations")) {
-            for (const Value& item : locations->items) {
-                ScanLocation location;
-                if (const Value* path = item.member("path"))
-                    location.path = path->qtext();
-                if (const Value* sub = item.member("subFolders"))
-                    location.subFolders = YesNo(sub->text == "true");
-                if (const Value* filter = item.member("filter"))
-                    location.filter = filter->qtext();
-                if (const Value* level = item.member("level"))
-                    location.level = level->qtext();
-                if (const Value* excluded = item.member("excluded");
-                    excluded && excluded->text == "true")
+    return fail(m_tokens->why().isEmpty() ? QStringLiteral("broken JSON") : m_tokens->why());
+}
+
+// Counts what the header keeps (a text of n UTF-8 bytes takes about 2n + 56 in a QStringList),
+// so that a header of millions of locations cannot fill the memory.
+bool JsonListingReader::keep(std::size_t bytes)
+{
+    m_headerBytes += 2 * bytes + 56;
+    if (m_headerBytes <= kHeaderLimit)
+        return true;
+    return fail(QStringLiteral("a header larger than %1 bytes").arg(kHeaderLimit));
+}
+
+// An array of texts; anything else in its place is passed over.
+bool JsonListingReader::readTexts(QStringList& list)
+{
+    Tokens& t = *m_tokens;
+    if (t.peek() != '[')
+        return t.skip(3) || broken();
+    t.take('[');
+    if (t.take(']'))
+        return true;
+    std::string text;
+    do {
+        if (t.peek() != '"') {
+            if (!t.skip(4))
+                return broken();
+            continue;
+        }
+        if (!t.string(&text, kLongestText))
+            return broken();
+        if (!keep(text.size()))
+            return false;
+        list.append(QString::fromStdString(text));
+    } while (t.take(','));
+    return t.take(']') || broken();
+}
+
+bool JsonListingReader::readLocation()
+{
+    Tokens& t = *m_tokens;
+    if (t.peek() != '{')
+        return t.skip(4) || broken();
+    t.take('{');
+    ScanLocation location;
+    std::string key, text;
+    if (!t.take('}')) {
+        do {
+            if (!t.string(&key, kLongestKey) || !t.take(':'))
+                return broken();
+            QString* field = key == "path"     ? &location.path
+                             : key == "filter" ? &location.filter
+                             : key == "level"  ? &location.level
+                                               : nullptr;
+            if (field && t.peek() == '"') {
+                if (!t.string(&text, kLongestText) || !keep(text.size()))
+                    return broken();
+                *field = QString::fromStdString(text);
+            } else if (key == "subFolders" || key == "excluded") {
+                if (!t.word(text))
+                    return broken();
+                if (key == "subFolders")
+                    location.subFolders = YesNo(text == "true");
+                else if (text == "true")
                     location.icon = ScanLocation::kExcludedIcon;
-                m_header.locations.push_back(location);
+            } else if (!t.skip(5)) {
+                return broken();
             }
-        }
-        if (const Value* type = v.member("reportType"))
-            m_header.reportType = type->qtext();
-        if (const Value* exclusions = v.member("exclusions")) {
-            const std::pair<const char*, QStringList*> lists[] = {
-                {"names", &m_header.excludedNames},
-                {"folders", &m_header.excludedFolders},
-                {"extensions", &m_header.excludedExtensions}};
-            for (const auto& [name, list] : lists)
-                if (const Value* items = exclusions->member(name))
-                    for (const Value& item : items->items)
-                        list->append(item.qtext());
-        }
-        if (const Value* columns = v.member("columns")) {
+        } while (t.take(','));
+        if (!t.take('}'))
+            return broken();
+    }
+    if (!keep(0))
+        return false;
+    m_header.locations.push_back(location);
+    return true;
+}
+
+bool JsonListingReader::readJob()
+{
+    Tokens& t = *m_tokens;
+    if (t.peek() != '{')
+        return t.skip(1) || broken();
+    t.take('{');
+    if (t.take('}'))
+        return true;
+    std::string key, text;
+    do {
+        if (!t.string(&key, kLongestKey) || !t.take(':'))
+            return broken();
+        if (key == "locations") {
+            if (t.peek() != '[') {
+                if (!t.skip(2))
+                    return broken();
+                continue;
+            }
+            t.take('[');
+            if (!t.take(']')) {
+                do {
+                    if (!readLocation())
+                        return false;
+                } while (t.take(','));
+                if (!t.take(']'))
+                    return broken();
+            }
+        } else if (key == "reportType" && t.peek() == '"') {
+            if (!t.string(&text, kLongestText) || !keep(text.size()))
+                return broken();
+            m_header.reportType = QString::fromStdString(text);
+        } else if (key == "exclusions" && t.peek() == '{') {
+            t.take('{');
+            if (!t.take('}')) {
+                do {
+                    if (!t.string(&key, kLongestKey) || !t.take(':'))
+                        return broken();
+                    QStringList* list = key == "names"        ? &m_header.excludedNames
+                                        : key == "folders"    ? &m_header.excludedFolders
+                                        : key == "extensions" ? &m_header.excludedExtensions
+                                                              : nullptr;
+                    if (!(list ? readTexts(*list) : t.skip(3) || broken()))
+                        return false;
+                } while (t.take(','));
+                if (!t.take('}'))
+                    return broken();
+            }
+        } else if (key == "columns") {
+            QStringList columns;
+            if (!readTexts(columns))
+                return false;
             ListingColumns& c = m_header.columns;
             const std::pair<const char*, bool*> flags[] = {
                 {"attributes", &c.attributes}, {"version", &c.version}, {"owner", &c.owner},
                 {"crc32", &c.crc32},           {"title", &c.title},     {"artist", &c.artist},
                 {"album", &c.album},           {"year", &c.year},       {"genre", &c.genre},
                 {"comment", &c.comment}};
-            for (const Value& item : columns->items)
+            for (const QString& item : columns)
                 for (const auto& [name, flag] : flags)
-                    if (item.text == name)
+                    if (item == QLatin1String(name))
                         *flag = true;
+        } else if (!t.skip(2)) {
+            return broken();
         }
+    } while (t.take(','));
+    return t.take('}') || broken();
+}
+
+bool JsonListingReader::readHeaderValue(const std::string& key)
+{
+    Tokens& t = *m_tokens;
+    std::string text;
+    if (key == "format") {
+        if (t.peek() != '"' || !t.string(&text, kLongestWord) || text != "quillon-listing")
+            return fail(QStringLiteral("unknown format"));
+        m_sawFormat = true;
+    } else if (key == "version") {
+        if (!t.word(text) || text != "1")
+            return fail(QStringLiteral("unknown version"));
+    } else if (key == "scanned" && t.peek() == '"') {
+        if (!t.string(&text, kLongestWord))
+            return broken();
+        ParseIsoTime(text, m_header.scanned, m_header.utcOffset);
+    } else if (key == "job") {
+        return readJob();
+    } else if (!t.skip(1)) {
+        return broken();
     }
     return true;
 }
 
 bool JsonListingReader::open()
 {
+    // A FIFO, a device or /proc/kmsg is no listing, and reading one may block or take data.
+    if (const auto* file = qobject_cast<const QFileDevice*>(&m_in);
+        file && file->handle() >= 0 && !IsRegularFileDescriptor(file->handle()))
+        return fail(QStringLiteral("not a regular file"), 0);
     Tokens& t = *m_tokens;
     if (!t.take('{'))
         return fail(QStringLiteral("no JSON object"));
     if (t.take('}'))
         return fail(QStringLiteral("no entries"));
     qint64 entries = -1;
+    std::string key;
     do {
-        std::string key;
-        if (!t.string(key) || !t.take(':'))
-            return fail(QStringLiteral("broken JSON"));
+        if (!t.string(&key, kLongestKey) || !t.take(':'))
+            return broken();
         if (key == "entries") {
+            if (entries >= 0)
+                return fail(QStringLiteral("entries given twice"));
             if (t.peek() != '[')
                 return fail(QStringLiteral("entries are no array"));
             if (m_sawFormat) { // the usual order: the header is complete
@@ -371,14 +464,14 @@ bool JsonListingReader::open()
             // Another writer put the entries first: read the header behind them, then come back.
             entries = t.offset();
             if (!t.skip(1))
-                return fail(QStringLiteral("broken JSON"));
+                return broken();
             continue;
         }
         if (!readHeaderValue(key))
             return false;
     } while (t.take(','));
     if (!t.take('}'))
-        return fail(QStringLiteral("broken JSON"));
+        return broken();
     if (!m_sawFormat)
         return fail(QStringLiteral("no format"));
     if (entries < 0)
@@ -394,65 +487,72 @@ bool JsonListingReader::finishDocument()
     // Keys after the entries were read (or are of no use); the document must still be whole.
     Tokens& t = *m_tokens;
     m_done = true;
+    std::string key;
     while (t.take(',')) {
-        std::string key;
-        if (!t.string(key) || !t.take(':') || !t.skip(1))
-            return fail(QStringLiteral("broken JSON"));
+        if (!t.string(&key, kLongestKey) || !t.take(':'))
+            return broken();
+        if (key == "entries")
+            return fail(QStringLiteral("entries given twice"));
+        if (!t.skip(1))
+            return broken();
     }
     if (!t.take('}') || !t.atEnd())
-        return fail(QStringLiteral("broken JSON"));
+        return broken();
     return false;
+}
+
+// An entry given twice would show as removed or added on one side: refused. Entries of one
+// folder stand together (the comparison refuses a folder that comes back later), so only the
+// names of the folder being read are kept.
+bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
+{
+    const bool folder = entry.kind == EntryKind::Folder;
+    const std::string_view group = folder ? std::string_view(entry.path) : entry.folder();
+    if (!m_haveGroup || group != m_group) {
+        m_group.assign(group);
+        m_haveGroup = true;
+        m_groupFolderSeen = false;
+        m_groupNames.clear();
+    }
+    const bool repeated = folder ? std::exchange(m_groupFolderSeen, true)
+                                 : !m_groupNames.emplace(entry.name()).second;
+    if (repeated)
+        return fail(QStringLiteral("an entry given twice"), at);
+    return true;
 }
 
 bool JsonListingReader::readEntry(ListingEntry& entry)
 {
     Tokens& t = *m_tokens;
     entry = ListingEntry();
+    const qint64 at = t.offset();
     if (!t.take('{'))
         return fail(QStringLiteral("an entry is no object"));
+    enum : unsigned { Path = 1, Hex = 2, Kind = 4, Size = 8, Modified = 16, Crc = 32 };
+    unsigned seen = 0;
     std::string key;
     std::string text;
     std::string hex;
-    bool havePath = false;
     if (t.take('}'))
-        return fail(QStringLiteral("an entry without path"));
+        return fail(QStringLiteral("an entry without path"), at);
     do {
-        if (!t.string(key) || !t.take(':'))
-            return fail(QStringLiteral("broken JSON"));
-        const int c = t.peek();
-        if (c == '{' || c == '[') {
-            Value skipped;
-            if (!t.value(skipped, 2))
-                return fail(QStringLiteral("broken JSON"));
-            continue;
-        }
-        const bool isString = c == '"';
-        if (!(isString ? t.string(text) : t.word(text)))
-            return fail(QStringLiteral("broken JSON"));
-        if (!isString && text == "null")
-            continue;
-        if (key == "path") {
-            entry.path = text;
-            havePath = true;
-        } else if (key == "pathHex") {
-            hex = text;
-        } else if (key == "kind") {
-            if (!EntryKindFromText(text, entry.kind))
-                return fail(QStringLiteral("unknown kind"));
-        } else if (key == "size") {
-            const auto [end, ec] =
-                std::from_chars(text.data(), text.data() + text.size(), entry.size);
-            if (ec != std::errc() || end != text.data() + text.size())
-                return fail(QStringLiteral("a size is no whole number"));
-        } else if (key == "modified") {
-            entry.timeKnown = ParseIsoTime(text, entry.modified, entry.utcOffset);
-        } else if (key == "crc32") {
-            std::uint32_t crc = 0;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), crc, 16);
-            entry.crcKnown =
-                ec == std::errc() && end == text.data() + text.size() && text.size() == 8;
-            entry.crc = crc;
-        } else {
+        if (!t.string(&key, kLongestKey) || !t.take(':'))
+            return broken();
+        std::string* detail = nullptr;
+        unsigned bit = 0;
+        if (key == "path")
+            bit = Path;
+        else if (key == "pathHex")
+            bit = Hex;
+        else if (key == "kind")
+            bit = Kind;
+        else if (key == "size")
+            bit = Size;
+        else if (key == "modified")
+            bit = Modified;
+        else if (key == "crc32")
+            bit = Crc;
+        else {
             const std::pair<const char*, std::string*> fields[] = {
                 {"attributes", &entry.attributes},
                 {"version", &entry.version},
@@ -465,16 +565,91 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
                 {"comment", &entry.comment}};
             for (const auto& [name, field] : fields)
                 if (key == name)
-                    *field = text;
+                    detail = field;
+        }
+        if (!bit && !detail) { // another writer's key: passed over, never kept
+            if (!t.skip(3))
+                return broken();
+            continue;
+        }
+        if (seen & bit)
+            return fail(QStringLiteral("the key \"%1\" given twice in an entry")
+                            .arg(QString::fromStdString(key)));
+        seen |= bit;
+        const int c = t.peek();
+        const bool isString = c == '"';
+        if (!(isString ? t.string(&text, bit == Hex ? 2 * kLongestText : kLongestText)
+                       : t.word(text)))
+            return broken();
+        const bool isNull = !isString && text == "null";
+        if (detail) {
+            if (!isString && !isNull)
+                return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
+            // null: unknown, or not read.
+            *detail = std::move(text);
+            if (isNull)
+                detail->clear();
+            continue;
+        }
+        switch (bit) {
+        case Path:
+            if (!isString)
+                return fail(QStringLiteral("a path is no text"));
+            entry.path = text;
+            break;
+        case Hex:
+            if (!isString)
+                return fail(QStringLiteral("a pathHex is no text"));
+            hex = text;
+            break;
+        case Kind:
+            if (!isString || !EntryKindFromText(text, entry.kind))
+                return fail(QStringLiteral("unknown kind"));
+            break;
+        case Size: {
+            if (isNull)
+                break; // a size that could not be read
+            const auto [end, ec] =
+                std::from_chars(text.data(), text.data() + text.size(), entry.size);
+            if (isString || ec != std::errc() || end != text.data() + text.size() || entry.size < 0)
+                return fail(QStringLiteral("a size is no whole number of bytes"));
+            break;
+        }
+        case Modified:
+            if (isNull)
+                break;
+            if (!isString || !ParseIsoTime(text, entry.modified, entry.utcOffset))
+                return fail(QStringLiteral("a last change is no ISO 8601 time"));
+            entry.timeKnown = true;
+            break;
+        case Crc: {
+            // null: no checksum (a folder, a link, a listing without the column);
+            // "unreadable": the file's content could not be read when the listing was made.
+            if (isNull || (isString && text == "unreadable"))
+                break;
+            std::uint32_t crc = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), crc, 16);
+            if (!isString || text.size() != 8 || ec != std::errc() ||
+                end != text.data() + text.size())
+                return fail(QStringLiteral("a crc32 is neither 8 hexadecimal digits, null nor "
+                                           "\"unreadable\""));
+            entry.crc = crc;
+            entry.crcKnown = true;
+            break;
+        }
+        default:
+            break;
         }
     } while (t.take(','));
     if (!t.take('}'))
-        return fail(QStringLiteral("broken JSON"));
-    if (!havePath)
-        return fail(QStringLiteral("an entry without path"));
+        return broken();
+    if (!(seen & Path))
+        return fail(QStringLiteral("an entry without path"), at);
+    if (!(seen & Kind) || !(seen & Size))
+        return fail(QStringLiteral("an entry without kind or size"), at);
     if (!hex.empty() && !BytesFromHex(hex, entry.path))
-        return fail(QStringLiteral("a pathHex is no hexadecimal text"));
-    return true;
+        return fail(QStringLiteral("a pathHex is no hexadecimal text"), at);
+    return checkRepeat(entry, at);
 }
 
 bool JsonListingReader::next(ListingEntry& entry)
@@ -488,7 +663,7 @@ bool JsonListingReader::next(ListingEntry& entry)
             return finishDocument();
     } else if (!t.take(',')) {
         if (!t.take(']'))
-            return fail(QStringLiteral("broken JSON"));
+            return broken();
         return finishDocument();
     }
     return readEntry(entry);

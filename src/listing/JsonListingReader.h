@@ -5,18 +5,31 @@
 #include <QIODevice>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 namespace quillon {
 
 /// Reads a JSON listing as JsonListingWriter writes it, one entry at a time: the document is
 /// never held whole, so memory stays the same for any number of entries. Any JSON layout of
 /// the same document reads (white space, key order within an entry, escapes); keys it does not
-/// know are skipped. Entries placed before the header (another writer's key order) are read
-/// in a second pass, which needs a device that can seek.
+/// know are skipped without being kept. Entries placed before the header (another writer's key
+/// order) are read in a second pass, which needs a device that can seek.
+///
+/// Bounds, so that a hostile listing cannot fill the memory: a text (a path, a name, a detail)
+/// holds at most kLongestText bytes (pathHex twice that), a number 64 characters, values nest
+/// at most kDeepest levels, and the header keeps at most kHeaderLimit bytes of locations and
+/// exclusions (what a job file and an exclusion list within their own bounds need). Beyond these the reader holds one entry and the names of the folder being read
+/// (to find an entry given twice); its time is linear in the listing's size. Whatever breaks a
+/// bound or the format is refused: error() names the listing and the byte offset.
 class JsonListingReader : public ListingSource {
 public:
-    /// The device must stay open while the reader is used.
-    explicit JsonListingReader(QIODevice& in);
+    static constexpr std::size_t kLongestText = 1 << 20;
+    static constexpr int kDeepest = 32;
+    static constexpr std::size_t kHeaderLimit = 96 << 20;
+
+    /// The device must stay open while the reader is used. name is what messages call the
+    /// listing (by default the file's name).
+    explicit JsonListingReader(QIODevice& in, QString name = {});
     ~JsonListingReader() override;
 
     /// Reads up to the first entry; false with error() when the file is no listing.
@@ -28,18 +41,32 @@ public:
 
 private:
     class Tokens;
-    bool fail(const QString& why);
+    bool fail(const QString& why, qint64 at = -1);
+    bool broken();
     bool readHeaderValue(const std::string& key);
+    bool readJob();
+    bool readLocation();
+    bool readTexts(QStringList& list);
+    bool keep(std::size_t bytes);
     bool readEntry(ListingEntry& entry);
+    bool checkRepeat(const ListingEntry& entry, qint64 at);
     bool finishDocument();
 
     std::unique_ptr<Tokens> m_tokens;
+    QIODevice& m_in;
+    QString m_name;
     ListingHeader m_header;
     QString m_error;
+    std::size_t m_headerBytes = 0;
     bool m_sawFormat = false;
     bool m_inEntries = false;
     bool m_firstEntry = true;
     bool m_done = false;
+    // The folder whose entries are being read, and the names of its files met so far.
+    std::string m_group;
+    bool m_groupFolderSeen = false;
+    bool m_haveGroup = false;
+    std::unordered_set<std::string> m_groupNames;
 };
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -217,8 +218,9 @@ bool HtmlExport::run()
     m_linesRead = 0;
 
     QSaveFile page(m_pagePath);
-    if (!page.open(QIODevice::WriteOnly)) {
-        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, page.errorString());
+    QString refused;
+    if (!OpenForReplace(page, &refused)) {
+        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, refused);
         return false;
     }
     QFile staging(m_stagingPath);
@@ -275,7 +277,7 @@ bool HtmlExport::run()
 
     QString reason;
     if (!written) {
-        reason = page.errorString();
+        reason = WriteFailureReason(page, errno);
         page.cancelWriting();
     }
     if (!written || !CommitChecked(page, &reason)) {

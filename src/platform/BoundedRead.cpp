@@ -4,21 +4,22 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace quillon {
 
 namespace {
 
-std::optional<QByteArray> Refuse(SmallFileError kind, const QString& text, SmallFileError* error,
-                                 QString* reason)
+bool Refuse(SmallFileError kind, const QString& text, SmallFileError* error, QString* reason)
 {
     if (error)
         *error = kind;
     if (reason)
         *reason = text;
-    return std::nullopt;
+    return false;
 }
 
 QString ErrnoText(int err)
@@ -26,30 +27,95 @@ QString ErrnoText(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+// The kernel's interface file systems: their files claim to be regular and empty, and reading
+// one may take something away (a kernel message) or never end.
+bool IsKernelInterface(int fd)
+{
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+bool IsRegularFileDescriptor(int fd);
+
+namespace {
+
+// The descriptor of a regular file at path, or -1 with the refusal set.
+int OpenRegularFd(const QString& path, SmallFileError* error, QString* reason, struct stat& st)
+{
+    // O_NONBLOCK: opening a FIFO for reading must not wait for a writer; O_NOCTTY: a terminal
+    // given by name must not become ours.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        const int err = errno;
+        Refuse(err == ENOENT ? SmallFileError::Missing : SmallFileError::Unreadable, ErrnoText(err),
+               error, reason);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !IsRegularFileDescriptor(fd)) {
+        ::close(fd);
+        Refuse(SmallFileError::NotRegular, QStringLiteral("not a regular file"), error, reason);
+        return -1;
+    }
+    // Reads of a regular file never block; the flag goes so reads behave as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+bool IsRegularFileDescriptor(int fd)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !IsKernelInterface(fd);
+}
+
+bool OpenRegularFile(const QString& path, QFile& file, SmallFileError* error, QString* reason)
+{
+    if (error)
+        *error = SmallFileError::None;
+    struct stat st;
+    const int fd = OpenRegularFd(path, error, reason, st);
+    if (fd < 0)
+        return false;
+    file.setFileName(path);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Refuse(SmallFileError::Unreadable, file.errorString(), error, reason);
+    }
+    return true;
+}
 
 std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit, SmallFileError* error,
                                         QString* reason)
 {
     if (error)
         *error = SmallFileError::None;
-    // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        const int err = errno;
-        return Refuse(err == ENOENT ? SmallFileError::Missing : SmallFileError::Unreadable,
-                      ErrnoText(err), error, reason);
-    }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return Refuse(SmallFileError::NotRegular, QStringLiteral("not a regular file"), error,
-                      reason);
-    }
+    const int fd = OpenRegularFd(path, error, reason, st);
+    if (fd < 0)
+        return std::nullopt;
+    const QString tooLarge =
+        QStringLiteral("larger than %1 bytes, the most such a file holds").arg(limit);
     if (st.st_size > limit) {
         ::close(fd);
-        return Refuse(SmallFileError::TooLarge, QStringLiteral("larger than %1 bytes").arg(limit),
-                      error, reason);
+        Refuse(SmallFileError::TooLarge, tooLarge, error, reason);
+        return std::nullopt;
     }
     // A file that grows while it is read is still cut at the limit.
     QByteArray bytes;
@@ -68,16 +134,18 @@ std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit, Small
         if (got < 0) {
             const int err = errno;
             ::close(fd);
-            return Refuse(SmallFileError::Unreadable, ErrnoText(err), error, reason);
+            Refuse(SmallFileError::Unreadable, ErrnoText(err), error, reason);
+            return std::nullopt;
         }
         if (got == 0)
             break;
         done += got;
     }
     ::close(fd);
-    if (done > limit)
-        return Refuse(SmallFileError::TooLarge, QStringLiteral("larger than %1 bytes").arg(limit),
-                      error, reason);
+    if (done > limit) {
+        Refuse(SmallFileError::TooLarge, tooLarge, error, reason);
+        return std::nullopt;
+    }
     bytes.resize(static_cast<qsizetype>(done));
     return bytes;
 }

@@ -1,22 +1,82 @@
 #include "platform/CheckedSave.h"
 
+#include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace quillon {
 
 namespace {
 
-// Qt answers "Unknown error" for some failures whose errno is still telling.
-QString ReasonOf(const QSaveFile& file, int err)
+QString KindOf(mode_t mode)
 {
-    const QString text = file.errorString();
-    if ((text.isEmpty() || text == QLatin1String("Unknown error")) && err != 0)
-        return QString::fromLocal8Bit(std::strerror(err));
-    return text.isEmpty() ? QStringLiteral("Unknown error") : text;
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    return QStringLiteral("not a regular file");
 }
 
 } // namespace
+
+QString WriteFailureReason(QFileDevice& file, int err)
+{
+    const QString text = file.errorString();
+    if (!text.isEmpty() && text != QLatin1String("Unknown error"))
+        return text;
+    // A short write on a full disk is no error to Qt, which then has no text for the one that
+    // follows. The bytes it still holds tell why, and so does the file system.
+    errno = 0;
+    if (!file.flush() && errno != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct statvfs fs;
+    if (file.handle() >= 0 && ::fstatvfs(file.handle(), &fs) == 0 &&
+        (fs.f_bavail == 0 || fs.f_favail == 0))
+        return QString::fromLocal8Bit(std::strerror(ENOSPC));
+    if (err != 0)
+        return QString::fromLocal8Bit(std::strerror(err));
+    return QStringLiteral("Unknown error");
+}
+
+QString UnreplaceableReason(const QString& path)
+{
+    // stat follows every link: QSaveFile resolves them too and renames its new file over the
+    // last target, so a link to /dev/sdX would put a regular file in the device's place.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        const int err = errno;
+        if (err == ENOENT)
+            return {}; // a new file, or a link to one not yet made
+        return QString::fromLocal8Bit(std::strerror(err));
+    }
+    if (S_ISREG(st.st_mode))
+        return {};
+    return QStringLiteral("%1, not a regular file; it is left as it is").arg(KindOf(st.st_mode));
+}
+
+bool OpenForReplace(QSaveFile& file, QString* reason)
+{
+    const QString refused = UnreplaceableReason(file.fileName());
+    if (!refused.isEmpty()) {
+        if (reason)
+            *reason = refused;
+        return false;
+    }
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (reason)
+            *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
 
 bool CommitChecked(QSaveFile& file, QString* reason)
 {
@@ -25,15 +85,21 @@ bool CommitChecked(QSaveFile& file, QString* reason)
         file.error() != QFileDevice::NoError) {
         const int err = errno;
         if (reason)
-            *reason = ReasonOf(file, err);
+            *reason = WriteFailureReason(file, err);
         file.cancelWriting();
+        return false;
+    }
+    if (const QString refused = UnreplaceableReason(file.fileName()); !refused.isEmpty()) {
+        if (reason)
+            *reason = refused;
+        file.cancelWriting(); // the new file goes with the QSaveFile
         return false;
     }
     errno = 0;
     if (!file.commit()) {
         const int err = errno;
         if (reason)
-            *reason = ReasonOf(file, err);
+            *reason = WriteFailureReason(file, err);
         return false;
     }
     return true;
@@ -43,13 +109,15 @@ bool SaveChecked(const QString& path, const std::function<bool(QSaveFile&, QStri
                  QString* reason)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
+    if (!OpenForReplace(file, reason))
         return false;
-    }
     QString why;
+    errno = 0;
     if (!write(file, &why)) {
-        *reason = why.isEmpty() ? file.errorString() : why;
+        const int err = errno;
+        *reason = why.isEmpty() || why == QLatin1String("Unknown error")
+                      ? WriteFailureReason(file, err)
+                      : why;
         file.cancelWriting();
         return false;
     }

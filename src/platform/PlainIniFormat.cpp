@@ -201,10 +201,15 @@ QString SectionName(QByteArrayView text)
 bool ReadPlainIni(QIODevice& device, QSettings::SettingsMap& map)
 {
     // Only as much as a settings file may hold is ever read, and no buffer of that limit is
-    // made for a file of a few hundred bytes (read() allocates what it is asked for).
-    const qint64 wanted =
-        device.isSequential() ? kSmallFileLimit : std::min<qint64>(device.size(), kSmallFileLimit);
-    ParsePlainIni(device.read(wanted), map);
+    // made for a file of a few hundred bytes (read() allocates what it is asked for). A file
+    // past the limit (it grew since the store looked) is not taken, and QSettings keeps it.
+    const qint64 wanted = device.isSequential()
+                              ? kSettingsFileLimit + 1
+                              : std::min<qint64>(device.size(), kSettingsFileLimit + 1);
+    const QByteArray text = device.read(wanted);
+    if (text.size() > kSettingsFileLimit)
+        return false;
+    ParsePlainIni(text, map);
     return true;
 }
 

@@ -27,16 +27,22 @@ QString UserSettingsPath()
 }
 
 // QSettings would open a FIFO or device in the file's place and wait on it for ever, or read a
-// huge file whole: such a file is left alone.
+// huge file whole: such a file is left alone. The check is made on an opened descriptor.
 QString UnusableReason(const QString& path)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("The settings file %1 is not a regular file.").arg(path);
-    if (st.st_size > kSmallFileLimit)
-        return QStringLiteral("The settings file %1 is too large.").arg(path);
+    QFile file;
+    SmallFileError error = SmallFileError::None;
+    QString reason;
+    if (!OpenRegularFile(path, file, &error, &reason)) {
+        if (error == SmallFileError::NotRegular)
+            return QStringLiteral("The settings file %1 is not a regular file.").arg(path);
+        return {}; // missing, or unreadable: QSettings says so when it writes
+    }
+    if (file.size() > kSettingsFileLimit)
+        return QStringLiteral("The settings file %1 is larger than %2 bytes, the most a "
+                              "settings file holds; it is left as it is.")
+            .arg(path)
+            .arg(kSettingsFileLimit);
     return {};
 }
 
@@ -54,6 +60,14 @@ SettingsStore::SettingsStore()
         m_settings =
             std::make_unique<QSettings>(m_scratch->filePath(SettingsFileName()), PlainIniFormat());
     }
+    reindex();
+}
+
+void SettingsStore::reindex()
+{
+    m_spellings.clear();
+    for (const QString& stored : m_settings->allKeys())
+        m_spellings[stored.toCaseFolded()].push_back(stored);
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -77,21 +91,22 @@ void SettingsStore::setValue(const QString& section, const QString& key, const Q
 {
     // One spelling per name: "Crc32" written by hand gives way to "CRC32".
     const QString wanted = keyOf(section, key);
-    for (const QString& stored : m_settings->allKeys())
-        if (stored != wanted && stored.compare(wanted, Qt::CaseInsensitive) == 0)
+    QStringList& spellings = m_spellings[wanted.toCaseFolded()];
+    for (const QString& stored : spellings)
+        if (stored != wanted)
             m_settings->remove(stored);
+    spellings = QStringList{wanted};
     m_settings->setValue(wanted, value);
 }
 
 QString SettingsStore::storedKey(const QString& section, const QString& key) const
 {
+    // The index answers at once; scanning every key for each name made a large file quadratic.
     const QString wanted = keyOf(section, key);
-    if (m_settings->contains(wanted))
+    const auto found = m_spellings.constFind(wanted.toCaseFolded());
+    if (found == m_spellings.constEnd() || found->isEmpty() || found->contains(wanted))
         return wanted;
-    for (const QString& stored : m_settings->allKeys())
-        if (stored.compare(wanted, Qt::CaseInsensitive) == 0)
-            return stored;
-    return wanted;
+    return found->front();
 }
 
 QStringList SettingsStore::storedSections(const QString& section) const
@@ -119,6 +134,7 @@ void SettingsStore::removeSection(const QString& section)
 {
     for (const QString& stored : storedSections(section))
         m_settings->remove(stored);
+    reindex();
 }
 
 QStringList SettingsStore::numberedValues(const QString& section) const
@@ -152,6 +168,7 @@ void SettingsStore::setNumberedValues(const QString& section, const QStringList&
 bool SettingsStore::sync()
 {
     m_settings->sync();
+    reindex(); // sync also reads what another store wrote meanwhile
     return m_unusable.isEmpty() && m_settings->status() == QSettings::NoError;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -14,7 +15,8 @@ namespace quillon {
 /// Every value is read as plain text and names are compared without regard to case
 /// (PlainIniFormat). QSettings writes through a temporary file, so a failed write keeps the
 /// old file. A settings file that is not a regular file or is too large is neither read nor
-/// replaced: the store then holds the defaults and sync() fails with the reason.
+/// replaced: the store then holds the defaults and sync() fails with the reason. The file is
+/// read in time linear in its size and bounded by kSettingsFileLimit.
 class SettingsStore {
 public:
     SettingsStore();
@@ -47,10 +49,13 @@ private:
     /// The name as the file spells it (names are compared without regard to case).
     QString storedKey(const QString& section, const QString& key) const;
     QStringList storedSections(const QString& section) const;
+    void reindex();
 
     std::unique_ptr<QTemporaryDir> m_scratch; ///< holds the file of an unusable store
     std::unique_ptr<QSettings> m_settings;
     QString m_unusable; ///< why the user's file is left alone; empty when it is used
+    /// Each name folded to one case -> its spellings in the file (names ignore case).
+    QHash<QString, QStringList> m_spellings;
 };
 
 } // namespace quillon

@@ -32,10 +32,8 @@ bool CopyInPlace(const QString& from, const QString& to, QString* reason)
         *reason = in.errorString();
         return false;
     }
-    if (!out.open(QIODevice::WriteOnly)) {
-        *reason = out.errorString();
+    if (!OpenForReplace(out, reason))
         return false;
-    }
     while (!in.atEnd()) {
         const QByteArray block = in.read(1 << 20);
         if (block.isEmpty() || out.write(block) != block.size()) {

@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QTextDocument>
 #include <algorithm>
+#include <cerrno>
 
 namespace quillon {
 
@@ -114,13 +115,14 @@ bool SaveRtfFile(const QTextDocument& document, const QString& path, QString* er
                  const std::function<void()>& yield)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        SetError(error, FileError(QStringLiteral("Cannot create"), path, file.errorString()));
+    if (QString reason; !OpenForReplace(file, &reason)) {
+        SetError(error, FileError(QStringLiteral("Cannot create"), path, reason));
         return false;
     }
     YieldingWriter out(file, yield);
     if (!WriteRtf(document, out, yield)) {
-        SetError(error, FileError(QStringLiteral("Cannot write"), path, file.errorString()));
+        SetError(error,
+                 FileError(QStringLiteral("Cannot write"), path, WriteFailureReason(file, errno)));
         file.cancelWriting();
         return false;
     }
@@ -131,8 +133,8 @@ bool SavePlainTextFile(const QTextDocument& document, const QString& path, QStri
                        const std::function<void()>& yield)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        SetError(error, FileError(QStringLiteral("Cannot create"), path, file.errorString()));
+    if (QString reason; !OpenForReplace(file, &reason)) {
+        SetError(error, FileError(QStringLiteral("Cannot create"), path, reason));
         return false;
     }
     const QByteArray bytes = document.toPlainText().toUtf8();
@@ -143,7 +145,8 @@ bool SavePlainTextFile(const QTextDocument& document, const QString& path, QStri
         written = out.write(bytes.constData() + at, length) == length;
     }
     if (!written) {
-        SetError(error, FileError(QStringLiteral("Cannot write"), path, file.errorString()));
+        SetError(error,
+                 FileError(QStringLiteral("Cannot write"), path, WriteFailureReason(file, errno)));
         file.cancelWriting();
         return false;
     }

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QSaveFile>
+#include <cerrno>
 
 namespace quillon {
 
@@ -29,14 +30,19 @@ bool IsStorable(const QString& entry)
 
 } // namespace
 
-ExclusionList LoadExclusionList(const QString& path)
+ExclusionList LoadExclusionList(const QString& path, QString* error)
 {
     ExclusionList list;
     // Only a regular file of bounded size is read: a FIFO or device in its place must neither
     // block the program nor fill the memory.
-    std::optional<QByteArray> bytes = ReadSmallFile(path);
-    if (!bytes)
+    SmallFileError kind = SmallFileError::None;
+    QString reason;
+    std::optional<QByteArray> bytes = ReadSmallFile(path, kExclusionListLimit, &kind, &reason);
+    if (!bytes) {
+        if (error && kind != SmallFileError::Missing)
+            *error = QStringLiteral("cannot read the exclusion list %1: %2").arg(path, reason);
         return list;
+    }
     QBuffer file(&*bytes);
     file.open(QIODevice::ReadOnly);
 
@@ -77,11 +83,8 @@ ExclusionList LoadExclusionList(const QString& path)
 bool SaveExclusionList(const ExclusionList& list, const QString& path, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
+    if (!OpenForReplace(file, error))
         return false;
-    }
     QByteArray text;
     const auto writeLine = [&](const QByteArray& line) {
         text += line;
@@ -98,9 +101,10 @@ bool SaveExclusionList(const ExclusionList& list, const QString& path, QString* 
     writeLine(kExtensionMarker);
     writeEntries(list.extensions);
 
+    errno = 0;
     if (file.write(text) != text.size()) {
         if (error)
-            *error = file.errorString();
+            *error = WriteFailureReason(file, errno);
         file.cancelWriting();
         return false;
     }

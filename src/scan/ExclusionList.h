@@ -15,10 +15,12 @@ struct ExclusionList {
     bool operator==(const ExclusionList&) const = default;
 };
 
-/// Reads "exclusion.lst" (UTF-8, CR LF or LF). A missing file gives empty lists; an unreadable
-/// one gives what could be read. Markers switch the section in any order; empty lines and lines
-/// holding a NUL or a lone carriage return (which could not be saved back) are skipped.
-ExclusionList LoadExclusionList(const QString& path);
+/// Reads "exclusion.lst" (UTF-8, CR LF or LF) in time linear in its size. A missing file gives
+/// empty lists. A file that is not a regular file, is larger than kExclusionListLimit or cannot
+/// be read gives empty lists and *error (when given) names it and says why; the file must then
+/// be left as it is. Markers switch the section in any order; empty lines and lines holding a
+/// NUL or a lone carriage return (which could not be saved back) are skipped.
+ExclusionList LoadExclusionList(const QString& path, QString* error = nullptr);
 
 /// Writes the lists in the file's format (markers always, every line CR LF) through a temporary
 /// file, so a failed write keeps the old file. Returns false with *error set on failure.

@@ -10,9 +10,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace quillon;
@@ -236,4 +241,52 @@ TEST_F(BatchMode, UnreadableFoldersFilesAndMissingLocationsAreToldAndExitThree)
     EXPECT_TRUE(report.contains("song.mp3")) << report.constData();
     EXPECT_TRUE(report.contains("4 file(s) found")) << "docs with secret.txt";
     EXPECT_TRUE(BatchUsage().contains("3 report written, but some"));
+}
+
+TEST_F(BatchMode, NodesBehindTheOutputAreNeverReplacedAndAFullDiskIsNamed)
+{
+    // A private node stands in for a disk's: "-o" through a link to it made a regular file of it.
+    const QString node = out("node");
+    QStringList targets;
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0644, makedev(1, 3)) == 0) {
+        ASSERT_TRUE(QFile::link(node, out("report.txt")));
+        targets << out("report.txt") << out("node.rtf");
+        ASSERT_TRUE(QFile::link(node, out("node.rtf")));
+    } else {
+        std::fprintf(stderr, "skipped device nodes: mknod: %s\n", std::strerror(errno));
+    }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(out("fifo.csv")).constData(), 0644), 0);
+    targets << out("fifo.csv");
+    for (const QString& target : targets) {
+        const Result result = run({"--report", job(), "-o", target});
+        EXPECT_EQ(result.status, 1) << target.toStdString();
+        EXPECT_EQ(result.err.count('\n'), 1) << result.err.constData();
+        EXPECT_TRUE(result.err.contains("not a regular file")) << result.err.constData();
+    }
+    struct stat st {};
+    if (targets.size() > 1) {
+        EXPECT_TRUE(::stat(QFile::encodeName(node).constData(), &st) == 0 && S_ISCHR(st.st_mode));
+    }
+    EXPECT_TRUE(::stat(QFile::encodeName(out("fifo.csv")).constData(), &st) == 0 &&
+                S_ISFIFO(st.st_mode));
+
+    const QString disk = out("disk");
+    QDir().mkpath(disk);
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a small file system cannot be mounted here: " << std::strerror(errno);
+    {
+        QFile filler(disk + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    for (const char* name : {"r.txt", "r.rtf", "r.htm", "r.csv", "r.json", "r.pdf"}) {
+        const Result result = run({"--report", job(), "-o", disk + "/" + name});
+        EXPECT_EQ(result.status, 1) << name;
+        EXPECT_TRUE(
+            result.err.contains((disk + "/" + name).toUtf8() + ": " + std::strerror(ENOSPC)))
+            << result.err.constData();
+    }
+    ::umount(QFile::encodeName(disk).constData());
 }

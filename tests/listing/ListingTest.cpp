@@ -304,6 +304,73 @@ TEST(ListingReader, RefusesWhatIsNoListingWithoutCrashing)
     }
 }
 
+namespace {
+
+// Reads a listing file to its end as --compare does; the error, empty when it read whole.
+std::string ReadListingFile(const QString& path, std::size_t* count = nullptr)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    JsonListingReader reader(file);
+    ListingEntry entry;
+    std::size_t n = 0;
+    if (reader.open())
+        while (reader.next(entry))
+            ++n;
+    if (count)
+        *count = n;
+    return reader.error().toStdString();
+}
+
+} // namespace
+
+TEST(ListingReader, HostileListingsAreRefusedNamingTheFileAndTheOffset)
+{
+    QTemporaryDir dir;
+    const std::string head = R"({"format": "quillon-listing", "version": 1, )";
+    const auto entry = [](const std::string& path, const std::string& more = "") {
+        return R"({"path": ")" + path + R"(", "kind": "file", "size": 1, "modified": null)" + more +
+               "}";
+    };
+    const auto write = [&](const std::string& name, const std::string& text) {
+        const QString path = dir.filePath(QString::fromStdString(name));
+        std::ofstream(path.toStdString()) << text;
+        return path;
+    };
+    // Unknown values of any size are passed over, whatever they hold.
+    std::string junk = head + R"("junk": [)";
+    for (int i = 0; i < 100000; ++i)
+        junk += R"(1, "x", {"a": [null]}, )";
+    junk += R"(1], "entries": [)" +
+            entry("/d/a",
+                  R"(, "other": ")" + std::string(3 << 20, 'j') + R"(", "crc32": "unreadable")") +
+            "]}";
+    std::size_t count = 0;
+    EXPECT_EQ(ReadListingFile(write("junk.json", junk), &count), "");
+    EXPECT_EQ(count, 1u);
+
+    const std::string deep = std::string(40, '[') + std::string(40, ']');
+    const std::pair<const char*, std::string> refused[] = {
+        {"nested deeper", head + R"("entries": [)" + entry("/d/a", R"(, "x": )" + deep) + "]}"},
+        {"longer than", head + R"("entries": [)" + entry("/d/" + std::string(2 << 20, 'n')) + "]}"},
+        {"given twice", head + R"("entries": [)" + entry("/d/a") + ", " + entry("/d/b") + ", " +
+                            entry("/d/a") + "]}"},
+        {"crc32", head + R"("entries": [)" + entry("/d/a", R"(, "crc32": "ABCDEF1")") + "]}"},
+        {"crc32", head + R"("entries": [)" + entry("/d/a", R"(, "crc32": 12345678)") + "]}"},
+        {"size", head + R"("entries": [{"path": "/d/a", "kind": "file", "size": -5}]})"},
+        {"size", head + R"("entries": [{"path": "/d/a", "kind": "file", "size": "12"}]})"},
+        {"without kind or size", head + R"("entries": [{"path": "/d/a"}]})"},
+    };
+    int i = 0;
+    for (const auto& [why, text] : refused) {
+        const QString path = write("bad" + std::to_string(++i) + ".json", text);
+        const std::string error = ReadListingFile(path);
+        EXPECT_NE(error.find(path.toStdString() + ": "), std::string::npos) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+        EXPECT_NE(error.find(" at byte "), std::string::npos) << error;
+    }
+}
+
 TEST(ListingTime, IsoTextRoundTripsWithItsOffset)
 {
     for (const auto& [seconds, offset] : std::vector<std::pair<std::int64_t, int>>{

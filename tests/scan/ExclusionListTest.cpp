@@ -1,4 +1,5 @@
 #include "scan/ExclusionList.h"
+#include "platform/BoundedRead.h"
 #include "scan/ExclusionMatcher.h"
 
 #include <gtest/gtest.h>
@@ -127,4 +128,20 @@ TEST_F(ExclusionFile, ALineHoldingACarriageReturnIsSkippedAsItCouldNotBeSaved)
     EXPECT_EQ(list.folders, QStringList{"/srv"});
     ASSERT_TRUE(SaveExclusionList(list, path()));
     EXPECT_EQ(LoadExclusionList(path()), list);
+}
+
+TEST_F(ExclusionFile, AListLargerThanAnyRealOneIsRefusedByNameAndKept)
+{
+    QByteArray text;
+    while (text.size() <= kExclusionListLimit)
+        text += "name" + QByteArray::number(text.size()) + "\r\n";
+    write(text);
+    QString error;
+    EXPECT_EQ(LoadExclusionList(path(), &error), ExclusionList());
+    EXPECT_TRUE(error.contains(path())) << error.toStdString();
+    EXPECT_EQ(read(), text);
+    write("a.txt\r\n");
+    error.clear();
+    EXPECT_EQ(LoadExclusionList(path(), &error).fileNames, QStringList{"a.txt"});
+    EXPECT_TRUE(error.isEmpty());
 }
