@@ -519,9 +519,12 @@ void MainFrm::NoteNormalPlace()
     else if (m_framePending)
         FitFrameToScreen();
     // A window manager may hand over the maximised size a moment before it says the window is
-    // maximised: a frame that covers the whole work area was never the normal place.
-    if (isVisible() && screen() && frameGeometry().contains(screen()->availableGeometry()))
-        return;
+    // maximised: a frame that overlaps the whole work area was never the normal place.
+    if (isVisible() && screen()) {
+        const QRect area = screen()->availableGeometry();
+        if (frameGeometry().contains(area) && frameGeometry() != area)
+            return;
+    }
     m_normalPlace = QRect(pos(), size());
 }
 
