@@ -157,6 +157,18 @@ bool MainFrm::eventFilter(QObject* watched, QEvent* event)
                 (this->*command)();
             return true;
         }
+        // Some desktops' key schemes give Ctrl+U to the pane itself (delete the line).
+        QAction* toggle = key->matches(QKeySequence::Bold)        ? m_boldAction
+                          : key->matches(QKeySequence::Italic)    ? m_italicAction
+                          : key->matches(QKeySequence::Underline) ? m_underlineAction
+                                                                  : nullptr;
+        if (toggle) {
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            else if (toggle->isEnabled())
+                toggle->trigger();
+            return true;
+        }
     }
     if (watched == SearchList &&
         (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
