@@ -10,7 +10,7 @@ packages=(
     libicu-dev libdeflate-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-liberation xvfb xauth x11-apps imagemagick poppler-utils
+    fonts-liberation xvfb xauth x11-apps imagemagick poppler-utils openbox
     rhash tree time
     desktop-file-utils appstream libxml2-utils man-db file librsvg2-bin lintian
 )

@@ -7,6 +7,7 @@
 #include "app/SettingsFrm.h"
 #include "app/ShownStaging.h"
 #include "app/Twips.h"
+#include "listing/ListingSource.h"
 #include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramNames.h"
@@ -16,6 +17,7 @@
 #include "scan/ScanRun.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -253,6 +256,14 @@ void MainFrm::BuildControls()
     BuildFormatBar(central);
     BuildReportPane(central);
 
+    // Tab visits the controls in the order they stand, from the location list down to the pane;
+    // each set of choices is one stop, and the arrow keys move within it.
+    const QList<QWidget*> order = {SearchList, cmdAdd,  cmdRemove,   cmdExclude, Opt1,
+                                   Opt2,       Opt3,    Opt4,        cmbSort,    optAsc,
+                                   optDesc,    cmbFont, cmbFontSize, rTxt};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -303,10 +314,17 @@ void MainFrm::BuildReportTypeFrame(QWidget* central)
     Opt2 = new QRadioButton(QStringLiteral("Tree view"), FrameRepType);
     Opt3 = new QRadioButton(QStringLiteral("Tree view with file size"), FrameRepType);
     Opt4 = new QRadioButton(QStringLiteral("Folder list"), FrameRepType);
+    // An explicit exclusive group: left to themselves, radio buttons look for their partners
+    // among every button inside the frame, the sort direction's too, and a click on the chosen
+    // report type could then uncheck it and leave no report type at all.
+    auto* group = new QButtonGroup(FrameRepType);
+    group->setObjectName(QStringLiteral("ReportTypeGroup"));
+    group->setExclusive(true);
     const QList<QRadioButton*> options = {Opt1, Opt2, Opt3, Opt4};
     for (int i = 0; i < options.size(); ++i) {
         options[i]->setObjectName(QStringLiteral("Opt%1").arg(i + 1));
         options[i]->setGeometry(10, 20 + i * 22, 190, 22);
+        group->addButton(options[i], i + 1);
         connect(options[i], &QRadioButton::clicked, this, &MainFrm::ReportTypeClicked);
     }
     Opt1->setChecked(true);
@@ -333,6 +351,11 @@ void MainFrm::BuildSortFrame()
     optDesc = new QRadioButton(QStringLiteral("Deascending"), Frame1);
     optDesc->setObjectName(QStringLiteral("optDesc"));
     optDesc->setGeometry(8, 60, 140, 22);
+    auto* group = new QButtonGroup(Frame1);
+    group->setObjectName(QStringLiteral("SortDirectionGroup"));
+    group->setExclusive(true);
+    group->addButton(optAsc);
+    group->addButton(optDesc);
 }
 
 void MainFrm::BuildFormatBar(QWidget* central)
@@ -438,6 +461,8 @@ void MainFrm::StartUp()
                      areas);
     resize(place.size());
     move(place.topLeft());
+    m_normalPlace = place;
+    m_placeAsked = place.topLeft();
     if (geometry.maximised)
         setWindowState(windowState() | Qt::WindowMaximized);
 
@@ -475,7 +500,58 @@ QString MainFrm::DefaultJobPath()
 void MainFrm::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    NoteNormalPlace();
     LayoutControls();
+}
+
+void MainFrm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    NoteNormalPlace();
+}
+
+void MainFrm::NoteNormalPlace()
+{
+    if ((windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) != 0)
+        return;
+    if (!isVisible())
+        m_placeAsked = pos();
+    else if (m_framePending)
+        FitFrameToScreen();
+    // A window manager may hand over the maximised size a moment before it says the window is
+    // maximised: a frame that overlaps the whole work area was never the normal place.
+    if (isVisible() && screen()) {
+        const QRect area = screen()->availableGeometry();
+        if (frameGeometry().contains(area) && frameGeometry() != area)
+            return;
+    }
+    m_normalPlace = QRect(pos(), size());
+}
+
+void MainFrm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_frameFitted) {
+        m_frameFitted = true;
+        m_framePending = true;
+    }
+}
+
+void MainFrm::FitFrameToScreen()
+{
+    const QRect frame = frameGeometry();
+    // Nothing to go by until a window manager has framed the window (never, offscreen).
+    if (frame == geometry() || !screen())
+        return;
+    m_framePending = false;
+    // Placed before the frame was known, the window was fitted by its inside alone: its title
+    // bar could run off the screen, or the manager shift it away from the corner asked for.
+    const QRect wanted =
+        FitToScreens(QRect(m_placeAsked, frame.size()), {screen()->availableGeometry()});
+    if (wanted == frame)
+        return;
+    resize(size() - (frame.size() - wanted.size()));
+    move(wanted.topLeft());
 }
 
 void MainFrm::LayoutControls()
@@ -701,6 +777,8 @@ void MainFrm::SetScanningState(bool idle)
                             mnuPaste,         mnuDelete,  mnuFind,  mnuFindReplace, mnuSelect}) {
         action->setEnabled(idle);
     }
+    for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
+        toggle->setEnabled(idle);
     mnuEdit->menuAction()->setEnabled(idle);
     mnuHelp->menuAction()->setEnabled(idle);
     mnuCancel->setEnabled(!idle);
@@ -753,17 +831,15 @@ void MainFrm::TimerTick()
 void MainFrm::StoreGeometry()
 {
     const double dpi = Dpi();
-    // A maximised or minimised window keeps the size it will come back to. Its normal
-    // geometry is the inside of the frame, while the place is restored as the frame's corner:
-    // the frame's own margins come off, or each maximised close would creep down by a title bar.
-    const bool normalState = !isMaximized() && !isMinimized();
-    const QRect normal = normalState ? geometry() : normalGeometry();
-    const QPoint frameOffset = geometry().topLeft() - pos();
+    // A maximised or minimised window keeps the size and place it will come back to: the
+    // frame's corner and the inside's size, as start-up applies them. Taking the corner from
+    // the maximised frame instead would move the window by the difference at every session.
+    NoteNormalPlace();
     WindowGeometry stored;
-    stored.width = PixelsToTwips(normal.width(), dpi);
-    stored.height = PixelsToTwips(normal.height(), dpi);
-    stored.left = PixelsToTwips(normalState ? x() : normal.left() - frameOffset.x(), dpi);
-    stored.top = PixelsToTwips(normalState ? y() : normal.top() - frameOffset.y(), dpi);
+    stored.width = PixelsToTwips(m_normalPlace.width(), dpi);
+    stored.height = PixelsToTwips(m_normalPlace.height(), dpi);
+    stored.left = PixelsToTwips(m_normalPlace.left(), dpi);
+    stored.top = PixelsToTwips(m_normalPlace.top(), dpi);
     stored.maximised = isMaximized();
     SettingsStore store;
     SaveWindowGeometry(stored, store);

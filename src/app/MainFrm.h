@@ -41,6 +41,7 @@ class ShownStaging;
 class RecordList;
 class buzTimer;
 struct Job;
+struct ListingHeader;
 
 /// The main window: the job's scan locations, the report type and sort, the report pane with
 /// its formatting bar, the tool bars, the five-panel status bar and the menus. It runs the
@@ -197,6 +198,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -214,6 +217,10 @@ private:
     void LayoutControls();
     void CloseSequence();
     void StoreGeometry();
+    /// Notes the place and size the window has while it is neither maximised nor minimised.
+    void NoteNormalPlace();
+    /// Brings the whole frame, title bar and borders included, onto the screen's work area.
+    void FitFrameToScreen();
     void UpdateRemoveButton();
     void SetLocationRow(QTreeWidgetItem* item, const ScanLocation& location);
     void ReportTypeClicked();
@@ -248,6 +255,16 @@ private:
     QAction* m_redoButton = nullptr;
     QAction* m_colourButton = nullptr;
     std::unique_ptr<EditHistory> m_history;
+    /// The job, settings and start time of the scan whose records the run holds: a listing
+    /// describes that scan, not the window as it stands when the listing is made.
+    std::unique_ptr<ListingHeader> m_scanHeader;
+    /// The place of the frame's corner and the size of the inside, as the window last had them
+    /// in the normal state: what closing stores and the next start restores. Tracked here, as
+    /// the frame a window manager draws around a maximised window differs from the normal one.
+    QRect m_normalPlace;
+    QPoint m_placeAsked;         ///< the frame's corner start-up asked for
+    bool m_frameFitted = false;  ///< the first show has asked for the frame to be fitted
+    bool m_framePending = false; ///< the fit waits for the window manager's frame
     ScanCounters m_counters;
     PageMargins m_margins;
     std::unique_ptr<QPrinter> m_printer;  ///< made on first use; kept with the user's choices

@@ -9,6 +9,7 @@
 #include "app/HtmlFrm.h"
 #include "app/JobFile.h"
 #include "app/ShownStaging.h"
+#include "listing/ListingSource.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
 #include "platform/CommandSteps.h"
@@ -140,6 +141,9 @@ void MainFrm::Scan()
         Timer1->stop();
     };
 
+    // Taken as the run starts: the records it gathers belong to these choices and this time.
+    m_scanHeader = std::make_unique<ListingHeader>(
+        MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions()));
     m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
     // Whatever way the run ended, the window is idle again and the clock stands still; a run

@@ -19,6 +19,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QTreeWidget>
 
 namespace quillon {
 
@@ -90,6 +91,7 @@ void MainFrm::BuildEditing()
 
     rTxt->installEventFilter(this);
     rTxt->viewport()->installEventFilter(this);
+    SearchList->installEventFilter(this);
     rTxt->setContextMenuPolicy(Qt::NoContextMenu);
 
     // The edit keys act window-wide, as menu shortcuts do: Ctrl+Z right after a scan (the focus
@@ -108,8 +110,15 @@ void MainFrm::BuildEditing()
     connect(m_findButton, &QAction::triggered, this, &MainFrm::ShowFind);
     connect(m_undoButton, &QAction::triggered, this, &MainFrm::Undo);
     connect(m_redoButton, &QAction::triggered, this, &MainFrm::Redo);
-    for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
+    // The tool bar's buttons take no focus; their keys make the formatting reachable without a
+    // mouse. They act on the pane wherever the focus is, as the edit keys do.
+    m_boldAction->setShortcut(QKeySequence::Bold);
+    m_italicAction->setShortcut(QKeySequence::Italic);
+    m_underlineAction->setShortcut(QKeySequence::Underline);
+    for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction}) {
+        toggle->setShortcutContext(Qt::WindowShortcut);
         connect(toggle, &QAction::triggered, this, [this, toggle] { ApplyToggle(toggle); });
+    }
     connect(m_colourButton, &QAction::triggered, this, &MainFrm::ChooseColour);
 }
 
@@ -148,6 +157,29 @@ bool MainFrm::eventFilter(QObject* watched, QEvent* event)
                 (this->*command)();
             return true;
         }
+        // Some desktops' key schemes give Ctrl+U to the pane itself (delete the line).
+        QAction* toggle = key->matches(QKeySequence::Bold)        ? m_boldAction
+                          : key->matches(QKeySequence::Italic)    ? m_italicAction
+                          : key->matches(QKeySequence::Underline) ? m_underlineAction
+                                                                  : nullptr;
+        if (toggle) {
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            else if (toggle->isEnabled())
+                toggle->trigger();
+            return true;
+        }
+    }
+    if (watched == SearchList &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete)) {
+        // Del in the location list removes the location; the report's Delete must not take
+        // the key and cut text out of a pane the user is not looking at.
+        if (event->type() == QEvent::ShortcutOverride)
+            event->accept();
+        else
+            RemoveFolder();
+        return true;
     }
     if (watched == rTxt && event->type() == QEvent::KeyRelease)
         UpdateToggles();

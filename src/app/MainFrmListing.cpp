@@ -30,7 +30,7 @@ void MainFrm::ExportListing()
 {
     if (m_scanning)
         return;
-    if (m_run->records().lastIndex() == 0) {
+    if (m_run->records().lastIndex() == 0 || !m_scanHeader) {
         m_dialogs->ShowMessage(QStringLiteral("Please scan first: a listing holds the files of "
                                               "the last scan."),
                                QStringLiteral("Export Listing"), MessageIcon::Information,
@@ -46,9 +46,7 @@ void MainFrm::ExportListing()
     if (ListingFormatForPath(path) == ListingFormat::None) {
         error = OutputNameRefusal(path, kListingOutputs) + QLatin1Char('.');
     } else {
-        RecordListingSource source(
-            m_run->records(),
-            MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions()));
+        RecordListingSource source(m_run->records(), *m_scanHeader);
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         saved = SaveListing(source, ListingFormatForPath(path), path, &error);
         QGuiApplication::restoreOverrideCursor();
@@ -67,7 +65,7 @@ void MainFrm::CompareWithListing()
         m_dialogs->ShowMessage(text, QStringLiteral("Compare With Listing"),
                                MessageIcon::Exclamation, MessageButtons::Ok, MessageResult::Ok);
     };
-    if (m_run->records().lastIndex() == 0) {
+    if (m_run->records().lastIndex() == 0 || !m_scanHeader) {
         tell(QStringLiteral("Please scan first: the listing is compared with the last scan."));
         return;
     }
@@ -87,8 +85,7 @@ void MainFrm::CompareWithListing()
         return;
     }
     // The listing is the older side: what the scan has and it lacks was added.
-    ListingHeader header =
-        MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions());
+    ListingHeader header = *m_scanHeader;
     header.columns = ListingColumns();
     header.columns.crc32 = listing.header().columns.crc32;
     RecordListingSource scan(m_run->records(), header);

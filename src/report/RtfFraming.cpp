@@ -156,18 +156,69 @@ void AppendRtfUnicode(std::string& out, char32_t cp)
 
 namespace {
 
+// The characters that steer the direction of the text around them (embeddings, overrides,
+// isolates and marks). In a name they could reverse the rest of the line ("txt.exe" shown
+// for "exe.txt"), so a report shows each as a visible sign instead.
+bool IsBidiControl(char32_t cp)
+{
+    return (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0x200E ||
+           cp == 0x200F || cp == 0x061C;
+}
+
+// Shown for a direction control: one character, so the columns after the name stay aligned.
+constexpr char32_t kShownBidiControl = 0xFFFD;
+
+// Letters written right to left, and Arabic digits, which draw the blanks and numbers after
+// them into their own right-to-left run.
+bool IsRightToLeft(char32_t cp)
+{
+    switch (u_charDirection(static_cast<UChar32>(cp))) {
+    case U_RIGHT_TO_LEFT:
+    case U_RIGHT_TO_LEFT_ARABIC:
+    case U_ARABIC_NUMBER:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A left-to-right mark, written after right-to-left text.
+constexpr char32_t kLeftToRightMark = 0x200E;
+
 // The "Keep every character of names" form: what the safe set lacks is written as \u with a
 // "?" for readers without Unicode; control characters and invalid bytes still become blanks.
+// Right-to-left text is closed by a left-to-right mark where it is not continued by more of
+// its own (after one blank, as between the words of a name): otherwise the blanks and the
+// numbers of the next columns would join its run and be laid out in front of it.
 void AppendRtfKeptText(std::string& out, std::string_view utf8, const ReportSettings& settings)
 {
+    bool inRightToLeft = false;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const Utf8Char decoded = DecodeUtf8At(utf8, pos);
         pos += decoded.length;
         char32_t cp = decoded.codePoint;
-        if (cp == kInvalidCodePoint || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+        if (inRightToLeft && !IsRightToLeft(cp)) {
+            bool continued = false;
+            if (cp == ' ' && pos < utf8.size()) {
+                const Utf8Char next = DecodeUtf8At(utf8, pos);
+                continued = IsRightToLeft(next.codePoint);
+            }
+            if (!continued) {
+                AppendRtfUnicode(out, kLeftToRightMark);
+                inRightToLeft = false;
+            }
+        }
+        // The line and paragraph separators would break the report's line in two.
+        if (cp == kInvalidCodePoint || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) ||
+            cp == 0x2028 || cp == 0x2029) {
             out.push_back(' ');
             continue;
         }
+        if (IsBidiControl(cp)) {
+            AppendRtfUnicode(out, kShownBidiControl);
+            continue;
+        }
+        inRightToLeft = inRightToLeft || IsRightToLeft(cp);
         if (settings.ListInLower)
             cp = static_cast<char32_t>(u_tolower(static_cast<UChar32>(cp)));
         else if (settings.ListInUpper)
@@ -181,6 +232,8 @@ void AppendRtfKeptText(std::string& out, std::string_view utf8, const ReportSett
             AppendRtfUnicode(out, cp);
         }
     }
+    if (inRightToLeft)
+        AppendRtfUnicode(out, kLeftToRightMark);
 }
 
 } // namespace

@@ -30,7 +30,10 @@ std::string RtfHeader(const ReportFont& font);
 /// character (each invalid byte counted as one) becomes one blank. Then the case option of the
 /// settings applies: ListInLower lower-cases, otherwise ListInUpper upper-cases.
 /// With KeepAllCharacters every other character is kept instead, as \uN? (case applied to it
-/// too); only control characters and invalid bytes still become blanks.
+/// too); only control characters, U+2028, U+2029 and invalid bytes still become blanks. There
+/// a character that steers the text's direction (U+202A-202E, U+2066-2069, U+200E, U+200F,
+/// U+061C) is shown as U+FFFD, and right-to-left text is closed by a left-to-right mark
+/// (U+200E), so the line keeps its columns in order.
 std::string RtfSafeText(std::string_view utf8, const ReportSettings& settings);
 
 /// The same for text held as a QString (detail columns).

@@ -40,6 +40,9 @@ QTextCharFormat RtfDocumentBuilder::ToTextFormat(const RtfCharFormat& format)
 QTextBlockFormat RtfDocumentBuilder::ToBlockFormat(const RtfParagraphFormat& format)
 {
     QTextBlockFormat result;
+    // A report reads left to right whatever its names hold: left to itself, a line whose first
+    // letter is Hebrew or Arabic would be laid out from the right, its columns reversed.
+    result.setLayoutDirection(Qt::LeftToRight);
     // A negative indent would push the text out of the pane.
     result.setLeftMargin(std::max(0, format.leftIndentTwips) / kTwipsPerDocumentUnit);
     return result;

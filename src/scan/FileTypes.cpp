@@ -24,6 +24,10 @@ bool LoadFileTypes(const SettingsStore& store, FileTypeList& types)
         const QStringList parts = value.split(QLatin1Char(';'));
         if (parts[0].isEmpty())
             continue; // nothing a filter could use
+        // Settings written before such types were refused, or edited by hand: offered, the type
+        // would split the job's location line and the dialog's filter.
+        if (!IsSafeTypeText(parts[0]))
+            continue;
         types.append(FileType{parts[0], parts.size() > 1 ? parts[1] : QString()});
     }
     return true;

@@ -19,7 +19,8 @@ struct FileType {
 using FileTypeList = QList<FileType>;
 
 /// Reads the stored file types (section "File Types", values "1", "2", ... in order, each
-/// "extension;description"; a description is cut at a further ";"). Returns false, leaving
+/// "extension;description"; a description is cut at a further ";"; an extension that is not
+/// IsSafeTypeText is left out). Returns false, leaving
 /// types empty, when the section does not exist; true when it does, even holding no types.
 bool LoadFileTypes(const SettingsStore& store, FileTypeList& types);
 

@@ -273,3 +273,19 @@ TEST_F(FolderFrmTest, AddButtonAddsOrChangesRows)
     EXPECT_EQ(window.Locations().size(), 0u);
     EXPECT_FALSE(window.cmdRemove->isEnabled());
 }
+
+TEST_F(FolderFrmTest, StoredTypesThatWouldSplitAJobLineAreNotOffered)
+{
+    // Settings from before such types were refused, or edited by hand.
+    SettingsStore store;
+    store.setNumberedValues(kTypes, {QStringLiteral(".mp3;MP3 audio"), QStringLiteral(".a,b;x"),
+                                     QStringLiteral(".c|d;y"), QStringLiteral(".jpg;JPEG")});
+    store.sync();
+    FolderFrm form(dialogs);
+    open(form, QStringLiteral("/m"));
+    EXPECT_EQ(extensions(form), (QStringList{QStringLiteral(".mp3"), QStringLiteral(".jpg")}));
+    form.Option2->click();
+    tick(form, QStringLiteral(".jpg"));
+    form.cmdOK->click();
+    EXPECT_EQ(form.FileTypes, QStringLiteral(".jpg"));
+}

@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "support/FixtureTree.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -14,9 +15,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -194,6 +198,19 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     const QJsonObject listing = QJsonDocument::fromJson(read(out("window.json"))).object();
     EXPECT_EQ(listing["entries"].toArray().size(), 8) << read(out("window.json")).constData();
 
+    // The listing describes the scan it lists, not the window as it stands at export time.
+    window.NewJob();
+    window.SelectReportType(ReportType::FolderList);
+    dialogs.paths.push_back(out("later.json"));
+    window.mnuExportListing->trigger();
+    const QJsonObject later = QJsonDocument::fromJson(read(out("later.json"))).object();
+    EXPECT_EQ(later["job"].toObject()["locations"].toArray().size(), 1);
+    EXPECT_EQ(later["job"].toObject()["reportType"].toString(), QStringLiteral("Tree view"));
+    EXPECT_EQ(later["scanned"], listing["scanned"]);
+    EXPECT_EQ(later["entries"].toArray().size(), 8);
+    window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+
     const Outcome other = run({"--report", job(m_b), "-o", out("b.json")});
     ASSERT_EQ(other.status, 0);
     dialogs.paths.push_back(out("b.json"));
@@ -246,4 +263,50 @@ TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
     ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("off.txt")}).status, 0);
     EXPECT_TRUE(read(out("off.txt")).contains("    .txt")); // four characters, four blanks
     EXPECT_FALSE(QString::fromUtf8(read(out("off.txt"))).contains(wide));
+}
+
+TEST_F(ListingCommands, RightToLeftNamesKeepTheLineInColumnOrder)
+{
+    // A Hebrew name, an Arabic one, and one that would reverse its line's end ("txt.exe").
+    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    const std::string arabic = "\xD9\x85\xD9\x84\xD9\x81";
+    for (const std::string& name :
+         {hebrew + ".txt", hebrew, arabic, std::string("a\xE2\x80\xAEtxt.exe")})
+        m_a.file("rtl/" + name, std::string(12345, 'x'));
+    {
+        SettingsStore store;
+        store.setValue("Settings", "KeepAllCharacters", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.AddLocation({QString::fromStdString(m_a.path("rtl")), QStringLiteral("No"),
+                        QStringLiteral("*.*"), QStringLiteral("All Levels"),
+                        ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::ListInDetails);
+    window.mnuScan->trigger();
+    window.show();
+    const QString text = window.rTxt->toPlainText();
+    EXPECT_FALSE(text.contains(QChar(0x202E)));
+    EXPECT_TRUE(text.contains(QStringLiteral("a\uFFFDtxt.exe"))) << text.toStdString();
+
+    int checked = 0;
+    for (QTextBlock block = window.rTxt->document()->begin(); block.isValid();
+         block = block.next()) {
+        const QString line = block.text();
+        const qsizetype size = line.indexOf(QRegularExpression(QStringLiteral("[0-9]")));
+        if (size < 0 || !line.contains(QRegularExpression(QStringLiteral("[\\x{5d0}-\\x{6ff}]"))))
+            continue;
+        ++checked;
+        EXPECT_EQ(block.textDirection(), Qt::LeftToRight);
+        // Every character of the name stands left of the size column.
+        window.rTxt->document()->documentLayout()->blockBoundingRect(block); // laid out now
+        const QTextLayout* layout = block.layout();
+        ASSERT_TRUE(layout && layout->lineCount() > 0);
+        qreal nameRight = 0;
+        for (int i = 0; i < int(size); ++i)
+            nameRight = std::max(nameRight, layout->lineAt(0).cursorToX(i));
+        EXPECT_LT(nameRight, layout->lineAt(0).cursorToX(int(size))) << line.toStdString();
+    }
+    EXPECT_EQ(checked, 3);
 }

@@ -8,6 +8,7 @@
 #include "platform/SettingsStore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -105,6 +108,66 @@ TEST_F(MainFrmTest, MenusToolbarsAndShortcuts)
         EXPECT_NE(window.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(window.optDesc->text(), QStringLiteral("Deascending"));
     EXPECT_EQ(window.Toolbar2->actions().size(), 8);
+}
+
+TEST_F(MainFrmTest, ChoicesNeverEndEmptyAndEveryControlAnswersTheKeyboard)
+{
+    MainFrm window(&dialogs);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    // A click on the chosen report type or sort direction leaves it chosen, and the two sets
+    // never take each other's choice away.
+    for (QRadioButton* option : {window.Opt1, window.Opt1, window.Opt3, window.Opt3}) {
+        QTest::mouseClick(option, Qt::LeftButton);
+        EXPECT_TRUE(option->isChecked()) << option->objectName().toStdString();
+        EXPECT_TRUE(window.optAsc->isChecked());
+    }
+    QTest::mouseClick(window.Opt1, Qt::LeftButton);
+    QTest::mouseClick(window.optAsc, Qt::LeftButton);
+    EXPECT_TRUE(window.optAsc->isChecked());
+    EXPECT_EQ(window.SelectedReportType(), ReportType::ListInDetails);
+
+    // Tab stops at the report types and at the sort direction; arrows choose within a set.
+    window.SearchList->setFocus();
+    QList<QWidget*> stops;
+    for (int i = 0; i < 12 && !stops.contains(QApplication::focusWidget()); ++i) {
+        stops.append(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_TRUE(stops.contains(window.Opt1));
+    EXPECT_TRUE(stops.contains(window.optAsc));
+    EXPECT_TRUE(stops.contains(window.rTxt));
+    window.Opt1->setFocus();
+    QTest::keyClick(window.Opt1, Qt::Key_Down);
+    EXPECT_EQ(window.SelectedReportType(), ReportType::TreeView);
+
+    // Ctrl+B, Ctrl+I and Ctrl+U format the pane's selection.
+    window.rTxt->setPlainText(QStringLiteral("report line"));
+    window.rTxt->setFocus();
+    window.rTxt->selectAll();
+    QTest::keyClick(window.rTxt, Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(window.rTxt, Qt::Key_I, Qt::ControlModifier);
+    QTest::keyClick(window.rTxt, Qt::Key_U, Qt::ControlModifier);
+    QTextCursor cursor(window.rTxt->document());
+    cursor.setPosition(3);
+    EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(cursor.charFormat().fontItalic());
+    EXPECT_TRUE(cursor.charFormat().fontUnderline());
+
+    // Del in the location list removes the selected location and leaves the report alone.
+    window.AddLocation({QStringLiteral("/a"), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.AddLocation({QStringLiteral("/b"), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.rTxt->selectAll();
+    window.SearchList->setFocus();
+    window.SearchList->setCurrentItem(window.SearchList->topLevelItem(0));
+    QTest::keyClick(window.SearchList, Qt::Key_Delete);
+    ASSERT_EQ(window.Locations().size(), 1u);
+    EXPECT_EQ(window.Locations()[0].path, QStringLiteral("/b"));
+    EXPECT_EQ(window.rTxt->toPlainText(), QStringLiteral("report line"));
 }
 
 TEST_F(MainFrmTest, RestoresStoredGeometryAndIgnoresGarbage)
