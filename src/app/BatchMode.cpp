@@ -31,10 +31,22 @@ namespace quillon {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+/// Every Ctrl+C caught, so a writer can tell one that came while it wrote.
+volatile std::sig_atomic_t g_interrupts = 0;
 
 void OnInterrupt(int)
 {
     g_interrupted = 1;
+    g_interrupts = g_interrupts + 1;
+}
+
+void ArmInterrupt()
+{
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
 }
 
 // Ctrl+C once cancels like the Cancel command; the handler is then reset, so a second Ctrl+C
@@ -42,11 +54,8 @@ void OnInterrupt(int)
 void CatchInterrupt()
 {
     g_interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
+    g_interrupts = 0;
+    ArmInterrupt();
 }
 
 void Tell(const QString& line)
@@ -406,11 +415,23 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
-    const bool written =
-        listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                    request.outputPath, &error)
-        : IsPdfOutput(request.outputPath) ? WriteBatchPdf(stagingPath, request.outputPath, &error)
-                                          : WriteReport(stagingPath, request, format, job, &error);
+    // A listing or a PDF stops on a Ctrl+C that comes while it is written and leaves the old
+    // file as it was. After a Ctrl+C during the scan the handler is set again for them, so the
+    // second one also stops cleanly instead of leaving the temporary file behind.
+    const bool pdf = IsPdfOutput(request.outputPath);
+    const int interruptsBefore = g_interrupts;
+    if ((listing || pdf) && interruptsBefore > 0)
+        ArmInterrupt();
+    const auto keepGoing = [&] { return g_interrupts == interruptsBefore; };
+    const bool written = listing
+                             ? WriteBatchListing(run.records(), job.locations, job.type, settings,
+                                                 exclusions, request.outputPath, &error, keepGoing)
+                         : pdf ? WriteBatchPdf(stagingPath, request.outputPath, &error, keepGoing)
+                               : WriteReport(stagingPath, request, format, job, &error);
+    if (!written && !keepGoing()) {
+        Tell(QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
+        return kBatchInterrupted;
+    }
     if (!written) {
         Tell(error);
         return kBatchFailed;
