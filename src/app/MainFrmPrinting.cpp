@@ -42,7 +42,7 @@ void MainFrm::Print()
     QProgressDialog progress(QStringLiteral("Printing the report..."), QStringLiteral("Cancel"), 0,
                              0, this);
     progress.setWindowTitle(QStringLiteral("Print"));
-    progress.setWindowModality(Qt::WindowModal);
+    progress.setWindowModality(Qt::ApplicationModal); // nothing may edit the report meanwhile
     progress.setMinimumDuration(500);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const bool printed = renderer.Render(
