@@ -8,6 +8,7 @@
 #include "platform/PathRules.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
+#include "platform/StoppableInput.h"
 #include "report/Layouts.h"
 #include "report/OwnStaging.h"
 #include "rtf/RtfFiles.h"
@@ -107,7 +108,8 @@ QString ErrorLine(const ErrorReport& report)
         .arg(report.line);
 }
 
-bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, QString* error)
+bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, QString* error,
+                    const std::function<bool()>& keepGoing)
 {
     QFile staging(stagingPath);
     if (!staging.open(QIODevice::ReadOnly)) {
@@ -115,7 +117,12 @@ bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, Q
             QStringLiteral("cannot read the report %1: %2").arg(stagingPath, staging.errorString());
         return false;
     }
-    const bool done = richText ? ConvertRtf(staging, out) : ConvertRtfToPlainText(staging, out);
+    StoppableInput input(staging, keepGoing);
+    const bool done = richText ? ConvertRtf(input, out) : ConvertRtfToPlainText(input, out);
+    if (input.stopped()) {
+        *error = QStringLiteral("stopped");
+        return false;
+    }
     if (!done) {
         // A failed write is the output's fault, not the report's.
         const auto* file = qobject_cast<const QFileDevice*>(&out);
@@ -135,10 +142,10 @@ QString FolderPathOf(const FolderNode* node)
     return QFile::decodeName(QByteArray::fromStdString(std::string(WithoutTrailingSlash(path))));
 }
 
-// After Ctrl+C the report of what was gathered is still written in full; a second Ctrl+C
-// ends the program (the handler resets itself).
+// After Ctrl+C during the scan the report of what was gathered is still written in full. A
+// Ctrl+C while text or rich text is written stops it (keepGoing), dropping the new file.
 bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFormat format,
-                 const Job& job, QString* error)
+                 const Job& job, QString* error, const std::function<bool()>& keepGoing)
 {
     if (request.outputPath.isEmpty()) {
         QFile out;
@@ -146,7 +153,7 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
             *error = QStringLiteral("cannot write to standard output");
             return false;
         }
-        if (!ConvertStaging(stagingPath, out, false, error))
+        if (!ConvertStaging(stagingPath, out, false, error, keepGoing))
             return false;
         if (!out.flush()) {
             *error = QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
@@ -168,7 +175,7 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
         *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, out.errorString());
         return false;
     }
-    if (!ConvertStaging(stagingPath, out, format == SaveFormat::RichText, error)) {
+    if (!ConvertStaging(stagingPath, out, format == SaveFormat::RichText, error, keepGoing)) {
         out.cancelWriting();
         return false;
     }
@@ -415,21 +422,24 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
-    // A listing or a PDF stops on a Ctrl+C that comes while it is written and leaves the old
-    // file as it was. After a Ctrl+C during the scan the handler is set again for them, so the
-    // second one also stops cleanly instead of leaving the temporary file behind.
+    // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
+    // was. After a Ctrl+C during the scan the handler is set again, so the second one also
+    // stops cleanly. The web page alone is not stopped: it is written whole, or a second
+    // Ctrl+C ends the program, the old page still in place.
     const bool pdf = IsPdfOutput(request.outputPath);
     const int interruptsBefore = g_interrupts;
-    if ((listing || pdf) && interruptsBefore > 0)
+    if (format != SaveFormat::Html && interruptsBefore > 0)
         ArmInterrupt();
     const auto keepGoing = [&] { return g_interrupts == interruptsBefore; };
     const bool written = listing
                              ? WriteBatchListing(run.records(), job.locations, job.type, settings,
                                                  exclusions, request.outputPath, &error, keepGoing)
                          : pdf ? WriteBatchPdf(stagingPath, request.outputPath, &error, keepGoing)
-                               : WriteReport(stagingPath, request, format, job, &error);
+                               : WriteReport(stagingPath, request, format, job, &error, keepGoing);
     if (!written && !keepGoing()) {
-        Tell(QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
+        Tell(request.outputPath.isEmpty()
+                 ? QStringLiteral("interrupted")
+                 : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
         return kBatchInterrupted;
     }
     if (!written) {

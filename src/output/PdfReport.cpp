@@ -3,6 +3,7 @@
 #include "output/PagedRenderer.h"
 #include "platform/CheckedSave.h"
 #include "platform/ProgramNames.h"
+#include "platform/StoppableInput.h"
 #include "rtf/RtfDocumentBuilder.h"
 #include "rtf/RtfReader.h"
 
@@ -13,39 +14,6 @@
 #include <QTextDocument>
 
 namespace quillon {
-
-namespace {
-
-// Hands on what it reads from in, and fails once keepGoing says stop, so that reading a large
-// report ends early.
-class StoppableInput : public QIODevice {
-public:
-    StoppableInput(QIODevice& in, const std::function<bool()>& keepGoing)
-        : m_in(in), m_keepGoing(keepGoing)
-    {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-    bool isSequential() const override { return true; }
-    bool stopped() const { return m_stopped; }
-
-protected:
-    qint64 readData(char* data, qint64 size) override
-    {
-        if (m_keepGoing && !m_keepGoing()) {
-            m_stopped = true;
-            return -1;
-        }
-        return m_in.read(data, size);
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QIODevice& m_in;
-    const std::function<bool()>& m_keepGoing;
-    bool m_stopped = false;
-};
-
-} // namespace
 
 QPageSize::PageSizeId LocalePaperSize()
 {
