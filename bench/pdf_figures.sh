@@ -17,21 +17,23 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data QT_QPA_PLATFORM=offscreen
 
-printf '%-10s %9s %8s %9s %11s  %s\n' tree lines pages seconds "peak MB" "text as report"
+printf '%-10s %9s %8s %9s %9s %8s  %s\n' tree lines pages seconds "CPU s" "peak MB" \
+    "text as report"
 for shape in flat170k flat220k spread; do
     printf 'Option2\r\nName\r\nAsc\r\nCourier New\r\n10\r\n%s,Yes,*.*,All Levels,3\r\n' \
         "$trees/$shape" >"$scratch/$shape.qjb"
     "$binary" --report "$scratch/$shape.qjb" -o "$scratch/$shape.txt" 2>/dev/null
-    /usr/bin/time -f '%e %M' -o "$scratch/time" \
+    /usr/bin/time -f '%e %M %U %S' -o "$scratch/time" \
         "$binary" --report "$scratch/$shape.qjb" -o "$scratch/$shape.pdf" 2>/dev/null
-    read -r seconds peak <"$scratch/time"
+    read -r seconds peak user system <"$scratch/time"
     pages=$(pdfinfo "$scratch/$shape.pdf" | awk '/^Pages:/ { print $2 }')
     pdftotext -layout "$scratch/$shape.pdf" - | tr -d '\f' | awk 'NF { $1 = $1; print }' \
         >"$scratch/printed"
     awk 'NF { $1 = $1; print }' "$scratch/$shape.txt" >"$scratch/expected"
     same=$(cmp -s "$scratch/printed" "$scratch/expected" && echo yes || echo NO)
-    printf '%-10s %9d %8d %9s %11d  %s\n' "$shape" "$(wc -l <"$scratch/$shape.txt")" "$pages" \
-        "$seconds" $((peak / 1024)) "$same"
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.1f", u + s }')
+    printf '%-10s %9d %8d %9s %9s %8d  %s\n' "$shape" "$(wc -l <"$scratch/$shape.txt")" "$pages" \
+        "$seconds" "$cpu" $((peak / 1024)) "$same"
     rm -f "$scratch/$shape.pdf" "$scratch/printed" "$scratch/expected"
 done
 
