@@ -143,7 +143,7 @@ QString FolderPathOf(const FolderNode* node)
 }
 
 // After Ctrl+C during the scan the report of what was gathered is still written in full. A
-// Ctrl+C while text or rich text is written stops it (keepGoing), dropping the new file.
+// Ctrl+C while it is written stops it (keepGoing), dropping the new file.
 bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFormat format,
                  const Job& job, QString* error, const std::function<bool()>& keepGoing)
 {
@@ -164,6 +164,10 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
     if (format == SaveFormat::Html) {
         HtmlExport exporter(stagingPath, request.outputPath);
         exporter.setFont(job.fontName, job.fontSize);
+        exporter.setYield([&] {
+            if (keepGoing && !keepGoing())
+                exporter.abandon();
+        });
         if (!exporter.run()) {
             *error = exporter.errorString();
             return false;
@@ -424,11 +428,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
 
     // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
     // was. After a Ctrl+C during the scan the handler is set again, so the second one also
-    // stops cleanly. The web page alone is not stopped: it is written whole, or a second
-    // Ctrl+C ends the program, the old page still in place.
+    // stops cleanly.
     const bool pdf = IsPdfOutput(request.outputPath);
     const int interruptsBefore = g_interrupts;
-    if (format != SaveFormat::Html && interruptsBefore > 0)
+    if (interruptsBefore > 0)
         ArmInterrupt();
     const auto keepGoing = [&] { return g_interrupts == interruptsBefore; };
     const bool written = listing
