@@ -216,7 +216,8 @@ TEST_F(ListingCommands, CtrlCWhileAListingOrPdfIsWrittenKeepsTheOldFile)
     // The checksum of a 5 TiB file (a hole, read at memory speed) would take minutes.
     test::FixtureTree huge;
     huge.file("huge.bin");
-    ASSERT_EQ(::truncate(huge.path("huge.bin").c_str(), off_t(5) << 40), 0);
+    if (::truncate(huge.path("huge.bin").c_str(), off_t(5) << 40) != 0)
+        GTEST_SKIP() << "this file system cannot hold a 5 TiB sparse file";
     {
         SettingsStore store;
         store.setValue("Fields", "CRC32", "1");
@@ -254,6 +255,9 @@ TEST_F(ListingCommands, CtrlCWhileAListingOrPdfIsWrittenKeepsTheOldFile)
     EXPECT_EQ(pdf.status, 130) << pdf.err.constData();
     EXPECT_EQ(read(out("old.pdf")), old);
     EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files).filter("old.").size(), 2);
+    SettingsStore store;
+    store.removeSection("Fields");
+    store.sync();
 }
 
 TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
