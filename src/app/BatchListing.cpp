@@ -9,6 +9,7 @@
 #include "output/PdfReport.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
+#include "platform/CheckedSave.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -92,16 +94,39 @@ bool IsPdfOutput(const QString& path)
 
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error)
+                       const ExclusionList& exclusions, const QString& path, QString* error,
+                       const std::function<bool()>& keepGoing)
 {
     RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
-    return SaveListing(source, ListingFormatForPath(path), path, error);
+    bool stopped = false;
+    const auto stop = [&] {
+        stopped = stopped || (keepGoing && !keepGoing());
+        return stopped;
+    };
+    source.setInterrupt(stop);
+    QString reason;
+    // Written here rather than by SaveListing, which keeps a listing cut short: a stopped one
+    // must leave the old file alone.
+    const bool saved = SaveChecked(
+        path,
+        [&](QSaveFile& file, QString* why) {
+            const bool written = WriteListing(source, ListingFormatForPath(path), file, why,
+                                              [&](std::size_t) { return !stop(); });
+            if (stopped)
+                *why = QStringLiteral("stopped");
+            return written && !stopped;
+        },
+        &reason);
+    if (!saved)
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+    return saved;
 }
 
-bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error)
+bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error,
+                   const std::function<bool()>& keepGoing)
 {
     const SettingsStore store;
-    return WritePdfReportFromRtf(stagingPath, LoadPageMargins(store), path, error);
+    return WritePdfReportFromRtf(stagingPath, LoadPageMargins(store), path, error, keepGoing);
 }
 
 int RunBatchCompare(const BatchRequest& request)

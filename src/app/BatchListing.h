@@ -5,6 +5,7 @@
 #include "scan/ScanLocation.h"
 
 #include <QString>
+#include <functional>
 
 namespace quillon {
 
@@ -17,13 +18,18 @@ struct ReportSettings;
 bool IsListingOutput(const QString& path);
 bool IsPdfOutput(const QString& path);
 
-/// Writes the records of a finished scan as the listing the output name asks for.
+/// Writes the records of a finished scan as the listing the output name asks for. keepGoing is
+/// asked after each entry and between blocks of a checksum; when it says stop, nothing is
+/// written and an old file at path stays as it was.
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error);
+                       const ExclusionList& exclusions, const QString& path, QString* error,
+                       const std::function<bool()>& keepGoing = {});
 
-/// Prints the report in the staging file to a PDF with the stored margins.
-bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error);
+/// Prints the report in the staging file to a PDF with the stored margins; keepGoing as for
+/// WriteBatchListing.
+bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error,
+                   const std::function<bool()>& keepGoing = {});
 
 /// "quillon --compare A B [-o OUT] [--job JOB] [--crc]": exit status 0 when the two sides hold
 /// the same, 1 when they differ, 2 on trouble (told on standard error in one line).

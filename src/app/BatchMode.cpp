@@ -8,6 +8,7 @@
 #include "platform/PathRules.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
+#include "platform/StoppableInput.h"
 #include "report/Layouts.h"
 #include "report/OwnStaging.h"
 #include "rtf/RtfFiles.h"
@@ -32,10 +33,22 @@ namespace quillon {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+/// Every Ctrl+C caught, so a writer can tell one that came while it wrote.
+volatile std::sig_atomic_t g_interrupts = 0;
 
 void OnInterrupt(int)
 {
     g_interrupted = 1;
+    g_interrupts = g_interrupts + 1;
+}
+
+void ArmInterrupt()
+{
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
 }
 
 // Ctrl+C once cancels like the Cancel command; the handler is then reset, so a second Ctrl+C
@@ -43,11 +56,8 @@ void OnInterrupt(int)
 void CatchInterrupt()
 {
     g_interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
+    g_interrupts = 0;
+    ArmInterrupt();
 }
 
 void Tell(const QString& line)
@@ -99,7 +109,8 @@ QString ErrorLine(const ErrorReport& report)
         .arg(report.line);
 }
 
-bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, QString* error)
+bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, QString* error,
+                    const std::function<bool()>& keepGoing)
 {
     QFile staging(stagingPath);
     if (!staging.open(QIODevice::ReadOnly)) {
@@ -108,7 +119,12 @@ bool ConvertStaging(const QString& stagingPath, QIODevice& out, bool richText, Q
         return false;
     }
     errno = 0;
-    const bool done = richText ? ConvertRtf(staging, out) : ConvertRtfToPlainText(staging, out);
+    StoppableInput input(staging, keepGoing);
+    const bool done = richText ? ConvertRtf(input, out) : ConvertRtfToPlainText(input, out);
+    if (input.stopped()) {
+        *error = QStringLiteral("stopped");
+        return false;
+    }
     if (!done) {
         // A failed write is the output's fault, not the report's. On a full disk the writer
         // stops at a short write that Qt does not count as an error: the reason then comes
@@ -132,10 +148,10 @@ QString FolderPathOf(const FolderNode* node)
     return QFile::decodeName(QByteArray::fromStdString(std::string(WithoutTrailingSlash(path))));
 }
 
-// After Ctrl+C the report of what was gathered is still written in full; a second Ctrl+C
-// ends the program (the handler resets itself).
+// After Ctrl+C during the scan the report of what was gathered is still written in full. A
+// Ctrl+C while it is written stops it (keepGoing), dropping the new file.
 bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFormat format,
-                 const Job& job, QString* error)
+                 const Job& job, QString* error, const std::function<bool()>& keepGoing)
 {
     if (request.outputPath.isEmpty()) {
         QFile out;
@@ -143,7 +159,7 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
             *error = QStringLiteral("cannot write to standard output");
             return false;
         }
-        if (!ConvertStaging(stagingPath, out, false, error))
+        if (!ConvertStaging(stagingPath, out, false, error, keepGoing))
             return false;
         if (!out.flush()) {
             *error = QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
@@ -154,6 +170,10 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
     if (format == SaveFormat::Html) {
         HtmlExport exporter(stagingPath, request.outputPath);
         exporter.setFont(job.fontName, job.fontSize);
+        exporter.setYield([&] {
+            if (keepGoing && !keepGoing())
+                exporter.abandon();
+        });
         if (!exporter.run()) {
             *error = exporter.errorString();
             return false;
@@ -166,7 +186,7 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
         *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, reason);
         return false;
     }
-    if (!ConvertStaging(stagingPath, out, format == SaveFormat::RichText, error)) {
+    if (!ConvertStaging(stagingPath, out, format == SaveFormat::RichText, error, keepGoing)) {
         out.cancelWriting();
         return false;
     }
@@ -422,11 +442,25 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
-    const bool written =
-        listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                    request.outputPath, &error)
-        : IsPdfOutput(request.outputPath) ? WriteBatchPdf(stagingPath, request.outputPath, &error)
-                                          : WriteReport(stagingPath, request, format, job, &error);
+    // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
+    // was. After a Ctrl+C during the scan the handler is set again, so the second one also
+    // stops cleanly.
+    const bool pdf = IsPdfOutput(request.outputPath);
+    const int interruptsBefore = g_interrupts;
+    if (interruptsBefore > 0)
+        ArmInterrupt();
+    const auto keepGoing = [&] { return g_interrupts == interruptsBefore; };
+    const bool written = listing
+                             ? WriteBatchListing(run.records(), job.locations, job.type, settings,
+                                                 exclusions, request.outputPath, &error, keepGoing)
+                         : pdf ? WriteBatchPdf(stagingPath, request.outputPath, &error, keepGoing)
+                               : WriteReport(stagingPath, request, format, job, &error, keepGoing);
+    if (!written && !keepGoing()) {
+        Tell(request.outputPath.isEmpty()
+                 ? QStringLiteral("interrupted")
+                 : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
+        return kBatchInterrupted;
+    }
     if (!written) {
         Tell(error);
         return kBatchFailed;

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QTextEdit>
 
 namespace quillon {
@@ -36,9 +37,26 @@ void MainFrm::Print()
                                MessageButtons::Ok, MessageResult::Ok);
         return;
     }
+    // A long report prints for a while: the window stays alive and Cancel stops between two
+    // pieces of the work, dropping the print job where the printer allows.
+    QProgressDialog progress(QStringLiteral("Printing the report..."), QStringLiteral("Cancel"), 0,
+                             0, this);
+    progress.setWindowTitle(QStringLiteral("Print"));
+    progress.setWindowModality(Qt::ApplicationModal); // nothing may edit the report meanwhile
+    progress.setMinimumDuration(500);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool printed = renderer.Render(*rTxt->document(), printer);
+    const bool printed = renderer.Render(
+        *rTxt->document(), printer,
+        [&] {
+            if (m_yieldHook)
+                m_yieldHook();
+            return !progress.wasCanceled();
+        },
+        [&] { printer.abort(); });
     QGuiApplication::restoreOverrideCursor();
+    progress.reset();
+    if (!printed && renderer.Cancelled())
+        return;
     if (!printed) {
         m_dialogs->ShowMessage(QStringLiteral("Unexpected Error in printing"), kProgramName,
                                MessageIcon::None, MessageButtons::Ok, MessageResult::Ok);

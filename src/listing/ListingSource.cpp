@@ -104,9 +104,11 @@ void ReadEntryDetails(ListingEntry& entry, bool isFolder, const ListingColumns& 
         entry.version = FileVersionText(entry.path);
     if (columns.crc32) {
         try {
-            crc.ComputeFile(entry.path);
-            entry.crc = crc.Value();
-            entry.crcKnown = true;
+            // Only a whole read gives a checksum: a stopped or skipped one holds none.
+            if (crc.ComputeFile(entry.path) == CrcCtrl::Outcome::Done) {
+                entry.crc = crc.Value();
+                entry.crcKnown = true;
+            }
         } catch (const CommandError&) {
             // Unreadable content: the checksum stays unknown, the entry is still listed.
         }
@@ -129,6 +131,11 @@ RecordListingSource::RecordListingSource(const RecordList& records, ListingHeade
 {}
 
 RecordListingSource::~RecordListingSource() = default;
+
+void RecordListingSource::setInterrupt(std::function<bool()> interrupt)
+{
+    m_crc->SetInterrupt(std::move(interrupt));
+}
 
 bool RecordListingSource::next(ListingEntry& entry)
 {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,6 +67,9 @@ public:
 
     const ListingHeader& header() const override { return m_header; }
     bool next(ListingEntry& entry) override;
+    /// Asked between two blocks of a checksum being read: true stops reading that file (its
+    /// checksum stays unknown), so that Ctrl+C need not wait for a huge file.
+    void setInterrupt(std::function<bool()> interrupt);
 
 private:
     const RecordList& m_records;

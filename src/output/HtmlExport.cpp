@@ -214,6 +214,7 @@ void HtmlExport::setYield(std::function<void()> yield)
 bool HtmlExport::run()
 {
     m_cancel = false;
+    m_abandon = false;
     m_error.clear();
     m_linesRead = 0;
 
@@ -257,6 +258,11 @@ bool HtmlExport::run()
             ++value;
         if (m_progress)
             m_progress(value, m_maximum);
+        if (m_abandon) {
+            m_error = QStringLiteral("%1 was not written: stopped").arg(m_pagePath);
+            page.cancelWriting();
+            return false;
+        }
         if (m_cancel)
             break;
         QByteArray line = staging.readLine();

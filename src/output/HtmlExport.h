@@ -35,6 +35,9 @@ public:
     /// header and the lines written so far, and run() still returns true.
     void cancel() { m_cancel = true; }
     bool cancelled() const { return m_cancel; }
+    /// Stops the export before its next line and drops the new page (batch mode's Ctrl+C):
+    /// run() then returns false, and any earlier file at the page's path stays as it was.
+    void abandon() { m_abandon = true; }
 
     /// Clears the cancel flag and writes the page. Returns false when the staging file cannot
     /// be read or the page cannot be written; errorString() then says why and any earlier
@@ -54,6 +57,7 @@ private:
     std::function<void()> m_yield;
     int m_maximum = 0;
     bool m_cancel = false;
+    bool m_abandon = false;
     QString m_error;
     qint64 m_linesRead = 0;
 };

@@ -9,7 +9,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
+#include <utility>
 
 namespace quillon {
 
@@ -22,57 +24,102 @@ int twipsToDevice(int twips, int dpi)
     return qRound(double(twips) * dpi / kTwipsPerInch);
 }
 
-// Calls visit(top, bottom, text start, text length, block) for every visual line of the
-// laid-out document in order, with top and bottom in document coordinates.
-template <class Visit> void forEachLine(const QTextDocument& document, Visit&& visit)
-{
-    QAbstractTextDocumentLayout* layout = document.documentLayout();
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (!block.isVisible())
-            continue;
-        const QTextLayout* lines = block.layout();
-        if (!lines)
-            continue;
-        const qreal blockTop = layout->blockBoundingRect(block).top();
-        for (int i = 0; i < lines->lineCount(); ++i) {
-            const QTextLine line = lines->lineAt(i);
-            const qreal top = blockTop + line.y();
-            visit(top, top + line.height(), line.textStart(), line.textLength(), block);
-        }
-    }
-}
+// A piece of the layout ends after this many paragraphs or characters, whichever comes
+// first: a few pages' worth, far below the height where the layout's coordinates overflow
+// even for large fonts and long wrapped names.
+constexpr int kPieceBlocks = 256;
+constexpr int kPieceChars = 16384;
 
 // The document's indents and paragraph spacing are in document units of the screen
 // (kTwipsPerDocumentUnit twips each); on the device they must keep their size on paper.
-void ScaleBlockSpacing(QTextDocument& document, const QPagedPaintDevice& device)
+QTextBlockFormat ScaledBlockFormat(const QTextBlock& block, const QPagedPaintDevice& device)
 {
+    QTextBlockFormat format = block.blockFormat();
+    if (format.leftMargin() == 0 && format.rightMargin() == 0 && format.textIndent() == 0 &&
+        format.topMargin() == 0 && format.bottomMargin() == 0)
+        return format;
     const double unitsPerInch = kTwipsPerInch / kTwipsPerDocumentUnit;
     const double scaleX = device.logicalDpiX() / unitsPerInch;
     const double scaleY = device.logicalDpiY() / unitsPerInch;
-    // One edit block: the layout hears of the change once, not once per paragraph.
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        QTextBlockFormat format = block.blockFormat();
-        if (format.leftMargin() == 0 && format.rightMargin() == 0 && format.textIndent() == 0 &&
-            format.topMargin() == 0 && format.bottomMargin() == 0)
-            continue;
-        format.setLeftMargin(format.leftMargin() * scaleX);
-        format.setRightMargin(format.rightMargin() * scaleX);
-        format.setTextIndent(format.textIndent() * scaleX);
-        format.setTopMargin(format.topMargin() * scaleY);
-        format.setBottomMargin(format.bottomMargin() * scaleY);
-        cursor.setPosition(block.position());
+    format.setLeftMargin(format.leftMargin() * scaleX);
+    format.setRightMargin(format.rightMargin() * scaleX);
+    format.setTextIndent(format.textIndent() * scaleX);
+    format.setTopMargin(format.topMargin() * scaleY);
+    format.setBottomMargin(format.bottomMargin() * scaleY);
+    return format;
+}
+
+// Appends a copy of block (its formats and runs) at cursor; the first block of a new document
+// takes the place of its empty block.
+void CopyBlock(QTextCursor& cursor, const QTextBlock& block, bool first,
+               const QPagedPaintDevice& device)
+{
+    const QTextBlockFormat format = ScaledBlockFormat(block, device);
+    if (first) {
         cursor.setBlockFormat(format);
+        cursor.setBlockCharFormat(block.charFormat());
+    } else {
+        cursor.insertBlock(format, block.charFormat());
     }
-    cursor.endEditBlock();
+    for (QTextBlock::iterator run = block.begin(); !run.atEnd(); ++run) {
+        const QTextFragment fragment = run.fragment();
+        if (fragment.isValid())
+            cursor.insertText(fragment.text(), fragment.charFormat());
+    }
+}
+
+// An empty document set up as the source would be laid out on device at width.
+std::unique_ptr<QTextDocument> NewPieceDocument(const QTextDocument& source,
+                                                QPagedPaintDevice& device, int width)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false); // the copy is never undone
+    document->setDefaultFont(source.defaultFont());
+    document->setUseDesignMetrics(source.useDesignMetrics());
+    document->setIndentWidth(source.indentWidth());
+    document->rootFrame()->setFrameFormat(source.rootFrame()->frameFormat());
+    document->setDocumentMargin(0);
+    QTextOption option = source.defaultTextOption();
+    // On paper a long line wraps rather than running off the sheet; a name without blanks
+    // wraps anywhere so no part of it is lost.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document->setDefaultTextOption(option);
+    document->documentLayout()->setPaintDevice(&device);
+    document->setTextWidth(width);
+    return document;
 }
 
 } // namespace
 
+// One piece of the laid-out copy: its own document, whose y 0 lies at offset in the report's
+// coordinates. In every piece but the first, block 0 repeats the last block of the piece
+// before it and is not printed again.
+struct PagedRenderer::Piece {
+    std::unique_ptr<QTextDocument> document;
+    qreal offset = 0;
+    int firstOwn = 0;
+};
+
 PagedRenderer::PagedRenderer(const PageMargins& margins) : m_margins(margins) {}
 
 PagedRenderer::~PagedRenderer() = default;
+
+void PagedRenderer::reset()
+{
+    m_pages.clear();
+    m_pageStarts.clear();
+    m_pieces.clear();
+    m_firstPiece = 0;
+    m_firstNeeded = 0;
+    m_error.clear();
+    m_cancelled = false;
+}
+
+const PagedRenderer::Piece* PagedRenderer::piece(qint64 number) const
+{
+    const qint64 at = number - m_firstPiece;
+    return at >= 0 && at < qint64(m_pieces.size()) ? m_pieces[std::size_t(at)].get() : nullptr;
+}
 
 QRect PagedRenderer::TargetOn(const QPagedPaintDevice& device) const
 {
@@ -104,13 +151,11 @@ bool PagedRenderer::MarginsLeaveRoom(const QPagedPaintDevice& device) const
     return !TargetOn(device).isEmpty();
 }
 
-bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& device)
+bool PagedRenderer::layOut(const QTextDocument& document, QPagedPaintDevice& device,
+                           const KeepGoing& keepGoing,
+                           const std::function<bool(int, bool)>& finished, bool keep)
 {
-    m_pages.clear();
-    m_pageStarts.clear();
-    m_layout.reset();
-    m_error.clear();
-
+    reset();
     const QRect target = TargetOn(device);
     if (target.isEmpty()) {
         m_error = QStringLiteral("The page margins leave no room to print on this paper.");
@@ -118,58 +163,114 @@ bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& d
     }
     m_target = target;
 
-    m_layout.reset(document.clone());
-    m_layout->setUndoRedoEnabled(false); // the copy is changed here, never undone
-    ScaleBlockSpacing(*m_layout, device);
-    m_layout->setDefaultFont(document.defaultFont());
-    m_layout->documentLayout()->setPaintDevice(&device);
-    m_layout->setDocumentMargin(0);
-    QTextOption option = m_layout->defaultTextOption();
-    // On paper a long line wraps rather than running off the sheet; a name without blanks
-    // wraps anywhere so no part of it is lost.
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    m_layout->setDefaultTextOption(option);
-    m_layout->setTextWidth(target.width());
-
     const qreal height = target.height();
     PrintedPage current;
     qint64 index = 0;
     bool any = false;
-    // Whether each page holds a line with something to print: trailing pages of blank lines
+    // Whether the page holds a line with something to print: trailing pages of blank lines
     // would come out of the printer as empty sheets.
-    QList<bool> inked;
     bool currentInked = false;
-    QTextBlock textBlock;
-    QString blockText;
-    int lineInBlock = 0;
-    forEachLine(*m_layout,
-                [&](qreal top, qreal bottom, int start, int length, const QTextBlock& block) {
-                    if (block == textBlock) {
-                        ++lineInBlock;
-                    } else {
-                        textBlock = block;
-                        blockText = block.text();
-                        lineInBlock = 0;
-                    }
-                    if (!any) {
-                        current.top = top;
-                        m_pageStarts.append({block.blockNumber(), 0});
-                        any = true;
-                    } else if (current.lineCount > 0 && bottom - current.top > height) {
-                        m_pages.append(current);
-                        inked.append(currentInked);
-                        current = PrintedPage{index, 0, top, top};
-                        m_pageStarts.append({block.blockNumber(), lineInBlock});
-                        currentInked = false;
-                    }
-                    currentInked = currentInked ||
-                                   !QStringView(blockText).mid(start, length).trimmed().isEmpty();
-                    ++current.lineCount;
-                    current.bottom = bottom;
-                    ++index;
-                });
+    QTextBlock source = document.begin();
+    QTextBlock last;   // the source block the previous piece ended with
+    qreal lastTop = 0; // where that block's layout starts, in the report's coordinates
+    qint64 number = 0; // of the piece being laid out
+    do {
+        if (keepGoing && !keepGoing()) {
+            m_cancelled = true;
+            m_error = QStringLiteral("Printing was cancelled.");
+            return false;
+        }
+        m_pieces.push_back(std::make_unique<Piece>());
+        Piece* piece = m_pieces.back().get();
+        piece->document = NewPieceDocument(document, device, target.width());
+        QTextCursor cursor(piece->document.get());
+        cursor.beginEditBlock();
+        bool first = true;
+        if (last.isValid()) {
+            CopyBlock(cursor, last, true, device);
+            piece->firstOwn = 1;
+            first = false;
+        }
+        int chars = 0;
+        for (int blocks = 0; source.isValid() && blocks < kPieceBlocks && chars < kPieceChars;
+             ++blocks, source = source.next()) {
+            CopyBlock(cursor, source, first, device);
+            first = false;
+            chars += source.length();
+            last = source;
+        }
+        cursor.endEditBlock();
+
+        QAbstractTextDocumentLayout* layout = piece->document->documentLayout();
+        layout->documentSize(); // lays the whole piece out
+        const QTextBlock pieceBegin = piece->document->begin();
+        if (piece->firstOwn > 0 && pieceBegin.layout())
+            piece->offset = lastTop - pieceBegin.layout()->position().y();
+        QTextBlock block = piece->document->findBlockByNumber(piece->firstOwn);
+        for (; block.isValid(); block = block.next()) {
+            const QTextLayout* lines = block.layout();
+            if (lines)
+                lastTop = lines->position().y() + piece->offset;
+            if (!block.isVisible() || !lines)
+                continue;
+            const qreal blockTop = layout->blockBoundingRect(block).top() + piece->offset;
+            const QString blockText = block.text();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const qreal top = blockTop + line.y();
+                const qreal bottom = top + line.height();
+                if (!any) {
+                    current.top = top;
+                    m_pageStarts.append({number, block.blockNumber(), i});
+                    any = true;
+                } else if (current.lineCount > 0 && bottom - current.top > height) {
+                    m_pages.append(current);
+                    if (!finished(int(m_pages.size()) - 1, currentInked))
+                        return false;
+                    current = PrintedPage{index, 0, top, top};
+                    m_pageStarts.append({number, block.blockNumber(), i});
+                    currentInked = false;
+                }
+                currentInked = currentInked || !QStringView(blockText)
+                                                    .mid(line.textStart(), line.textLength())
+                                                    .trimmed()
+                                                    .isEmpty();
+                ++current.lineCount;
+                current.bottom = bottom;
+                ++index;
+            }
+        }
+        ++number;
+        if (!keep) {
+            // Pieces before the one where the first unprinted page starts are done with (the
+            // page being filled is always in m_pageStarts).
+            const qint64 needed =
+                m_firstNeeded < m_pageStarts.size() ? m_pageStarts[m_firstNeeded].piece : number;
+            while (m_firstPiece < needed && !m_pieces.empty()) {
+                m_pieces.pop_front();
+                ++m_firstPiece;
+            }
+        }
+    } while (source.isValid());
+
     m_pages.append(current); // the last page, or one blank page for an empty layout
-    inked.append(currentInked);
+    if (m_pageStarts.isEmpty())
+        m_pageStarts.append({0, 0, 0});
+    return finished(int(m_pages.size()) - 1, currentInked);
+}
+
+bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& device,
+                             const KeepGoing& keepGoing)
+{
+    QList<bool> inked;
+    if (!layOut(
+            document, device, keepGoing,
+            [&](int, bool hasInk) {
+                inked.append(hasInk);
+                return true;
+            },
+            true))
+        return false;
     while (m_pages.size() > 1 && !inked.back()) {
         m_pages.removeLast();
         m_pageStarts.removeLast();
@@ -180,60 +281,107 @@ bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& d
 
 void PagedRenderer::PaintPage(QPainter& painter, int index) const
 {
-    if (!m_layout || index < 0 || index >= m_pages.size())
+    if (index < 0 || index >= m_pages.size() || index >= m_pageStarts.size())
         return;
     const PrintedPage& page = m_pages[index];
+    const PageStart& start = m_pageStarts[index];
     if (page.lineCount == 0)
         return;
     // A line taller than the whole area is printed alone and cut at the bottom margin.
     const qreal bandHeight = qMin(page.bottom - page.top, qreal(m_target.height()));
-    const QRectF band(0, page.top, m_target.width(), bandHeight);
 
-    painter.save();
-    painter.translate(m_target.left(), m_target.top() - page.top);
-    painter.setClipRect(band);
-    painter.setPen(Qt::black);
     // The page's lines one by one: drawing whole blocks through a clip would also draw the
     // line above the clip of a paragraph that crosses the break, which the clip hides on
     // paper but a PDF keeps in its text.
     qint64 remaining = page.lineCount;
-    const auto [blockNumber, firstInBlock] = m_pageStarts.value(index);
-    QTextBlock block = m_layout->findBlockByNumber(blockNumber);
-    for (int first = firstInBlock; block.isValid() && remaining > 0;
-         block = block.next(), first = 0) {
-        const QTextLayout* lines = block.layout();
-        if (!block.isVisible() || !lines)
-            continue;
-        if (first == 0 && lines->lineCount() <= remaining) {
-            // A whole block in one call, which also lets the layout free its glyphs. The
-            // layout adds its own position; a single line (below) does not.
-            lines->draw(&painter, QPointF());
-            remaining -= lines->lineCount();
-            continue;
+    int first = start.line;
+    int blockNumber = start.block;
+    for (qint64 number = start.piece; remaining > 0; ++number) {
+        const Piece* held = piece(number);
+        if (!held)
+            return;
+        // Each piece is painted in its own coordinates, so none grows with the report.
+        const qreal top = page.top - held->offset;
+        painter.save();
+        painter.translate(m_target.left(), m_target.top() - top);
+        painter.setClipRect(QRectF(0, top, m_target.width(), bandHeight));
+        painter.setPen(Qt::black);
+        for (QTextBlock block = held->document->findBlockByNumber(blockNumber);
+             block.isValid() && remaining > 0; block = block.next(), first = 0) {
+            const QTextLayout* lines = block.layout();
+            if (!block.isVisible() || !lines)
+                continue;
+            if (first == 0 && lines->lineCount() <= remaining) {
+                // A whole block in one call, which also lets the layout free its glyphs. The
+                // layout adds its own position; a single line (below) does not.
+                lines->draw(&painter, QPointF());
+                remaining -= lines->lineCount();
+                continue;
+            }
+            for (int i = first; i < lines->lineCount() && remaining > 0; ++i, --remaining)
+                lines->lineAt(i).draw(&painter, lines->position());
         }
-        for (int i = first; i < lines->lineCount() && remaining > 0; ++i, --remaining)
-            lines->lineAt(i).draw(&painter, lines->position());
+        painter.restore();
+        first = 0;
+        if (const Piece* next = piece(number + 1))
+            blockNumber = next->firstOwn;
     }
-    painter.restore();
 }
 
-bool PagedRenderer::Render(const QTextDocument& document, QPagedPaintDevice& device)
+bool PagedRenderer::Render(const QTextDocument& document, QPagedPaintDevice& device,
+                           const KeepGoing& keepGoing, const std::function<void()>& abandon)
 {
-    if (!Paginate(document, device))
-        return false;
     QPainter painter;
-    if (!painter.begin(&device)) {
-        m_error = QStringLiteral("The printer could not be started.");
-        return false;
-    }
-    for (int i = 0; i < m_pages.size(); ++i) {
-        if (i > 0 && !device.newPage()) {
-            m_error = QStringLiteral("The printer did not take a new page.");
-            painter.end();
+    int printed = 0;
+    QList<int> blanks; // finished pages without ink, printed only when an inked one follows
+    const auto print = [&](int index) {
+        if (printed == 0 && !painter.begin(&device)) {
+            m_error = QStringLiteral("The printer could not be started.");
             return false;
         }
-        PaintPage(painter, i);
+        if (printed > 0 && !device.newPage()) {
+            m_error = QStringLiteral("The printer did not take a new page.");
+            return false;
+        }
+        PaintPage(painter, index);
+        ++printed;
+        return true;
+    };
+    const auto finished = [&](int index, bool inked) {
+        if (keepGoing && !keepGoing()) {
+            m_cancelled = true;
+            m_error = QStringLiteral("Printing was cancelled.");
+            return false;
+        }
+        if (!inked) {
+            blanks.append(index);
+            return true;
+        }
+        for (const int blank : std::as_const(blanks)) {
+            if (!print(blank))
+                return false;
+        }
+        blanks.clear();
+        if (!print(index))
+            return false;
+        m_firstNeeded = index + 1;
+        return true;
+    };
+    bool done = layOut(document, device, keepGoing, finished, false);
+    // A report of blank lines still gives its one (blank) sheet.
+    if (done && printed == 0)
+        done = print(0);
+    if (!done) {
+        if (m_cancelled && abandon && painter.isActive())
+            abandon();
+        if (painter.isActive())
+            painter.end();
+        return false;
     }
+    // Pages are printed in order and trailing blank ones not at all, as Paginate leaves them.
+    m_pages.resize(printed);
+    m_pageStarts.resize(printed);
+    m_pieces.clear();
     if (!painter.end()) {
         m_error = QStringLiteral("The printed pages could not be finished.");
         return false;
@@ -244,15 +392,31 @@ bool PagedRenderer::Render(const QTextDocument& document, QPagedPaintDevice& dev
 QStringList PagedRenderer::PageLines(int index) const
 {
     QStringList texts;
-    if (!m_layout || index < 0 || index >= m_pages.size())
+    if (index < 0 || index >= m_pages.size() || index >= m_pageStarts.size())
         return texts;
-    const PrintedPage& page = m_pages[index];
-    qint64 line = 0;
-    forEachLine(*m_layout, [&](qreal, qreal, int start, int length, const QTextBlock& block) {
-        if (line >= page.firstLine && line < page.firstLine + page.lineCount)
-            texts.append(block.text().mid(start, length));
-        ++line;
-    });
+    qint64 remaining = m_pages[index].lineCount;
+    const PageStart& start = m_pageStarts[index];
+    int first = start.line;
+    int blockNumber = start.block;
+    for (qint64 number = start.piece; remaining > 0; ++number) {
+        const Piece* held = piece(number);
+        if (!held)
+            break;
+        for (QTextBlock block = held->document->findBlockByNumber(blockNumber);
+             block.isValid() && remaining > 0; block = block.next(), first = 0) {
+            const QTextLayout* lines = block.layout();
+            if (!block.isVisible() || !lines)
+                continue;
+            const QString text = block.text();
+            for (int i = first; i < lines->lineCount() && remaining > 0; ++i, --remaining) {
+                const QTextLine line = lines->lineAt(i);
+                texts.append(text.mid(line.textStart(), line.textLength()));
+            }
+        }
+        first = 0;
+        if (const Piece* next = piece(number + 1))
+            blockNumber = next->firstOwn;
+    }
     return texts;
 }
 

@@ -3,8 +3,11 @@
 #include "output/PagedRenderer.h"
 #include "platform/CheckedSave.h"
 #include "platform/ProgramNames.h"
-#include "rtf/RtfFiles.h"
+#include "platform/StoppableInput.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfReader.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -19,7 +22,7 @@ QPageSize::PageSizeId LocalePaperSize()
 }
 
 bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, const QString& path,
-                    QString* error)
+                    QString* error, const std::function<bool()>& keepGoing)
 {
     QString reason;
     const bool saved = SaveChecked(
@@ -31,7 +34,7 @@ bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, c
             writer.setPageMargins(QMarginsF(0, 0, 0, 0));
             writer.setCreator(kProgramName);
             PagedRenderer renderer(margins);
-            const bool rendered = renderer.Render(document, writer);
+            const bool rendered = renderer.Render(document, writer, keepGoing);
             *why = renderer.Error();
             return rendered;
         },
@@ -42,15 +45,29 @@ bool WritePdfReport(const QTextDocument& document, const PageMargins& margins, c
 }
 
 bool WritePdfReportFromRtf(const QString& rtfPath, const PageMargins& margins, const QString& path,
-                           QString* error)
+                           QString* error, const std::function<bool()>& keepGoing)
 {
-    QTextDocument document;
-    QString reason;
-    if (!LoadRtfFile(rtfPath, &document, &reason)) {
-        *error = QStringLiteral("cannot read the report %1: %2").arg(rtfPath, reason);
+    QFile file(rtfPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the report %1: %2").arg(rtfPath, file.errorString());
         return false;
     }
-    return WritePdfReport(document, margins, path, error);
+    QTextDocument document;
+    StoppableInput input(file, keepGoing);
+    bool read = false;
+    {
+        RtfDocumentBuilder builder(&document);
+        read = RtfReader(builder).read(input);
+    }
+    if (input.stopped()) {
+        *error = QStringLiteral("%1 was not written: stopped").arg(path);
+        return false;
+    }
+    if (!read) {
+        *error = QStringLiteral("cannot read the report %1: %2").arg(rtfPath, file.errorString());
+        return false;
+    }
+    return WritePdfReport(document, margins, path, error, keepGoing);
 }
 
 } // namespace quillon

@@ -21,8 +21,11 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextLayout>
+#include <QThread>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -86,6 +89,37 @@ protected:
         process.setProcessEnvironment(environment);
         process.start(program.isEmpty() ? m_binary : program, arguments);
         EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    // Runs quillon until one of its open files (a /proc link text) passes reached in two looks
+    // 10 ms apart, so it is at work on that file, then sends Ctrl+C and waits for the end.
+    Outcome interruptWhen(const QStringList& arguments,
+                          const std::function<bool(const QByteArray&)>& reached)
+    {
+        QProcess process;
+        process.start(m_binary, arguments);
+        EXPECT_TRUE(process.waitForStarted());
+        const auto holds = [&] {
+            for (int fd = 0; fd < 64; ++fd) {
+                char link[4096];
+                const QByteArray name = "/proc/" + QByteArray::number(process.processId()) +
+                                        "/fd/" + QByteArray::number(fd);
+                const ssize_t size = ::readlink(name.constData(), link, sizeof link);
+                if (size > 0 && reached(QByteArray(link, int(size))))
+                    return true;
+            }
+            return false;
+        };
+        int looks = 0;
+        while (looks < 2 && process.state() == QProcess::Running) {
+            looks = holds() ? looks + 1 : 0;
+            QThread::msleep(10);
+        }
+        EXPECT_EQ(looks, 2) << "quillon ended before it reached the file";
+        ::kill(pid_t(process.processId()), SIGINT);
+        EXPECT_TRUE(process.waitForFinished(60000)) << "Ctrl+C did not stop quillon";
         return {process.exitCode(), process.readAllStandardOutput(),
                 process.readAllStandardError()};
     }
@@ -179,6 +213,55 @@ TEST_F(ListingCommands, PdfReportReadsBackAsThePlainTextReport)
     }
     EXPECT_GT(expected.size(), 8);
     EXPECT_EQ(printed, expected);
+}
+
+TEST_F(ListingCommands, CtrlCWhileAListingOrPdfIsWrittenKeepsTheOldFile)
+{
+    // The checksum of a 5 TiB file (a hole, read at memory speed) would take minutes.
+    test::FixtureTree huge;
+    huge.file("huge.bin");
+    if (::truncate(huge.path("huge.bin").c_str(), off_t(5) << 40) != 0)
+        GTEST_SKIP() << "this file system cannot hold a 5 TiB sparse file";
+    {
+        SettingsStore store;
+        store.setValue("Fields", "CRC32", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    const QByteArray old = "the listing of yesterday";
+    for (const QString& name : {QStringLiteral("old.csv"), QStringLiteral("old.pdf")}) {
+        QFile file(out(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    const Outcome csv =
+        interruptWhen({"--report", job(huge, "Option1"), "-o", out("old.csv")},
+                      [](const QByteArray& link) { return link.endsWith("/huge.bin"); });
+    EXPECT_EQ(csv.status, 130) << csv.err.constData();
+    EXPECT_EQ(read(out("old.csv")), old);
+
+    // 3,000 lines of 100 pt make 1,500 pages: Ctrl+C comes while they are printed, which is
+    // when the output folder holds the PDF's unnamed temporary file.
+    test::FixtureTree many;
+    for (int i = 0; i < 3000; ++i)
+        many.file("f" + std::to_string(i));
+    const QString jobPath = out("big.qjb");
+    {
+        QFile file(jobPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Option2\r\nName\r\nAsc\r\nCourier New\r\n100\r\n" +
+                   QByteArray::fromStdString(many.root()) + ",Yes,*.*,All Levels,3\r\n");
+    }
+    const QByteArray folder = QFile::encodeName(m_out.path()) + "/#";
+    const Outcome pdf =
+        interruptWhen({"--report", jobPath, "-o", out("old.pdf")}, [&](const QByteArray& link) {
+            return link.startsWith(folder) && link.endsWith("(deleted)");
+        });
+    EXPECT_EQ(pdf.status, 130) << pdf.err.constData();
+    EXPECT_EQ(read(out("old.pdf")), old);
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files).filter("old.").size(), 2);
+    SettingsStore store;
+    store.removeSection("Fields");
+    store.sync();
 }
 
 TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -81,6 +82,24 @@ TEST_F(PrintingTest, PrintWritesTheWholeReportOnlyWhenConfirmed)
     EXPECT_FALSE(window.mnuPageSetup->isEnabled());
     window.SetScanningState(true);
     EXPECT_TRUE(window.mnuPageSetup->isEnabled());
+}
+
+TEST_F(PrintingTest, CancelInTheProgressDialogStopsPrintingWithoutAnError)
+{
+    MainFrm window(&dialogs);
+    window.rTxt->setPlainText(longReport());
+    // The user presses Cancel as soon as the window's events run.
+    int looks = 0;
+    window.SetYieldHook([&] {
+        ++looks;
+        if (auto* progress = window.findChild<QProgressDialog*>())
+            progress->cancel();
+    });
+    dialogs.printAnswers.push_back(true);
+    window.Print();
+    EXPECT_GT(looks, 0);
+    EXPECT_FALSE(QFile::exists(dialogs.printPdfPath)); // stopped before the first page
+    EXPECT_TRUE(dialogs.messages.isEmpty());           // a cancel is no failure
 }
 
 TEST_F(PrintingTest, PrintFailuresAreToldToTheUser)

@@ -9,7 +9,9 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -50,6 +52,17 @@ QStringList printedLines(const PagedRenderer& renderer)
     for (int i = 0; i < renderer.Pages().size(); ++i)
         all += renderer.PageLines(i);
     return all;
+}
+
+// Render prints as it goes and keeps no layout: its lines are read back from a Paginate of
+// the same document, which must break the same pages.
+QStringList renderedLines(const PagedRenderer& rendered, const QTextDocument& document,
+                          QPagedPaintDevice& device)
+{
+    PagedRenderer again{PageMargins{}};
+    if (!again.Paginate(document, device) || again.Pages().size() != rendered.Pages().size())
+        return {};
+    return printedLines(again);
 }
 
 // A sheet that records the text each drawing call puts on it, and where (in device units).
@@ -157,7 +170,7 @@ TEST_F(PagedRendererTest, LongReportPrintsEveryLineOnceInOrderOnSeveralPages)
     const auto& pages = renderer.Pages();
     ASSERT_GT(pages.size(), 3);
     EXPECT_EQ(pdfPageCount(pdfPath(QStringLiteral("long.pdf"))), pages.size());
-    EXPECT_EQ(printedLines(renderer), lines);
+    EXPECT_EQ(renderedLines(renderer, document, *writer(QStringLiteral("again.pdf"))), lines);
 
     qint64 next = 0;
     for (const PrintedPage& page : pages) {
@@ -167,6 +180,52 @@ TEST_F(PagedRendererTest, LongReportPrintsEveryLineOnceInOrderOnSeveralPages)
         EXPECT_LE(page.bottom - page.top, renderer.TargetRect().height()); // no line cut
     }
     EXPECT_EQ(next, lines.size());
+}
+
+TEST_F(PagedRendererTest, AReportTallerThanTheLayoutCoordinatesReachPrintsEveryPage)
+{
+    // At 1,200 dpi the text layout's 26.6 fixed-point coordinates end about 2,600 A4 pages
+    // down one document, whatever the font: 3,000 pages of 100 pt lines go past that.
+    const QFont font(QStringLiteral("Liberation Mono"), 100);
+    QTextDocument sample;
+    sample.setDefaultFont(font);
+    sample.setPlainText(QStringLiteral("f\n").repeated(40));
+    auto sheet = writer(QStringLiteral("sample.pdf"));
+    PagedRenderer sampled{PageMargins{}};
+    ASSERT_TRUE(sampled.Paginate(sample, *sheet));
+    QStringList lines;
+    for (qint64 i = 0; i < 3000 * sampled.Pages().first().lineCount; ++i)
+        lines.append(QStringLiteral("f%1").arg(i)); // short enough not to wrap
+    QTextDocument document;
+    document.setDefaultFont(font);
+    document.setPlainText(lines.join(QLatin1Char('\n')));
+    auto pdf = writer(QStringLiteral("tall.pdf"));
+    PagedRenderer renderer{PageMargins{}};
+    ASSERT_TRUE(renderer.Render(document, *pdf)) << renderer.Error().toStdString();
+    pdf.reset();
+
+    const auto& pages = renderer.Pages();
+    ASSERT_GT(pages.size(), 2700);
+    const qint64 perPage = pages.first().lineCount;
+    EXPECT_EQ(pages.size(), (lines.size() + perPage - 1) / perPage);
+    EXPECT_EQ(pages.last().firstLine + pages.last().lineCount, lines.size());
+    EXPECT_EQ(pdfPageCount(pdfPath(QStringLiteral("tall.pdf"))), pages.size());
+
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        return; // the page count above still holds
+    QProcess text;
+    text.start(pdftotext, {pdfPath(QStringLiteral("tall.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(120000));
+    QStringList printed;
+    for (const QString& line : QString::fromUtf8(text.readAllStandardOutput()).split('\n')) {
+        if (!line.trimmed().remove('\f').isEmpty())
+            printed.append(line.simplified().remove('\f'));
+    }
+    QStringList expected;
+    for (const QString& line : lines)
+        expected.append(line.simplified());
+    EXPECT_EQ(printed, expected);
 }
 
 TEST_F(PagedRendererTest, MarginsAreTwipsFromTheSheetEdgesAndDecideLinesPerPage)
@@ -208,7 +267,7 @@ TEST_F(PagedRendererTest, LongLinesWrapWithoutLosingText)
     PagedRenderer renderer{PageMargins{}};
     ASSERT_TRUE(renderer.Render(document, *pdf));
 
-    const QStringList printed = printedLines(renderer);
+    const QStringList printed = renderedLines(renderer, document, *pdf);
     ASSERT_GT(printed.size(), 3);
     EXPECT_EQ(printed.first(), QStringLiteral("first"));
     EXPECT_EQ(printed.last(), QStringLiteral("last"));
@@ -234,7 +293,7 @@ TEST_F(PagedRendererTest, MixedFontSizesAndEmptyDocument)
     PagedRenderer renderer{PageMargins{}};
     ASSERT_TRUE(renderer.Render(document, *pdf));
     EXPECT_GT(renderer.Pages().size(), 1);
-    EXPECT_EQ(printedLines(renderer), expected);
+    EXPECT_EQ(renderedLines(renderer, document, *pdf), expected);
 
     QTextDocument empty;
     auto blank = writer(QStringLiteral("empty.pdf"));
