@@ -89,10 +89,11 @@ bool IsPdfOutput(const QString& path)
 
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error)
+                       const ExclusionList& exclusions, ListingFormat format, const QString& path,
+                       QString* error)
 {
     RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
-    return SaveListing(source, ListingFormatForPath(path), path, error);
+    return SaveListing(source, format, path, error);
 }
 
 bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listing/ListingWriter.h"
 #include "scan/ExclusionList.h"
 #include "scan/ReportType.h"
 #include "scan/ScanLocation.h"
@@ -17,10 +18,11 @@ struct ReportSettings;
 bool IsListingOutput(const QString& path);
 bool IsPdfOutput(const QString& path);
 
-/// Writes the records of a finished scan as the listing the output name asks for.
+/// Writes the records of a finished scan to path as a listing in format.
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error);
+                       const ExclusionList& exclusions, ListingFormat format, const QString& path,
+                       QString* error);
 
 /// Prints the report in the staging file to a PDF with the stored margins.
 bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error);
