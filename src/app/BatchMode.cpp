@@ -525,9 +525,10 @@ QString BatchUsage()
 {
     return QStringLiteral(
                "Usage: quillon [JOB.qjb | FOLDER]\n"
-               "       quillon --report PATH... [--type TYPE] [--sort KEY] [--descending]\n"
-               "               [--depth N] [--no-subfolders] [--types PATTERNS]\n"
-               "               [--font NAME] [--size N] [-o FILE] [--format KIND]\n"
+               "       quillon --report JOB|FOLDER... [--type TYPE] [--sort KEY]\n"
+               "               [--descending] [--depth N] [--no-subfolders]\n"
+               "               [--types PATTERNS] [--font NAME] [--size N]\n"
+               "               [-o FILE] [--format KIND]\n"
                "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
                "       quillon --help | --version\n"
                "\n"

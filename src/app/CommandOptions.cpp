@@ -7,11 +7,12 @@ namespace quillon {
 namespace {
 
 constexpr CommandOption kOptions[] = {
-    {OptionId::Report, "--report", "", "PATH...", OptionValue::Path, "",
+    {OptionId::Report, "--report", "", "JOB|FOLDER...", OptionValue::Path, "",
      "report without the window",
-     "without the window: scan the folders PATH and lay out their report with the "
-     "report settings and exclusion list of the window; a PATH that is a job file "
-     "(.qjb) runs that job, whose fields the options below override"},
+     "without the window: run the job file JOB (.qjb), or scan the folders FOLDER with "
+     "the window's report settings and exclusion list, and lay out the report; the "
+     "options below override the job's fields (any path that is not a folder names "
+     "the job file)"},
     {OptionId::Output, "--output", "-o", "FILE", OptionValue::Path, "", "file to write",
      "write to FILE what its name asks for: a name ending in \".pdf\" the report as "
      "printed, in \".csv\" or \".json\" a listing of every file and folder; else the "
