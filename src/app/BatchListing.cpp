@@ -119,7 +119,10 @@ int RunBatchCompare(const BatchRequest& request)
     options.level = kAllLevels;
     if (!request.jobPath.isEmpty() && !job.locations.empty())
         options = job.locations.front();
-    if (!request.outputPath.isEmpty() &&
+    // "-o -" is standard output, as for a report.
+    const bool toStandardOutput =
+        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+    if (!toStandardOutput &&
         OutputKindForPath(request.outputPath, kCompareOutputs) == OutputKind::None) {
         Complain(OutputNameRefusal(request.outputPath, kCompareOutputs));
         return kTrouble;
@@ -142,7 +145,7 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    if (request.outputPath.isEmpty()) {
+    if (toStandardOutput) {
         QFile out;
         if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
             !WriteCompareText(CompareReportLines(result), out) || !out.flush()) {

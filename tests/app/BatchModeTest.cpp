@@ -314,6 +314,9 @@ TEST_F(BatchMode, StandardOutputCarriesTheReportAndNothingElse)
     // --format wins over the name.
     ASSERT_EQ(run({"--report", root(), "-o", out("named.txt"), "--format", "rtf"}).status, 0);
     EXPECT_TRUE(read(out("named.txt")).startsWith("{\\rtf1"));
+    const Result compared = run({"--compare", root(), root(), "-o", "-"});
+    EXPECT_EQ(compared.status, 0) << compared.err.constData();
+    EXPECT_EQ(compared.out, run({"--compare", root(), root()}).out);
     ASSERT_EQ(run({"--report", root(), "-o", out("plain"), "--format", "csv"}).status, 0);
     EXPECT_EQ(read(out("plain")), read(out("r.csv")));
 }
