@@ -562,6 +562,12 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     // ascending, Courier New 10.
     Job job;
     QString error;
+    // "--report /home/ann/Musik", mistyped, is more likely a folder than a job file.
+    if (!request.jobPath.isEmpty() && !QFileInfo::exists(request.jobPath) &&
+        !request.jobPath.endsWith(QLatin1String(".qjb"), Qt::CaseInsensitive)) {
+        Tell(QStringLiteral("%1: no such folder or job file").arg(request.jobPath));
+        return kBatchFailed;
+    }
     if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
         Tell(error);
         return kBatchFailed;

@@ -158,6 +158,7 @@ TEST_F(BatchMode, FailuresExitOneWithOneLine)
         EXPECT_TRUE(result.out.isEmpty());
     };
     expectFailure({"--report", out("missing.qjb")}, "missing.qjb");
+    expectFailure({"--report", out("Musik")}, "Musik: no such folder or job file");
     expectFailure({"--report", job(), "-o", out("no/such/folder/r.txt")}, "r.txt");
     // The message names every kind of output that -o takes, not only the report's three.
     expectFailure({"--report", job(), "-o", out("r.doc")},
