@@ -36,6 +36,14 @@ configure_file(${QUILLON_PACKAGING_DIR}/${QUILLON_APP_ID}.metainfo.xml.in
                ${QUILLON_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${QUILLON_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# Shell completions, made from the option table (tests/app/CommandOptionsTest.cpp keeps them
+# in step), where bash-completion, zsh and fish look for those of packages.
+install(FILES ${QUILLON_PACKAGING_DIR}/completions/quillon.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quillon)
+install(FILES ${QUILLON_PACKAGING_DIR}/completions/_quillon
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${QUILLON_PACKAGING_DIR}/completions/quillon.fish
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 install(FILES ${QUILLON_PACKAGING_DIR}/${QUILLON_APP_ID}.mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${QUILLON_APP_ID}.xml)
 

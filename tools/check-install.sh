@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs a build into a scratch folder, lists what it put in place and checks the desktop
-# entry, the AppStream metainfo, the MIME type and the manual page.
+# entry, the AppStream metainfo, the MIME type, the manual page and the shell completions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/plain}
@@ -19,4 +19,10 @@ fi
 xmllint --noout "$share"/mime/packages/*.xml
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share"/man/man1/quillon.1.gz 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "$warnings" >&2; exit 1; }
+# The shells find completions of packages only at these places.
+for completion in bash-completion/completions/quillon zsh/vendor-completions/_quillon \
+    fish/vendor_completions.d/quillon.fish; do
+    [ -s "$share/$completion" ] || { echo "check-install: no $completion" >&2; exit 1; }
+done
+bash -n "$share"/bash-completion/completions/quillon
 "$root"/usr/bin/quillon --version

@@ -94,8 +94,8 @@ bool IsPdfOutput(const QString& path)
 
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error,
-                       const std::function<bool()>& keepGoing)
+                       const ExclusionList& exclusions, ListingFormat format, const QString& path,
+                       QString* error, const std::function<bool()>& keepGoing)
 {
     RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
     bool stopped = false;
@@ -110,8 +110,8 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
     const bool saved = SaveChecked(
         path,
         [&](QSaveFile& file, QString* why) {
-            const bool written = WriteListing(source, ListingFormatForPath(path), file, why,
-                                              [&](std::size_t) { return !stop(); });
+            const bool written =
+                WriteListing(source, format, file, why, [&](std::size_t) { return !stop(); });
             if (stopped)
                 *why = QStringLiteral("stopped");
             return written && !stopped;
@@ -146,7 +146,10 @@ int RunBatchCompare(const BatchRequest& request)
     options.level = kAllLevels;
     if (!request.jobPath.isEmpty() && !job.locations.empty())
         options = job.locations.front();
-    if (!request.outputPath.isEmpty() &&
+    // "-o -" is standard output, as for a report.
+    const bool toStandardOutput =
+        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+    if (!toStandardOutput &&
         OutputKindForPath(request.outputPath, kCompareOutputs) == OutputKind::None) {
         Complain(OutputNameRefusal(request.outputPath, kCompareOutputs));
         return kTrouble;
@@ -173,7 +176,7 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    if (request.outputPath.isEmpty()) {
+    if (toStandardOutput) {
         QFile out;
         if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
             !WriteCompareText(CompareReportLines(result), out) || !out.flush()) {

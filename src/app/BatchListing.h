@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listing/ListingWriter.h"
 #include "scan/ExclusionList.h"
 #include "scan/ReportType.h"
 #include "scan/ScanLocation.h"
@@ -18,13 +19,13 @@ struct ReportSettings;
 bool IsListingOutput(const QString& path);
 bool IsPdfOutput(const QString& path);
 
-/// Writes the records of a finished scan as the listing the output name asks for. keepGoing is
-/// asked after each entry and between blocks of a checksum; when it says stop, nothing is
-/// written and an old file at path stays as it was.
+/// Writes the records of a finished scan to path as a listing in format. keepGoing is asked
+/// after each entry and between blocks of a checksum; when it says stop, nothing is written and
+/// an old file at path stays as it was.
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error,
-                       const std::function<bool()>& keepGoing = {});
+                       const ExclusionList& exclusions, ListingFormat format, const QString& path,
+                       QString* error, const std::function<bool()>& keepGoing = {});
 
 /// Prints the report in the staging file to a PDF with the stored margins; keepGoing as for
 /// WriteBatchListing.

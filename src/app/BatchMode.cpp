@@ -1,7 +1,9 @@
 #include "app/BatchMode.h"
 
 #include "app/BatchListing.h"
+#include "app/CommandOptions.h"
 #include "app/JobFile.h"
+#include "listing/ListingWriter.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
 #include "platform/CheckedSave.h"
@@ -9,6 +11,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoppableInput.h"
+#include "platform/StoredTexts.h"
 #include "report/Layouts.h"
 #include "report/OwnStaging.h"
 #include "rtf/RtfFiles.h"
@@ -19,9 +22,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <cerrno>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -149,17 +155,19 @@ QString FolderPathOf(const FolderNode* node)
 }
 
 // After Ctrl+C during the scan the report of what was gathered is still written in full. A
-// Ctrl+C while it is written stops it (keepGoing), dropping the new file.
-bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFormat format,
-                 const Job& job, QString* error, const std::function<bool()>& keepGoing)
+// Ctrl+C while it is written stops it (keepGoing), dropping the new file. An empty target is
+// standard output.
+bool WriteReport(const QString& stagingPath, const QString& target, OutputKind kind, const Job& job,
+                 QString* error, const std::function<bool()>& keepGoing)
 {
-    if (request.outputPath.isEmpty()) {
+    const bool richText = kind == OutputKind::RichText;
+    if (target.isEmpty()) {
         QFile out;
         if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
             *error = QStringLiteral("cannot write to standard output");
             return false;
         }
-        if (!ConvertStaging(stagingPath, out, false, error, keepGoing))
+        if (!ConvertStaging(stagingPath, out, richText, error, keepGoing))
             return false;
         if (!out.flush()) {
             *error = QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
@@ -167,8 +175,8 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
         }
         return true;
     }
-    if (format == SaveFormat::Html) {
-        HtmlExport exporter(stagingPath, request.outputPath);
+    if (kind == OutputKind::Html) {
+        HtmlExport exporter(stagingPath, target);
         exporter.setFont(job.fontName, job.fontSize);
         exporter.setYield([&] {
             if (keepGoing && !keepGoing())
@@ -180,21 +188,74 @@ bool WriteReport(const QString& stagingPath, const BatchRequest& request, SaveFo
         }
         return true;
     }
-    QSaveFile out(request.outputPath);
+    QSaveFile out(target);
     QString reason;
     if (!OpenForReplace(out, &reason)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, reason);
+        *error = QStringLiteral("cannot write %1: %2").arg(target, reason);
         return false;
     }
-    if (!ConvertStaging(stagingPath, out, format == SaveFormat::RichText, error, keepGoing)) {
+    if (!ConvertStaging(stagingPath, out, richText, error, keepGoing)) {
         out.cancelWriting();
         return false;
     }
     if (!CommitChecked(out, &reason)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(request.outputPath, reason);
+        *error = QStringLiteral("cannot write %1: %2").arg(target, reason);
         return false;
     }
     return true;
+}
+
+// The writers of web pages, listings and PDFs write files; for standard output they write one
+// of this run's own, copied here whole.
+bool CopyToStandardOutput(const QString& path, QString* error)
+{
+    QFile in(path);
+    QFile out;
+    if (!in.open(QIODevice::ReadOnly) ||
+        !out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        *error = QStringLiteral("cannot write to standard output");
+        return false;
+    }
+    QByteArray block;
+    while (!(block = in.read(1 << 16)).isEmpty()) {
+        if (out.write(block) != block.size()) {
+            *error = QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
+            return false;
+        }
+    }
+    if (in.error() != QFileDevice::NoError || !out.flush()) {
+        *error =
+            QStringLiteral("cannot write to standard output: %1")
+                .arg(in.error() != QFileDevice::NoError ? in.errorString() : out.errorString());
+        return false;
+    }
+    return true;
+}
+
+// The command line's options over the job's fields; each location takes the scan options.
+void ApplyOptions(const BatchRequest& request, Job& job)
+{
+    if (request.type)
+        job.type = *request.type;
+    if (!request.sortKey.isEmpty())
+        job.sortKey = request.sortKey;
+    if (request.ascending)
+        job.ascending = *request.ascending;
+    if (!request.fontName.isEmpty())
+        job.fontName = request.fontName;
+    if (!request.fontSize.isEmpty())
+        job.fontSize = request.fontSize;
+    for (ScanLocation& location : job.locations) {
+        if (request.noSubfolders) {
+            location.subFolders = kNo;
+            location.level.clear();
+        } else if (!request.level.isEmpty()) {
+            location.subFolders = kYes;
+            location.level = request.level;
+        }
+        if (!request.filter.isEmpty())
+            location.filter = request.filter;
+    }
 }
 
 // Fails early, before a long scan, when the output could never be written.
@@ -224,40 +285,147 @@ bool WantsBatchMode(const QStringList& arguments)
     return false;
 }
 
+namespace {
+
+// A choice's value: its index among the table's words, or -1 with *error set.
+int ChoiceOf(const CommandOption& option, const QString& value, QString* error)
+{
+    const QStringList words = QString::fromLatin1(option.choices).split(QLatin1Char(' '));
+    const qsizetype index = words.indexOf(value.toLower());
+    if (index < 0)
+        *error = QStringLiteral("%1: \"%2\" is not one of %3")
+                     .arg(QLatin1String(option.name), value, words.join(QStringLiteral(", ")));
+    return static_cast<int>(index);
+}
+
+// "*.mp3;*.flac" (or ".mp3", "mp3", with "," too) as a location's filter keeps it: ".mp3;.flac".
+bool FilterOf(const QString& patterns, QString* filter)
+{
+    QStringList extensions;
+    for (QString item : patterns.split(QRegularExpression(QStringLiteral("[;,]")))) {
+        item = item.trimmed();
+        if (item.isEmpty())
+            continue;
+        if (item == QLatin1String("*.*") || item == QLatin1String("*")) {
+            *filter = QStringLiteral("*.*");
+            return true;
+        }
+        if (item.startsWith(QLatin1Char('*')))
+            item.remove(0, 1);
+        if (!item.startsWith(QLatin1Char('.')))
+            item.prepend(QLatin1Char('.'));
+        // The filter is matched by the last extension of a name.
+        if (item.size() < 2 || item.indexOf(QLatin1Char('.'), 1) >= 0 ||
+            item.contains(QLatin1Char('*')) || item.contains(QLatin1Char('?')) ||
+            item.contains(QLatin1Char('/')))
+            return false;
+        extensions += item;
+    }
+    if (extensions.isEmpty())
+        return false;
+    *filter = extensions.join(QLatin1Char(';'));
+    return true;
+}
+
+const CommandOption* OptionNamed(const QString& argument, QString* inlineValue, bool* hasInline)
+{
+    *hasInline = false;
+    for (const CommandOption& option : CommandOptions()) {
+        const QString name = QString::fromLatin1(option.name);
+        if (argument == name || (*option.shortName && argument == QLatin1String(option.shortName)))
+            return &option;
+        if (*option.argument && argument.startsWith(name + QLatin1Char('='))) {
+            *inlineValue = argument.mid(name.size() + 1);
+            *hasInline = true;
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error)
 {
     BatchRequest request;
     bool haveJob = false;
     bool haveOutput = false;
+    bool report = false;
+    QStringList reportOnly; // options that mean nothing to --compare
+    QList<OptionId> seen;
+    // A --report path: a folder is scanned, anything else names the job file as before.
+    auto addPath = [&](const QString& path) {
+        if (QFileInfo(path).isDir()) {
+            request.folders += path;
+            return true;
+        }
+        if (haveJob) {
+            *error = QStringLiteral("one job file at a time (\"%1\" and \"%2\")")
+                         .arg(request.jobPath, path);
+            return false;
+        }
+        haveJob = true;
+        request.jobPath = path;
+        return true;
+    };
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        auto valueOf = [&](const QString& option, QString* value, bool* seen) {
-            if (*seen) {
-                *error = QStringLiteral("%1 given twice").arg(option);
-                return false;
-            }
-            *seen = true;
-            if (argument.startsWith(option + QLatin1Char('='))) {
-                *value = argument.mid(option.size() + 1);
-            } else if (i + 1 < arguments.size()) {
-                *value = arguments[++i];
-            } else {
-                *error = QStringLiteral("%1 needs a file name").arg(option);
-                return false;
-            }
-            if (value->isEmpty()) {
-                *error = QStringLiteral("%1 needs a file name").arg(option);
-                return false;
-            }
-            return true;
-        };
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            request.help = true;
-        } else if (argument == QLatin1String("--report") ||
-                   argument.startsWith(QLatin1String("--report="))) {
-            if (!valueOf(QStringLiteral("--report"), &request.jobPath, &haveJob))
+        if (report && !argument.startsWith(QLatin1Char('-')) && !argument.isEmpty()) {
+            if (!addPath(argument))
                 return std::nullopt;
-        } else if (argument == QLatin1String("--compare")) {
+            continue;
+        }
+        QString value;
+        bool hasInline = false;
+        const CommandOption* option = OptionNamed(argument, &value, &hasInline);
+        if (!option) {
+            *error = QStringLiteral("unknown argument \"%1\"").arg(argument);
+            return std::nullopt;
+        }
+        const QString name = QString::fromLatin1(option->name);
+        const OptionId id = option->id;
+        if (*option->argument && id != OptionId::Compare) {
+            if (seen.contains(id) || (id == OptionId::Job && haveJob)) {
+                *error = QStringLiteral("%1 given twice")
+                             .arg(id == OptionId::Output && argument == "-o" ? QStringLiteral("-o")
+                                                                             : name);
+                return std::nullopt;
+            }
+            if (!hasInline) {
+                if (i + 1 >= arguments.size()) {
+                    value.clear();
+                } else {
+                    value = arguments[++i];
+                }
+            }
+            if (value.isEmpty()) {
+                const bool file = option->value == OptionValue::Path;
+                *error = QStringLiteral("%1 needs %2")
+                             .arg(id == OptionId::Output && argument == "-o" ? QStringLiteral("-o")
+                                                                             : name,
+                                  file ? QStringLiteral("a file name")
+                                       : QStringLiteral("a value (%1)")
+                                             .arg(QLatin1String(option->argument)));
+                return std::nullopt;
+            }
+        }
+        seen += id;
+        switch (id) {
+        case OptionId::Help:
+            request.help = true;
+            break;
+        case OptionId::Version: // handled before batch mode; harmless here
+            break;
+        case OptionId::Report:
+            report = true;
+            if (!addPath(value))
+                return std::nullopt;
+            break;
+        case OptionId::Job:
+            haveJob = true;
+            request.jobPath = value;
+            break;
+        case OptionId::Compare:
             if (request.compare || i + 2 >= arguments.size()) {
                 *error = QStringLiteral("--compare needs two folders or listings");
                 return std::nullopt;
@@ -265,27 +433,115 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             request.compare = true;
             request.compareA = arguments[++i];
             request.compareB = arguments[++i];
-        } else if (argument == QLatin1String("--job") ||
-                   argument.startsWith(QLatin1String("--job="))) {
-            if (!valueOf(QStringLiteral("--job"), &request.jobPath, &haveJob))
-                return std::nullopt;
-        } else if (argument == QLatin1String("--crc")) {
+            break;
+        case OptionId::Crc:
             request.crc = true;
-        } else if (argument == QLatin1String("-o")) {
-            if (!valueOf(QStringLiteral("-o"), &request.outputPath, &haveOutput))
+            break;
+        case OptionId::Output:
+            haveOutput = true;
+            request.outputPath = value;
+            break;
+        case OptionId::Format: {
+            static constexpr OutputKind kKinds[] = {OutputKind::PlainText, OutputKind::RichText,
+                                                    OutputKind::Html,      OutputKind::Csv,
+                                                    OutputKind::Json,      OutputKind::Pdf};
+            const int index = ChoiceOf(*option, value, error);
+            if (index < 0)
                 return std::nullopt;
-        } else if (argument == QLatin1String("--output") ||
-                   argument.startsWith(QLatin1String("--output="))) {
-            if (!valueOf(QStringLiteral("--output"), &request.outputPath, &haveOutput))
+            request.format = kKinds[index];
+            reportOnly += name;
+            break;
+        }
+        case OptionId::Type: {
+            static constexpr ReportType kTypes[] = {ReportType::ListInDetails, ReportType::TreeView,
+                                                    ReportType::TreeViewWithSize,
+                                                    ReportType::FolderList};
+            const int index = ChoiceOf(*option, value, error);
+            if (index < 0)
                 return std::nullopt;
-        } else {
-            *error = QStringLiteral("unknown argument \"%1\"").arg(argument);
-            return std::nullopt;
+            request.type = kTypes[index];
+            reportOnly += name;
+            break;
+        }
+        case OptionId::Sort: {
+            const int index = ChoiceOf(*option, value, error);
+            if (index < 0)
+                return std::nullopt;
+            request.sortKey = QStringList{"Name", "Size", "Date"}[index];
+            reportOnly += name;
+            break;
+        }
+        case OptionId::Descending:
+        case OptionId::Ascending:
+            if (request.ascending) {
+                *error = QStringLiteral("--ascending and --descending: one order at a time");
+                return std::nullopt;
+            }
+            request.ascending = id == OptionId::Ascending;
+            reportOnly += name;
+            break;
+        case OptionId::Depth: {
+            bool number = false;
+            const int depth = value.toInt(&number);
+            if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0 ||
+                (number && depth == 0)) {
+                request.level = kAllLevels;
+            } else if (number && depth > 0 && depth <= 32767) { // the scan's 16-bit level
+                request.level = QString::number(depth);
+            } else {
+                *error = QStringLiteral("--depth: \"%1\" is not a number from 0 to 32767 or "
+                                        "\"all\"")
+                             .arg(value);
+                return std::nullopt;
+            }
+            reportOnly += name;
+            break;
+        }
+        case OptionId::NoSubfolders:
+            request.noSubfolders = true;
+            reportOnly += name;
+            break;
+        case OptionId::Types:
+            if (!FilterOf(value, &request.filter)) {
+                *error = QStringLiteral("--types: \"%1\" is not a list of file types such as "
+                                        "\"*.mp3;*.flac\"")
+                             .arg(value);
+                return std::nullopt;
+            }
+            reportOnly += name;
+            break;
+        case OptionId::Font:
+            request.fontName = value;
+            reportOnly += name;
+            break;
+        case OptionId::Size: {
+            bool number = false;
+            const int size = value.toInt(&number);
+            if (!number || size < 1 || size > 999) {
+                *error = QStringLiteral("--size: \"%1\" is not a number from 1 to 999").arg(value);
+                return std::nullopt;
+            }
+            request.fontSize = QString::number(size);
+            reportOnly += name;
+            break;
+        }
         }
     }
-    if (request.help || request.compare)
+    if (request.help)
         return request;
-    if (!haveJob) {
+    if (request.compare) {
+        if (!reportOnly.isEmpty()) {
+            *error = QStringLiteral("%1 works with --report, not with --compare")
+                         .arg(reportOnly.front());
+            return std::nullopt;
+        }
+        return request;
+    }
+    if (!request.level.isEmpty() && request.noSubfolders) {
+        *error = QStringLiteral("--depth and --no-subfolders: one at a time");
+        return std::nullopt;
+    }
+    if (!haveJob && request.folders.isEmpty()) {
         *error =
             haveOutput ? QStringLiteral("-o needs --report JOB") : QStringLiteral("no job given");
         return std::nullopt;
@@ -296,62 +552,81 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
 QString BatchUsage()
 {
     return QStringLiteral(
-        "Usage: quillon [JOB.qjb]\n"
-        "       quillon --report JOB [-o FILE]\n"
-        "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
-        "       quillon --help | --version\n"
-        "\n"
-        "Without --report Quillon opens its window, with the job file JOB.qjb when one is\n"
-        "given, else with the job of the last session.\n"
-        "\n"
-        "  --report JOB     run the job file JOB (.qjb) without the window: scan its\n"
-        "                   locations and lay out its report type, with the report\n"
-        "                   settings and exclusion list of the window\n"
-        "  -o, --output FILE\n"
-        "                   write to FILE what its name asks for: a name ending in\n"
-        "                   \".pdf\" the report as printed, in \".csv\" or \".json\" a\n"
-        "                   listing of every file and folder; else the report as\n"
-        "                   plain text when the name holds \".txt\", rich text for\n"
-        "                   \".rtf\", a web page for \".htm\"; without -o the report\n"
-        "                   is printed as plain text\n"
-        "  --compare A B    compare two folders (scanned now) or JSON listings and\n"
-        "                   list what was added, removed, changed, moved or renamed;\n"
-        "                   -o as above, but no \".pdf\"; exit status 0 same,\n"
-        "                   1 different, 2 trouble\n"
-        "  --job JOB        with --compare: scan with the first location's sub-folder,\n"
-        "                   level and filter settings and the job's font\n"
-        "  --crc            with --compare: compare the CRC32 of scanned files, which\n"
-        "                   also finds files moved or renamed\n"
-        "  -h, --help       show this help\n"
-        "      --version    show the version number\n"
-        "\n"
-        "Exit status: 0 done, 1 failed, 2 wrong usage, 3 report written, but some\n"
-        "folders or files could not be read (each is named on standard error), 130\n"
-        "interrupted by Ctrl+C (the report of what was gathered so far is still\n"
-        "written).\n");
+               "Usage: quillon [JOB.qjb | FOLDER]\n"
+               "       quillon --report JOB|FOLDER... [--type TYPE] [--sort KEY]\n"
+               "               [--descending] [--depth N] [--no-subfolders]\n"
+               "               [--types PATTERNS] [--font NAME] [--size N]\n"
+               "               [-o FILE] [--format KIND]\n"
+               "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
+               "       quillon --help | --version\n"
+               "\n"
+               "Without --report Quillon opens its window, with the job file JOB.qjb when one\n"
+               "is given, scanning FOLDER when that is given, else with the job of the last\n"
+               "session.\n"
+               "\n") +
+           OptionsUsage() +
+           QStringLiteral(
+               "\n"
+               "Exit status: 0 done, 1 failed, 2 wrong usage, 3 report written, but some\n"
+               "folders or files could not be read (each is named on standard error), 130\n"
+               "interrupted by Ctrl+C (the report of what was gathered so far is still\n"
+               "written).\n");
+}
+
+bool BatchWritesPdf(const QStringList& arguments)
+{
+    if (std::any_of(arguments.begin(), arguments.end(), IsPdfOutput))
+        return true;
+    QString error;
+    const std::optional<BatchRequest> request = ParseBatchArguments(arguments, &error);
+    return request && request->format == OutputKind::Pdf;
 }
 
 int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
 {
     CatchInterrupt();
 
+    // Without a job file, the job a new window starts with: List In Details by name,
+    // ascending, Courier New 10.
     Job job;
     QString error;
-    if (!ReadJobFile(request.jobPath, job, &error)) {
+    // "--report /home/ann/Musik", mistyped, is more likely a folder than a job file.
+    if (!request.jobPath.isEmpty() && !QFileInfo::exists(request.jobPath) &&
+        !request.jobPath.endsWith(QLatin1String(".qjb"), Qt::CaseInsensitive)) {
+        Tell(QStringLiteral("%1: no such folder or job file").arg(request.jobPath));
+        return kBatchFailed;
+    }
+    if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
         Tell(error);
         return kBatchFailed;
     }
-    SaveFormat format = SaveFormat::PlainText;
-    if (!request.outputPath.isEmpty()) {
-        format = SaveFormatForPath(request.outputPath);
-        if (OutputKindForPath(request.outputPath, kReportOutputs) == OutputKind::None) {
-            Tell(OutputNameRefusal(request.outputPath, kReportOutputs));
+    const bool toStandardOutput =
+        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+    OutputKind kind = request.format;
+    if (kind == OutputKind::None)
+        kind = toStandardOutput ? OutputKind::PlainText
+                                : OutputKindForPath(request.outputPath, kReportOutputs);
+    if (kind == OutputKind::None) {
+        Tell(OutputNameRefusal(request.outputPath, kReportOutputs));
+        return kBatchFailed;
+    }
+    if (!toStandardOutput && !CheckOutput(request.outputPath, &error)) {
+        Tell(error);
+        return kBatchFailed;
+    }
+    const bool listing = kind == OutputKind::Csv || kind == OutputKind::Json;
+    // Text and rich text go to standard output as they are converted; the rest through a file.
+    QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
+    QString target = toStandardOutput ? QString() : request.outputPath;
+    const bool throughFile =
+        toStandardOutput && kind != OutputKind::PlainText && kind != OutputKind::RichText;
+    if (throughFile) {
+        if (!pipeFolder.isValid()) {
+            Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
+                     .arg(QDir::tempPath(), pipeFolder.errorString()));
             return kBatchFailed;
         }
-        if (!CheckOutput(request.outputPath, &error)) {
-            Tell(error);
-            return kBatchFailed;
-        }
+        target = pipeFolder.filePath(QStringLiteral("output"));
     }
     // Hand-written job files may hold "/data/" or a path relative to the job file.
     const QDir jobFolder = QFileInfo(request.jobPath).absoluteDir();
@@ -359,6 +634,14 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         if (!location.path.isEmpty())
             location.path = QDir::cleanPath(jobFolder.absoluteFilePath(location.path));
     }
+    // Folders of the command line as the location dialog adds them: every level, every file.
+    for (const QString& folder : request.folders) {
+        ScanLocation location;
+        location.path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+        location.level = kAllLevels;
+        job.locations.push_back(location);
+    }
+    ApplyOptions(request, job);
     if (job.locations.empty()) {
         Tell(QStringLiteral("%1: the job has no scan location").arg(request.jobPath));
         return kBatchFailed;
@@ -417,7 +700,6 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     ScanRunHooks hooks;
     hooks.progress = progress;
     hooks.decide = decide;
-    const bool listing = IsListingOutput(request.outputPath);
     hooks.layout = [&](ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel) {
         if (listing) { // a listing is made from the records alone, no report is laid out
@@ -445,18 +727,20 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
     // was. After a Ctrl+C during the scan the handler is set again, so the second one also
     // stops cleanly.
-    const bool pdf = IsPdfOutput(request.outputPath);
     const int interruptsBefore = g_interrupts;
     if (interruptsBefore > 0)
         ArmInterrupt();
     const auto keepGoing = [&] { return g_interrupts == interruptsBefore; };
-    const bool written = listing
-                             ? WriteBatchListing(run.records(), job.locations, job.type, settings,
-                                                 exclusions, request.outputPath, &error, keepGoing)
-                         : pdf ? WriteBatchPdf(stagingPath, request.outputPath, &error, keepGoing)
-                               : WriteReport(stagingPath, request, format, job, &error, keepGoing);
+    const bool written =
+        (listing
+             ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
+                                 kind == OutputKind::Csv ? ListingFormat::Csv : ListingFormat::Json,
+                                 target, &error, keepGoing)
+         : kind == OutputKind::Pdf ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
+                                   : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
+        (!throughFile || CopyToStandardOutput(target, &error));
     if (!written && !keepGoing()) {
-        Tell(request.outputPath.isEmpty()
+        Tell(toStandardOutput
                  ? QStringLiteral("interrupted")
                  : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
         return kBatchInterrupted;

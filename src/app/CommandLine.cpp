@@ -4,6 +4,10 @@
 #include "app/JobFile.h"
 #include "app/MainFrm.h"
 #include "output/Dialogs.h"
+#include "platform/StoredTexts.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace quillon {
 
@@ -52,6 +56,17 @@ bool OpenStartJob(MainFrm& window, const QString& path, Dialogs& dialogs)
         QStringLiteral("The job could not be read from ") + path + QStringLiteral(".\r\n") + error,
         QStringLiteral("Open Job"), MessageIcon::Critical, MessageButtons::Ok, MessageResult::Ok);
     return false;
+}
+
+void ScanStartFolder(MainFrm& window, const QString& folder)
+{
+    Job job = window.CurrentJob();
+    ScanLocation location;
+    location.path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    location.level = kAllLevels;
+    job.locations = {location};
+    window.ApplyJob(job);
+    window.Scan();
 }
 
 QString VersionText()

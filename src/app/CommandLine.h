@@ -22,14 +22,18 @@ StartMode StartModeOf(const QStringList& arguments);
 /// without a display Qt aborts the program instead of returning an error.
 bool CanOpenWindow(const QStringList& arguments);
 
-/// The job file that the window should open: the one argument that is left once Qt has
-/// taken its own options ("-style", "-platform"...), or empty for the default job. Sets
+/// The job file (or folder) that the window should open: the one argument that is left once
+/// Qt has taken its own options ("-style", "-platform"...), or empty for the default job. Sets
 /// *error and returns empty on a second file or an unknown option.
 QString WindowJobOf(const QStringList& arguments, QString* error);
 
 /// Opens the job file named on the command line in the window. When it cannot be read, the
 /// message says why, as Open Job's does, and the window keeps the job it started with.
 bool OpenStartJob(MainFrm& window, const QString& path, Dialogs& dialogs);
+
+/// "quillon DIR", as file managers start it for a folder: the window's job keeps its report
+/// type, sort and font, takes DIR as its one location (every level, every file) and scans.
+void ScanStartFolder(MainFrm& window, const QString& folder);
 
 /// "quillon 1.0", for "--version".
 QString VersionText();

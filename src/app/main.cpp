@@ -8,10 +8,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <QTimer>
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -75,7 +76,7 @@ int main(int argc, char* argv[])
     case quillon::StartMode::Batch: {
         // Batch mode runs where there is no display (servers, cron): no GUI application, but
         // for a PDF, which is laid out with real fonts on the offscreen platform.
-        const bool pdf = std::any_of(arguments.begin(), arguments.end(), quillon::IsPdfOutput);
+        const bool pdf = quillon::BatchWritesPdf(arguments);
         if (pdf && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         const std::unique_ptr<QCoreApplication> app =
@@ -105,7 +106,11 @@ int main(int argc, char* argv[])
     }
     quillon::MainFrm window;
     window.show();
-    if (!jobPath.isEmpty()) {
+    if (QFileInfo(jobPath).isDir()) {
+        // Once the window is up, as if its Scan button were pressed.
+        QTimer::singleShot(0, &window,
+                           [&window, jobPath] { quillon::ScanStartFolder(window, jobPath); });
+    } else if (!jobPath.isEmpty()) {
         quillon::QtDialogs dialogs(&window);
         quillon::OpenStartJob(window, jobPath, dialogs);
     }

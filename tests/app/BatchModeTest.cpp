@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cerrno>
@@ -64,6 +65,16 @@ protected:
         return path;
     }
     QString out(const QString& name) const { return m_out.filePath(name); }
+    // A job of the given first five lines over the tree, its location ending in tail.
+    QString jobOf(const QString& name, const QString& head,
+                  const QString& tail = ",Yes,*.*,All Levels,3") const
+    {
+        QFile file(out(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write((head + "\r\n" + root() + tail + "\r\n").toUtf8());
+        return file.fileName();
+    }
+    QString root() const { return QString::fromStdString(m_tree.root()); }
 
     Result run(const QStringList& arguments) const
     {
@@ -152,6 +163,7 @@ TEST_F(BatchMode, FailuresExitOneWithOneLine)
         EXPECT_TRUE(result.out.isEmpty());
     };
     expectFailure({"--report", out("missing.qjb")}, "missing.qjb");
+    expectFailure({"--report", out("Musik")}, "Musik: no such folder or job file");
     expectFailure({"--report", job(), "-o", out("no/such/folder/r.txt")}, "r.txt");
     // The message names every kind of output that -o takes, not only the report's three.
     expectFailure({"--report", job(), "-o", out("r.doc")},
@@ -289,4 +301,103 @@ TEST_F(BatchMode, NodesBehindTheOutputAreNeverReplacedAndAFullDiskIsNamed)
             << result.err.constData();
     }
     ::umount(QFile::encodeName(disk).constData());
+}
+
+TEST_F(BatchMode, FoldersWithoutAJobAndOptionsOverTheJob)
+{
+    // Each option run over the folder gives the report of the job that says the same.
+    const QString head = "Option1\r\nName\r\nAsc\r\nCourier New\r\n10";
+    const struct {
+        QStringList options;
+        QString head, tail;
+    } cases[] = {
+        {{}, head, ",Yes,*.*,All Levels,3"},
+        {{"--type", "sizes", "--sort", "size", "--descending"},
+         "Option3\r\nSize\r\nDesc\r\nCourier New\r\n10",
+         ",Yes,*.*,All Levels,3"},
+        {{"--type=tree", "--depth", "1"},
+         "Option2\r\nName\r\nAsc\r\nCourier New\r\n10",
+         ",Yes,*.*,1,3"},
+        {{"--no-subfolders"}, head, ",No,*.*,,3"},
+        {{"--types", "*.mp3; *.MD"}, head, ",Yes,.mp3;.MD,All Levels,3"},
+    };
+    for (const auto& each : cases) {
+        const Result expected = run({"--report", jobOf("same.qjb", each.head, each.tail)});
+        const Result got = run(QStringList{"--report", root()} + each.options);
+        EXPECT_EQ(got.status, 0) << got.err.constData();
+        EXPECT_EQ(got.out, expected.out) << each.options.join(' ').toStdString();
+    }
+    const Result mp3 = run({"--report", root(), "--types", "*.mp3"});
+    EXPECT_TRUE(mp3.out.contains("song.mp3") && !mp3.out.contains("a.txt")) << mp3.out.constData();
+
+    // Options override a job's fields; folders after the job add locations.
+    const QString sized = job("Option3");
+    EXPECT_EQ(run({"--report", sized, "--type", "folders", "--ascending"}).out,
+              run({"--report", job("Option4")}).out);
+    const Result two = run({"--report", jobOf("docs.qjb", head, "/docs,Yes,*.*,All Levels,3"),
+                            root() + "/music", "--type", "tree"});
+    EXPECT_TRUE(two.out.contains("a.txt") && two.out.contains("song.mp3")) << two.out.constData();
+    EXPECT_FALSE(two.out.contains("top.md"));
+    ASSERT_EQ(run({"--report", root(), "--font", "DejaVu Sans", "--size", "14", "-o", out("f.rtf")})
+                  .status,
+              0);
+    const QByteArray rtf = read(out("f.rtf"));
+    EXPECT_TRUE(rtf.contains("DejaVu Sans") && rtf.contains("\\fs28")) << rtf.left(300).constData();
+}
+
+TEST_F(BatchMode, StandardOutputCarriesTheReportAndNothingElse)
+{
+    for (const char* kind : {"txt", "rtf", "htm", "csv", "json", "pdf"}) {
+        const Result piped = run({"--report", root(), "-o", "-", "--format", kind});
+        EXPECT_EQ(piped.status, 0) << kind << piped.err.constData();
+        // Qt's own warnings (for a PDF, its fonts) may go to standard error, never elsewhere.
+        if (QByteArray(kind) != "pdf") {
+            EXPECT_TRUE(piped.err.isEmpty()) << kind << piped.err.constData();
+        }
+        // The same bytes as the file of that kind (a PDF carries its time of making).
+        const QString file = out(QString("r.") + kind);
+        ASSERT_EQ(run({"--report", root(), "-o", file}).status, 0);
+        if (QByteArray(kind) == "pdf")
+            EXPECT_TRUE(piped.out.startsWith("%PDF-") && piped.out.trimmed().endsWith("%%EOF"));
+        else
+            EXPECT_EQ(piped.out, read(file)) << kind;
+    }
+    QJsonParseError parsed;
+    QJsonDocument::fromJson(run({"--report", root(), "--format", "json"}).out, &parsed);
+    EXPECT_EQ(parsed.error, QJsonParseError::NoError) << parsed.errorString().toStdString();
+    // --format wins over the name.
+    ASSERT_EQ(run({"--report", root(), "-o", out("named.txt"), "--format", "rtf"}).status, 0);
+    EXPECT_TRUE(read(out("named.txt")).startsWith("{\\rtf1"));
+    const Result compared = run({"--compare", root(), root(), "-o", "-"});
+    EXPECT_EQ(compared.status, 0) << compared.err.constData();
+    EXPECT_EQ(compared.out, run({"--compare", root(), root()}).out);
+    ASSERT_EQ(run({"--report", root(), "-o", out("plain"), "--format", "csv"}).status, 0);
+    EXPECT_EQ(read(out("plain")), read(out("r.csv")));
+}
+
+TEST_F(BatchMode, BadValuesExitTwoWithOneLine)
+{
+    const QString folder = root();
+    for (const QStringList& options : {QStringList{"--type", "list"},
+                                       {"--sort", "owner"},
+                                       {"--depth", "-1"},
+                                       {"--depth", "x"},
+                                       {"--depth", "40000"},
+                                       {"--size", "0"},
+                                       {"--size", "big"},
+                                       {"--types", ";"},
+                                       {"--types", "*.a/b"},
+                                       {"--format", "doc"},
+                                       {"--format"},
+                                       {"--depth", "2", "--no-subfolders"},
+                                       {"--ascending", "--descending"},
+                                       {"--type", "tree", "--type", "tree"}}) {
+        const Result result = run(QStringList{"--report", folder} + options);
+        EXPECT_EQ(result.status, 2) << options.join(' ').toStdString();
+        EXPECT_EQ(result.err.count('\n'), 1) << result.err.constData();
+        EXPECT_TRUE(result.out.isEmpty());
+    }
+    const Result compare = run({"--compare", folder, folder, "--type", "tree"});
+    EXPECT_EQ(compare.status, 2);
+    EXPECT_TRUE(compare.err.contains("--type works with --report")) << compare.err.constData();
 }

@@ -4,10 +4,12 @@
 #include "app/MainFrm.h"
 #include "scan/ScanLocation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <gtest/gtest.h>
 
 using namespace quillon;
@@ -142,4 +144,24 @@ TEST(CommandLine, ProgramTellsVersionAndMissingDisplay)
     EXPECT_EQ(helpStatus, 0);
     for (const char* option : {"JOB.qjb", "--report", "--output", "--help", "--version"})
         EXPECT_TRUE(help.contains(option)) << option;
+}
+
+// "quillon FOLDER" from a file manager: that folder, scanned, with the window's report type.
+TEST(CommandLine, StartFolderBecomesTheOneLocationAndIsScanned)
+{
+    QFile::remove(MainFrm::DefaultJobPath());
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Holidays/Rome"));
+    FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.AddLocation({"/elsewhere", "Yes", "*.*", "All Levels", ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::FolderList);
+    ScanStartFolder(window, dir.path() + "/Holidays/");
+    const Job job = window.CurrentJob();
+    ASSERT_EQ(job.locations.size(), 1u);
+    EXPECT_EQ(job.locations[0].path, dir.path() + "/Holidays");
+    EXPECT_EQ(job.type, ReportType::FolderList);
+    EXPECT_TRUE(window.rTxt->toPlainText().contains("Rome"))
+        << window.rTxt->toPlainText().toStdString();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
