@@ -88,9 +88,11 @@ bool IsPdfOutput(const QString& path)
 
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error)
+                       const ExclusionList& exclusions, const QString& path, QString* error,
+                       const std::function<void(const std::string&, const QString&)>& unreadable)
 {
     RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
+    source.setUnreadableHook(unreadable);
     return SaveListing(source, ListingFormatForPath(path), path, error);
 }
 

@@ -5,6 +5,8 @@
 #include "scan/ScanLocation.h"
 
 #include <QString>
+#include <functional>
+#include <string>
 
 namespace quillon {
 
@@ -18,9 +20,13 @@ bool IsListingOutput(const QString& path);
 bool IsPdfOutput(const QString& path);
 
 /// Writes the records of a finished scan as the listing the output name asks for.
+/// Each entry with something that could not be read is told to unreadable (path, reason)
+/// and keeps its place in the listing with that value unknown.
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error);
+                       const ExclusionList& exclusions, const QString& path, QString* error,
+                       const std::function<void(const std::string& path, const QString& reason)>&
+                           unreadable = {});
 
 /// Prints the report in the staging file to a PDF with the stored margins.
 bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error);

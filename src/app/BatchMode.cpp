@@ -2,6 +2,7 @@
 
 #include "app/BatchListing.h"
 #include "app/JobFile.h"
+#include "details/FileDetails.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
 #include "platform/CheckedSave.h"
@@ -402,13 +403,23 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
                       QString::fromLocal8Bit(std::strerror(folder->readError))));
         incomplete = true;
     }
+    // Files the walk could not look at keep their report lines with blank values; a listing
+    // tells them itself, with whatever else of its entries could not be read.
+    if (!listing) {
+        for (const std::size_t k : run.unreadableFiles()) {
+            const ScanRecord& record = run.records()[k];
+            choices.unreadableDetail(record.folder->path() + record.name,
+                                     QString::fromLocal8Bit(
+                                         UnreadableReason(record.statError, 0).c_str()));
+        }
+    }
     // A listing lays out no report, so there is none to publish; the last one stays.
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
     const bool written =
         listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                    request.outputPath, &error)
+                                    request.outputPath, &error, choices.unreadableDetail)
         : IsPdfOutput(request.outputPath) ? WriteBatchPdf(stagingPath, request.outputPath, &error)
                                           : WriteReport(stagingPath, request, format, job, &error);
     if (!written) {

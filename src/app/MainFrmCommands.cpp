@@ -53,25 +53,39 @@ struct UnreadableSummary {
     QString tooltip;
 };
 
-UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& folders)
+UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& folders,
+                                      const RecordList& records,
+                                      const std::vector<std::size_t>& files)
 {
     UnreadableSummary summary;
-    if (folders.empty())
+    if (folders.empty() && files.empty())
         return summary;
     const qsizetype count = qsizetype(folders.size());
-    summary.suffix = count == 1 ? QStringLiteral(" (1 folder could not be read)")
-                                : QStringLiteral(" (%1 folders could not be read)").arg(count);
+    const qsizetype fileCount = qsizetype(files.size());
+    const QString folderText = count == 1 ? QStringLiteral("1 folder")
+                                          : QStringLiteral("%1 folders").arg(count);
+    const QString fileText = fileCount == 1 ? QStringLiteral("1 file")
+                                            : QStringLiteral("%1 files").arg(fileCount);
+    summary.suffix = QStringLiteral(" (%1 could not be read)")
+                         .arg(fileCount == 0 ? folderText
+                              : count == 0   ? fileText
+                                             : folderText + QStringLiteral(" and ") + fileText);
     constexpr qsizetype kListed = 40;
     QStringList lines;
-    for (qsizetype i = 0; i < std::min(count, kListed); ++i) {
-        std::string path = folders[std::size_t(i)]->path();
+    const auto add = [&](std::string path, int error) {
         if (path.size() > 1 && path.back() == '/')
             path.pop_back();
         lines.append(QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(": ") +
-                     qt_error_string(folders[std::size_t(i)]->readError));
+                     qt_error_string(error));
+    };
+    for (qsizetype i = 0; i < std::min(count, kListed); ++i)
+        add(folders[std::size_t(i)]->path(), folders[std::size_t(i)]->readError);
+    for (qsizetype i = 0; i < std::min(fileCount, kListed - lines.size()); ++i) {
+        const ScanRecord& record = records[files[std::size_t(i)]];
+        add(record.folder->path() + record.name, record.statError);
     }
-    if (count > kListed)
-        lines.append(QStringLiteral("and %1 more").arg(count - kListed));
+    if (count + fileCount > lines.size())
+        lines.append(QStringLiteral("and %1 more").arg(count + fileCount - lines.size()));
     summary.tooltip = lines.join(QLatin1Char('\n'));
     return summary;
 }
@@ -128,7 +142,8 @@ void MainFrm::Scan()
             SetPanelText(5, m_stopwatch->Elapsed());
         // Folders that could not be read are listed empty, as the layouts do; the panel says
         // so, rather than "Ready" alone passing for a complete report.
-        const UnreadableSummary unreadable = SummariseUnreadable(m_run->unreadableFolders());
+        const UnreadableSummary unreadable = SummariseUnreadable(
+            m_run->unreadableFolders(), m_run->records(), m_run->unreadableFiles());
         SetPanelText(1, (cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready")) +
                             unreadable.suffix);
         m_panels[0]->setToolTip(unreadable.tooltip);

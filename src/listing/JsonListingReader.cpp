@@ -429,8 +429,18 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         const bool isString = c == '"';
         if (!(isString ? t.string(text) : t.word(text)))
             return fail(QStringLiteral("broken JSON"));
-        if (!isString && text == "null")
+        if (!isString && text == "null") {
+            // An unknown value: a size, a version or a tag field is null only when it could
+            // not be read (a checksum is null also where there is none, e.g. for a folder).
+            if (key == "size")
+                entry.unreadable |= kUnreadableStatus;
+            else if (key == "version")
+                entry.unreadable |= kUnreadableVersion;
+            else if (key == "title" || key == "artist" || key == "album" || key == "year" ||
+                     key == "genre" || key == "comment")
+                entry.unreadable |= kUnreadableTag;
             continue;
+        }
         if (key == "path") {
             entry.path = text;
             havePath = true;
@@ -452,6 +462,8 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             entry.crcKnown =
                 ec == std::errc() && end == text.data() + text.size() && text.size() == 8;
             entry.crc = crc;
+            if (text == kUnreadableText)
+                entry.unreadable |= kUnreadableCrc;
         } else {
             const std::pair<const char*, std::string*> fields[] = {
                 {"attributes", &entry.attributes},

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace quillon {
@@ -55,15 +56,21 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
         path.assign(current).append(record.name);
         name.assign(record.name);
         const FileAt file = writer.folders().at(name, path);
-        struct stat st;
-        if (!StatForLine(file, st))
-            continue;
+        struct stat st {};
+        int statError = record.statError; // told with the walk's findings
+        if (statError == 0 && !StatForLine(file, st)) {
+            if (errno == ENOENT)
+                continue;
+            statError = errno;
+            writer.tellUnreadable(path, statError, 0);
+        }
         DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current) : std::string_view(),
                            record.name,
                            record.size,
                            {},
-                           st.st_mtim.tv_sec};
-        if (sortBy == DetailsSortBy::Date) {
+                           st.st_mtim.tv_sec,
+                           statError};
+        if (sortBy == DetailsSortBy::Date && statError == 0) {
             std::tm changed{};
             if (ChangedLocalTime(key.changed, changed))
                 key.day = DayKey(changed);
