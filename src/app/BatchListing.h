@@ -22,11 +22,11 @@ bool IsPdfOutput(const QString& path);
 /// Writes the records of a finished scan as the listing the output name asks for.
 /// Each entry with something that could not be read is told to unreadable (path, reason)
 /// and keeps its place in the listing with that value unknown.
-bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
-                       ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, const QString& path, QString* error,
-                       const std::function<void(const std::string& path, const QString& reason)>&
-                           unreadable = {});
+bool WriteBatchListing(
+    const RecordList& records, const ScanLocationList& locations, ReportType type,
+    const ReportSettings& settings, const ExclusionList& exclusions, const QString& path,
+    QString* error,
+    const std::function<void(const std::string& path, const QString& reason)>& unreadable = {});
 
 /// Prints the report in the staging file to a PDF with the stored margins.
 bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error);

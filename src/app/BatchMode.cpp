@@ -408,9 +408,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (!listing) {
         for (const std::size_t k : run.unreadableFiles()) {
             const ScanRecord& record = run.records()[k];
-            choices.unreadableDetail(record.folder->path() + record.name,
-                                     QString::fromLocal8Bit(
-                                         UnreadableReason(record.statError, 0).c_str()));
+            choices.unreadableDetail(
+                record.folder->path() + record.name,
+                QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
         }
     }
     // A listing lays out no report, so there is none to publish; the last one stays.

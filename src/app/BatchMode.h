@@ -12,7 +12,8 @@ inline constexpr int kBatchDone = 0;
 inline constexpr int kBatchFailed = 1;
 inline constexpr int kBatchWrongUsage = 2;
 /// The report was written, but some folders or files could not be read (each told on
-/// standard error): an unreadable folder, a missing location, an unreadable checksum.
+/// standard error): an unreadable folder, a missing location, a file whose status, checksum,
+/// version or tag could not be read.
 inline constexpr int kBatchIncomplete = 3;
 inline constexpr int kBatchInterrupted = 130; ///< Ctrl+C, as shells report SIGINT
 

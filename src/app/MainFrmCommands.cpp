@@ -62,10 +62,10 @@ UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& fold
         return summary;
     const qsizetype count = qsizetype(folders.size());
     const qsizetype fileCount = qsizetype(files.size());
-    const QString folderText = count == 1 ? QStringLiteral("1 folder")
-                                          : QStringLiteral("%1 folders").arg(count);
-    const QString fileText = fileCount == 1 ? QStringLiteral("1 file")
-                                            : QStringLiteral("%1 files").arg(fileCount);
+    const QString folderText =
+        count == 1 ? QStringLiteral("1 folder") : QStringLiteral("%1 folders").arg(count);
+    const QString fileText =
+        fileCount == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(fileCount);
     summary.suffix = QStringLiteral(" (%1 could not be read)")
                          .arg(fileCount == 0 ? folderText
                               : count == 0   ? fileText

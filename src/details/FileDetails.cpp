@@ -32,7 +32,9 @@ std::string UnreadableReason(int error, unsigned details)
 {
     std::string reason = std::strerror(error);
     if (details != kCrcDetail)
-        reason.append(" (").append(details == 0 ? "status" : ContentDetailNames(details)).append(")");
+        reason.append(" (")
+            .append(details == 0 ? "status" : ContentDetailNames(details))
+            .append(")");
     return reason;
 }
 
@@ -55,8 +57,8 @@ void FileDetailReader::Read(const FileAt& file, const struct stat& st, const Det
 
     if (choice.attributes) {
         std::uint32_t bits = 0;
-        out.attributes = ReadFileAttributes(file, st, bits) ? AttributeLettersOf(bits)
-                                                            : AttributeLettersOf(0);
+        out.attributes =
+            ReadFileAttributes(file, st, bits) ? AttributeLettersOf(bits) : AttributeLettersOf(0);
     }
     if (choice.owner)
         out.owner = AccountName(st.st_uid);
@@ -76,8 +78,7 @@ void FileDetailReader::Read(const FileAt& file, const struct stat& st, const Det
         return;
 
     // O_NONBLOCK: a FIFO put in the file's place meanwhile must not block; fstat turns it away.
-    const int fd =
-        ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    const int fd = ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         // Replaced by a link since its status was read: like a link, it has no content here.
         if (errno == ELOOP)

@@ -50,8 +50,8 @@ struct FileDetails {
     std::string owner;
     CrcState crcState = CrcState::None;
     std::uint32_t crc = 0;
-    Mp3Tag tag;               ///< found false when not asked for, absent or unreadable
-    unsigned unreadable = 0;  ///< ContentDetail bits of the details that could not be read
+    Mp3Tag tag;              ///< found false when not asked for, absent or unreadable
+    unsigned unreadable = 0; ///< ContentDetail bits of the details that could not be read
 };
 
 /// The one reader of a file's details, for report lines, listings and comparisons alike. The

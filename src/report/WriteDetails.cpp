@@ -309,8 +309,7 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
     }
     // Skipped (a link, a pipe, a hidden name), cancelled or unreadable: no checksum text.
     if (s.CRC32 && m_details.crcState == CrcState::Known)
-        AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn,
-                    kChecksumColumn);
+        AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn, kChecksumColumn);
 }
 
 bool DetailsBlockWriter::readDetails(const FileAt& file, const std::string& path)

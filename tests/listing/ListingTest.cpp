@@ -14,11 +14,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -462,4 +464,84 @@ TEST(CompareOrder, AListingOutOfRecordOrderIsTroubleNotAWrongAnswer)
     QString error;
     EXPECT_FALSE(CompareListings(left, right, result, &error));
     EXPECT_TRUE(error.contains("record order")) << error.toStdString();
+}
+
+TEST(ListingDetails, PathsPastPathMaxKeepEveryDetailAndLinksStayLinks)
+{
+    // 20 levels of 255-byte names: the deepest entries lie past 5,000 bytes, beyond PATH_MAX.
+    test::FixtureTree tree;
+    const std::string name(255, 'd');
+    std::vector<int> fds{::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY)};
+    constexpr int kLevels = 20;
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(::mkdirat(fds.back(), name.c_str(), 0755), 0);
+        fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(fds.back(), 0);
+    }
+    const int file = ::openat(fds.back(), "f.txt", O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(::write(file, "123456789", 9), 9);
+    const timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
+    ASSERT_EQ(::futimens(file, times), 0);
+    ::close(file);
+    ASSERT_EQ(::symlinkat("f.txt", fds.back(), "link"), 0);
+
+    ScanLocation location;
+    location.path = QString::fromStdString(tree.root());
+    location.level = QStringLiteral("All Levels");
+    ScanRun run;
+    ASSERT_TRUE(run.Run({location}, {}, ReportType::TreeView, {}));
+    ReportSettings settings;
+    settings.Attribute = settings.Owner = settings.CRC32 = true;
+    RecordListingSource source(run.records(),
+                               MakeListingHeader({location}, ReportType::TreeView, settings, {}));
+    std::size_t told = 0;
+    source.setUnreadableHook([&](const std::string&, const QString&) { ++told; });
+    std::map<std::string, ListingEntry> deepest;
+    ListingEntry entry;
+    while (source.next(entry))
+        if (entry.path.size() > 5000 && entry.folder().size() > 5000)
+            deepest[std::string(entry.name())] = entry;
+
+    for (std::size_t i = fds.size() - 1; i > 0; --i) {
+        ::unlinkat(fds[i], "f.txt", 0);
+        ::unlinkat(fds[i], "link", 0);
+        ::close(fds[i]);
+        ::unlinkat(fds[i - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+
+    EXPECT_EQ(told, 0u);
+    ASSERT_EQ(deepest.size(), 2u);
+    const ListingEntry& f = deepest["f.txt"];
+    EXPECT_EQ(f.kind, EntryKind::File);
+    EXPECT_TRUE(f.timeKnown);
+    EXPECT_EQ(f.modified, 1600000000);
+    EXPECT_TRUE(f.crcKnown);
+    EXPECT_EQ(CrcText(f.crc), "CBF43926");
+    EXPECT_EQ(f.attributes, "A");
+    EXPECT_FALSE(f.owner.empty());
+    const ListingEntry& link = deepest["link"];
+    EXPECT_EQ(link.kind, EntryKind::Link);
+    EXPECT_TRUE(link.timeKnown);
+    EXPECT_FALSE(link.crcKnown);
+    EXPECT_FALSE(link.owner.empty());
+}
+
+TEST(ListingReader, AnUnreadableChecksumIsUnknownAndMarked)
+{
+    QBuffer in;
+    in.setData(R"({"format": "quillon-listing", "version": 1, "entries": [
+        {"path": "/a", "kind": "file", "size": 1, "modified": null, "crc32": "unreadable"},
+        {"path": "/b", "kind": "file", "size": null, "modified": null, "version": null},
+        {"path": "/c", "kind": "file", "size": 1, "modified": null, "crc32": "CBF43926"}]})");
+    in.open(QIODevice::ReadOnly);
+    JsonListingReader reader(in);
+    ASSERT_TRUE(reader.open()) << reader.error().toStdString();
+    ListingEntry a, b, c;
+    ASSERT_TRUE(reader.next(a) && reader.next(b) && reader.next(c));
+    EXPECT_FALSE(a.crcKnown);
+    EXPECT_EQ(a.unreadable, unsigned(kUnreadableCrc));
+    EXPECT_EQ(b.unreadable, unsigned(kUnreadableStatus | kUnreadableVersion));
+    EXPECT_TRUE(c.crcKnown);
+    EXPECT_EQ(c.unreadable, 0u);
 }
