@@ -47,9 +47,23 @@ void MainFrm::ExportListing()
         RecordListingSource source(
             m_run->records(),
             MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions()));
+        QString first; // the first entry that could not be read in full, with the reason
+        source.setUnreadableHook([&](const std::string& entry, const QString& reason) {
+            if (first.isEmpty())
+                first = QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") +
+                        reason;
+        });
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         saved = SaveListing(source, ListingFormatForPath(path), path, &error);
         QGuiApplication::restoreOverrideCursor();
+        if (saved && source.unreadableCount() > 0)
+            m_dialogs->ShowMessage(
+                QStringLiteral("The listing was saved, but %1 of its entries could not be read in "
+                               "full; their unknown values are marked in it. The first: %2")
+                    .arg(source.unreadableCount())
+                    .arg(first),
+                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+                MessageResult::Ok);
     }
     if (!saved)
         m_dialogs->ShowMessage(QStringLiteral("Nothing was saved: ") + error,

@@ -327,14 +327,13 @@ bool DetailsBlockWriter::readDetails(const FileAt& file, const std::string& path
 
 void DetailsBlockWriter::tellUnreadable(const std::string& path, int error, unsigned details)
 {
-    if (!m_context.unreadableDetail) {
-        if (details & kCrcDetail)
-            throw CommandError::fromErrno(error, QStringLiteral("Reading ") +
-                                                     QString::fromStdString(path));
-        return;
-    }
-    const QString reason = QString::fromLocal8Bit(UnreadableReason(error, details).c_str());
-    m_context.unreadableDetail(path, reason);
+    if (!m_context.unreadableDetail && (details & kCrcDetail))
+        throw CommandError::fromErrno(error,
+                                      QStringLiteral("Reading ") + QString::fromStdString(path));
+    const auto& tell =
+        m_context.unreadableDetail ? m_context.unreadableDetail : m_context.unreadableNote;
+    if (tell)
+        tell(path, QString::fromLocal8Bit(UnreadableReason(error, details).c_str()));
 }
 
 void DetailsBlockWriter::showProgress()
