@@ -201,6 +201,11 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
 
     const Outcome other = run({"--report", job(m_b), "-o", out("b.json")});
     ASSERT_EQ(other.status, 0);
+    // A FIFO chosen in the dialog is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(out("pipe.json")).constData(), 0600), 0);
+    dialogs.paths.push_back(out("pipe.json"));
+    window.mnuCompare->trigger();
+    EXPECT_TRUE(dialogs.messages.back().text.contains("is a FIFO"));
     dialogs.paths.push_back(out("b.json"));
     window.mnuCompare->trigger();
     const QString report = window.rTxt->toPlainText();
