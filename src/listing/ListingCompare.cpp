@@ -78,9 +78,12 @@ public:
 
     bool seek(std::uint64_t offset)
     {
+        m_readPos = offset;
         return std::fflush(m_file) == 0 &&
                ::fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
     }
+    /// Where the next record read starts.
+    std::uint64_t position() const { return m_readPos; }
 
     bool get(Difference& d)
     {
@@ -135,6 +138,7 @@ private:
     }
     bool getRaw(void* to, std::size_t bytes)
     {
+        m_readPos += bytes;
         return bytes == 0 || std::fread(to, 1, bytes, m_file) == bytes;
     }
     template <class T> bool getValue(T& value)
@@ -171,6 +175,7 @@ private:
     std::FILE* m_file = nullptr;
     std::string m_buffer;
     std::uint64_t m_size = 0;
+    std::uint64_t m_readPos = 0;
     std::size_t m_count = 0;
     bool m_failed = false;
 };
@@ -405,16 +410,21 @@ std::uint64_t PathHash(std::string_view path)
 }
 
 // A file that may have moved: its content key and where it lies in its spill.
+// A file that may have moved: its content key and where it lies in its spill (the offset
+// also gives its record order).
 struct Candidate {
     std::int64_t size;
     std::uint32_t crc;
-    std::size_t index;
     std::uint64_t offset;
 };
 
+bool ByContent(const Candidate& x, const Candidate& y)
+{
+    return std::tie(x.size, x.crc, x.offset) < std::tie(y.size, y.crc, y.offset);
+}
+
 struct Pair {
-    std::size_t removed, added;
-    std::uint64_t removedOffset, addedOffset;
+    std::uint64_t removed, added; // offsets in the spills
 };
 
 } // namespace
@@ -423,10 +433,10 @@ struct ListingComparison::State {
     Spill added, removed, changed, unreadable;
     std::unordered_set<std::uint64_t> addedFolders, removedFolders;
     std::vector<Candidate> addedMoves, removedMoves;
-    std::vector<Difference> retyped;       // a file and a folder at one path
-    std::vector<std::size_t> takenAdded;   // sorted: written as retyped or moved instead
-    std::vector<std::size_t> takenRemoved; // the same
-    std::vector<Pair> moves;               // in the order of the removed side
+    std::vector<Difference> retyped;         // a file and a folder at one path
+    std::vector<std::uint64_t> takenAdded;   // offsets, sorted: written as retyped or moved
+    std::vector<std::uint64_t> takenRemoved; // the same
+    std::vector<Pair> moves;                 // in the order of the removed side
     std::function<bool()> yield;
     std::size_t steps = 0;
 
@@ -438,8 +448,7 @@ struct ListingComparison::State {
         if (item.kind == EntryKind::Folder)
             (isAdded ? addedFolders : removedFolders).insert(PathHash(item.path));
         else if (item.kind == EntryKind::File && item.crcKnown && item.size > 0)
-            (isAdded ? addedMoves : removedMoves)
-                .push_back({item.size, item.crc, spill.count(), spill.size()});
+            (isAdded ? addedMoves : removedMoves).push_back({item.size, item.crc, spill.size()});
         Difference d;
         (isAdded ? d.now : d.old) = std::move(item);
         spill.put(d, !isAdded, isAdded);
@@ -490,26 +499,27 @@ struct ListingComparison::State {
         if (addedFolders.empty() && removedFolders.empty())
             return true;
         // Entries that are not folders whose path an opposite folder has, by path hash.
-        std::unordered_map<std::uint64_t, std::pair<std::size_t, CompareItem>> removedOthers,
+        std::unordered_map<std::uint64_t, std::pair<std::uint64_t, CompareItem>> removedOthers,
             addedOthers;
         const auto collect = [&](Spill& spill, bool isAdded, auto&& f) {
             if (!spill.seek(0))
                 return false;
             Difference d;
             for (std::size_t k = 0; k < spill.count(); ++k) {
+                const std::uint64_t at = spill.position();
                 if (!spill.get(d) || !step())
                     return false;
-                f(k, isAdded ? d.now : d.old);
+                f(at, isAdded ? d.now : d.old);
             }
             return true;
         };
-        bool ok = collect(removed, false, [&](std::size_t k, CompareItem& item) {
+        bool ok = collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
             const std::uint64_t hash = PathHash(item.path);
             if (item.kind != EntryKind::Folder && addedFolders.contains(hash))
                 removedOthers.emplace(hash, std::make_pair(k, std::move(item)));
         });
-        std::vector<std::pair<std::size_t, std::size_t>> pairs; // removed, added
-        ok = ok && collect(added, true, [&](std::size_t k, CompareItem& item) {
+        std::vector<Pair> pairs;
+        ok = ok && collect(added, true, [&](std::uint64_t k, CompareItem& item) {
                  const std::uint64_t hash = PathHash(item.path);
                  if (item.kind != EntryKind::Folder) {
                      if (removedFolders.contains(hash))
@@ -523,12 +533,12 @@ struct ListingComparison::State {
                  Differ(other->second.second, item, d);
                  d.old = std::move(other->second.second);
                  d.now = std::move(item);
-                 pairs.emplace_back(other->second.first, k);
+                 pairs.push_back({other->second.first, k});
                  retyped.push_back(std::move(d));
                  removedOthers.erase(other);
              });
         if (!addedOthers.empty())
-            ok = ok && collect(removed, false, [&](std::size_t k, CompareItem& item) {
+            ok = ok && collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
                      if (item.kind != EntryKind::Folder)
                          return;
                      auto other = addedOthers.find(PathHash(item.path));
@@ -538,7 +548,7 @@ struct ListingComparison::State {
                      Differ(item, other->second.second, d);
                      d.old = std::move(item);
                      d.now = std::move(other->second.second);
-                     pairs.emplace_back(k, other->second.first);
+                     pairs.push_back({k, other->second.first});
                      retyped.push_back(std::move(d));
                      addedOthers.erase(other);
                  });
@@ -546,57 +556,50 @@ struct ListingComparison::State {
             *error = QStringLiteral("cannot read back a temporary file of the comparison");
             return false;
         }
-        for (const auto& [r, a] : pairs) {
-            takenRemoved.push_back(r);
-            takenAdded.push_back(a);
+        for (const Pair& pair : pairs) {
+            takenRemoved.push_back(pair.removed);
+            takenAdded.push_back(pair.added);
         }
         std::sort(takenRemoved.begin(), takenRemoved.end());
         std::sort(takenAdded.begin(), takenAdded.end());
         return true;
     }
 
-    // A removed and an added file of the same size and checksum: the first such added file
-    // (in record order) for each removed one, in record order.
+    // A removed and an added file of the same size and checksum: for each content, the
+    // removed files in record order take the added ones in record order. Both lists sorted by
+    // content and merged, so no map is built.
     void findMoves()
     {
         if (addedMoves.empty() || removedMoves.empty())
             return;
-        const auto taken = [](const std::vector<std::size_t>& list, std::size_t index) {
-            return std::binary_search(list.begin(), list.end(), index);
+        const auto untaken = [](const std::vector<std::uint64_t>& taken, const Candidate& c) {
+            return !std::binary_search(taken.begin(), taken.end(), c.offset);
         };
-        std::sort(addedMoves.begin(), addedMoves.end(), [](const Candidate& x, const Candidate& y) {
-            return std::tie(x.size, x.crc, x.index) < std::tie(y.size, y.crc, y.index);
-        });
-        std::vector<bool> used(addedMoves.size(), false);
-        std::unordered_map<std::size_t, std::size_t> cursor; // range start -> next to try
-        for (const Candidate& gone : removedMoves) {
-            if (taken(takenRemoved, gone.index))
-                continue;
-            const auto start =
-                std::lower_bound(addedMoves.begin(), addedMoves.end(), gone,
-                                 [](const Candidate& x, const Candidate& y) {
-                                     return std::tie(x.size, x.crc) < std::tie(y.size, y.crc);
-                                 });
-            const auto first = static_cast<std::size_t>(start - addedMoves.begin());
-            std::size_t& k = cursor.try_emplace(first, first).first->second;
-            while (k < addedMoves.size() && addedMoves[k].size == gone.size &&
-                   addedMoves[k].crc == gone.crc &&
-                   (used[k] || taken(takenAdded, addedMoves[k].index)))
-                ++k;
-            if (k == addedMoves.size() || addedMoves[k].size != gone.size ||
-                addedMoves[k].crc != gone.crc)
-                continue;
-            used[k] = true;
-            moves.push_back({gone.index, addedMoves[k].index, gone.offset, addedMoves[k].offset});
+        std::erase_if(addedMoves, [&](const Candidate& c) { return !untaken(takenAdded, c); });
+        std::erase_if(removedMoves, [&](const Candidate& c) { return !untaken(takenRemoved, c); });
+        std::sort(addedMoves.begin(), addedMoves.end(), ByContent);
+        std::sort(removedMoves.begin(), removedMoves.end(), ByContent);
+        const auto same = [](const Candidate& x, const Candidate& y) {
+            return x.size == y.size && x.crc == y.crc;
+        };
+        for (std::size_t i = 0, j = 0; i < removedMoves.size() && j < addedMoves.size();) {
+            if (same(removedMoves[i], addedMoves[j]))
+                moves.push_back({removedMoves[i++].offset, addedMoves[j++].offset});
+            else if (ByContent(removedMoves[i], addedMoves[j]))
+                ++i;
+            else
+                ++j;
         }
+        addedMoves = {};
+        removedMoves = {};
+        std::sort(moves.begin(), moves.end(),
+                  [](const Pair& x, const Pair& y) { return x.removed < y.removed; });
         for (const Pair& p : moves) {
             takenRemoved.push_back(p.removed);
             takenAdded.push_back(p.added);
         }
         std::sort(takenRemoved.begin(), takenRemoved.end());
         std::sort(takenAdded.begin(), takenAdded.end());
-        addedMoves = {};
-        removedMoves = {};
     }
 };
 
@@ -700,7 +703,7 @@ bool ListingComparison::write(CompareSink& sink, QString* error)
     }
     Difference d;
     // Added and removed: all but those written as retyped or moved.
-    const std::pair<ChangeKind, std::pair<Spill*, const std::vector<std::size_t>*>> ends[] = {
+    const std::pair<ChangeKind, std::pair<Spill*, const std::vector<std::uint64_t>*>> ends[] = {
         {ChangeKind::Added, {&s.added, &s.takenAdded}},
         {ChangeKind::Removed, {&s.removed, &s.takenRemoved}}};
     for (const auto& [kind, what] : ends) {
@@ -711,9 +714,10 @@ bool ListingComparison::write(CompareSink& sink, QString* error)
             return readBack();
         auto skip = taken->begin();
         for (std::size_t k = 0; k < spill->count(); ++k) {
+            const std::uint64_t at = spill->position();
             if (!spill->get(d))
                 return readBack();
-            if (skip != taken->end() && *skip == k) {
+            if (skip != taken->end() && *skip == at) {
                 ++skip;
                 continue;
             }
@@ -738,8 +742,8 @@ bool ListingComparison::write(CompareSink& sink, QString* error)
         return false;
     for (const Pair& p : s.moves) {
         Difference from, to;
-        if (!s.removed.seek(p.removedOffset) || !s.removed.get(from) ||
-            !s.added.seek(p.addedOffset) || !s.added.get(to))
+        if (!s.removed.seek(p.removed) || !s.removed.get(from) || !s.added.seek(p.added) ||
+            !s.added.get(to))
             return readBack();
         Difference move;
         move.old = std::move(from.old);
