@@ -214,7 +214,9 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    ListingComparison comparison(a.entries(), b.entries(), request.compareA, request.compareB);
+    ListingComparison comparison(a.entries(), b.entries(),
+                                 RawArgument(request.compareA).toStdString(),
+                                 RawArgument(request.compareB).toStdString());
     // Whatever could not be read is named at once; the comparison then is incomplete.
     comparison.onUnreadable = [](const Unreadable& u) {
         Complain(QStringLiteral("cannot read the %1 %2%3%4")

@@ -91,7 +91,8 @@ void MainFrm::CompareWithListing()
     header.columns = ListingColumns();
     header.columns.crc32 = listing.header().columns.crc32;
     RecordListingSource scan(m_run->records(), header);
-    ListingComparison comparison(listing, scan, path, QStringLiteral("the last scan"));
+    ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
+                                 "the last scan");
     // Folders the scan could not read are part of what the comparison could not see.
     for (const FolderNode* folder : m_run->unreadableFolders()) {
         std::string folderPath = folder->path();

@@ -75,8 +75,8 @@ public:
     bool begin(const CompareSummary& s) override
     {
         m_summary = s;
-        if (!put("Comparison of " + VisibleText(s.labelA.toStdString()), true) ||
-            !put("          with " + VisibleText(s.labelB.toStdString()), true))
+        if (!put("Comparison of " + VisibleText(s.labelA), true) ||
+            !put("          with " + VisibleText(s.labelB), true))
             return false;
         if (!s.files && !put("Folders only: a side is a folder list, which holds no files."))
             return false;
@@ -305,9 +305,9 @@ public:
     {
         std::string& o = m_out.text();
         o = "{\n\"format\": \"quillon-comparison\",\n\"version\": 1,\n\"a\": ";
-        AppendJsonString(o, s.labelA.toStdString());
+        AppendJsonString(o, ValidUtf8(s.labelA));
         o.append(",\n\"b\": ");
-        AppendJsonString(o, s.labelB.toStdString());
+        AppendJsonString(o, ValidUtf8(s.labelB));
         o.append(",\n\"entriesA\": ").append(std::to_string(s.entriesA));
         o.append(",\n\"entriesB\": ").append(std::to_string(s.entriesB));
         o.append(",\n\"compared\": [")

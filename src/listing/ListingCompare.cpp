@@ -603,8 +603,8 @@ struct ListingComparison::State {
     }
 };
 
-ListingComparison::ListingComparison(ListingSource& a, ListingSource& b, QString labelA,
-                                     QString labelB)
+ListingComparison::ListingComparison(ListingSource& a, ListingSource& b, std::string labelA,
+                                     std::string labelB)
     : m_state(std::make_unique<State>()), m_a(a), m_b(b)
 {
     m_summary.labelA = std::move(labelA);

@@ -51,7 +51,7 @@ struct Unreadable {
 
 /// The counts of a comparison, known before its sections are written.
 struct CompareSummary {
-    QString labelA, labelB; ///< what was compared (folder or listing file)
+    std::string labelA, labelB; ///< what was compared (folder or listing file), as bytes
     std::size_t entriesA = 0, entriesB = 0;
     std::size_t added = 0, removed = 0, changed = 0, moved = 0, unreadable = 0;
     bool files = true;   ///< files compared (false when a side lists folders only)
@@ -86,7 +86,7 @@ public:
 /// number of differences.
 class ListingComparison {
 public:
-    ListingComparison(ListingSource& a, ListingSource& b, QString labelA, QString labelB);
+    ListingComparison(ListingSource& a, ListingSource& b, std::string labelA, std::string labelB);
     ~ListingComparison();
     ListingComparison(const ListingComparison&) = delete;
     ListingComparison& operator=(const ListingComparison&) = delete;
@@ -119,7 +119,7 @@ private:
 
 /// What a comparison found, held in memory (for small comparisons and tests).
 struct CompareResult {
-    QString labelA, labelB;
+    std::string labelA, labelB;
     std::size_t entriesA = 0, entriesB = 0;
     bool files = true, folders = true;
     std::vector<Difference> added, removed, changed, moved;

@@ -315,4 +315,5 @@ TEST_F(ListingCommands, CompareRefusesAFifoAndTakesASideNamedInBytesThatAreNotUt
             "/bin/sh");
     EXPECT_EQ(raw.status, 0) << raw.err.constData();
     EXPECT_TRUE(raw.out.contains("No differences; 7 entries against 7.")) << raw.out.constData();
+    EXPECT_TRUE(raw.out.contains("side\\xff\n")) << raw.out.constData(); // the label too
 }
