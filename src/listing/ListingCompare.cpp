@@ -513,30 +513,33 @@ struct ListingComparison::State {
             }
             return true;
         };
-        bool ok = collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
-            const std::uint64_t hash = PathHash(item.path);
-            if (item.kind != EntryKind::Folder && addedFolders.contains(hash))
-                removedOthers.emplace(hash, std::make_pair(k, std::move(item)));
-        });
+        // Each pass only where it can pair something.
+        bool ok = addedFolders.empty() ||
+                  collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
+                      const std::uint64_t hash = PathHash(item.path);
+                      if (item.kind != EntryKind::Folder && addedFolders.contains(hash))
+                          removedOthers.emplace(hash, std::make_pair(k, std::move(item)));
+                  });
         std::vector<Pair> pairs;
-        ok = ok && collect(added, true, [&](std::uint64_t k, CompareItem& item) {
-                 const std::uint64_t hash = PathHash(item.path);
-                 if (item.kind != EntryKind::Folder) {
-                     if (removedFolders.contains(hash))
-                         addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
-                     return;
-                 }
-                 auto other = removedOthers.find(hash);
-                 if (other == removedOthers.end() || other->second.second.path != item.path)
-                     return;
-                 Difference d;
-                 Differ(other->second.second, item, d);
-                 d.old = std::move(other->second.second);
-                 d.now = std::move(item);
-                 pairs.push_back({other->second.first, k});
-                 retyped.push_back(std::move(d));
-                 removedOthers.erase(other);
-             });
+        ok = ok && ((removedFolders.empty() && removedOthers.empty()) ||
+                    collect(added, true, [&](std::uint64_t k, CompareItem& item) {
+                        const std::uint64_t hash = PathHash(item.path);
+                        if (item.kind != EntryKind::Folder) {
+                            if (removedFolders.contains(hash))
+                                addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
+                            return;
+                        }
+                        auto other = removedOthers.find(hash);
+                        if (other == removedOthers.end() || other->second.second.path != item.path)
+                            return;
+                        Difference d;
+                        Differ(other->second.second, item, d);
+                        d.old = std::move(other->second.second);
+                        d.now = std::move(item);
+                        pairs.push_back({other->second.first, k});
+                        retyped.push_back(std::move(d));
+                        removedOthers.erase(other);
+                    }));
         if (!addedOthers.empty())
             ok = ok && collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
                      if (item.kind != EntryKind::Folder)
