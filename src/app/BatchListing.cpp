@@ -60,6 +60,7 @@ struct CompareSide {
     std::unique_ptr<ListingSource> spilled;
     int folderFd = -1; // a folder whose name is not UTF-8, scanned through /proc/self/fd
     std::vector<Unreadable> unreadable;
+    std::string scannedRoot, shownRoot; // set when the walk goes through folderFd
 
     CompareSide() = default;
     CompareSide(const CompareSide&) = delete;
@@ -103,6 +104,10 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
             return false;
         }
         const std::string root = QFile::encodeName(location.path).toStdString();
+        if (!shownRoot.empty()) {
+            side.scannedRoot = root;
+            side.shownRoot = shownRoot;
+        }
         for (const FolderNode* folder : side.run->unreadableFolders()) {
             std::string path = folder->path();
             if (path.size() > 1 && path.back() == '/')
@@ -223,9 +228,12 @@ int RunBatchCompare(const BatchRequest& request)
                      .arg(u.what, u.what == QLatin1String("checksum") ? "of " : "", Visible(u.path),
                           u.reason.isEmpty() ? QString() : ": " + u.reason));
     };
-    for (CompareSide* side : {&a, &b})
+    for (CompareSide* side : {&a, &b}) {
         for (Unreadable& u : side->unreadable)
             comparison.addUnreadable(std::move(u));
+        if (!side->scannedRoot.empty())
+            comparison.showPathAs(side->scannedRoot, side->shownRoot);
+    }
     if (!comparison.run(&error)) {
         Complain(error);
         return kTrouble;

@@ -624,6 +624,11 @@ void ListingComparison::addUnreadable(Unreadable item)
     m_pendingUnreadable.push_back(std::move(item));
 }
 
+void ListingComparison::showPathAs(std::string scanned, std::string shown)
+{
+    m_shownPaths.emplace_back(std::move(scanned), std::move(shown));
+}
+
 bool ListingComparison::run(QString* error, const std::function<bool()>& yield)
 {
     State& s = *m_state;
@@ -635,6 +640,12 @@ bool ListingComparison::run(QString* error, const std::function<bool()>& yield)
         s.unreadable.put(u);
     m_pendingUnreadable.clear();
     const auto unreadable = [this, &s](Unreadable u) {
+        for (const auto& [scanned, shown] : m_shownPaths)
+            if (u.path.starts_with(scanned) &&
+                (u.path.size() == scanned.size() || u.path[scanned.size()] == '/')) {
+                u.path.replace(0, scanned.size(), shown);
+                break;
+            }
         if (onUnreadable)
             onUnreadable(u);
         ++m_summary.unreadable;

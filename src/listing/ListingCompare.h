@@ -98,6 +98,10 @@ public:
     /// folder of a scan).
     void addUnreadable(Unreadable item);
 
+    /// Names what could not be read under scanned (a path the scan reached a side by, such
+    /// as /proc/self/fd/N for a folder whose name a QString cannot hold) by shown instead.
+    void showPathAs(std::string scanned, std::string shown);
+
     /// The merge pass. False with *error set when a side cannot be read or is out of order,
     /// a temporary file cannot be written, or yield returned false.
     bool run(QString* error, const std::function<bool()>& yield = {});
@@ -115,6 +119,7 @@ private:
     ListingSource& m_b;
     CompareSummary m_summary;
     std::vector<Unreadable> m_pendingUnreadable;
+    std::vector<std::pair<std::string, std::string>> m_shownPaths;
 };
 
 /// What a comparison found, held in memory (for small comparisons and tests).
