@@ -214,6 +214,19 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     EXPECT_TRUE(report.contains("2 added, 3 removed, 3 changed, 0 moved or renamed; 8 entries "
                                 "against 7."))
         << report.toStdString();
+
+    // A folder the scan could not read makes the comparison incomplete in the window too.
+    m_a.chmod("sub", 0);
+    {
+        const test::NoReadOverride obeyModes;
+        window.mnuScan->trigger();
+    }
+    m_a.chmod("sub", 0755);
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    const QString incomplete = window.rTxt->toPlainText();
+    EXPECT_TRUE(incomplete.contains("Could not be read (1)")) << incomplete.toStdString();
+    EXPECT_TRUE(incomplete.contains("\nIncomplete: 1 could not be read;"));
 }
 
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
