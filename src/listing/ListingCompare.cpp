@@ -251,6 +251,14 @@ std::string_view RootOf(const std::vector<std::string>& roots, std::string_view 
         return std::binary_search(roots.begin(), roots.end(), root,
                                   [](std::string_view x, std::string_view y) { return x < y; });
     };
+    if (roots.size() == 1) { // the usual case: one look
+        const std::string& r = roots.front();
+        const bool inside =
+            path == r ||
+            (r == "/" ? path.starts_with('/')
+                      : path.starts_with(r) && path.size() > r.size() && path[r.size()] == '/');
+        return inside ? std::string_view(r) : std::string_view();
+    }
     std::string_view prefix = path;
     for (;;) {
         if (has(prefix))
