@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
+#include <cstring>
 
 namespace quillon {
 
@@ -87,9 +88,10 @@ void MainFrm::CompareWithListing()
         kCompareFilter, QStringLiteral("Compare With Listing"), QString());
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        tell(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    QFile file;
+    QString error;
+    if (!OpenListingFile(QFile::encodeName(path), file, &error)) {
+        tell(error.left(1).toUpper() + error.mid(1));
         return;
     }
     JsonListingReader listing(file);
@@ -103,16 +105,23 @@ void MainFrm::CompareWithListing()
     header.columns = ListingColumns();
     header.columns.crc32 = listing.header().columns.crc32;
     RecordListingSource scan(m_run->records(), header);
-    CompareResult result;
-    result.labelA = path;
-    result.labelB = QStringLiteral("the last scan");
-    QString error;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool compared = CompareListings(listing, scan, result, &error, [this] {
+    ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
+                                 "the last scan");
+    // Folders the scan could not read are part of what the comparison could not see.
+    for (const FolderNode* folder : m_run->unreadableFolders()) {
+        std::string folderPath = folder->path();
+        if (folderPath.size() > 1)
+            folderPath.pop_back();
+        comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
+                                  QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+    const auto yield = [this] {
         if (m_yieldHook)
             m_yieldHook();
         return true;
-    });
+    };
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool compared = comparison.run(&error, yield);
     QGuiApplication::restoreOverrideCursor();
     if (!compared) {
         tell(error);
@@ -120,13 +129,11 @@ void MainFrm::CompareWithListing()
     }
     // A staging file of its own, as a scan's report has, so Save As reads this comparison.
     auto staging = std::make_unique<OwnStaging>(StagingPath());
-    try {
-        WriteCompareRtf(
-            CompareReportLines(result),
+    if (!WriteCompareRtf(
+            [&comparison](CompareSink& sink, QString* why) { return comparison.write(sink, why); },
             ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
-            staging->path());
-    } catch (const CommandError& e) {
-        tell(QStringLiteral("The comparison could not be written: ") + e.description());
+            staging->path(), &error)) {
+        tell(QStringLiteral("The comparison could not be written: ") + error);
         return;
     }
     if (LoadReportIntoPane(staging->path()))

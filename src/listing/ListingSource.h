@@ -50,6 +50,9 @@ public:
     /// The next entry; false at the end or on an error (then error() is not empty).
     virtual bool next(ListingEntry& entry) = 0;
     virtual QString error() const { return {}; }
+    /// True when each entry is read from disk as it is handed out: a detail the header's
+    /// columns ask for that an entry lacks could not be read then. A saved listing cannot tell.
+    virtual bool readsDisk() const { return false; }
 };
 
 /// The local UTC offset, in seconds east, at the given time.
@@ -71,6 +74,7 @@ public:
 
     const ListingHeader& header() const override { return m_header; }
     bool next(ListingEntry& entry) override;
+    bool readsDisk() const override { return true; }
 
     void setUnreadableHook(UnreadableHook hook) { m_unreadableHook = std::move(hook); }
     /// Entries handed out so far with something that could not be read.

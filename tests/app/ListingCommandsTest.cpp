@@ -4,6 +4,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "support/FixtureTree.h"
+#include "support/NoReadOverride.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QTextEdit>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace quillon;
 
@@ -80,6 +82,8 @@ protected:
         environment.remove("QT_QPA_PLATFORM"); // no display needed, PDF included
         environment.remove("DISPLAY");
         process.setProcessEnvironment(environment);
+        if (m_obeyModes)
+            process.setChildProcessModifier(&test::NoReadOverride::DropForChild);
         process.start(program.isEmpty() ? m_binary : program, arguments);
         EXPECT_TRUE(process.waitForFinished(120000));
         return {process.exitCode(), process.readAllStandardOutput(),
@@ -93,6 +97,7 @@ protected:
     }
 
     QString m_binary;
+    bool m_obeyModes = false;
     test::FixtureTree m_a, m_b;
     QTemporaryDir m_out;
 };
@@ -196,6 +201,11 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
 
     const Outcome other = run({"--report", job(m_b), "-o", out("b.json")});
     ASSERT_EQ(other.status, 0);
+    // A FIFO chosen in the dialog is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(out("pipe.json")).constData(), 0600), 0);
+    dialogs.paths.push_back(out("pipe.json"));
+    window.mnuCompare->trigger();
+    EXPECT_TRUE(dialogs.messages.back().text.contains("is a FIFO"));
     dialogs.paths.push_back(out("b.json"));
     window.mnuCompare->trigger();
     const QString report = window.rTxt->toPlainText();
@@ -204,6 +214,19 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     EXPECT_TRUE(report.contains("2 added, 3 removed, 3 changed, 0 moved or renamed; 8 entries "
                                 "against 7."))
         << report.toStdString();
+
+    // A folder the scan could not read makes the comparison incomplete in the window too.
+    m_a.chmod("sub", 0);
+    {
+        const test::NoReadOverride obeyModes;
+        window.mnuScan->trigger();
+    }
+    m_a.chmod("sub", 0755);
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    const QString incomplete = window.rTxt->toPlainText();
+    EXPECT_TRUE(incomplete.contains("Could not be read (1)")) << incomplete.toStdString();
+    EXPECT_TRUE(incomplete.contains("\nIncomplete: 1 could not be read;"));
 }
 
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
@@ -246,4 +269,64 @@ TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
     ASSERT_EQ(run({"--report", job(m_a, "Option1"), "-o", out("off.txt")}).status, 0);
     EXPECT_TRUE(read(out("off.txt")).contains("    .txt")); // four characters, four blanks
     EXPECT_FALSE(QString::fromUtf8(read(out("off.txt"))).contains(wide));
+}
+
+TEST_F(ListingCommands, CompareThatCannotSeeEverythingSaysSoAndExitsTwo)
+{
+    m_obeyModes = true; // as root too, a mode-000 folder is unreadable
+    m_a.file("locked/inside.txt", "x");
+    m_a.chmod("locked", 0);
+    const Outcome inside = run({"--compare", a(), a()});
+    EXPECT_EQ(inside.status, 2) << inside.out.constData();
+    EXPECT_TRUE(inside.err.contains("cannot read the folder " + QFile::encodeName(a()) +
+                                    "/locked: Permission denied"))
+        << inside.err.constData();
+    EXPECT_FALSE(inside.out.contains("No differences")) << inside.out.constData();
+    EXPECT_TRUE(inside.out.contains("Could not be read (2)\n")) << inside.out.constData();
+    EXPECT_TRUE(inside.out.contains("\nIncomplete: 2 could not be read; no differences"));
+    // Every output says so.
+    ASSERT_EQ(run({"--compare", a(), a(), "-o", out("d.json")}).status, 2);
+    EXPECT_FALSE(QJsonDocument::fromJson(read(out("d.json"))).object()["complete"].toBool(true));
+    ASSERT_EQ(run({"--compare", a(), a(), "-o", out("d.csv")}).status, 2);
+    EXPECT_TRUE(read(out("d.csv")).contains("\r\nunreadable," + QFile::encodeName(a())));
+    ASSERT_EQ(run({"--compare", a(), a(), "-o", out("d.htm")}).status, 2);
+    EXPECT_TRUE(read(out("d.htm")).contains("Incomplete:"));
+    m_a.chmod("locked", 0755);
+
+    // A side that cannot be read at all is not an empty one.
+    QDir(out("")).mkdir("empty");
+    m_b.chmod("", 0);
+    const Outcome side = run({"--compare", b(), out("empty")});
+    EXPECT_EQ(side.status, 2);
+    EXPECT_FALSE(side.out.contains("No differences")) << side.out.constData();
+    m_b.chmod("", 0755);
+
+    // A checksum that cannot be read is named.
+    m_a.chmod("keep.txt", 0);
+    const Outcome crc = run({"--compare", a(), a(), "--crc"});
+    EXPECT_EQ(crc.status, 2);
+    EXPECT_TRUE(
+        crc.err.contains("cannot read the checksum of " + QFile::encodeName(a()) + "/keep.txt"))
+        << crc.err.constData();
+    m_a.chmod("keep.txt", 0644);
+}
+
+TEST_F(ListingCommands, CompareRefusesAFifoAndTakesASideNamedInBytesThatAreNotUtf8)
+{
+    const QByteArray fifo = QFile::encodeName(out("pipe.json"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const Outcome refused = run({"--compare", out("pipe.json"), a()}); // returns, never blocks
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("is a FIFO")) << refused.err.constData();
+
+    const std::string odd = out("").toStdString() + "/side\xFF";
+    std::filesystem::create_directory(odd);
+    std::filesystem::copy(m_a.root(), odd, std::filesystem::copy_options::recursive);
+    const Outcome raw =
+        run({"-c", "s=\"$1/side$(printf '\\377')\"; exec \"$0\" --compare \"$s\" \"$s\"", m_binary,
+             out("")},
+            "/bin/sh");
+    EXPECT_EQ(raw.status, 0) << raw.err.constData();
+    EXPECT_TRUE(raw.out.contains("No differences; 7 entries against 7.")) << raw.out.constData();
+    EXPECT_TRUE(raw.out.contains("side\\xff\n")) << raw.out.constData(); // the label too
 }
