@@ -60,6 +60,9 @@ struct CompareSide {
     std::unique_ptr<ListingSource> spilled;
     int folderFd = -1; // a folder whose name is not UTF-8, scanned through /proc/self/fd
     std::vector<Unreadable> unreadable;
+    // Takes what the side's scan could not read as its entries are read; until set, it is
+    // kept in unreadable.
+    std::function<void(Unreadable)> tell;
     std::string scannedRoot, shownRoot; // set when the walk goes through folderFd
 
     CompareSide() = default;
@@ -121,7 +124,21 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         header.locations = {location};
         header.reportType = ReportTypeName(ReportType::TreeView);
         header.columns = columns;
-        side.source = std::make_unique<RecordListingSource>(side.run->records(), header);
+        auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
+        // Every detail the source could not read is named and makes the comparison
+        // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
+        records->setUnreadableHook([&side, root, shownRoot](const std::string& entry,
+                                                            const QString& reason, unsigned what) {
+            std::string path = entry;
+            if (!shownRoot.empty() && path.starts_with(root))
+                path.replace(0, root.size(), shownRoot);
+            Unreadable u = UnreadableDetail(std::move(path), reason, what);
+            if (side.tell)
+                side.tell(std::move(u));
+            else
+                side.unreadable.push_back(std::move(u));
+        });
+        side.source = std::move(records);
         return true;
     }
     side.file = std::make_unique<QFile>();
@@ -154,7 +171,9 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
                        const std::function<void(const std::string&, const QString&)>& unreadable)
 {
     RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
-    source.setUnreadableHook(unreadable);
+    if (unreadable)
+        source.setUnreadableHook([&unreadable](const std::string& entry, const QString& reason,
+                                               unsigned) { unreadable(entry, reason); });
     return SaveListing(source, ListingFormatForPath(path), path, error);
 }
 
@@ -233,6 +252,8 @@ int RunBatchCompare(const BatchRequest& request)
     for (CompareSide* side : {&a, &b}) {
         for (Unreadable& u : side->unreadable)
             comparison.addUnreadable(std::move(u));
+        side->unreadable.clear();
+        side->tell = [&comparison](Unreadable u) { comparison.addUnreadable(std::move(u)); };
         if (!side->scannedRoot.empty())
             comparison.showPathAs(side->scannedRoot, side->shownRoot);
     }

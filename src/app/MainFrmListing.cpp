@@ -49,7 +49,7 @@ void MainFrm::ExportListing()
             m_run->records(),
             MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions()));
         QString first; // the first entry that could not be read in full, with the reason
-        source.setUnreadableHook([&](const std::string& entry, const QString& reason) {
+        source.setUnreadableHook([&](const std::string& entry, const QString& reason, unsigned) {
             if (first.isEmpty())
                 first = QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") +
                         reason;
@@ -115,6 +115,11 @@ void MainFrm::CompareWithListing()
         comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
                                   QString::fromLocal8Bit(std::strerror(folder->readError))});
     }
+    // So is every detail of the scan's files that cannot be read now.
+    scan.setUnreadableHook(
+        [&comparison](const std::string& entry, const QString& reason, unsigned what) {
+            comparison.addUnreadable(UnreadableDetail(entry, reason, what));
+        });
     const auto yield = [this] {
         if (m_yieldHook)
             m_yieldHook();

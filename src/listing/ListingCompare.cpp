@@ -336,17 +336,19 @@ private:
                                : QString::fromStdString(m_roots.front());
     }
 
-    // A side read from disk now names what it could not read: a comparison never calls
-    // "same" what it did not see.
+    // A side read from disk now names what it could not read through its source's own hook;
+    // a saved listing marks it on the entry. A comparison never calls "same" what it did not
+    // see. Only the values a comparison looks at count: size, time and checksum.
     void checkDetails()
     {
-        if (!m_source.readsDisk())
+        if (m_source.readsDisk() || m_pending.kind == EntryKind::Folder)
             return;
-        if (!m_pending.timeKnown)
-            m_unreadable({m_pending.path, QStringLiteral("file"), QString()});
-        else if (m_source.header().columns.crc32 && m_pending.kind == EntryKind::File &&
-                 !m_pending.crcKnown)
-            m_unreadable({m_pending.path, QStringLiteral("checksum"), QString()});
+        if (m_pending.unreadable & kUnreadableStatus)
+            m_unreadable({m_pending.path, QStringLiteral("file"),
+                          QStringLiteral("unreadable in the listing")});
+        else if (m_pending.unreadable & kUnreadableCrc)
+            m_unreadable({m_pending.path, QStringLiteral("checksum"),
+                          QStringLiteral("unreadable in the listing")});
     }
 
     bool read(QString* error)
@@ -614,6 +616,13 @@ struct ListingComparison::State {
     }
 };
 
+Unreadable UnreadableDetail(std::string path, const QString& reason, unsigned what)
+{
+    const bool checksum = what == kUnreadableCrc;
+    return {std::move(path), checksum ? QStringLiteral("checksum") : QStringLiteral("file"),
+            reason};
+}
+
 ListingComparison::ListingComparison(ListingSource& a, ListingSource& b, std::string labelA,
                                      std::string labelB)
     : m_state(std::make_unique<State>()), m_a(a), m_b(b)
@@ -626,10 +635,19 @@ ListingComparison::~ListingComparison() = default;
 
 void ListingComparison::addUnreadable(Unreadable item)
 {
+    for (const auto& [scanned, shown] : m_shownPaths)
+        if (item.path.starts_with(scanned) &&
+            (item.path.size() == scanned.size() || item.path[scanned.size()] == '/')) {
+            item.path.replace(0, scanned.size(), shown);
+            break;
+        }
     if (onUnreadable)
         onUnreadable(item);
     ++m_summary.unreadable;
-    m_pendingUnreadable.push_back(std::move(item));
+    if (m_running)
+        m_state->unreadable.put(item);
+    else
+        m_pendingUnreadable.push_back(std::move(item));
 }
 
 void ListingComparison::showPathAs(std::string scanned, std::string shown)
@@ -647,18 +665,8 @@ bool ListingComparison::run(QString* error, const std::function<bool()>& yield)
     for (const Unreadable& u : m_pendingUnreadable)
         s.unreadable.put(u);
     m_pendingUnreadable.clear();
-    const auto unreadable = [this, &s](Unreadable u) {
-        for (const auto& [scanned, shown] : m_shownPaths)
-            if (u.path.starts_with(scanned) &&
-                (u.path.size() == scanned.size() || u.path[scanned.size()] == '/')) {
-                u.path.replace(0, scanned.size(), shown);
-                break;
-            }
-        if (onUnreadable)
-            onUnreadable(u);
-        ++m_summary.unreadable;
-        s.unreadable.put(u);
-    };
+    m_running = true;
+    const auto unreadable = [this](Unreadable u) { addUnreadable(std::move(u)); };
 
     const Collation collation;
     const bool relative = RootsOf(m_a.header()).size() == 1 && RootsOf(m_b.header()).size() == 1;

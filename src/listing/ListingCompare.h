@@ -49,6 +49,10 @@ struct Unreadable {
     QString reason; ///< why, when known
 };
 
+/// What a source told it could not read of an entry (EntryUnreadable bits in what): its
+/// checksum alone, or the file.
+Unreadable UnreadableDetail(std::string path, const QString& reason, unsigned what);
+
 /// The counts of a comparison, known before its sections are written.
 struct CompareSummary {
     std::string labelA, labelB; ///< what was compared (folder or listing file), as bytes
@@ -94,8 +98,8 @@ public:
     /// Told at once of each thing a side could not read (also written with the result).
     std::function<void(const Unreadable&)> onUnreadable;
 
-    /// Records something a side could not read before the comparison ran (an unreadable
-    /// folder of a scan).
+    /// Records something a side could not read: before the comparison runs (an unreadable
+    /// folder of a scan) or while it runs (a detail a side's source could not read).
     void addUnreadable(Unreadable item);
 
     /// Names what could not be read under scanned (a path the scan reached a side by, such
@@ -119,6 +123,7 @@ private:
     ListingSource& m_b;
     CompareSummary m_summary;
     std::vector<Unreadable> m_pendingUnreadable;
+    bool m_running = false;
     std::vector<std::pair<std::string, std::string>> m_shownPaths;
 };
 

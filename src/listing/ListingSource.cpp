@@ -105,7 +105,8 @@ void RecordListingSource::tell(const std::string& path, int error, unsigned deta
         ++m_unreadableCount;
     m_told = true;
     if (m_unreadableHook)
-        m_unreadableHook(path, QString::fromLocal8Bit(UnreadableReason(error, details).c_str()));
+        m_unreadableHook(path, QString::fromLocal8Bit(UnreadableReason(error, details).c_str()),
+                         details == 0 ? unsigned(kUnreadableStatus) : details);
 }
 
 bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entry)

@@ -66,8 +66,10 @@ int LocalUtcOffset(std::int64_t seconds);
 /// with that value unknown (ListingEntry::unreadable) and is told to the unreadable hook.
 class RecordListingSource : public ListingSource {
 public:
-    /// Told the path and the reason of each entry with something that could not be read.
-    using UnreadableHook = std::function<void(const std::string& path, const QString& reason)>;
+    /// Told the path and the reason of each entry with something that could not be read, and
+    /// what that was (EntryUnreadable bits).
+    using UnreadableHook =
+        std::function<void(const std::string& path, const QString& reason, unsigned what)>;
 
     RecordListingSource(const RecordList& records, ListingHeader header);
     ~RecordListingSource() override;

@@ -301,14 +301,34 @@ TEST_F(ListingCommands, CompareThatCannotSeeEverythingSaysSoAndExitsTwo)
     EXPECT_FALSE(side.out.contains("No differences")) << side.out.constData();
     m_b.chmod("", 0755);
 
-    // A checksum that cannot be read is named.
+    // A checksum that cannot be read is named with its reason, on either side.
     m_a.chmod("keep.txt", 0);
     const Outcome crc = run({"--compare", a(), a(), "--crc"});
     EXPECT_EQ(crc.status, 2);
-    EXPECT_TRUE(
-        crc.err.contains("cannot read the checksum of " + QFile::encodeName(a()) + "/keep.txt"))
+    EXPECT_EQ(crc.err.count("cannot read the checksum of " + QFile::encodeName(a()) +
+                            "/keep.txt: Permission denied\n"),
+              2)
         << crc.err.constData();
+    // A listing that says so makes the comparison incomplete too.
+    {
+        SettingsStore store;
+        store.setValue("Fields", "CRC32", "1");
+        store.sync();
+    }
+    ASSERT_EQ(run({"--report", job(m_a), "-o", out("crc.json")}).status, 3);
     m_a.chmod("keep.txt", 0644);
+    const Outcome listing = run({"--compare", out("crc.json"), a(), "--crc"});
+    EXPECT_EQ(listing.status, 2) << listing.out.constData();
+    EXPECT_TRUE(listing.err.contains("cannot read the checksum of " + QFile::encodeName(a()) +
+                                     "/keep.txt: unreadable in the listing"))
+        << listing.err.constData();
+    EXPECT_TRUE(listing.out.contains("Could not be read (1)\n")) << listing.out.constData();
+
+    // A FIFO has no checksum, which is no failure to read one.
+    ASSERT_EQ(::mkfifo(m_a.path("sub/pipe").c_str(), 0600), 0);
+    const Outcome fifo = run({"--compare", a(), a(), "--crc"});
+    EXPECT_EQ(fifo.status, 0) << fifo.err.constData();
+    EXPECT_TRUE(fifo.out.contains("No differences")) << fifo.out.constData();
 }
 
 TEST_F(ListingCommands, CompareRefusesAFifoAndTakesASideNamedInBytesThatAreNotUtf8)

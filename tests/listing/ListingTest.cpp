@@ -495,7 +495,7 @@ TEST(ListingDetails, PathsPastPathMaxKeepEveryDetailAndLinksStayLinks)
     RecordListingSource source(run.records(),
                                MakeListingHeader({location}, ReportType::TreeView, settings, {}));
     std::size_t told = 0;
-    source.setUnreadableHook([&](const std::string&, const QString&) { ++told; });
+    source.setUnreadableHook([&](const std::string&, const QString&, unsigned) { ++told; });
     std::map<std::string, ListingEntry> deepest;
     ListingEntry entry;
     while (source.next(entry))
@@ -544,6 +544,8 @@ TEST(ListingReader, AnUnreadableChecksumIsUnknownAndMarked)
     EXPECT_EQ(b.unreadable, unsigned(kUnreadableStatus | kUnreadableVersion));
     EXPECT_TRUE(c.crcKnown);
     EXPECT_EQ(c.unreadable, 0u);
+}
+
 TEST_F(Compare, KindChangesAreChangedAndNamesShowWhatTellsThemApart)
 {
     test::FixtureTree x, y;
