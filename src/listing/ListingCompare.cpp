@@ -122,7 +122,8 @@ private:
     void putItem(const CompareItem& item)
     {
         m_buffer.push_back(static_cast<char>(item.kind));
-        m_buffer.push_back(static_cast<char>((item.timeKnown ? 1 : 0) | (item.crcKnown ? 2 : 0)));
+        m_buffer.push_back(static_cast<char>((item.timeKnown ? 1 : 0) | (item.crcKnown ? 2 : 0) |
+                                             (item.sizeKnown ? 0 : 4)));
         putValue(item.size);
         putValue(item.modified);
         putValue(static_cast<std::int32_t>(item.utcOffset));
@@ -168,6 +169,7 @@ private:
         item.kind = static_cast<EntryKind>(kind);
         item.timeKnown = known & 1;
         item.crcKnown = known & 2;
+        item.sizeKnown = !(known & 4);
         item.utcOffset = offset;
         return true;
     }
@@ -377,6 +379,7 @@ private:
             item.path.clear(); // the location itself is never a difference
         item.kind = m_pending.kind;
         item.size = m_pending.size;
+        item.sizeKnown = !(m_pending.unreadable & kUnreadableStatus);
         item.timeKnown = m_pending.timeKnown;
         item.modified = m_pending.modified;
         item.utcOffset = m_pending.utcOffset;
@@ -407,7 +410,8 @@ bool Differ(const CompareItem& a, const CompareItem& b, Difference& d)
     d.kindChanged = a.kind != b.kind;
     d.sizeChanged = d.timeChanged = d.crcChanged = false;
     if (a.kind != EntryKind::Folder || b.kind != EntryKind::Folder) {
-        d.sizeChanged = a.size != b.size;
+        // A size that could not be read is unknown, not 0: never a change.
+        d.sizeChanged = a.sizeKnown && b.sizeKnown && a.size != b.size;
         d.timeChanged = a.timeKnown && b.timeKnown && a.modified != b.modified;
         d.crcChanged = a.crcKnown && b.crcKnown && a.crc != b.crc;
     }
@@ -926,6 +930,7 @@ SpilledListingSource::SpilledListingSource(ListingSource& source,
         d.now.path = std::move(entry.path);
         d.now.kind = entry.kind;
         d.now.size = entry.size;
+        d.now.sizeKnown = !(entry.unreadable & kUnreadableStatus);
         d.now.timeKnown = entry.timeKnown;
         d.now.modified = entry.modified;
         d.now.utcOffset = entry.utcOffset;
@@ -956,6 +961,7 @@ bool SpilledListingSource::next(ListingEntry& entry)
     entry.path = std::move(d.now.path);
     entry.kind = d.now.kind;
     entry.size = d.now.size;
+    entry.unreadable = d.now.sizeKnown ? 0u : unsigned(kUnreadableStatus);
     entry.timeKnown = d.now.timeKnown;
     entry.modified = d.now.modified;
     entry.utcOffset = d.now.utcOffset;

@@ -21,6 +21,7 @@ struct CompareItem {
     std::string path; ///< relative to the location ("" for the location itself), or full
     EntryKind kind = EntryKind::File;
     std::int64_t size = 0;
+    bool sizeKnown = true; ///< false when the file's status could not be read
     bool timeKnown = false;
     std::int64_t modified = 0;
     int utcOffset = 0;

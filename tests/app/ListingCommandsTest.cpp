@@ -324,6 +324,15 @@ TEST_F(ListingCommands, CompareThatCannotSeeEverythingSaysSoAndExitsTwo)
         << listing.err.constData();
     EXPECT_TRUE(listing.out.contains("Could not be read (1)\n")) << listing.out.constData();
 
+    // Files whose status cannot be read are named, and unknown sizes are no change.
+    ASSERT_EQ(run({"-a", a(), out("copy")}, "/bin/cp").status, 0);
+    m_a.chmod("sub", 0644);
+    const Outcome status = run({"--compare", a(), out("copy")});
+    m_a.chmod("sub", 0755);
+    EXPECT_EQ(status.status, 2);
+    EXPECT_EQ(status.err.count("Permission denied (status)\n"), 3) << status.err.constData();
+    EXPECT_TRUE(status.out.contains("\nChanged (0)\n")) << status.out.constData();
+
     // A FIFO has no checksum, which is no failure to read one.
     ASSERT_EQ(::mkfifo(m_a.path("sub/pipe").c_str(), 0600), 0);
     const Outcome fifo = run({"--compare", a(), a(), "--crc"});
