@@ -227,6 +227,18 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     const QString incomplete = window.rTxt->toPlainText();
     EXPECT_TRUE(incomplete.contains("Could not be read (1)")) << incomplete.toStdString();
     EXPECT_TRUE(incomplete.contains("\nIncomplete: 1 could not be read;"));
+
+    // So do files whose status the scan could not read, each named with its reason.
+    m_a.chmod("sub", 0644);
+    {
+        const test::NoReadOverride obeyModes;
+        window.mnuScan->trigger();
+    }
+    m_a.chmod("sub", 0755);
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    const QString files = window.rTxt->toPlainText();
+    EXPECT_EQ(files.count(": Permission denied (status)\n"), 3) << files.toStdString();
 }
 
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
