@@ -261,8 +261,10 @@ public:
         AppendCsvField(text, main.path);
         AppendCsvField(text, oldPath);
         AppendCsvField(text, EntryKindText(main.kind));
-        AppendCsvField(text, hasOld ? std::to_string(d.old.size) : std::string());
-        AppendCsvField(text, hasNew ? std::to_string(d.now.size) : std::string());
+        AppendCsvField(text,
+                       hasOld && d.old.sizeKnown ? std::to_string(d.old.size) : std::string());
+        AppendCsvField(text,
+                       hasNew && d.now.sizeKnown ? std::to_string(d.now.size) : std::string());
         AppendCsvField(text, hasOld && d.old.timeKnown ? TimeText(d.old) : std::string());
         AppendCsvField(text, hasNew && d.now.timeKnown ? TimeText(d.now) : std::string());
         AppendCsvField(text, hasOld && d.old.crcKnown ? CrcText(d.old.crc) : std::string());
@@ -285,7 +287,8 @@ void JsonItem(std::string& o, const CompareItem& item)
     if (!IsValidUtf8(item.path))
         o.append(", \"pathHex\": \"").append(HexBytes(item.path)).append("\"");
     o.append(", \"kind\": \"").append(EntryKindText(item.kind)).append("\", \"size\": ");
-    o.append(std::to_string(item.size)).append(", \"modified\": ");
+    o.append(item.sizeKnown ? std::to_string(item.size) : std::string("null"))
+        .append(", \"modified\": ");
     if (item.timeKnown)
         AppendJsonString(o, TimeText(item));
     else

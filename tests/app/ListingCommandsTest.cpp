@@ -340,7 +340,10 @@ TEST_F(ListingCommands, CompareThatCannotSeeEverythingSaysSoAndExitsTwo)
     ASSERT_EQ(run({"-a", a(), out("copy")}, "/bin/cp").status, 0);
     m_a.chmod("sub", 0644);
     const Outcome status = run({"--compare", a(), out("copy")});
+    EXPECT_EQ(run({"--compare", a(), out("empty"), "-o", out("s.csv")}).status, 2);
     m_a.chmod("sub", 0755);
+    EXPECT_TRUE(read(out("s.csv")).contains("\r\nremoved,sub/three.txt,,file,,,,,"))
+        << read(out("s.csv")).constData();
     EXPECT_EQ(status.status, 2);
     EXPECT_EQ(status.err.count("Permission denied (status)\n"), 3) << status.err.constData();
     EXPECT_TRUE(status.out.contains("\nChanged (0)\n")) << status.out.constData();
