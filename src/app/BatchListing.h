@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 namespace quillon {
 
@@ -21,11 +22,13 @@ bool IsPdfOutput(const QString& path);
 
 /// Writes the records of a finished scan to path as a listing in format. keepGoing is asked
 /// after each entry and between blocks of a checksum; when it says stop, nothing is written and
-/// an old file at path stays as it was.
-bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
-                       ReportType type, const ReportSettings& settings,
-                       const ExclusionList& exclusions, ListingFormat format, const QString& path,
-                       QString* error, const std::function<bool()>& keepGoing = {});
+/// an old file at path stays as it was. Each entry with something that could not be read is
+/// told to unreadable (path, reason) and keeps its place in the listing with that value unknown.
+bool WriteBatchListing(
+    const RecordList& records, const ScanLocationList& locations, ReportType type,
+    const ReportSettings& settings, const ExclusionList& exclusions, ListingFormat format,
+    const QString& path, QString* error, const std::function<bool()>& keepGoing = {},
+    const std::function<void(const std::string& path, const QString& reason)>& unreadable = {});
 
 /// Prints the report in the staging file to a PDF with the stored margins; keepGoing as for
 /// WriteBatchListing.

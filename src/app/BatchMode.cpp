@@ -4,6 +4,7 @@
 #include "app/CommandOptions.h"
 #include "app/JobFile.h"
 #include "listing/ListingWriter.h"
+#include "details/FileDetails.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
 #include "platform/CheckedSave.h"
@@ -720,6 +721,16 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
                       QString::fromLocal8Bit(std::strerror(folder->readError))));
         incomplete = true;
     }
+    // Files the walk could not look at keep their report lines with blank values; a listing
+    // tells them itself, with whatever else of its entries could not be read.
+    if (!listing) {
+        for (const std::size_t k : run.unreadableFiles()) {
+            const ScanRecord& record = run.records()[k];
+            choices.unreadableDetail(
+                record.folder->path() + record.name,
+                QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
+        }
+    }
     // A listing lays out no report, so there is none to publish; the last one stays.
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
@@ -735,7 +746,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         (listing
              ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
                                  kind == OutputKind::Csv ? ListingFormat::Csv : ListingFormat::Json,
-                                 target, &error, keepGoing)
+                                 target, &error, keepGoing, choices.unreadableDetail)
          : kind == OutputKind::Pdf ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
                                    : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
         (!throughFile || CopyToStandardOutput(target, &error));

@@ -16,7 +16,8 @@ enum class BatchExit {
     Failed,
     WrongUsage,
     /// The report was written, but some folders or files could not be read (each told on
-    /// standard error): an unreadable folder, a missing location, an unreadable checksum.
+    /// standard error): an unreadable folder, a missing location, a file whose status,
+    /// checksum, version or tag could not be read.
     Incomplete,
     Interrupted, ///< Ctrl+C
 };

@@ -243,6 +243,7 @@ private:
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs* m_dialogs;
     std::unique_ptr<ScanRun> m_run;
+    QStringList m_unreadableDetails; ///< "path: reason" of details the last layout could not read
     std::unique_ptr<ShownStaging> m_report; ///< staging file of the report shown (HTML export)
     std::unique_ptr<buzTimer> m_stopwatch;
     std::function<void()> m_yieldHook;

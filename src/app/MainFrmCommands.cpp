@@ -54,25 +54,42 @@ struct UnreadableSummary {
     QString tooltip;
 };
 
-UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& folders)
+// details: "path: reason" of the files whose details the layout could not read.
+UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& folders,
+                                      const RecordList& records,
+                                      const std::vector<std::size_t>& files,
+                                      const QStringList& details)
 {
     UnreadableSummary summary;
-    if (folders.empty())
+    if (folders.empty() && files.empty() && details.empty())
         return summary;
     const qsizetype count = qsizetype(folders.size());
-    summary.suffix = count == 1 ? QStringLiteral(" (1 folder could not be read)")
-                                : QStringLiteral(" (%1 folders could not be read)").arg(count);
+    const qsizetype fileCount = qsizetype(files.size()) + details.size();
+    const QString folderText =
+        count == 1 ? QStringLiteral("1 folder") : QStringLiteral("%1 folders").arg(count);
+    const QString fileText =
+        fileCount == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(fileCount);
+    summary.suffix = QStringLiteral(" (%1 could not be read)")
+                         .arg(fileCount == 0 ? folderText
+                              : count == 0   ? fileText
+                                             : folderText + QStringLiteral(" and ") + fileText);
     constexpr qsizetype kListed = 40;
     QStringList lines;
-    for (qsizetype i = 0; i < std::min(count, kListed); ++i) {
-        std::string path = folders[std::size_t(i)]->path();
+    const auto add = [&](std::string path, int error) {
         if (path.size() > 1 && path.back() == '/')
             path.pop_back();
         lines.append(QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(": ") +
-                     qt_error_string(folders[std::size_t(i)]->readError));
+                     qt_error_string(error));
+    };
+    for (qsizetype i = 0; i < std::min(count, kListed); ++i)
+        add(folders[std::size_t(i)]->path(), folders[std::size_t(i)]->readError);
+    for (qsizetype i = 0; i < std::min(qsizetype(files.size()), kListed - lines.size()); ++i) {
+        const ScanRecord& record = records[files[std::size_t(i)]];
+        add(record.folder->path() + record.name, record.statError);
     }
-    if (count > kListed)
-        lines.append(QStringLiteral("and %1 more").arg(count - kListed));
+    lines.append(details.mid(0, std::max<qsizetype>(kListed - lines.size(), 0)));
+    if (count + fileCount > lines.size())
+        lines.append(QStringLiteral("and %1 more").arg(count + fileCount - lines.size()));
     summary.tooltip = lines.join(QLatin1Char('\n'));
     return summary;
 }
@@ -118,6 +135,7 @@ void MainFrm::Scan()
         }
         SetPanelText(5, QStringLiteral("00:00:00"));
         m_panels[0]->setToolTip(QString());
+        m_unreadableDetails.clear();
     };
     hooks.setScanningState = [this](bool idle) { SetScanningState(idle); };
     hooks.layout = [this](ReportType type, const RecordList& records, ScanCounters& counters,
@@ -129,7 +147,9 @@ void MainFrm::Scan()
             SetPanelText(5, m_stopwatch->Elapsed());
         // Folders that could not be read are listed empty, as the layouts do; the panel says
         // so, rather than "Ready" alone passing for a complete report.
-        const UnreadableSummary unreadable = SummariseUnreadable(m_run->unreadableFolders());
+        const UnreadableSummary unreadable =
+            SummariseUnreadable(m_run->unreadableFolders(), m_run->records(),
+                                m_run->unreadableFiles(), m_unreadableDetails);
         SetPanelText(1, (cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready")) +
                             unreadable.suffix);
         m_panels[0]->setToolTip(unreadable.tooltip);
@@ -179,6 +199,10 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
     choices.progress.yield = [this] { YieldInScan(); };
     choices.progress.status = [this](const QString& text) { SetPanelText(1, text); };
     choices.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
+    choices.unreadableNote = [this](const std::string& path, const QString& reason) {
+        m_unreadableDetails.append(QFile::decodeName(QByteArray::fromStdString(path)) +
+                                   QStringLiteral(": ") + reason);
+    };
     // Laid out into a file of this scan's own, so another process replacing tmpfile.dmp
     // cannot put its report into this window.
     auto staging = std::make_unique<OwnStaging>(StagingPath());

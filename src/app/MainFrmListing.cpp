@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
+#include <cstring>
 
 namespace quillon {
 
@@ -47,9 +48,23 @@ void MainFrm::ExportListing()
         error = OutputNameRefusal(path, kListingOutputs) + QLatin1Char('.');
     } else {
         RecordListingSource source(m_run->records(), *m_scanHeader);
+        QString first; // the first entry that could not be read in full, with the reason
+        source.setUnreadableHook([&](const std::string& entry, const QString& reason, unsigned) {
+            if (first.isEmpty())
+                first = QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") +
+                        reason;
+        });
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         saved = SaveListing(source, ListingFormatForPath(path), path, &error);
         QGuiApplication::restoreOverrideCursor();
+        if (saved && source.unreadableCount() > 0)
+            m_dialogs->ShowMessage(
+                QStringLiteral("The listing was saved, but %1 of its entries could not be read in "
+                               "full; their unknown values are marked in it. The first: %2")
+                    .arg(source.unreadableCount())
+                    .arg(first),
+                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+                MessageResult::Ok);
     }
     if (!saved)
         m_dialogs->ShowMessage(QStringLiteral("Nothing was saved: ") + error,
@@ -74,9 +89,9 @@ void MainFrm::CompareWithListing()
     if (path.isEmpty())
         return;
     QFile file;
-    QString reason;
-    if (!OpenRegularFile(path, file, nullptr, &reason)) {
-        tell(QStringLiteral("Cannot read %1: %2").arg(path, reason));
+    QString error;
+    if (!OpenListingFile(QFile::encodeName(path), file, &error)) {
+        tell(error.left(1).toUpper() + error.mid(1));
         return;
     }
     JsonListingReader listing(file, path);
@@ -89,16 +104,28 @@ void MainFrm::CompareWithListing()
     header.columns = ListingColumns();
     header.columns.crc32 = listing.header().columns.crc32;
     RecordListingSource scan(m_run->records(), header);
-    CompareResult result;
-    result.labelA = path;
-    result.labelB = QStringLiteral("the last scan");
-    QString error;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool compared = CompareListings(listing, scan, result, &error, [this] {
+    ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
+                                 "the last scan");
+    // Folders the scan could not read are part of what the comparison could not see.
+    for (const FolderNode* folder : m_run->unreadableFolders()) {
+        std::string folderPath = folder->path();
+        if (folderPath.size() > 1)
+            folderPath.pop_back();
+        comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
+                                  QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+    // So is every detail of the scan's files that cannot be read now.
+    scan.setUnreadableHook(
+        [&comparison](const std::string& entry, const QString& reason, unsigned what) {
+            comparison.addUnreadable(UnreadableDetail(entry, reason, what));
+        });
+    const auto yield = [this] {
         if (m_yieldHook)
             m_yieldHook();
         return true;
-    });
+    };
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool compared = comparison.run(&error, yield);
     QGuiApplication::restoreOverrideCursor();
     if (!compared) {
         tell(error);
@@ -106,13 +133,11 @@ void MainFrm::CompareWithListing()
     }
     // A staging file of its own, as a scan's report has, so Save As reads this comparison.
     auto staging = std::make_unique<OwnStaging>(StagingPath());
-    try {
-        WriteCompareRtf(
-            CompareReportLines(result),
+    if (!WriteCompareRtf(
+            [&comparison](CompareSink& sink, QString* why) { return comparison.write(sink, why); },
             ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
-            staging->path());
-    } catch (const CommandError& e) {
-        tell(QStringLiteral("The comparison could not be written: ") + e.description());
+            staging->path(), &error)) {
+        tell(QStringLiteral("The comparison could not be written: ") + error);
         return;
     }
     if (LoadReportIntoPane(staging->path()))

@@ -64,33 +64,39 @@ CrcCtrl::Outcome CrcCtrl::ComputeFile(const FileAt& file, const std::string& pat
             return Outcome::Skipped;
         ThrowReadError(errno, path);
     }
-    if (IsPretendingEmpty(fd)) {
-        ::close(fd);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    return ComputeOpen(fd, path);
+}
+
+CrcCtrl::Outcome CrcCtrl::ComputeOpen(int fd, const std::string& path)
+{
+    m_result.clear();
+    m_value = 0;
+    if (IsPretendingEmpty(fd))
         return Outcome::Skipped;
-    }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     if (!m_buffer)
         m_buffer = std::make_unique_for_overwrite<unsigned char[]>(kBufferSize);
 
     std::uint32_t crc = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, m_buffer.get(), kBufferSize);
+    // From the start, whatever was read of the file before (a tag, a version).
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd, m_buffer.get(), kBufferSize, at);
         if (got == 0)
             break;
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            const int err = errno;
-            ::close(fd);
-            ThrowReadError(err, path);
+            ThrowReadError(errno, path);
         }
+        at += got;
         crc = libdeflate_crc32(crc, m_buffer.get(), static_cast<std::size_t>(got));
-        if (m_interrupt && m_interrupt()) {
-            ::close(fd);
+        if (m_interrupt && m_interrupt())
             return Outcome::Cancelled;
-        }
     }
-    ::close(fd);
     m_value = crc;
     m_result = HexText(crc);
     return Outcome::Done;

@@ -46,6 +46,10 @@ public:
     Outcome ComputeFile(const FileAt& file, const std::string& shownPath);
     Outcome ComputeFile(const std::string& path) { return ComputeFile(FileAt::Path(path), path); }
 
+    /// The same over a regular file already open for reading (which stays open), from its
+    /// first byte; shownPath names it in an error.
+    Outcome ComputeOpen(int fd, const std::string& shownPath);
+
     /// The checksum of the file last computed, e.g. "CBF43926"; empty after a failure or
     /// before the first file.
     const std::string& Result() const { return m_result; }

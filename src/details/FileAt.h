@@ -38,6 +38,9 @@ public:
         return m_fd >= 0 ? FileAt{m_fd, name.c_str()} : FileAt::Path(fullPath);
     }
 
+    /// The current folder's descriptor (O_PATH), -1 when it could not be opened.
+    int descriptor() const { return m_fd; }
+
 private:
     std::string m_path; ///< the current folder, ending in "/"
     int m_fd = -1;

@@ -122,6 +122,11 @@ bool ReadFileAttributes(const FileAt& file, std::uint32_t& attributes)
     struct stat st;
     if (!StatNoFollow(file, st))
         return false;
+    return ReadFileAttributes(file, st, attributes);
+}
+
+bool ReadFileAttributes(const FileAt& file, struct stat st, std::uint32_t& attributes)
+{
     if (S_ISLNK(st.st_mode)) {
         // A link is described by what it points at; a dangling one is a bare reparse point.
         struct stat target;

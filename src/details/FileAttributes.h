@@ -26,6 +26,8 @@ std::string AttributeLettersOf(std::uint32_t attributes);
 /// the name begins with ".", archive for a regular file, directory for a folder. Returns false
 /// when the file cannot be examined.
 bool ReadFileAttributes(const FileAt& file, std::uint32_t& attributes);
+/// The same for a file whose status st was read without following a link.
+bool ReadFileAttributes(const FileAt& file, struct stat st, std::uint32_t& attributes);
 inline bool ReadFileAttributes(const std::string& path, std::uint32_t& attributes)
 {
     return ReadFileAttributes(FileAt::Path(path), attributes);

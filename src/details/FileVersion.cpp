@@ -17,6 +17,7 @@ class FileImageBytes final : public ImageBytes {
 public:
     FileImageBytes(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
     std::uint64_t size() const override { return m_size; }
+    int error() const { return m_error; }
 
     bool read(std::uint64_t offset, void* out, std::size_t length) const override
     {
@@ -27,6 +28,8 @@ public:
             const ssize_t got = ::pread(m_fd, to, length, static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR)
                 continue;
+            if (got < 0)
+                m_error = errno;
             if (got <= 0)
                 return false; // error, or the file shrank under us
             to += got;
@@ -39,6 +42,7 @@ public:
 private:
     int m_fd;
     std::uint64_t m_size;
+    mutable int m_error = 0;
 };
 
 } // namespace
@@ -66,14 +70,22 @@ std::string FileVersionText(const FileAt& file)
         return {};
     std::string text;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const FileImageBytes image(fd, static_cast<std::uint64_t>(st.st_size));
-        if (const auto version = ReadPeVersion(image))
-            text = std::to_string(version->major) + '.' + std::to_string(version->minor) + '.' +
-                   std::to_string(version->build) + '.' + std::to_string(version->revision);
-    }
+    int error = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        text = FileVersionOf(fd, static_cast<std::uint64_t>(st.st_size), error);
     ::close(fd);
     return text;
+}
+
+std::string FileVersionOf(int fd, std::uint64_t size, int& error)
+{
+    const FileImageBytes image(fd, size);
+    const auto version = ReadPeVersion(image);
+    error = image.error();
+    if (!version || error != 0)
+        return {};
+    return std::to_string(version->major) + '.' + std::to_string(version->minor) + '.' +
+           std::to_string(version->build) + '.' + std::to_string(version->revision);
 }
 
 } // namespace quillon

@@ -16,6 +16,10 @@ bool HasVersionExtension(std::string_view path);
 /// end in .exe/.dll/.ocx, the file cannot be read, or it holds no well-formed version record.
 /// Reads only the headers and the resource pieces it needs.
 std::string FileVersionText(const FileAt& file);
+/// The version text of an open regular file of size bytes, read as FileVersionText does; a read
+/// that fails leaves the text empty and its errno in error (0 otherwise).
+std::string FileVersionOf(int fd, std::uint64_t size, int& error);
+
 inline std::string FileVersionText(const std::string& path)
 {
     return FileVersionText(FileAt::Path(path));

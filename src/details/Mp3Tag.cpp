@@ -180,29 +180,37 @@ constexpr std::array<std::string_view, 148> kGenreNames = {"Blues",
                                                            "JPop",
                                                            "Synth Pop"};
 
+// Reads the last kTrailerSize bytes of an open file of size bytes: 0, ENODATA when the file
+// is too short or shrank meanwhile, or the errno of a failed read.
+int ReadTrailer(int fd, std::int64_t size, char (&trailer)[kTrailerSize])
+{
+    if (size < static_cast<std::int64_t>(kTrailerSize))
+        return ENODATA;
+    std::size_t done = 0;
+    const off_t at = static_cast<off_t>(size) - static_cast<off_t>(kTrailerSize);
+    while (done < kTrailerSize) {
+        const ssize_t got =
+            ::pread(fd, trailer + done, kTrailerSize - done, at + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return ENODATA;
+        done += static_cast<std::size_t>(got);
+    }
+    return 0;
+}
+
 bool ReadTrailer(const FileAt& file, char (&trailer)[kTrailerSize])
 {
     // O_NONBLOCK keeps a FIFO from stalling the report; fstat then turns it away.
     const int fd = ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
-    bool ok = false;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-        st.st_size >= static_cast<off_t>(kTrailerSize)) {
-        std::size_t done = 0;
-        const off_t at = st.st_size - static_cast<off_t>(kTrailerSize);
-        while (done < kTrailerSize) {
-            const ssize_t got =
-                ::pread(fd, trailer + done, kTrailerSize - done, at + static_cast<off_t>(done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += static_cast<std::size_t>(got);
-        }
-        ok = done == kTrailerSize;
-    }
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    ReadTrailer(fd, static_cast<std::int64_t>(st.st_size), trailer) == 0;
     ::close(fd);
     return ok;
 }
@@ -242,6 +250,17 @@ Mp3Tag ReadMp3Tag(const FileAt& file)
         return {};
     char trailer[kTrailerSize];
     if (!ReadTrailer(file, trailer))
+        return {};
+    return ParseMp3Trailer(std::string_view(trailer, kTrailerSize));
+}
+
+Mp3Tag ReadMp3TagOf(int fd, std::int64_t size, int& error)
+{
+    char trailer[kTrailerSize];
+    error = ReadTrailer(fd, size, trailer);
+    if (error == ENODATA)
+        error = 0; // too short for a tag: none, not a failure
+    if (error != 0 || size < static_cast<std::int64_t>(kTrailerSize))
         return {};
     return ParseMp3Trailer(std::string_view(trailer, kTrailerSize));
 }

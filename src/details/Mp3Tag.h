@@ -42,6 +42,10 @@ Mp3Tag ParseMp3Trailer(std::string_view trailer);
 /// with "."), anything but a regular file, files shorter than 128 bytes and unreadable files
 /// give a blank tag with found false.
 Mp3Tag ReadMp3Tag(const FileAt& file);
+/// The ID3v1 trailer of an open regular file of size bytes (whatever its name); a read that
+/// fails gives a blank tag and its errno in error (0 otherwise, also for a file too short).
+Mp3Tag ReadMp3TagOf(int fd, std::int64_t size, int& error);
+
 inline Mp3Tag ReadMp3Tag(const std::string& path)
 {
     return ReadMp3Tag(FileAt::Path(path));

@@ -43,7 +43,7 @@ void CsvListingWriter::write(const ListingEntry& entry)
     field(entry.folder());
     field(entry.name());
     field(EntryKindText(entry.kind));
-    field(std::to_string(entry.size));
+    field(entry.unreadable & kUnreadableStatus ? std::string() : std::to_string(entry.size));
     field(entry.timeKnown ? IsoTime(entry.modified, entry.utcOffset) : std::string());
     ForEachDetail(m_columns, entry,
                   [&](std::string_view, std::string_view value, bool) { field(value); });

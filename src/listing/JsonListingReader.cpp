@@ -585,10 +585,15 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         if (detail) {
             if (!isString && !isNull)
                 return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
-            // null: unknown, or not read.
+            // null: a version or a tag field is null only when it could not be read.
             *detail = std::move(text);
-            if (isNull)
+            if (isNull) {
                 detail->clear();
+                if (key == "version")
+                    entry.unreadable |= kUnreadableVersion;
+                else if (detail != &entry.attributes && detail != &entry.owner)
+                    entry.unreadable |= kUnreadableTag;
+            }
             continue;
         }
         switch (bit) {
@@ -607,8 +612,10 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
                 return fail(QStringLiteral("unknown kind"));
             break;
         case Size: {
-            if (isNull)
-                break; // a size that could not be read
+            if (isNull) {
+                entry.unreadable |= kUnreadableStatus; // a size that could not be read
+                break;
+            }
             const auto [end, ec] =
                 std::from_chars(text.data(), text.data() + text.size(), entry.size);
             if (isString || ec != std::errc() || end != text.data() + text.size() || entry.size < 0)
@@ -625,7 +632,9 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         case Crc: {
             // null: no checksum (a folder, a link, a listing without the column);
             // "unreadable": the file's content could not be read when the listing was made.
-            if (isNull || (isString && text == "unreadable"))
+            if (isString && text == kUnreadableText)
+                entry.unreadable |= kUnreadableCrc;
+            if (isNull || (isString && text == kUnreadableText))
                 break;
             std::uint32_t crc = 0;
             const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), crc, 16);

@@ -97,7 +97,8 @@ void JsonListingWriter::write(const ListingEntry& entry)
     o.append(", \"kind\": \"");
     o.append(EntryKindText(entry.kind));
     o.append("\", \"size\": ");
-    o.append(std::to_string(entry.size));
+    o.append(entry.unreadable & kUnreadableStatus ? std::string("null")
+                                                  : std::to_string(entry.size));
     o.append(", \"modified\": ");
     if (entry.timeKnown)
         AppendJsonString(o, IsoTime(entry.modified, entry.utcOffset));

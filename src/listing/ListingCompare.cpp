@@ -1,13 +1,191 @@
 #include "listing/ListingCompare.h"
 
+#include "platform/BoundedRead.h"
 #include "scan/Collation.h"
 
+#include <QDir>
 #include <QFile>
 #include <algorithm>
-#include <map>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace quillon {
+
+namespace detail {
+
+// A temporary file of differences, written once and then read back, in order or at an
+// offset remembered while writing. Unlinked at once, so nothing is left behind.
+class CompareSpill {
+public:
+    CompareSpill() = default;
+    ~CompareSpill()
+    {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    CompareSpill(const CompareSpill&) = delete;
+    CompareSpill& operator=(const CompareSpill&) = delete;
+
+    bool open(QString* error)
+    {
+        QByteArray name = QFile::encodeName(QDir::tempPath()) + "/quillon-compare-XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd >= 0) {
+            ::unlink(name.constData());
+            m_file = ::fdopen(fd, "w+b");
+            if (!m_file)
+                ::close(fd);
+        }
+        if (!m_file)
+            *error = QStringLiteral("cannot make a temporary file in %1: %2")
+                         .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(errno)));
+        return m_file != nullptr;
+    }
+
+    std::uint64_t size() const { return m_size; }
+    std::size_t count() const { return m_count; }
+
+    void put(const Difference& d, bool hasOld, bool hasNew)
+    {
+        m_buffer.clear();
+        m_buffer.push_back(static_cast<char>((d.sizeChanged ? 1 : 0) | (d.timeChanged ? 2 : 0) |
+                                             (d.crcChanged ? 4 : 0) | (d.kindChanged ? 8 : 0) |
+                                             (hasOld ? 16 : 0) | (hasNew ? 32 : 0)));
+        if (hasOld)
+            putItem(d.old);
+        if (hasNew)
+            putItem(d.now);
+        write();
+    }
+
+    void put(const Unreadable& u)
+    {
+        m_buffer.clear();
+        putText(u.path);
+        putText(u.what.toStdString());
+        putText(u.reason.toStdString());
+        write();
+    }
+
+    bool failed() const { return m_failed || (m_file && std::ferror(m_file)); }
+
+    bool seek(std::uint64_t offset)
+    {
+        m_readPos = offset;
+        return std::fflush(m_file) == 0 &&
+               ::fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
+    }
+    /// Where the next record read starts.
+    std::uint64_t position() const { return m_readPos; }
+
+    bool get(Difference& d)
+    {
+        unsigned char flags = 0;
+        if (!getRaw(&flags, 1))
+            return false;
+        d.sizeChanged = flags & 1;
+        d.timeChanged = flags & 2;
+        d.crcChanged = flags & 4;
+        d.kindChanged = flags & 8;
+        return (!(flags & 16) || getItem(d.old)) && (!(flags & 32) || getItem(d.now));
+    }
+
+    bool get(Unreadable& u)
+    {
+        std::string what, reason;
+        if (!getText(u.path) || !getText(what) || !getText(reason))
+            return false;
+        u.what = QString::fromStdString(what);
+        u.reason = QString::fromStdString(reason);
+        return true;
+    }
+
+private:
+    template <class T> void putValue(T value)
+    {
+        char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        m_buffer.append(bytes, sizeof(T));
+    }
+    void putText(std::string_view text)
+    {
+        putValue(static_cast<std::uint32_t>(text.size()));
+        m_buffer.append(text);
+    }
+    void putItem(const CompareItem& item)
+    {
+        m_buffer.push_back(static_cast<char>(item.kind));
+        m_buffer.push_back(static_cast<char>((item.timeKnown ? 1 : 0) | (item.crcKnown ? 2 : 0) |
+                                             (item.sizeKnown ? 0 : 4)));
+        putValue(item.size);
+        putValue(item.modified);
+        putValue(static_cast<std::int32_t>(item.utcOffset));
+        putValue(item.crc);
+        putText(item.path);
+    }
+    void write()
+    {
+        if (std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
+            m_failed = true;
+        m_size += m_buffer.size();
+        ++m_count;
+    }
+    bool getRaw(void* to, std::size_t bytes)
+    {
+        m_readPos += bytes;
+        return bytes == 0 || std::fread(to, 1, bytes, m_file) == bytes;
+    }
+    template <class T> bool getValue(T& value)
+    {
+        char bytes[sizeof(T)];
+        if (!getRaw(bytes, sizeof(T)))
+            return false;
+        std::memcpy(&value, bytes, sizeof(T));
+        return true;
+    }
+    bool getText(std::string& text)
+    {
+        std::uint32_t length = 0;
+        if (!getValue(length))
+            return false;
+        text.resize(length);
+        return getRaw(text.data(), length);
+    }
+    bool getItem(CompareItem& item)
+    {
+        unsigned char kind = 0, known = 0;
+        std::int32_t offset = 0;
+        if (!getRaw(&kind, 1) || !getRaw(&known, 1) || !getValue(item.size) ||
+            !getValue(item.modified) || !getValue(offset) || !getValue(item.crc) ||
+            !getText(item.path))
+            return false;
+        item.kind = static_cast<EntryKind>(kind);
+        item.timeKnown = known & 1;
+        item.crcKnown = known & 2;
+        item.sizeKnown = !(known & 4);
+        item.utcOffset = offset;
+        return true;
+    }
+
+    std::FILE* m_file = nullptr;
+    std::string m_buffer;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_readPos = 0;
+    std::size_t m_count = 0;
+    bool m_failed = false;
+};
+
+} // namespace detail
+
+using Spill = detail::CompareSpill;
 
 namespace {
 
@@ -51,6 +229,8 @@ int CompareKeys(const Collation& collation, const GroupKey& a, const GroupKey& b
     }
 }
 
+// The scan locations of a header, sorted, so the location holding a path is found by a few
+// binary searches (one per component of the path) rather than a look at every location.
 std::vector<std::string> RootsOf(const ListingHeader& header)
 {
     std::vector<std::string> roots;
@@ -62,7 +242,35 @@ std::vector<std::string> RootsOf(const ListingHeader& header)
             root.pop_back();
         roots.push_back(std::move(root));
     }
+    std::sort(roots.begin(), roots.end());
+    roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
     return roots;
+}
+
+// The longest location that is path or holds it; empty when none does.
+std::string_view RootOf(const std::vector<std::string>& roots, std::string_view path)
+{
+    const auto has = [&](std::string_view root) {
+        return std::binary_search(roots.begin(), roots.end(), root,
+                                  [](std::string_view x, std::string_view y) { return x < y; });
+    };
+    if (roots.size() == 1) { // the usual case: one look
+        const std::string& r = roots.front();
+        const bool inside =
+            path == r ||
+            (r == "/" ? path.starts_with('/')
+                      : path.starts_with(r) && path.size() > r.size() && path[r.size()] == '/');
+        return inside ? std::string_view(r) : std::string_view();
+    }
+    std::string_view prefix = path;
+    for (;;) {
+        if (has(prefix))
+            return prefix;
+        const std::size_t slash = prefix.rfind('/');
+        if (prefix == "/" || slash == std::string_view::npos)
+            return {};
+        prefix = slash == 0 ? path.substr(0, 1) : prefix.substr(0, slash);
+    }
 }
 
 struct Group {
@@ -74,9 +282,10 @@ struct Group {
 // One side, read a folder's records at a time.
 class Side {
 public:
-    Side(ListingSource& source, bool relative, bool folders, const Collation& collation)
-        : m_source(source), m_roots(RootsOf(source.header())), m_relative(relative),
-          m_folders(folders), m_collation(collation)
+    Side(ListingSource& source, bool relative, bool files, bool folders, const Collation& collation,
+         std::function<void(Unreadable)> unreadable)
+        : m_source(source), m_roots(RootsOf(source.header())), m_relative(relative), m_files(files),
+          m_folders(folders), m_collation(collation), m_unreadable(std::move(unreadable))
     {}
 
     std::size_t entries = 0;
@@ -108,7 +317,8 @@ public:
                     group.folder = std::move(m_pendingItem);
                     ++entries;
                 }
-            } else {
+            } else if (m_files) {
+                checkDetails();
                 group.files.push_back(std::move(m_pendingItem));
                 ++entries;
             }
@@ -129,6 +339,21 @@ private:
                                : QString::fromStdString(m_roots.front());
     }
 
+    // A side read from disk now names what it could not read through its source's own hook;
+    // a saved listing marks it on the entry. A comparison never calls "same" what it did not
+    // see. Only the values a comparison looks at count: size, time and checksum.
+    void checkDetails()
+    {
+        if (m_source.readsDisk() || m_pending.kind == EntryKind::Folder)
+            return;
+        if (m_pending.unreadable & kUnreadableStatus)
+            m_unreadable({m_pending.path, QStringLiteral("file"),
+                          QStringLiteral("unreadable in the listing")});
+        else if (m_pending.unreadable & kUnreadableCrc)
+            m_unreadable({m_pending.path, QStringLiteral("checksum"),
+                          QStringLiteral("unreadable in the listing")});
+    }
+
     bool read(QString* error)
     {
         if (!m_source.next(m_pending)) {
@@ -138,19 +363,11 @@ private:
         }
         m_hasPending = true;
         const std::string& path = m_pending.path;
-        std::string_view root;
-        for (const std::string& r : m_roots) {
-            const bool inside =
-                path == r ||
-                (r == "/" ? path.starts_with('/')
-                          : path.starts_with(r) && path.size() > r.size() && path[r.size()] == '/');
-            if (inside && r.size() >= root.size())
-                root = r;
-        }
+        const std::string_view root = RootOf(m_roots, path);
         std::string_view rel = path;
         if (!root.empty())
             rel = path == root ? std::string_view() : rel.substr(root == "/" ? 1 : root.size() + 1);
-        m_pendingKey.root = m_relative ? std::string() : std::string(root);
+        m_pendingKey.root.assign(m_relative ? std::string_view() : root);
         const std::size_t slash = rel.rfind('/');
         if (m_pending.kind == EntryKind::Folder)
             m_pendingKey.rel.assign(rel);
@@ -163,6 +380,7 @@ private:
             item.path.clear(); // the location itself is never a difference
         item.kind = m_pending.kind;
         item.size = m_pending.size;
+        item.sizeKnown = !(m_pending.unreadable & kUnreadableStatus);
         item.timeKnown = m_pending.timeKnown;
         item.modified = m_pending.modified;
         item.utcOffset = m_pending.utcOffset;
@@ -174,8 +392,10 @@ private:
     ListingSource& m_source;
     std::vector<std::string> m_roots;
     bool m_relative;
+    bool m_files;
     bool m_folders;
     const Collation& m_collation;
+    std::function<void(Unreadable)> m_unreadable;
     ListingEntry m_pending;
     CompareItem m_pendingItem;
     GroupKey m_pendingKey;
@@ -185,129 +405,292 @@ private:
     std::size_t m_count = 0;
 };
 
-void CompareItems(const CompareItem& a, const CompareItem& b, CompareResult& result)
+// True when the two items differ; d then says how.
+bool Differ(const CompareItem& a, const CompareItem& b, Difference& d)
 {
-    Difference d;
     d.kindChanged = a.kind != b.kind;
+    d.sizeChanged = d.timeChanged = d.crcChanged = false;
     if (a.kind != EntryKind::Folder || b.kind != EntryKind::Folder) {
-        d.sizeChanged = a.size != b.size;
+        // A size that could not be read is unknown, not 0: never a change.
+        d.sizeChanged = a.sizeKnown && b.sizeKnown && a.size != b.size;
         d.timeChanged = a.timeKnown && b.timeKnown && a.modified != b.modified;
         d.crcChanged = a.crcKnown && b.crcKnown && a.crc != b.crc;
     }
-    if (d.kindChanged || d.sizeChanged || d.timeChanged || d.crcChanged) {
-        d.old = a;
-        d.now = b;
-        result.changed.push_back(std::move(d));
-    }
+    return d.kindChanged || d.sizeChanged || d.timeChanged || d.crcChanged;
 }
 
-void Removed(CompareItem item, CompareResult& result)
+std::uint64_t PathHash(std::string_view path)
 {
-    Difference d;
-    d.old = std::move(item);
-    result.removed.push_back(std::move(d));
+    return std::hash<std::string_view>()(path);
 }
 
-void Added(CompareItem item, CompareResult& result)
+// A file that may have moved: its content key and where it lies in its spill.
+// A file that may have moved: its content key and where it lies in its spill (the offset
+// also gives its record order).
+struct Candidate {
+    std::int64_t size;
+    std::uint32_t crc;
+    std::uint64_t offset;
+};
+
+bool ByContent(const Candidate& x, const Candidate& y)
 {
-    Difference d;
-    d.now = std::move(item);
-    result.added.push_back(std::move(d));
+    return std::tie(x.size, x.crc, x.offset) < std::tie(y.size, y.crc, y.offset);
 }
 
-void WholeGroup(Group& group, bool removed, CompareResult& result)
-{
-    if (group.folder)
-        (removed ? Removed : Added)(std::move(*group.folder), result);
-    for (CompareItem& item : group.files)
-        (removed ? Removed : Added)(std::move(item), result);
-}
-
-void MatchGroups(Group& a, Group& b, CompareResult& result)
-{
-    if (a.folder && b.folder)
-        CompareItems(*a.folder, *b.folder, result);
-    else if (a.folder)
-        Removed(std::move(*a.folder), result);
-    else if (b.folder)
-        Added(std::move(*b.folder), result);
-    std::size_t i = 0, j = 0;
-    while (i < a.files.size() || j < b.files.size()) {
-        if (j == b.files.size() || (i < a.files.size() && a.files[i].path < b.files[j].path)) {
-            Removed(std::move(a.files[i++]), result);
-        } else if (i == a.files.size() || b.files[j].path < a.files[i].path) {
-            Added(std::move(b.files[j++]), result);
-        } else {
-            CompareItems(a.files[i++], b.files[j++], result);
-        }
-    }
-}
-
-// A removed and an added file with the same content are one file that moved.
-void FindMoves(CompareResult& result)
-{
-    std::multimap<std::pair<std::int64_t, std::uint32_t>, std::size_t> added;
-    for (std::size_t k = 0; k < result.added.size(); ++k) {
-        const CompareItem& item = result.added[k].now;
-        if (item.kind == EntryKind::File && item.crcKnown && item.size > 0)
-            added.emplace(std::make_pair(item.size, item.crc), k);
-    }
-    if (added.empty())
-        return;
-    std::vector<bool> takenAdded(result.added.size(), false);
-    std::vector<Difference> removed;
-    for (Difference& gone : result.removed) {
-        const CompareItem& item = gone.old;
-        auto it = item.kind == EntryKind::File && item.crcKnown && item.size > 0
-                      ? added.find(std::make_pair(item.size, item.crc))
-                      : added.end();
-        if (it == added.end()) {
-            removed.push_back(std::move(gone));
-            continue;
-        }
-        Difference move;
-        move.old = std::move(gone.old);
-        move.now = result.added[it->second].now;
-        takenAdded[it->second] = true;
-        added.erase(it);
-        result.moved.push_back(std::move(move));
-    }
-    result.removed = std::move(removed);
-    std::vector<Difference> stay;
-    for (std::size_t k = 0; k < result.added.size(); ++k)
-        if (!takenAdded[k])
-            stay.push_back(std::move(result.added[k]));
-    result.added = std::move(stay);
-}
+struct Pair {
+    std::uint64_t removed, added; // offsets in the spills
+};
 
 } // namespace
 
-bool ListsFolders(const ListingHeader& header)
+struct ListingComparison::State {
+    Spill added, removed, changed, unreadable;
+    std::unordered_set<std::uint64_t> addedFolders, removedFolders;
+    std::vector<Candidate> addedMoves, removedMoves;
+    std::vector<Difference> retyped;         // a file and a folder at one path
+    std::vector<std::uint64_t> takenAdded;   // offsets, sorted: written as retyped or moved
+    std::vector<std::uint64_t> takenRemoved; // the same
+    std::vector<Pair> moves;                 // in the order of the removed side
+    std::function<bool()> yield;
+    std::size_t steps = 0;
+
+    bool step() { return !yield || ++steps % kYieldEvery != 0 || yield(); }
+
+    void add(CompareItem&& item, bool isAdded)
+    {
+        Spill& spill = isAdded ? added : removed;
+        if (item.kind == EntryKind::Folder)
+            (isAdded ? addedFolders : removedFolders).insert(PathHash(item.path));
+        else if (item.kind == EntryKind::File && item.crcKnown && item.size > 0)
+            (isAdded ? addedMoves : removedMoves).push_back({item.size, item.crc, spill.size()});
+        Difference d;
+        (isAdded ? d.now : d.old) = std::move(item);
+        spill.put(d, !isAdded, isAdded);
+    }
+
+    void compare(const CompareItem& a, const CompareItem& b)
+    {
+        Difference d;
+        if (Differ(a, b, d)) {
+            d.old = a;
+            d.now = b;
+            changed.put(d, true, true);
+        }
+    }
+
+    void whole(Group& group, bool isAdded)
+    {
+        if (group.folder)
+            add(std::move(*group.folder), isAdded);
+        for (CompareItem& item : group.files)
+            add(std::move(item), isAdded);
+    }
+
+    void match(Group& a, Group& b)
+    {
+        if (a.folder && b.folder)
+            compare(*a.folder, *b.folder);
+        else if (a.folder)
+            add(std::move(*a.folder), false);
+        else if (b.folder)
+            add(std::move(*b.folder), true);
+        std::size_t i = 0, j = 0;
+        while (i < a.files.size() || j < b.files.size()) {
+            if (j == b.files.size() || (i < a.files.size() && a.files[i].path < b.files[j].path))
+                add(std::move(a.files[i++]), false);
+            else if (i == a.files.size() || b.files[j].path < a.files[i].path)
+                add(std::move(b.files[j++]), true);
+            else
+                compare(a.files[i++], b.files[j++]);
+        }
+    }
+
+    // A file on one side and a folder at the same path on the other meet in different groups
+    // (the file in its folder's, the folder in its own), so they are paired once all is read:
+    // a few passes over the added and removed entries, holding only those that pair.
+    bool findRetyped(QString* error)
+    {
+        if (addedFolders.empty() && removedFolders.empty())
+            return true;
+        // Entries that are not folders whose path an opposite folder has, by path hash.
+        std::unordered_map<std::uint64_t, std::pair<std::uint64_t, CompareItem>> removedOthers,
+            addedOthers;
+        const auto collect = [&](Spill& spill, bool isAdded, auto&& f) {
+            if (!spill.seek(0))
+                return false;
+            Difference d;
+            for (std::size_t k = 0; k < spill.count(); ++k) {
+                const std::uint64_t at = spill.position();
+                if (!spill.get(d) || !step())
+                    return false;
+                f(at, isAdded ? d.now : d.old);
+            }
+            return true;
+        };
+        // Each pass only where it can pair something.
+        bool ok = addedFolders.empty() ||
+                  collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
+                      const std::uint64_t hash = PathHash(item.path);
+                      if (item.kind != EntryKind::Folder && addedFolders.contains(hash))
+                          removedOthers.emplace(hash, std::make_pair(k, std::move(item)));
+                  });
+        std::vector<Pair> pairs;
+        ok = ok && ((removedFolders.empty() && removedOthers.empty()) ||
+                    collect(added, true, [&](std::uint64_t k, CompareItem& item) {
+                        const std::uint64_t hash = PathHash(item.path);
+                        if (item.kind != EntryKind::Folder) {
+                            if (removedFolders.contains(hash))
+                                addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
+                            return;
+                        }
+                        auto other = removedOthers.find(hash);
+                        if (other == removedOthers.end() || other->second.second.path != item.path)
+                            return;
+                        Difference d;
+                        Differ(other->second.second, item, d);
+                        d.old = std::move(other->second.second);
+                        d.now = std::move(item);
+                        pairs.push_back({other->second.first, k});
+                        retyped.push_back(std::move(d));
+                        removedOthers.erase(other);
+                    }));
+        if (!addedOthers.empty())
+            ok = ok && collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
+                     if (item.kind != EntryKind::Folder)
+                         return;
+                     auto other = addedOthers.find(PathHash(item.path));
+                     if (other == addedOthers.end() || other->second.second.path != item.path)
+                         return;
+                     Difference d;
+                     Differ(item, other->second.second, d);
+                     d.old = std::move(item);
+                     d.now = std::move(other->second.second);
+                     pairs.push_back({k, other->second.first});
+                     retyped.push_back(std::move(d));
+                     addedOthers.erase(other);
+                 });
+        if (!ok) {
+            *error = QStringLiteral("cannot read back a temporary file of the comparison");
+            return false;
+        }
+        for (const Pair& pair : pairs) {
+            takenRemoved.push_back(pair.removed);
+            takenAdded.push_back(pair.added);
+        }
+        std::sort(takenRemoved.begin(), takenRemoved.end());
+        std::sort(takenAdded.begin(), takenAdded.end());
+        return true;
+    }
+
+    // A removed and an added file of the same size and checksum: for each content, the
+    // removed files in record order take the added ones in record order. Both lists sorted by
+    // content and merged, so no map is built.
+    void findMoves()
+    {
+        if (addedMoves.empty() || removedMoves.empty())
+            return;
+        const auto untaken = [](const std::vector<std::uint64_t>& taken, const Candidate& c) {
+            return !std::binary_search(taken.begin(), taken.end(), c.offset);
+        };
+        std::erase_if(addedMoves, [&](const Candidate& c) { return !untaken(takenAdded, c); });
+        std::erase_if(removedMoves, [&](const Candidate& c) { return !untaken(takenRemoved, c); });
+        std::sort(addedMoves.begin(), addedMoves.end(), ByContent);
+        std::sort(removedMoves.begin(), removedMoves.end(), ByContent);
+        const auto same = [](const Candidate& x, const Candidate& y) {
+            return x.size == y.size && x.crc == y.crc;
+        };
+        for (std::size_t i = 0, j = 0; i < removedMoves.size() && j < addedMoves.size();) {
+            if (same(removedMoves[i], addedMoves[j]))
+                moves.push_back({removedMoves[i++].offset, addedMoves[j++].offset});
+            else if (ByContent(removedMoves[i], addedMoves[j]))
+                ++i;
+            else
+                ++j;
+        }
+        addedMoves = {};
+        removedMoves = {};
+        std::sort(moves.begin(), moves.end(),
+                  [](const Pair& x, const Pair& y) { return x.removed < y.removed; });
+        for (const Pair& p : moves) {
+            takenRemoved.push_back(p.removed);
+            takenAdded.push_back(p.added);
+        }
+        std::sort(takenRemoved.begin(), takenRemoved.end());
+        std::sort(takenAdded.begin(), takenAdded.end());
+    }
+};
+
+Unreadable UnreadableDetail(std::string path, const QString& reason, unsigned what)
 {
-    return header.reportType != QLatin1String("List In Details");
+    const bool checksum = what == kUnreadableCrc;
+    return {std::move(path), checksum ? QStringLiteral("checksum") : QStringLiteral("file"),
+            reason};
 }
 
-bool CompareListings(ListingSource& a, ListingSource& b, CompareResult& result, QString* error,
-                     const std::function<bool()>& yield)
+ListingComparison::ListingComparison(ListingSource& a, ListingSource& b, std::string labelA,
+                                     std::string labelB)
+    : m_state(std::make_unique<State>()), m_a(a), m_b(b)
 {
+    m_summary.labelA = std::move(labelA);
+    m_summary.labelB = std::move(labelB);
+}
+
+ListingComparison::~ListingComparison() = default;
+
+void ListingComparison::addUnreadable(Unreadable item)
+{
+    for (const auto& [scanned, shown] : m_shownPaths)
+        if (item.path.starts_with(scanned) &&
+            (item.path.size() == scanned.size() || item.path[scanned.size()] == '/')) {
+            item.path.replace(0, scanned.size(), shown);
+            break;
+        }
+    if (onUnreadable)
+        onUnreadable(item);
+    ++m_summary.unreadable;
+    if (m_running)
+        m_state->unreadable.put(item);
+    else
+        m_pendingUnreadable.push_back(std::move(item));
+}
+
+void ListingComparison::showPathAs(std::string scanned, std::string shown)
+{
+    m_shownPaths.emplace_back(std::move(scanned), std::move(shown));
+}
+
+bool ListingComparison::run(QString* error, const std::function<bool()>& yield)
+{
+    State& s = *m_state;
+    s.yield = yield;
+    for (Spill* spill : {&s.added, &s.removed, &s.changed, &s.unreadable})
+        if (!spill->open(error))
+            return false;
+    for (const Unreadable& u : m_pendingUnreadable)
+        s.unreadable.put(u);
+    m_pendingUnreadable.clear();
+    m_running = true;
+    const auto unreadable = [this](Unreadable u) { addUnreadable(std::move(u)); };
+
     const Collation collation;
-    const bool relative = RootsOf(a.header()).size() == 1 && RootsOf(b.header()).size() == 1;
-    const bool folders = ListsFolders(a.header()) && ListsFolders(b.header());
-    Side left(a, relative, folders, collation);
-    Side right(b, relative, folders, collation);
+    const bool relative = RootsOf(m_a.header()).size() == 1 && RootsOf(m_b.header()).size() == 1;
+    m_summary.files = ListsFiles(m_a.header()) && ListsFiles(m_b.header());
+    m_summary.folders = ListsFolders(m_a.header()) && ListsFolders(m_b.header());
+    Side left(m_a, relative, m_summary.files, m_summary.folders, collation, unreadable);
+    Side right(m_b, relative, m_summary.files, m_summary.folders, collation, unreadable);
     QString leftError, rightError;
     Group ga, gb;
     bool haveA = left.next(ga, &leftError, yield);
     bool haveB = right.next(gb, &rightError, yield);
     while (haveA || haveB) {
         const int order = !haveA ? 1 : !haveB ? -1 : CompareKeys(collation, ga.key, gb.key);
-        if (order < 0) {
-            WholeGroup(ga, true, result);
-        } else if (order > 0) {
-            WholeGroup(gb, false, result);
-        } else {
-            MatchGroups(ga, gb, result);
-        }
+        if (order < 0)
+            s.whole(ga, false);
+        else if (order > 0)
+            s.whole(gb, true);
+        else
+            s.match(ga, gb);
         if (order <= 0)
             haveA = left.next(ga, &leftError, yield);
         if (order >= 0)
@@ -317,9 +700,274 @@ bool CompareListings(ListingSource& a, ListingSource& b, CompareResult& result, 
         *error = leftError.isEmpty() ? rightError : leftError;
         return false;
     }
-    result.entriesA = left.entries;
-    result.entriesB = right.entries;
-    FindMoves(result);
+    for (Spill* spill : {&s.added, &s.removed, &s.changed, &s.unreadable})
+        if (spill->failed()) {
+            *error = QStringLiteral("cannot write a temporary file of the comparison in %1")
+                         .arg(QDir::tempPath());
+            return false;
+        }
+    m_summary.entriesA = left.entries;
+    m_summary.entriesB = right.entries;
+    if (!s.findRetyped(error))
+        return false;
+    s.findMoves();
+    m_summary.added = s.added.count() - s.takenAdded.size();
+    m_summary.removed = s.removed.count() - s.takenRemoved.size();
+    m_summary.changed = s.changed.count() + s.retyped.size();
+    m_summary.moved = s.moves.size();
+    return true;
+}
+
+bool ListingComparison::write(CompareSink& sink, QString* error)
+{
+    State& s = *m_state;
+    const auto readBack = [error] {
+        *error = QStringLiteral("cannot read back a temporary file of the comparison");
+        return false;
+    };
+    if (!sink.begin(m_summary))
+        return false;
+    Unreadable u;
+    if (!s.unreadable.seek(0))
+        return readBack();
+    for (std::size_t k = 0; k < s.unreadable.count(); ++k) {
+        if (!s.unreadable.get(u))
+            return readBack();
+        if (!sink.unreadable(u))
+            return false;
+    }
+    Difference d;
+    // Added and removed: all but those written as retyped or moved.
+    const std::pair<ChangeKind, std::pair<Spill*, const std::vector<std::uint64_t>*>> ends[] = {
+        {ChangeKind::Added, {&s.added, &s.takenAdded}},
+        {ChangeKind::Removed, {&s.removed, &s.takenRemoved}}};
+    for (const auto& [kind, what] : ends) {
+        const auto& [spill, taken] = what;
+        if (!sink.section(kind, spill->count() - taken->size()))
+            return false;
+        if (!spill->seek(0))
+            return readBack();
+        auto skip = taken->begin();
+        for (std::size_t k = 0; k < spill->count(); ++k) {
+            const std::uint64_t at = spill->position();
+            if (!spill->get(d))
+                return readBack();
+            if (skip != taken->end() && *skip == at) {
+                ++skip;
+                continue;
+            }
+            if (!sink.difference(kind, d) || !s.step())
+                return false;
+        }
+    }
+    if (!sink.section(ChangeKind::Changed, m_summary.changed))
+        return false;
+    if (!s.changed.seek(0))
+        return readBack();
+    for (std::size_t k = 0; k < s.changed.count(); ++k) {
+        if (!s.changed.get(d))
+            return readBack();
+        if (!sink.difference(ChangeKind::Changed, d) || !s.step())
+            return false;
+    }
+    for (const Difference& retyped : s.retyped)
+        if (!sink.difference(ChangeKind::Changed, retyped))
+            return false;
+    if (!sink.section(ChangeKind::Moved, m_summary.moved))
+        return false;
+    for (const Pair& p : s.moves) {
+        Difference from, to;
+        if (!s.removed.seek(p.removed) || !s.removed.get(from) || !s.added.seek(p.added) ||
+            !s.added.get(to))
+            return readBack();
+        Difference move;
+        move.old = std::move(from.old);
+        move.now = std::move(to.now);
+        if (!sink.difference(ChangeKind::Moved, move) || !s.step())
+            return false;
+    }
+    return sink.end();
+}
+
+namespace {
+
+// Keeps what a comparison writes, in memory.
+class ResultSink : public CompareSink {
+public:
+    explicit ResultSink(CompareResult& result) : m_result(result) {}
+    bool begin(const CompareSummary& s) override
+    {
+        m_result.labelA = s.labelA;
+        m_result.labelB = s.labelB;
+        m_result.entriesA = s.entriesA;
+        m_result.entriesB = s.entriesB;
+        m_result.files = s.files;
+        m_result.folders = s.folders;
+        return true;
+    }
+    bool unreadable(const Unreadable& item) override
+    {
+        m_result.unreadable.push_back(item);
+        return true;
+    }
+    bool section(ChangeKind, std::size_t) override { return true; }
+    bool difference(ChangeKind kind, const Difference& d) override
+    {
+        std::vector<Difference>* lists[] = {&m_result.added, &m_result.removed, &m_result.changed,
+                                            &m_result.moved};
+        lists[static_cast<int>(kind)]->push_back(d);
+        return true;
+    }
+    bool end() override { return true; }
+
+private:
+    CompareResult& m_result;
+};
+
+} // namespace
+
+bool CompareListings(ListingSource& a, ListingSource& b, CompareResult& result, QString* error,
+                     const std::function<bool()>& yield)
+{
+    ListingComparison comparison(a, b, result.labelA, result.labelB);
+    if (!comparison.run(error, yield))
+        return false;
+    ResultSink sink(result);
+    return comparison.write(sink, error);
+}
+
+bool WriteCompareResult(const CompareResult& r, CompareSink& sink)
+{
+    CompareSummary s;
+    s.labelA = r.labelA;
+    s.labelB = r.labelB;
+    s.entriesA = r.entriesA;
+    s.entriesB = r.entriesB;
+    s.added = r.added.size();
+    s.removed = r.removed.size();
+    s.changed = r.changed.size();
+    s.moved = r.moved.size();
+    s.unreadable = r.unreadable.size();
+    s.files = r.files;
+    s.folders = r.folders;
+    if (!sink.begin(s))
+        return false;
+    for (const Unreadable& u : r.unreadable)
+        if (!sink.unreadable(u))
+            return false;
+    const std::pair<ChangeKind, const std::vector<Difference>*> sections[] = {
+        {ChangeKind::Added, &r.added},
+        {ChangeKind::Removed, &r.removed},
+        {ChangeKind::Changed, &r.changed},
+        {ChangeKind::Moved, &r.moved}};
+    for (const auto& [kind, list] : sections) {
+        if (!sink.section(kind, list->size()))
+            return false;
+        for (const Difference& d : *list)
+            if (!sink.difference(kind, d))
+                return false;
+    }
+    return sink.end();
+}
+
+bool OpenListingFile(const QByteArray& path, QFile& file, QString* error)
+{
+    const QString name = QFile::decodeName(path);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        *error = QStringLiteral("cannot read %1: %2")
+                     .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat st {};
+    const char* kind = nullptr;
+    if (::fstat(fd, &st) != 0)
+        kind = "a file that cannot be examined";
+    else if (S_ISFIFO(st.st_mode))
+        kind = "a FIFO";
+    else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        kind = "a device";
+    else if (S_ISSOCK(st.st_mode))
+        kind = "a socket";
+    else if (!IsRegularFileDescriptor(fd))
+        kind = "not a regular file"; // also a kernel interface such as /proc/kmsg
+    // Reads of a regular file never wait; blocking mode is restored all the same.
+    if (!kind && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        kind = "a file whose mode cannot be set";
+    if (kind || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = kind ? QStringLiteral("%1 is %2, not a folder or a listing")
+                            .arg(name, QLatin1String(kind))
+                      : QStringLiteral("cannot read %1: %2").arg(name, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool ListsFolders(const ListingHeader& header)
+{
+    return header.reportType != QLatin1String("List In Details");
+}
+
+bool ListsFiles(const ListingHeader& header)
+{
+    return header.reportType != QLatin1String("Folder list");
+}
+
+SpilledListingSource::SpilledListingSource(ListingSource& source,
+                                           const std::function<bool()>& yield)
+    : m_header(source.header()), m_spill(std::make_unique<Spill>()), m_readsDisk(source.readsDisk())
+{
+    if (!m_spill->open(&m_error))
+        return;
+    ListingEntry entry;
+    Difference d;
+    std::size_t count = 0;
+    while (source.next(entry)) {
+        if (yield && ++count % kYieldEvery == 0 && !yield()) {
+            m_error = QStringLiteral("stopped");
+            return;
+        }
+        d.now.path = std::move(entry.path);
+        d.now.kind = entry.kind;
+        d.now.size = entry.size;
+        d.now.sizeKnown = !(entry.unreadable & kUnreadableStatus);
+        d.now.timeKnown = entry.timeKnown;
+        d.now.modified = entry.modified;
+        d.now.utcOffset = entry.utcOffset;
+        d.now.crcKnown = entry.crcKnown;
+        d.now.crc = entry.crc;
+        m_spill->put(d, false, true);
+        entry.path = std::move(d.now.path);
+    }
+    if (!source.error().isEmpty())
+        m_error = source.error();
+    else if (m_spill->failed() || !m_spill->seek(0))
+        m_error = QStringLiteral("cannot write a temporary file in %1").arg(QDir::tempPath());
+}
+
+SpilledListingSource::~SpilledListingSource() = default;
+
+bool SpilledListingSource::next(ListingEntry& entry)
+{
+    if (!m_error.isEmpty() || m_read == m_spill->count())
+        return false;
+    Difference d;
+    if (!m_spill->get(d)) {
+        m_error = QStringLiteral("cannot read back a temporary file in %1").arg(QDir::tempPath());
+        return false;
+    }
+    ++m_read;
+    entry = ListingEntry();
+    entry.path = std::move(d.now.path);
+    entry.kind = d.now.kind;
+    entry.size = d.now.size;
+    entry.unreadable = d.now.sizeKnown ? 0u : unsigned(kUnreadableStatus);
+    entry.timeKnown = d.now.timeKnown;
+    entry.modified = d.now.modified;
+    entry.utcOffset = d.now.utcOffset;
+    entry.crcKnown = d.now.crcKnown;
+    entry.crc = d.now.crc;
     return true;
 }
 

@@ -36,6 +36,15 @@ struct ListingColumns {
 
 ListingColumns ListingColumnsOf(const ReportSettings& settings);
 
+/// What of an entry could not be read although the entry is there (bits of
+/// ListingEntry::unreadable).
+enum EntryUnreadable : unsigned {
+    kUnreadableVersion = 1,
+    kUnreadableTag = 2,
+    kUnreadableCrc = 4,
+    kUnreadableStatus = 8, ///< size, time and every detail unknown
+};
+
 /// One file or folder of a listing with its exact values (never the report's padded texts).
 struct ListingEntry {
     std::string path; ///< full path as bytes, as on disk (may be invalid UTF-8)
@@ -50,6 +59,9 @@ struct ListingEntry {
     std::string version;
     std::string owner;
     std::string title, artist, album, year, genre, comment; ///< ID3v1 fields, trailing blanks cut
+    /// EntryUnreadable bits: a checksum that could not be read is unknown (crcKnown false) and
+    /// never equal to anything; an unreadable status leaves size and time unknown too.
+    unsigned unreadable = 0;
 
     /// The folder holding the entry (no trailing "/", "/" for the root's children).
     std::string_view folder() const;
@@ -60,27 +72,40 @@ struct ListingEntry {
 /// The 8 upper-case hexadecimal digits of a checksum.
 std::string CrcText(std::uint32_t crc);
 
+/// The text of a checksum that could not be read, in place of its 8 digits.
+inline constexpr std::string_view kUnreadableText = "unreadable";
+
 /// Calls f(key, value, known) for each detail column that columns switch on, in the listings'
-/// order; known is false only for a checksum that could not be computed.
+/// order; known is false for a value that is unknown: a checksum not computed (a folder, a
+/// link) and any detail that could not be read, except a checksum, whose value is then
+/// kUnreadableText.
 template <class F> void ForEachDetail(const ListingColumns& c, const ListingEntry& e, F f)
 {
+    const bool status = !(e.unreadable & kUnreadableStatus);
+    const bool version = status && !(e.unreadable & kUnreadableVersion);
+    const bool tag = status && !(e.unreadable & kUnreadableTag);
     const std::pair<bool, std::pair<std::string_view, const std::string*>> before[] = {
         {c.attributes, {"attributes", &e.attributes}},
         {c.version, {"version", &e.version}},
         {c.owner, {"owner", &e.owner}}};
     for (const auto& [on, field] : before)
         if (on)
-            f(field.first, std::string_view(*field.second), true);
-    if (c.crc32)
-        f(std::string_view("crc32"), std::string_view(e.crcKnown ? CrcText(e.crc) : std::string()),
-          e.crcKnown);
+            f(field.first, std::string_view(*field.second),
+              field.second == &e.version ? version : status);
+    if (c.crc32) {
+        if (e.unreadable & (kUnreadableCrc | kUnreadableStatus))
+            f(std::string_view("crc32"), kUnreadableText, true);
+        else
+            f(std::string_view("crc32"),
+              std::string_view(e.crcKnown ? CrcText(e.crc) : std::string()), e.crcKnown);
+    }
     const std::pair<bool, std::pair<std::string_view, const std::string*>> after[] = {
         {c.title, {"title", &e.title}}, {c.artist, {"artist", &e.artist}},
         {c.album, {"album", &e.album}}, {c.year, {"year", &e.year}},
         {c.genre, {"genre", &e.genre}}, {c.comment, {"comment", &e.comment}}};
     for (const auto& [on, field] : after)
         if (on)
-            f(field.first, std::string_view(*field.second), true);
+            f(field.first, std::string_view(*field.second), tag);
 }
 
 /// "2026-12-07T13:01:33+01:00".

@@ -1,16 +1,11 @@
 #include "listing/ListingSource.h"
 
-#include "details/CrcCtrl.h"
-#include "details/FileAttributes.h"
-#include "details/FileOwner.h"
-#include "details/FileVersion.h"
-#include "details/Mp3Tag.h"
-#include "platform/CommandError.h"
 #include "platform/PathRules.h"
 #include "report/ReportSettings.h"
 #include "scan/ExclusionList.h"
 #include "scan/ScanRecord.h"
 
+#include <cerrno>
 #include <ctime>
 #include <sys/stat.h>
 
@@ -68,18 +63,60 @@ int LocalUtcOffset(std::int64_t seconds)
     return static_cast<int>(local.tm_gmtoff);
 }
 
-void ReadEntryDetails(ListingEntry& entry, bool isFolder, const ListingColumns& columns,
-                      CrcCtrl& crc)
+RecordListingSource::RecordListingSource(const RecordList& records, ListingHeader header)
+    : m_records(records), m_header(std::move(header)),
+      m_reader(std::make_unique<FileDetailReader>())
 {
-    struct stat st {};
-    const bool known = ::lstat(entry.path.c_str(), &st) == 0;
-    entry.kind = isFolder                       ? EntryKind::Folder
-                 : known && S_ISLNK(st.st_mode) ? EntryKind::Link
-                                                : EntryKind::File;
-    entry.timeKnown = known;
-    entry.modified = known ? static_cast<std::int64_t>(st.st_mtime) : 0;
-    entry.utcOffset = known ? LocalUtcOffset(entry.modified) : 0;
+    const ListingColumns& c = m_header.columns;
+    m_choice.attributes = c.attributes;
+    m_choice.version = c.version;
+    m_choice.owner = c.owner;
+    m_choice.crc32 = c.crc32;
+    m_choice.tag = c.anyTag();
+}
 
+RecordListingSource::~RecordListingSource() = default;
+
+// The reader's bits are copied into the entry as they are.
+static_assert(unsigned(kUnreadableVersion) == unsigned(kVersionDetail) &&
+              unsigned(kUnreadableTag) == unsigned(kTagDetail) &&
+              unsigned(kUnreadableCrc) == unsigned(kCrcDetail));
+
+FileAt RecordListingSource::locate(const ScanRecord& record, const std::string& path)
+{
+    // A file is named in its folder, a folder in its parent; a location by its whole path.
+    const FolderNode* holder = record.isFile() ? record.folder : record.folder->parent;
+    if (!holder)
+        return FileAt::Path(path);
+    if (holder != m_cursorNode) {
+        m_scratch.clear();
+        holder->appendPath(m_scratch);
+        m_folders.moveTo(m_scratch);
+        m_cursorNode = holder;
+    }
+    m_scratch.assign(record.isFile() ? std::string_view(record.name)
+                                     : std::string_view(record.folder->name));
+    return m_folders.at(m_scratch, path);
+}
+
+void RecordListingSource::tell(const std::string& path, int error, unsigned details)
+{
+    if (!m_told)
+        ++m_unreadableCount;
+    m_told = true;
+    if (m_unreadableHook)
+        m_unreadableHook(path, QString::fromLocal8Bit(UnreadableReason(error, details).c_str()),
+                         details == 0 ? unsigned(kUnreadableStatus) : details);
+}
+
+bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entry)
+{
+    const bool isFolder = record.isFolder();
+    entry.kind = isFolder ? EntryKind::Folder : EntryKind::File;
+    entry.timeKnown = false;
+    entry.modified = 0;
+    entry.utcOffset = 0;
+    entry.unreadable = 0;
     entry.attributes.clear();
     entry.version.clear();
     entry.owner.clear();
@@ -88,53 +125,62 @@ void ReadEntryDetails(ListingEntry& entry, bool isFolder, const ListingColumns& 
     for (std::string* tagField :
          {&entry.title, &entry.artist, &entry.album, &entry.year, &entry.genre, &entry.comment})
         tagField->clear();
-    if (!known)
-        return;
+    m_told = false;
 
-    if (columns.attributes) {
-        std::string letters = AttributeLetters(entry.path);
-        std::erase(letters, ' ');
-        entry.attributes = std::move(letters);
+    int statError = record.isFile() ? record.statError : 0;
+    if (statError != 0) {
+        entry.unreadable = kUnreadableStatus;
+        tell(entry.path, statError, 0);
+        return true;
     }
-    if (columns.owner)
-        entry.owner = FileOwnerName(entry.path);
-    if (isFolder || !S_ISREG(st.st_mode))
-        return;
-    if (columns.version)
-        entry.version = FileVersionText(entry.path);
-    if (columns.crc32) {
-        try {
-            // Only a whole read gives a checksum: a stopped or skipped one holds none.
-            if (crc.ComputeFile(entry.path) == CrcCtrl::Outcome::Done) {
-                entry.crc = crc.Value();
-                entry.crcKnown = true;
-            }
-        } catch (const CommandError&) {
-            // Unreadable content: the checksum stays unknown, the entry is still listed.
-        }
+    // What the walk read is enough unless a detail column asks the file itself.
+    struct stat st {};
+    const bool fromWalk = record.isFile() && record.statKnown && !m_choice.any();
+    const FileAt file = fromWalk ? FileAt() : locate(record, entry.path);
+    if (fromWalk) {
+        st.st_mtime = static_cast<time_t>(record.modified);
+        st.st_mode = record.link ? S_IFLNK : S_IFREG;
+    } else if ((statError = ReadStatus(file, st)) != 0) {
+        if (statError == ENOENT)
+            return false; // gone since the walk, as a report line would be
+        entry.unreadable = kUnreadableStatus;
+        tell(entry.path, statError, 0);
+        return true;
     }
-    if (columns.anyTag()) {
-        const Mp3Tag tag = ReadMp3Tag(entry.path);
-        if (tag.found) {
-            entry.title = TrimmedEnd(tag.title);
-            entry.artist = TrimmedEnd(tag.artist);
-            entry.album = TrimmedEnd(tag.album);
-            entry.year = TrimmedEnd(tag.year);
-            entry.genre = tag.genreName;
-            entry.comment = TrimmedEnd(tag.comment);
-        }
+    if (!isFolder && S_ISLNK(st.st_mode))
+        entry.kind = EntryKind::Link;
+    entry.timeKnown = true;
+    entry.modified = static_cast<std::int64_t>(st.st_mtime);
+    entry.utcOffset = LocalUtcOffset(entry.modified);
+    if (fromWalk || !m_choice.any())
+        return true;
+
+    m_reader->Read(file, st, m_choice, entry.path, m_details,
+                   [&](unsigned details, int error) { tell(entry.path, error, details); });
+    entry.unreadable = m_details.unreadable;
+    if (m_choice.attributes) {
+        entry.attributes = m_details.attributes;
+        std::erase(entry.attributes, ' ');
     }
+    entry.version = m_details.version;
+    entry.owner = m_details.owner;
+    entry.crcKnown = m_details.crcState == CrcState::Known;
+    entry.crc = m_details.crc;
+    if (m_details.tag.found) {
+        const Mp3Tag& tag = m_details.tag;
+        entry.title = TrimmedEnd(tag.title);
+        entry.artist = TrimmedEnd(tag.artist);
+        entry.album = TrimmedEnd(tag.album);
+        entry.year = TrimmedEnd(tag.year);
+        entry.genre = tag.genreName;
+        entry.comment = TrimmedEnd(tag.comment);
+    }
+    return true;
 }
-
-RecordListingSource::RecordListingSource(const RecordList& records, ListingHeader header)
-    : m_records(records), m_header(std::move(header)), m_crc(std::make_unique<CrcCtrl>())
-{}
-
-RecordListingSource::~RecordListingSource() = default;
 
 void RecordListingSource::setInterrupt(std::function<bool()> interrupt)
 {
-    m_crc->SetInterrupt(std::move(interrupt));
+    m_reader->crc().SetInterrupt(std::move(interrupt));
 }
 
 bool RecordListingSource::next(ListingEntry& entry)
@@ -150,8 +196,8 @@ bool RecordListingSource::next(ListingEntry& entry)
         else
             entry.path.resize(WithoutTrailingSlash(entry.path).size());
         entry.size = record.isFile() ? record.size : 0;
-        ReadEntryDetails(entry, record.isFolder(), m_header.columns, *m_crc);
-        return true;
+        if (readEntry(record, entry))
+            return true;
     }
     return false;
 }

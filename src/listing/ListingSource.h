@@ -1,5 +1,6 @@
 #pragma once
 
+#include "details/FileDetails.h"
 #include "listing/ListingEntry.h"
 #include "scan/ReportType.h"
 #include "scan/ScanLocation.h"
@@ -15,7 +16,8 @@
 namespace quillon {
 
 class RecordList;
-class CrcCtrl;
+struct FolderNode;
+struct ScanRecord;
 
 /// What a listing says about the scan that made it: the job's locations, the exclusions and
 /// the detail columns that shape its entries, and when the scan ran.
@@ -48,20 +50,27 @@ public:
     /// The next entry; false at the end or on an error (then error() is not empty).
     virtual bool next(ListingEntry& entry) = 0;
     virtual QString error() const { return {}; }
+    /// True when each entry is read from disk as it is handed out: a detail the header's
+    /// columns ask for that an entry lacks could not be read then. A saved listing cannot tell.
+    virtual bool readsDisk() const { return false; }
 };
 
 /// The local UTC offset, in seconds east, at the given time.
 int LocalUtcOffset(std::int64_t seconds);
 
-/// Fills the kind, time and the detail columns of entry (whose path and size are set) from the
-/// file on disk; a detail that cannot be read stays empty. A link is never followed.
-void ReadEntryDetails(ListingEntry& entry, bool isFolder, const ListingColumns& columns,
-                      CrcCtrl& crc);
-
-/// The records of a scan (items 1 to the last), each read from disk as it is handed out, so
-/// only one entry is held at a time.
+/// The records of a scan (items 1 to the last), each handed out with its details as it is
+/// asked for, so only one entry is held at a time. A file's kind, size and time are those the
+/// walk read; only detail columns make it look at the file again, through the one reader of
+/// file details, relative to an open folder (so at any depth) and never following a link. A
+/// file gone since the walk is left out; anything else that cannot be read keeps its entry
+/// with that value unknown (ListingEntry::unreadable) and is told to the unreadable hook.
 class RecordListingSource : public ListingSource {
 public:
+    /// Told the path and the reason of each entry with something that could not be read, and
+    /// what that was (EntryUnreadable bits).
+    using UnreadableHook =
+        std::function<void(const std::string& path, const QString& reason, unsigned what)>;
+
     RecordListingSource(const RecordList& records, ListingHeader header);
     ~RecordListingSource() override;
 
@@ -70,12 +79,29 @@ public:
     /// Asked between two blocks of a checksum being read: true stops reading that file (its
     /// checksum stays unknown), so that Ctrl+C need not wait for a huge file.
     void setInterrupt(std::function<bool()> interrupt);
+    bool readsDisk() const override { return true; }
+
+    void setUnreadableHook(UnreadableHook hook) { m_unreadableHook = std::move(hook); }
+    /// Entries handed out so far with something that could not be read.
+    std::size_t unreadableCount() const { return m_unreadableCount; }
 
 private:
+    FileAt locate(const ScanRecord& record, const std::string& path);
+    bool readEntry(const ScanRecord& record, ListingEntry& entry);
+    void tell(const std::string& path, int error, unsigned details);
+
     const RecordList& m_records;
     ListingHeader m_header;
     std::size_t m_next = 1;
-    std::unique_ptr<CrcCtrl> m_crc;
+    DetailChoice m_choice;
+    std::unique_ptr<FileDetailReader> m_reader;
+    FileDetails m_details;
+    FolderCursor m_folders;
+    const FolderNode* m_cursorNode = nullptr; ///< the folder m_folders stands in
+    std::string m_scratch;
+    UnreadableHook m_unreadableHook;
+    std::size_t m_unreadableCount = 0;
+    bool m_told = false; ///< the current entry was told already
 };
 
 } // namespace quillon

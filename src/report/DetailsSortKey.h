@@ -25,6 +25,9 @@ struct DetailsSortKey {
     /// Last-changed time, seconds since the epoch, read when the key was made (through a
     /// link): the file's line shows it without asking the file again.
     std::int64_t changed = 0;
+    /// errno when the file's status could not be read although it is there: its line keeps
+    /// the name with blanks where the values would be.
+    int statError = 0;
 };
 
 /// The text a key is collated by: Name "folder?name?size", Size "size?folder?name", Date

@@ -32,6 +32,10 @@ struct ReportChoices {
     /// file) is told here and its column left blank, and the report goes on; when empty, the
     /// error goes through the error convention (the window asks Retry or Abort).
     std::function<void(const std::string& path, const QString& reason)> unreadableDetail;
+    /// When set and unreadableDetail is not (the window), a detail that is not worth a Retry or
+    /// Abort question (a version, a tag, a file's status) is told here for the status panel,
+    /// and its column is left blank.
+    std::function<void(const std::string& path, const QString& reason)> unreadableNote;
 };
 
 /// Everything a layout reads and writes: the front end's choices and what the scan run hands

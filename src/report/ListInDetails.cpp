@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace quillon {
@@ -50,20 +51,32 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
             writer.folders().moveTo(current);
         }
 
-        // A file gone since the walk gets no key, so the rest of its folder is still listed.
-        // Looked up in the folder's descriptor: the whole path may be beyond PATH_MAX.
-        path.assign(current).append(record.name);
-        name.assign(record.name);
-        const FileAt file = writer.folders().at(name, path);
-        struct stat st;
-        if (!StatForLine(file, st))
-            continue;
+        // The walk read the status already; only a link's line shows what it points at. A
+        // file gone since then gets no key, so the rest of its folder is still listed. Looked
+        // up in the folder's descriptor: the whole path may be beyond PATH_MAX.
+        std::int64_t changed = record.modified;
+        int statError = record.statError; // told with the walk's findings
+        if (statError == 0 && (!record.statKnown || record.link)) {
+            path.assign(current).append(record.name);
+            name.assign(record.name);
+            const FileAt file = writer.folders().at(name, path);
+            struct stat st {};
+            if (StatForLine(file, st)) {
+                changed = st.st_mtim.tv_sec;
+            } else if (errno == ENOENT) {
+                continue;
+            } else {
+                statError = errno;
+                writer.tellUnreadable(path, statError, 0);
+            }
+        }
         DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current) : std::string_view(),
                            record.name,
                            record.size,
                            {},
-                           st.st_mtim.tv_sec};
-        if (sortBy == DetailsSortBy::Date) {
+                           changed,
+                           statError};
+        if (sortBy == DetailsSortBy::Date && statError == 0) {
             std::tm changed{};
             if (ChangedLocalTime(key.changed, changed))
                 key.day = DayKey(changed);

@@ -168,13 +168,13 @@ private:
         m_line.clear();
         AppendRtfSafeText(m_line, m_text, m_settings);
         if (m_withSizes)
-            appendSizeColumn(length, record.size);
+            appendSizeColumn(length, record.size, record.statError == 0);
         m_line.append(m_withSizes ? " \\par " : "\\par ");
         m_run.writeLine(5, m_line);
     }
 
     /// Pads the name part to its width, then the size right-aligned in its field.
-    void appendSizeColumn(std::size_t nameLength, std::int64_t bytes)
+    void appendSizeColumn(std::size_t nameLength, std::int64_t bytes, bool known)
     {
         const QString size =
             FormatSizeFixed(static_cast<double>(bytes), m_settings.ShowSizeIn, m_locale);
@@ -183,6 +183,10 @@ private:
         if (sizeLength < kSizeFieldWidth)
             blanks += kSizeFieldWidth - sizeLength;
         m_line.append(blanks, ' ');
+        if (!known) { // a file whose status could not be read: its size is left blank
+            m_line.append(static_cast<std::size_t>(size.size()), ' ');
+            return;
+        }
         const QByteArray sizeUtf8 = size.toUtf8();
         AppendRtfSafeText(m_line, std::string_view(sizeUtf8.constData(), sizeUtf8.size()),
                           m_settings);

@@ -1,9 +1,5 @@
 #include "report/WriteDetails.h"
 
-#include "details/FileAttributes.h"
-#include "details/FileOwner.h"
-#include "details/FileVersion.h"
-#include "details/Mp3Tag.h"
 #include "details/SizeText.h"
 #include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
@@ -14,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -145,8 +142,14 @@ DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile
 {
     m_dateSeparator = SeparatorOf(m_locale.dateFormat(QLocale::ShortFormat), '/');
     m_timeSeparator = SeparatorOf(m_locale.timeFormat(QLocale::ShortFormat), ':');
+    m_choice.attributes = m_settings.Attribute;
+    m_choice.version = m_settings.Version;
+    m_choice.owner = m_settings.Owner;
+    m_choice.crc32 = m_settings.CRC32;
+    m_choice.tag = m_settings.Title || m_settings.Artist || m_settings.Album || m_settings.Year ||
+                   m_settings.Genre || m_settings.Comment;
     // A long checksum looks at Cancel (and lets the window breathe) between its blocks.
-    m_crc.SetInterrupt([this] {
+    m_reader.crc().SetInterrupt([this] {
         m_context.progress.Yield();
         return cancelled();
     });
@@ -232,6 +235,8 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
                                    std::string& line)
 {
     const ReportSettings& s = m_settings;
+    // A file whose status cannot be read keeps its name; every other value is blank.
+    const bool known = key.statError == 0;
     line.clear();
     if (s.Filename)
         line.append(DetailsNameColumn(key.name, m_columnSize));
@@ -240,10 +245,15 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
         const auto length = static_cast<std::size_t>(size.trimmed().size());
         if (length < kSizeColumn)
             line.append(kSizeColumn - length, ' ');
-        AppendQString(line, size);
+        if (known)
+            AppendQString(line, size);
+        else
+            line.append(static_cast<std::size_t>(size.size()), ' ');
     }
     if (s.Date) {
-        if (m_sortBy == DetailsSortBy::Date && key.day.size() == 8) {
+        if (!known) {
+            line.append(kBlankDate);
+        } else if (m_sortBy == DetailsSortBy::Date && key.day.size() == 8) {
             // The day of the sort key, always with "/".
             line.append("  ").append(key.day, 6, 2).append("/").append(key.day, 4, 2);
             line.append("/").append(key.day, 0, 4);
@@ -261,7 +271,7 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
         }
     }
     if (s.Time) {
-        if (timeKnown) {
+        if (known && timeKnown) {
             line.push_back(' ');
             AppendTwoDigits(line, changed.tm_hour);
             line.push_back(m_timeSeparator);
@@ -272,14 +282,17 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
             line.append(kBlankTime);
         }
     }
+    // One status read and at most one open for all the detail columns of the line.
+    if (!(known && m_choice.any() && readDetails(file, path)))
+        m_details = FileDetails();
     if (s.Attribute)
-        line.append("  ").append(AttributeLetters(file));
+        line.append("  ").append(m_details.attributes);
     if (s.Version) {
         line.append("  ");
-        AppendFixed(line, FileVersionText(file), kVersionColumn, kVersionColumn);
+        AppendFixed(line, m_details.version, kVersionColumn, kVersionColumn);
     }
-    if (s.Title || s.Artist || s.Album || s.Year || s.Genre || s.Comment) {
-        const Mp3Tag tag = ReadMp3Tag(file);
+    if (m_choice.tag) {
+        const Mp3Tag& tag = m_details.tag;
         const std::pair<bool, const std::string*> fields[] = {
             {s.Title, &tag.title}, {s.Artist, &tag.artist},   {s.Album, &tag.album},
             {s.Year, &tag.year},   {s.Genre, &tag.genreName}, {s.Comment, &tag.comment}};
@@ -292,31 +305,35 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
     }
     if (s.Owner) {
         line.append("  ");
-        AppendFixed(line, FileOwnerName(file), kOwnerCut, kOwnerColumn);
+        AppendFixed(line, m_details.owner, kOwnerCut, kOwnerColumn);
     }
-    if (s.CRC32)
-        appendChecksum(file, path, line);
+    // Skipped (a link, a pipe, a hidden name), cancelled or unreadable: no checksum text.
+    if (s.CRC32 && m_details.crcState == CrcState::Known)
+        AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn, kChecksumColumn);
 }
 
-void DetailsBlockWriter::appendChecksum(const FileAt& file, const std::string& path,
-                                        std::string& line)
+bool DetailsBlockWriter::readDetails(const FileAt& file, const std::string& path)
 {
-    // Only what a plain directory lookup sees (files that are not hidden), and of those only
-    // regular files reached without following a link, as the walk never follows one.
-    if (LastComponent(path).starts_with('.'))
-        return;
-    m_crc.SetMode(CrcCtrl::kModeCrc32);
-    try {
-        if (m_crc.ComputeFile(file, path) != CrcCtrl::Outcome::Done)
-            return; // skipped, or Cancel came inside the file: its line goes without one
-    } catch (const CommandError& error) {
-        if (!m_context.unreadableDetail)
-            throw;
-        // Like an unreadable time, an unreadable checksum leaves its column blank.
-        m_context.unreadableDetail(path, QString::fromLocal8Bit(std::strerror(error.number())));
-        return;
+    struct stat st;
+    if (const int error = ReadStatus(file, st); error != 0) {
+        if (error != ENOENT) // gone since its key was made: nothing to tell
+            tellUnreadable(path, error, 0);
+        return false;
     }
-    AppendFixed(line, "  " + m_crc.Result(), kChecksumColumn, kChecksumColumn);
+    m_reader.Read(file, st, m_choice, path, m_details,
+                  [&](unsigned details, int error) { tellUnreadable(path, error, details); });
+    return true;
+}
+
+void DetailsBlockWriter::tellUnreadable(const std::string& path, int error, unsigned details)
+{
+    if (!m_context.unreadableDetail && (details & kCrcDetail))
+        throw CommandError::fromErrno(error,
+                                      QStringLiteral("Reading ") + QString::fromStdString(path));
+    const auto& tell =
+        m_context.unreadableDetail ? m_context.unreadableDetail : m_context.unreadableNote;
+    if (tell)
+        tell(path, QString::fromLocal8Bit(UnreadableReason(error, details).c_str()));
 }
 
 void DetailsBlockWriter::showProgress()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "details/CrcCtrl.h"
+#include "details/FileDetails.h"
 #include "report/DetailsSortKey.h"
 #include "report/LayoutContext.h"
 
@@ -56,6 +56,11 @@ public:
 
     int lineWidth() const { return m_lineWidth; }
 
+    /// Tells a file detail that could not be read (the ContentDetail bits, 0 for the status):
+    /// in batch mode through unreadableDetail, and the line goes on with the value blank; in
+    /// the window an unreadable checksum goes through the error convention (Retry or Abort).
+    void tellUnreadable(const std::string& path, int error, unsigned details);
+
     /// The folder whose files are being looked at, shared with the layout that collects the
     /// keys so each folder is opened once.
     FolderCursor& folders() { return m_folders; }
@@ -64,7 +69,7 @@ private:
     bool cancelled() const { return m_context.cancel && *m_context.cancel; }
     void buildLine(const DetailsSortKey& key, const FileAt& file, const std::string& path,
                    bool timeKnown, const std::tm& changed, std::string& line);
-    void appendChecksum(const FileAt& file, const std::string& path, std::string& line);
+    bool readDetails(const FileAt& file, const std::string& path);
     void showProgress();
 
     LayoutContext& m_context;
@@ -78,7 +83,9 @@ private:
     QLocale m_locale;
     char m_dateSeparator = '/';
     char m_timeSeparator = ':';
-    CrcCtrl m_crc;
+    DetailChoice m_choice;
+    FileDetailReader m_reader;
+    FileDetails m_details;
     FolderCursor m_folders;
 };
 

@@ -1,5 +1,7 @@
 #include "scan/ScanRecord.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -67,12 +69,35 @@ const FolderNode* RecordList::addFolder(const FolderNode* parent, std::string na
 
 void RecordList::appendFolderRecord(const FolderNode* folder)
 {
-    m_records.push_back(ScanRecord{folder, {}, 0, RecordKind::Folder});
+    ScanRecord record;
+    record.folder = folder;
+    record.kind = RecordKind::Folder;
+    m_records.push_back(std::move(record));
 }
 
 void RecordList::appendFile(const FolderNode* folder, std::string name, std::int64_t size)
 {
-    m_records.push_back(ScanRecord{folder, std::move(name), size, RecordKind::File});
+    ScanRecord record;
+    record.folder = folder;
+    record.name = std::move(name);
+    record.size = size;
+    record.kind = RecordKind::File;
+    m_records.push_back(std::move(record));
+}
+
+void RecordList::appendFile(const FolderNode* folder, std::string name, const struct stat& st)
+{
+    appendFile(folder, std::move(name), static_cast<std::int64_t>(st.st_size));
+    ScanRecord& record = m_records.back();
+    record.modified = static_cast<std::int64_t>(st.st_mtime);
+    record.statKnown = true;
+    record.link = S_ISLNK(st.st_mode);
+}
+
+void RecordList::appendUnreadableFile(const FolderNode* folder, std::string name, int statError)
+{
+    appendFile(folder, std::move(name), 0);
+    m_records.back().statError = statError;
 }
 
 std::string RecordText(const ScanRecord& record)

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 namespace quillon {
 
 /// A folder met by the walk, kept as its parent and its own name so that the folders of a
@@ -39,7 +41,16 @@ struct ScanRecord {
     const FolderNode* folder = nullptr;
     std::string name; ///< file name as the file system lists it (bytes); empty for a folder record
     std::int64_t size = 0; ///< bytes; 0 for a folder record
+    /// Last change (seconds since the epoch) of a file as the walk read its status, without
+    /// following a link; valid when statKnown.
+    std::int64_t modified = 0;
     RecordKind kind = RecordKind::Empty;
+    bool statKnown = false; ///< the walk read the file's status: modified and link hold it
+    bool link = false;      ///< a symbolic link (when statKnown)
+    /// errno when the walk could not read the file's status although the file is there (not
+    /// ENOENT, e.g. EACCES in a folder that can be listed but not entered): the file keeps its
+    /// record with size 0 and its values unknown.
+    int statError = 0;
 
     bool isFile() const { return kind == RecordKind::File; }
     bool isFolder() const { return kind == RecordKind::Folder; }
@@ -60,6 +71,9 @@ public:
     const FolderNode* addFolder(const FolderNode* parent, std::string name, int readError = 0);
     void appendFolderRecord(const FolderNode* folder);
     void appendFile(const FolderNode* folder, std::string name, std::int64_t size);
+    /// A file with the status the walk read (statError 0), or the errno that kept it.
+    void appendFile(const FolderNode* folder, std::string name, const struct stat& st);
+    void appendUnreadableFile(const FolderNode* folder, std::string name, int statError);
 
     /// Highest index (N); 0 when the walk appended nothing.
     std::size_t lastIndex() const { return m_records.size() - 1; }

@@ -37,6 +37,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         steps.step(1, [&] {
             m_records.clear();
             m_unreadable.clear();
+            m_unreadableFiles = 0;
         });
         steps.step(2, [&] {
             if (hooks.saveDefaultJob)
@@ -84,6 +85,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                 steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
             }
             m_unreadable = walker.unreadableFolders();
+            m_unreadableFiles = walker.unreadableFileCount();
         }
 
         steps.step(11, [&] {
@@ -101,6 +103,15 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
     if (!completed && started)
         finish(hooks);
     return completed;
+}
+
+std::vector<std::size_t> ScanRun::unreadableFiles() const
+{
+    std::vector<std::size_t> files;
+    for (std::size_t k = 1; m_unreadableFiles > 0 && k <= m_records.lastIndex(); ++k)
+        if (m_records[k].statError != 0)
+            files.push_back(k);
+    return files;
 }
 
 void ScanRun::finish(const ScanRunHooks& hooks)

@@ -50,6 +50,8 @@ public:
     const ScanCounters& counters() const { return m_counters; }
     /// Folders of the last run that could not be read (errno in FolderNode::readError).
     const std::vector<const FolderNode*>& unreadableFolders() const { return m_unreadable; }
+    /// Indexes into records() of the files of the last run whose status could not be read.
+    std::vector<std::size_t> unreadableFiles() const;
 
 private:
     void finish(const ScanRunHooks& hooks);
@@ -58,6 +60,7 @@ private:
     RecordList m_records;
     ScanCounters m_counters;
     std::vector<const FolderNode*> m_unreadable;
+    std::size_t m_unreadableFiles = 0;
 };
 
 /// Turns a level text into the walker's depth limit: "All Levels", "" and 0 mean no limit (0);

@@ -240,16 +240,18 @@ void Walker::unwind()
 void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char type)
 {
     Frame& frame = m_stack[frameIndex];
-    std::int64_t knownSize = -1;
+    struct stat st;
+    bool statRead = false;
     if (type == DT_UNKNOWN) {
         // Some file systems do not fill in the type: ask.
-        struct stat st;
         if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) // there, but its status cannot be read: listed as a file
+                takeFile(frame, name, nullptr, errno);
             ++m_entryCount; // vanished meanwhile
             return;
         }
         type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-        knownSize = st.st_size;
+        statRead = true;
     }
 
     if (type == DT_DIR) {
@@ -286,7 +288,7 @@ void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char
         return;
     }
 
-    takeFile(frame, name, knownSize);
+    takeFile(frame, name, statRead ? &st : nullptr, 0);
     ++m_entryCount;
 }
 
@@ -309,7 +311,7 @@ int Walker::locationOfChild(const Frame& frame) const
     return -1;
 }
 
-void Walker::takeFile(Frame& frame, const char* name, std::int64_t knownSize)
+void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, int statError)
 {
     // Links, pipes and devices are listed like files; a link is never followed.
     if (name[0] == '.' || frame.filesExcluded || !m_settings.fileRecords)
@@ -319,13 +321,25 @@ void Walker::takeFile(Frame& frame, const char* name, std::int64_t knownSize)
     if (m_exclusions.IsExcludedFileName(view) || m_exclusions.IsExcludedExtension(view) ||
         !m_filter.takes(view))
         return;
-    if (knownSize < 0) {
-        struct stat st;
-        if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
-            return; // vanished, or replaced by a folder since it was listed
-        knownSize = st.st_size;
+    struct stat st;
+    if (!known && statError == 0) {
+        // Only ENOENT means the file is gone; any other failure (EACCES in a folder that can
+        // be listed but not entered) keeps the file, its values unknown, and is told.
+        if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                return;
+            statError = errno;
+        } else if (S_ISDIR(st.st_mode)) {
+            return; // replaced by a folder since it was listed
+        }
+        known = &st;
     }
-    m_records.appendFile(frame.node, std::string(view), knownSize);
+    if (statError != 0) {
+        m_records.appendUnreadableFile(frame.node, std::string(view), statError);
+        ++m_unreadableFiles;
+        return;
+    }
+    m_records.appendFile(frame.node, std::string(view), *known);
 }
 
 } // namespace quillon

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 namespace quillon {
 
 /// How one location is walked; set by the scan run from the location's row.
@@ -48,6 +50,9 @@ public:
     /// Folders met that could not be read (errno in FolderNode::readError), in walk order.
     const std::vector<const FolderNode*>& unreadableFolders() const { return m_unreadable; }
 
+    /// Files kept whose status could not be read (ScanRecord::statError), in all locations.
+    std::size_t unreadableFileCount() const { return m_unreadableFiles; }
+
     /// Entries handled in the current (or last) location; paces the progress text.
     std::uint32_t entryCount() const { return m_entryCount; }
 
@@ -62,7 +67,7 @@ private:
     int locationOfChild(const Frame& frame) const;
     void leaveFolder();
     void handleEntry(std::size_t frameIndex, const char* name, unsigned char type);
-    void takeFile(Frame& frame, const char* name, std::int64_t knownSize);
+    void takeFile(Frame& frame, const char* name, const struct stat* known, int statError);
     void unwind();
     void closeFd(int& fd);
 
@@ -86,6 +91,7 @@ private:
     std::size_t m_longestLocation = 0;
     std::size_t m_depth = 0;
     std::vector<const FolderNode*> m_unreadable;
+    std::size_t m_unreadableFiles = 0;
 };
 
 } // namespace quillon

@@ -401,3 +401,71 @@ TEST_F(BatchMode, BadValuesExitTwoWithOneLine)
     EXPECT_EQ(compare.status, 2);
     EXPECT_TRUE(compare.err.contains("--type works with --report")) << compare.err.constData();
 }
+
+TEST_F(BatchMode, EveryUnreadableDetailIsNamedInReportsAndListingsAlike)
+{
+    m_tree.file("docs/secret.txt", "123");
+    m_tree.chmod("docs/secret.txt", 0);
+    m_tree.file("docs/locked.exe", std::string(200, 'x'));
+    m_tree.chmod("docs/locked.exe", 0);
+    {
+        SettingsStore store;
+        store.setValue("Fields", "CRC32", "1");
+        store.setValue("Fields", "Version", "1");
+        store.setValue("Fields", "Title", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    m_obeyModes = true;
+    const QByteArray docs = QFile::encodeName(QString::fromStdString(m_tree.path("docs")));
+    for (const QString name : {"r.txt", "r.json", "r.csv"}) {
+        const Result result = run({"--report", job("Option1"), "-o", out(name)});
+        EXPECT_EQ(result.status, 3) << name.toStdString() << result.err.constData();
+        EXPECT_TRUE(result.err.contains("quillon: cannot read " + docs +
+                                        "/secret.txt: Permission denied\n"))
+            << name.toStdString() << result.err.constData();
+        // The version and the tag of an unreadable file are told as the checksum is.
+        EXPECT_TRUE(result.err.contains("quillon: cannot read " + docs +
+                                        "/locked.exe: Permission denied (version, ID3 tag, "
+                                        "checksum)\n"))
+            << name.toStdString() << result.err.constData();
+    }
+    // A distinct value, never the "no checksum" of a folder or a link.
+    const QByteArray json = read(out("r.json"));
+    EXPECT_TRUE(json.contains("secret.txt\", \"kind\": \"file\", \"size\": 3, \"modified\": \"") &&
+                json.contains("\"version\": \"\", \"crc32\": \"unreadable\", \"title\": \"\"}"))
+        << json.constData();
+    EXPECT_TRUE(json.contains("\"version\": null, \"crc32\": \"unreadable\", \"title\": null}"))
+        << json.constData();
+    const QByteArray csv = read(out("r.csv"));
+    EXPECT_TRUE(csv.contains(",secret.txt,file,3,")) << csv.constData();
+    EXPECT_TRUE(csv.contains(",,unreadable,,\r\n")) << csv.constData();
+}
+
+TEST_F(BatchMode, FilesOfAFolderThatCannotBeEnteredKeepTheirLinesInEveryOutput)
+{
+    // Read but no search permission: the names can be listed, their status cannot be read.
+    m_tree.file("shut/one.txt", "1");
+    m_tree.file("shut/two.txt", "22");
+    m_tree.chmod("shut", 0644);
+    m_obeyModes = true;
+    const QByteArray shut = QFile::encodeName(QString::fromStdString(m_tree.path("shut")));
+    for (const auto& [type, name] : {std::pair<QString, QString>{"Option1", "r.txt"},
+                                     {"Option1", "r.htm"},
+                                     {"Option3", "r.rtf"},
+                                     {"Option2", "r.json"},
+                                     {"Option1", "r.csv"}}) {
+        const Result result = run({"--report", job(type), "-o", out(name)});
+        EXPECT_EQ(result.status, 3) << name.toStdString() << result.err.constData();
+        for (const char* file : {"/one.txt", "/two.txt"}) {
+            EXPECT_EQ(result.err.count("quillon: cannot read " + shut + file +
+                                       ": Permission denied (status)\n"),
+                      1)
+                << name.toStdString() << result.err.constData();
+            EXPECT_TRUE(read(out(name)).contains(QByteArray(file + 1)))
+                << name.toStdString() << read(out(name)).constData();
+        }
+    }
+    // Unknown values stay blank, never a made-up size or time.
+    EXPECT_TRUE(read(out("r.json")).contains("\"size\": null, \"modified\": null"));
+    EXPECT_TRUE(read(out("r.txt")).contains("2 file(s) found")) << read(out("r.txt")).constData();
+}

@@ -9,6 +9,7 @@
 #include "platform/SettingsStore.h"
 #include "scan/FileTypes.h"
 #include "support/FixtureTree.h"
+#include "support/NoReadOverride.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -288,6 +289,32 @@ TEST_F(FirstUseTest, FoldersThatCouldNotBeReadAreToldInThePanel)
 
     window.mnuNew->trigger();
     EXPECT_TRUE(panel->toolTip().isEmpty());
+}
+
+TEST_F(FirstUseTest, FilesAndDetailsThatCouldNotBeReadAreToldInThePanel)
+{
+    tree.file("shut/one.txt", "1"); // listed, but its status cannot be read
+    tree.chmod("shut", 0644);
+    tree.file("open/app.exe", std::string(200, 'x'));
+    tree.chmod("open/app.exe", 0);
+    {
+        SettingsStore store;
+        store.setValue(QStringLiteral("Fields"), QStringLiteral("Version"), QStringLiteral("1"));
+        store.sync();
+    }
+    const test::NoReadOverride obeyModes;
+    MainFrm window(&dialogs);
+    addLocation(window, tree.root());
+    window.SelectReportType(ReportType::ListInDetails);
+    window.mnuScan->trigger();
+
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Ready (2 files could not be read)"));
+    const auto* panel = window.findChild<QLabel*>(QStringLiteral("Panel1"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->toolTip().contains(QStringLiteral("one.txt: ")) &&
+                panel->toolTip().contains(QStringLiteral("app.exe: Permission denied (version)")))
+        << panel->toolTip().toStdString();
+    EXPECT_TRUE(window.rTxt->toPlainText().contains(QStringLiteral("one.txt")));
 }
 
 TEST_F(FirstUseTest, NewJobReportsItsErrorsAsNewSessionAndRetries)

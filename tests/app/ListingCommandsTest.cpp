@@ -4,6 +4,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "support/FixtureTree.h"
+#include "support/NoReadOverride.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -26,6 +27,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <sys/stat.h>
 
 using namespace quillon;
 
@@ -87,6 +89,8 @@ protected:
         environment.remove("QT_QPA_PLATFORM"); // no display needed, PDF included
         environment.remove("DISPLAY");
         process.setProcessEnvironment(environment);
+        if (m_obeyModes)
+            process.setChildProcessModifier(&test::NoReadOverride::DropForChild);
         process.start(program.isEmpty() ? m_binary : program, arguments);
         EXPECT_TRUE(process.waitForFinished(120000));
         return {process.exitCode(), process.readAllStandardOutput(),
@@ -131,6 +135,7 @@ protected:
     }
 
     QString m_binary;
+    bool m_obeyModes = false;
     test::FixtureTree m_a, m_b;
     QTemporaryDir m_out;
 };
@@ -296,6 +301,11 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
 
     const Outcome other = run({"--report", job(m_b), "-o", out("b.json")});
     ASSERT_EQ(other.status, 0);
+    // A FIFO chosen in the dialog is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(out("pipe.json")).constData(), 0600), 0);
+    dialogs.paths.push_back(out("pipe.json"));
+    window.mnuCompare->trigger();
+    EXPECT_TRUE(dialogs.messages.back().text.contains("is a FIFO"));
     dialogs.paths.push_back(out("b.json"));
     window.mnuCompare->trigger();
     const QString report = window.rTxt->toPlainText();
@@ -304,6 +314,31 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     EXPECT_TRUE(report.contains("2 added, 3 removed, 3 changed, 0 moved or renamed; 8 entries "
                                 "against 7."))
         << report.toStdString();
+
+    // A folder the scan could not read makes the comparison incomplete in the window too.
+    m_a.chmod("sub", 0);
+    {
+        const test::NoReadOverride obeyModes;
+        window.mnuScan->trigger();
+    }
+    m_a.chmod("sub", 0755);
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    const QString incomplete = window.rTxt->toPlainText();
+    EXPECT_TRUE(incomplete.contains("Could not be read (1)")) << incomplete.toStdString();
+    EXPECT_TRUE(incomplete.contains("\nIncomplete: 1 could not be read;"));
+
+    // So do files whose status the scan could not read, each named with its reason.
+    m_a.chmod("sub", 0644);
+    {
+        const test::NoReadOverride obeyModes;
+        window.mnuScan->trigger();
+    }
+    m_a.chmod("sub", 0755);
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    const QString files = window.rTxt->toPlainText();
+    EXPECT_EQ(files.count(": Permission denied (status)\n"), 3) << files.toStdString();
 }
 
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
@@ -392,4 +427,96 @@ TEST_F(ListingCommands, RightToLeftNamesKeepTheLineInColumnOrder)
         EXPECT_LT(nameRight, layout->lineAt(0).cursorToX(int(size))) << line.toStdString();
     }
     EXPECT_EQ(checked, 3);
+}
+
+TEST_F(ListingCommands, CompareThatCannotSeeEverythingSaysSoAndExitsTwo)
+{
+    m_obeyModes = true; // as root too, a mode-000 folder is unreadable
+    m_a.file("locked/inside.txt", "x");
+    m_a.chmod("locked", 0);
+    const Outcome inside = run({"--compare", a(), a()});
+    EXPECT_EQ(inside.status, 2) << inside.out.constData();
+    EXPECT_TRUE(inside.err.contains("cannot read the folder " + QFile::encodeName(a()) +
+                                    "/locked: Permission denied"))
+        << inside.err.constData();
+    EXPECT_FALSE(inside.out.contains("No differences")) << inside.out.constData();
+    EXPECT_TRUE(inside.out.contains("Could not be read (2)\n")) << inside.out.constData();
+    EXPECT_TRUE(inside.out.contains("\nIncomplete: 2 could not be read; no differences"));
+    // Every output says so.
+    ASSERT_EQ(run({"--compare", a(), a(), "-o", out("d.json")}).status, 2);
+    EXPECT_FALSE(QJsonDocument::fromJson(read(out("d.json"))).object()["complete"].toBool(true));
+    ASSERT_EQ(run({"--compare", a(), a(), "-o", out("d.csv")}).status, 2);
+    EXPECT_TRUE(read(out("d.csv")).contains("\r\nunreadable," + QFile::encodeName(a())));
+    ASSERT_EQ(run({"--compare", a(), a(), "-o", out("d.htm")}).status, 2);
+    EXPECT_TRUE(read(out("d.htm")).contains("Incomplete:"));
+    m_a.chmod("locked", 0755);
+
+    // A side that cannot be read at all is not an empty one.
+    QDir(out("")).mkdir("empty");
+    m_b.chmod("", 0);
+    const Outcome side = run({"--compare", b(), out("empty")});
+    EXPECT_EQ(side.status, 2);
+    EXPECT_FALSE(side.out.contains("No differences")) << side.out.constData();
+    m_b.chmod("", 0755);
+
+    // A checksum that cannot be read is named with its reason, on either side.
+    m_a.chmod("keep.txt", 0);
+    const Outcome crc = run({"--compare", a(), a(), "--crc"});
+    EXPECT_EQ(crc.status, 2);
+    EXPECT_EQ(crc.err.count("cannot read the checksum of " + QFile::encodeName(a()) +
+                            "/keep.txt: Permission denied\n"),
+              2)
+        << crc.err.constData();
+    // A listing that says so makes the comparison incomplete too.
+    {
+        SettingsStore store;
+        store.setValue("Fields", "CRC32", "1");
+        store.sync();
+    }
+    ASSERT_EQ(run({"--report", job(m_a), "-o", out("crc.json")}).status, 3);
+    m_a.chmod("keep.txt", 0644);
+    const Outcome listing = run({"--compare", out("crc.json"), a(), "--crc"});
+    EXPECT_EQ(listing.status, 2) << listing.out.constData();
+    EXPECT_TRUE(listing.err.contains("cannot read the checksum of " + QFile::encodeName(a()) +
+                                     "/keep.txt: unreadable in the listing"))
+        << listing.err.constData();
+    EXPECT_TRUE(listing.out.contains("Could not be read (1)\n")) << listing.out.constData();
+
+    // Files whose status cannot be read are named, and unknown sizes are no change.
+    ASSERT_EQ(run({"-a", a(), out("copy")}, "/bin/cp").status, 0);
+    m_a.chmod("sub", 0644);
+    const Outcome status = run({"--compare", a(), out("copy")});
+    EXPECT_EQ(run({"--compare", a(), out("empty"), "-o", out("s.csv")}).status, 2);
+    m_a.chmod("sub", 0755);
+    EXPECT_TRUE(read(out("s.csv")).contains("\r\nremoved,sub/three.txt,,file,,,,,"))
+        << read(out("s.csv")).constData();
+    EXPECT_EQ(status.status, 2);
+    EXPECT_EQ(status.err.count("Permission denied (status)\n"), 3) << status.err.constData();
+    EXPECT_TRUE(status.out.contains("\nChanged (0)\n")) << status.out.constData();
+
+    // A FIFO has no checksum, which is no failure to read one.
+    ASSERT_EQ(::mkfifo(m_a.path("sub/pipe").c_str(), 0600), 0);
+    const Outcome fifo = run({"--compare", a(), a(), "--crc"});
+    EXPECT_EQ(fifo.status, 0) << fifo.err.constData();
+    EXPECT_TRUE(fifo.out.contains("No differences")) << fifo.out.constData();
+}
+
+TEST_F(ListingCommands, CompareRefusesAFifoAndTakesASideNamedInBytesThatAreNotUtf8)
+{
+    const QByteArray fifo = QFile::encodeName(out("pipe.json"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const Outcome refused = run({"--compare", out("pipe.json"), a()}); // returns, never blocks
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("is a FIFO")) << refused.err.constData();
+
+    const std::string odd = out("").toStdString() + "/side\xFF";
+    std::filesystem::create_directory(odd);
+    std::filesystem::copy(m_a.root(), odd, std::filesystem::copy_options::recursive);
+    const Outcome raw =
+        run({"-c", "s=\"$1/side$(printf '\\377')\"; exec \"$0\" --compare \"$s\" \"$s\"", m_binary,
+             out("")},
+            "/bin/sh");
+    EXPECT_EQ(raw.status, 0) << raw.err.constData();
+    EXPECT_TRUE(raw.out.contains("No differences; 7 entries against 7.")) << raw.out.constData();
+    EXPECT_TRUE(raw.out.contains("side\\xff\n")) << raw.out.constData(); // the label too
 }

@@ -14,11 +14,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -529,4 +531,177 @@ TEST(CompareOrder, AListingOutOfRecordOrderIsTroubleNotAWrongAnswer)
     QString error;
     EXPECT_FALSE(CompareListings(left, right, result, &error));
     EXPECT_TRUE(error.contains("record order")) << error.toStdString();
+}
+
+TEST(ListingDetails, PathsPastPathMaxKeepEveryDetailAndLinksStayLinks)
+{
+    // 20 levels of 255-byte names: the deepest entries lie past 5,000 bytes, beyond PATH_MAX.
+    test::FixtureTree tree;
+    const std::string name(255, 'd');
+    std::vector<int> fds{::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY)};
+    constexpr int kLevels = 20;
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(::mkdirat(fds.back(), name.c_str(), 0755), 0);
+        fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(fds.back(), 0);
+    }
+    const int file = ::openat(fds.back(), "f.txt", O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(::write(file, "123456789", 9), 9);
+    const timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
+    ASSERT_EQ(::futimens(file, times), 0);
+    ::close(file);
+    ASSERT_EQ(::symlinkat("f.txt", fds.back(), "link"), 0);
+
+    ScanLocation location;
+    location.path = QString::fromStdString(tree.root());
+    location.level = QStringLiteral("All Levels");
+    ScanRun run;
+    ASSERT_TRUE(run.Run({location}, {}, ReportType::TreeView, {}));
+    ReportSettings settings;
+    settings.Attribute = settings.Owner = settings.CRC32 = true;
+    RecordListingSource source(run.records(),
+                               MakeListingHeader({location}, ReportType::TreeView, settings, {}));
+    std::size_t told = 0;
+    source.setUnreadableHook([&](const std::string&, const QString&, unsigned) { ++told; });
+    std::map<std::string, ListingEntry> deepest;
+    ListingEntry entry;
+    while (source.next(entry))
+        if (entry.path.size() > 5000 && entry.folder().size() > 5000)
+            deepest[std::string(entry.name())] = entry;
+
+    for (std::size_t i = fds.size() - 1; i > 0; --i) {
+        ::unlinkat(fds[i], "f.txt", 0);
+        ::unlinkat(fds[i], "link", 0);
+        ::close(fds[i]);
+        ::unlinkat(fds[i - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+
+    EXPECT_EQ(told, 0u);
+    ASSERT_EQ(deepest.size(), 2u);
+    const ListingEntry& f = deepest["f.txt"];
+    EXPECT_EQ(f.kind, EntryKind::File);
+    EXPECT_TRUE(f.timeKnown);
+    EXPECT_EQ(f.modified, 1600000000);
+    EXPECT_TRUE(f.crcKnown);
+    EXPECT_EQ(CrcText(f.crc), "CBF43926");
+    EXPECT_EQ(f.attributes, "A");
+    EXPECT_FALSE(f.owner.empty());
+    const ListingEntry& link = deepest["link"];
+    EXPECT_EQ(link.kind, EntryKind::Link);
+    EXPECT_TRUE(link.timeKnown);
+    EXPECT_FALSE(link.crcKnown);
+    EXPECT_FALSE(link.owner.empty());
+}
+
+TEST(ListingReader, AnUnreadableChecksumIsUnknownAndMarked)
+{
+    QBuffer in;
+    in.setData(R"({"format": "quillon-listing", "version": 1, "entries": [
+        {"path": "/a", "kind": "file", "size": 1, "modified": null, "crc32": "unreadable"},
+        {"path": "/b", "kind": "file", "size": null, "modified": null, "version": null},
+        {"path": "/c", "kind": "file", "size": 1, "modified": null, "crc32": "CBF43926"}]})");
+    in.open(QIODevice::ReadOnly);
+    JsonListingReader reader(in);
+    ASSERT_TRUE(reader.open()) << reader.error().toStdString();
+    ListingEntry a, b, c;
+    ASSERT_TRUE(reader.next(a) && reader.next(b) && reader.next(c));
+    EXPECT_FALSE(a.crcKnown);
+    EXPECT_EQ(a.unreadable, unsigned(kUnreadableCrc));
+    EXPECT_EQ(b.unreadable, unsigned(kUnreadableStatus | kUnreadableVersion));
+    EXPECT_TRUE(c.crcKnown);
+    EXPECT_EQ(c.unreadable, 0u);
+}
+
+TEST_F(Compare, KindChangesAreChangedAndNamesShowWhatTellsThemApart)
+{
+    test::FixtureTree x, y;
+    x.file("k", "was a file");
+    x.file("d/inner.txt", "in a folder");
+    y.file("k/in.txt", "now a folder");
+    y.file("d", "now a file");
+    x.file("caf\xC3\xA9", "composed");  // NFC
+    y.file("cafe\xCC\x81", "composed"); // NFD: the same name to the eye
+    x.file("n\xFF", "not UTF-8");       // two names that are not UTF-8
+    y.file("n\xFE", "not UTF-8");
+    y.file("evil\nNo differences; 0 entries against 0.", "forged");
+    y.file("bell\a\x1B[31m\\", "terminal");
+    const auto a = ScanOf(x);
+    const auto b = ScanOf(y);
+    RecordListingSource left(a->records(), HeaderOf(x));
+    RecordListingSource right(b->records(), HeaderOf(y));
+    CompareResult result;
+    QString error;
+    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    std::vector<std::string> retyped;
+    for (const Difference& d : result.changed)
+        if (d.kindChanged)
+            retyped.push_back(d.old.path + ":" + std::string(EntryKindText(d.old.kind)) + ">" +
+                              std::string(EntryKindText(d.now.kind)));
+    std::sort(retyped.begin(), retyped.end());
+    EXPECT_EQ(retyped, (std::vector<std::string>{"d:folder>file", "k:file>folder"}));
+    for (const Difference& d : result.added)
+        EXPECT_TRUE(d.now.path != "k" && d.now.path != "d") << d.now.path;
+    for (const Difference& d : result.removed)
+        EXPECT_TRUE(d.old.path != "k" && d.old.path != "d") << d.old.path;
+
+    std::string text;
+    for (const CompareLine& line : CompareReportLines(result)) {
+        EXPECT_FALSE(line.text.starts_with("No differences")) << line.text;
+        text += line.text + "\n";
+    }
+    EXPECT_NE(text.find("   caf\xC3\xA9 \xE2\x86\x92 cafe\\u0301\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("   n\\xff \xE2\x86\x92 n\\xfe\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("   evil\\nNo differences; 0 entries"), std::string::npos) << text;
+    EXPECT_NE(text.find("   bell\\x07\\x1b[31m\\\\\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find_first_of("\a\x1B"), std::string::npos);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(SaveCompareResult(result, {"Courier New", "10", 0}, dir.filePath("d.csv"), &error));
+    ASSERT_TRUE(SaveCompareResult(result, {"Courier New", "10", 0}, dir.filePath("d.htm"), &error));
+    QFile csvFile(dir.filePath("d.csv")), htmFile(dir.filePath("d.htm"));
+    ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly) && htmFile.open(QIODevice::ReadOnly));
+    const auto rows = ParseCsv(csvFile.readAll().toStdString());
+    ASSERT_GT(rows.size(), 1u);
+    EXPECT_EQ(rows[0].back(), "old_pathHex");
+    bool hexRow = false;
+    for (const auto& row : rows)
+        if (row.size() == rows[0].size() && row[0] == "moved" && row[1] == "n\uFFFD")
+            hexRow = row[row.size() - 2] == "6efe" && row.back() == "6eff";
+    EXPECT_TRUE(hexRow);
+    const QByteArray page = htmFile.readAll();
+    EXPECT_TRUE(page.contains("font-family: \"Courier New\"")) << page.constData();
+    EXPECT_FALSE(page.contains("Courier&nbsp;New"));
+}
+
+TEST(CompareScope, AFolderListAgainstATreeComparesFoldersOnlyAndSaysSo)
+{
+    const auto listing = [](const char* type, const char* entries) {
+        return QByteArray(R"({"format": "quillon-listing", "job": {"locations": [{"path": "/r"},
+            {"path": "/r2"}], "reportType": ")") +
+               type + R"("}, "entries": [)" + entries + "]}";
+    };
+    QBuffer one, two;
+    one.setData(listing("Folder list", R"({"path": "/r", "kind": "folder", "size": 0},
+        {"path": "/r/a", "kind": "folder", "size": 0}, {"path": "/r2", "kind": "folder", "size": 0})"));
+    two.setData(listing("Tree view", R"({"path": "/r", "kind": "folder", "size": 0},
+        {"path": "/r/x", "kind": "file", "size": 1}, {"path": "/r/a", "kind": "folder", "size": 0},
+        {"path": "/r/a/y", "kind": "file", "size": 1}, {"path": "/r/b", "kind": "folder", "size": 0},
+        {"path": "/r2", "kind": "folder", "size": 0}, {"path": "/r2/z", "kind": "file", "size": 1},
+        {"path": "/r2/c", "kind": "folder", "size": 0})"));
+    for (QBuffer* b : {&one, &two})
+        b->open(QIODevice::ReadOnly);
+    JsonListingReader left(one), right(two);
+    ASSERT_TRUE(left.open() && right.open());
+    CompareResult result;
+    QString error;
+    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    std::vector<std::string> added;
+    for (const Difference& d : result.added)
+        added.push_back(d.now.path);
+    EXPECT_EQ(added, (std::vector<std::string>{"/r/b", "/r2/c"}));
+    EXPECT_TRUE(result.removed.empty() && result.changed.empty());
+    EXPECT_FALSE(result.files);
+    EXPECT_EQ(CompareReportLines(result)[2].text,
+              "Folders only: a side is a folder list, which holds no files.");
 }

@@ -416,3 +416,31 @@ TEST(ListInDetails, FilesDeeperThanPathMaxAreAllListed)
         ++checksums;
     EXPECT_EQ(checksums, static_cast<std::size_t>(kLevels)) << "every detail read at any depth";
 }
+
+TEST(ListInDetails, AFileWhoseStatusTurnedUnreadableKeepsItsNameWithBlankValues)
+{
+    // The folder lost its search permission after the walk: the names are known, nothing else.
+    DetailsFixture f;
+    const FolderNode* shut = f.h.folder(f.root, f.tree.root() + "/shut/");
+    f.add(shut, "shut/a.txt", 9);
+    f.add(f.root, "b.txt", 9);
+    f.h.context.settings.Attribute = true;
+    ASSERT_EQ(::chmod(f.tree.path("shut").c_str(), 0644), 0);
+    std::vector<std::pair<std::string, QString>> told;
+    f.h.context.unreadableDetail = [&](const std::string& path, const QString& reason) {
+        told.emplace_back(path, reason);
+    };
+    {
+        const test::NoReadOverride obeyModes;
+        ASSERT_TRUE(ListInDetails(f.h.context));
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, f.tree.path("shut/a.txt"));
+    EXPECT_EQ(told[0].second, QStringLiteral("Permission denied (status)"));
+    EXPECT_EQ(f.fileNames(), (Lines{"a.txt", "b.txt"}));
+    for (const std::string& line : f.h.body()) {
+        if (line.starts_with("a.txt")) {
+            EXPECT_EQ(line.find_first_not_of(' ', 5), line.find("\\par")) << "all blank: " << line;
+        }
+    }
+}
