@@ -3,8 +3,8 @@
 #include "app/BatchListing.h"
 #include "app/CommandOptions.h"
 #include "app/JobFile.h"
-#include "listing/ListingWriter.h"
 #include "details/FileDetails.h"
+#include "listing/ListingWriter.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
 #include "platform/CheckedSave.h"
@@ -27,8 +27,8 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -747,8 +747,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
              ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
                                  kind == OutputKind::Csv ? ListingFormat::Csv : ListingFormat::Json,
                                  target, &error, keepGoing, choices.unreadableDetail)
-         : kind == OutputKind::Pdf ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
-                                   : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
+         : kind == OutputKind::Pdf
+             ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
+             : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
         (!throughFile || CopyToStandardOutput(target, &error));
     if (!written && !keepGoing()) {
         Tell(toStandardOutput

@@ -5,10 +5,10 @@
 
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
-#include "platform/BoundedRead.h"
 #include "listing/ListingWriter.h"
 #include "output/Dialogs.h"
 #include "output/SaveFormat.h"
+#include "platform/BoundedRead.h"
 #include "platform/CommandError.h"
 #include "scan/ScanRun.h"
 

@@ -26,8 +26,8 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillon;
 
@@ -298,6 +298,7 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     EXPECT_EQ(later["entries"].toArray().size(), 8);
     window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
                         QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::TreeView); // the window as it was for the scans below
 
     const Outcome other = run({"--report", job(m_b), "-o", out("b.json")});
     ASSERT_EQ(other.status, 0);

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ bool Settled(MainFrm& window, bool maximised)
             return window.isVisible() && window.frameGeometry() != window.geometry() &&
                    window.isMaximized() == maximised;
         },
-        10000);
+        30000);
     if (!settled)
         std::fprintf(stderr, "frame %d,%d %dx%d inside %d,%d %dx%d maximised %d visible %d\n",
                      window.frameGeometry().x(), window.frameGeometry().y(),
@@ -69,7 +70,7 @@ void RunUnderWindowManager()
         window.show();
         ASSERT_TRUE(Settled(window, false));
         // Where it was asked to stand, even though it was placed before the frame was known.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() == QPoint(60, 50); }, 5000))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() == QPoint(60, 50); }, 15000))
             << window.pos().x() << "," << window.pos().y();
         // Maximising and restoring brings the window back where it was, every time.
         for (int cycle = 0; cycle < 3; ++cycle) {
@@ -77,7 +78,7 @@ void RunUnderWindowManager()
             ASSERT_TRUE(Settled(window, true));
             window.showNormal();
             ASSERT_TRUE(Settled(window, false));
-            EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() == QPoint(60, 50); }, 5000))
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() == QPoint(60, 50); }, 15000))
                 << cycle << ": " << window.pos().x() << "," << window.pos().y();
         }
         window.close();
@@ -91,7 +92,7 @@ void RunUnderWindowManager()
         window.show();
         if (session == 0) {
             ASSERT_TRUE(Settled(window, false));
-            EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() == QPoint(60, 50); }, 5000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.pos() == QPoint(60, 50); }, 15000));
             window.showMaximized();
         }
         ASSERT_TRUE(Settled(window, true)) << session;
@@ -106,7 +107,7 @@ void RunUnderWindowManager()
     large.show();
     ASSERT_TRUE(Settled(large, false));
     const QRect area = large.screen()->availableGeometry();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return area.contains(large.frameGeometry()); }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return area.contains(large.frameGeometry()); }, 15000))
         << large.frameGeometry().height() << " on " << area.height();
     const QRect bar(large.StatusBar1->mapToGlobal(QPoint(0, 0)), large.StatusBar1->size());
     EXPECT_TRUE(area.contains(bar));
@@ -141,11 +142,19 @@ TEST(WindowManager, KeepsItsPlaceAndFitsItsFrameOnTheScreen)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + display.trimmed());
 
+    // A window mapped before the manager has taken the screen may stay unframed: openbox runs
+    // its start-up command once it manages windows, and the test waits for that.
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    const QString ready = scratch.filePath(QStringLiteral("ready"));
     QProcess manager;
     manager.setProcessEnvironment(environment);
     manager.setProgram(openbox);
+    manager.setArguments({QStringLiteral("--startup"), QStringLiteral("touch ") + ready});
     manager.start();
     ASSERT_TRUE(manager.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ready); }, 60000))
+        << "openbox did not start";
 
     QProcess child;
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
