@@ -38,3 +38,16 @@ cp "$work/in/exclusion.lst" "$work/data/Tessaly/Quillon/exclusion.lst"
 measure "exclusion.lst" "$quillon" --report "$work/job.qjb"
 rm "$work/data/Tessaly/Quillon/exclusion.lst"
 measure "job.qjb" "$quillon" --report "$work/in/job.qjb"
+
+# Just under each bound: what a file that is still read costs.
+python3 bench/hostile_inputs.py "$work/one" 1
+python3 bench/hostile_inputs.py "$work/four" 4
+cp "$work/one/settings.ini" "$work/cfg/Tessaly/Quillon.ini"
+measure "settings 1 MB" "$quillon" --report "$work/job.qjb"
+rm "$work/cfg/Tessaly/Quillon.ini"
+cp "$work/four/exclusion.lst" "$work/data/Tessaly/Quillon/exclusion.lst"
+measure "exclusion 4 MB" "$quillon" --report "$work/job.qjb"
+rm "$work/data/Tessaly/Quillon/exclusion.lst"
+sed -i "s|^/x0,|$work/tree,|" "$work/one/job.qjb"
+measure "job 1 MB" "$quillon" --report "$work/one/job.qjb"
+ls -l "$work/one/settings.ini" "$work/four/exclusion.lst" "$work/one/job.qjb" | awk '{print "# " $5 " " $9}'
