@@ -5,9 +5,9 @@
 
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
-#include "platform/BoundedRead.h"
 #include "listing/ListingWriter.h"
 #include "output/Dialogs.h"
+#include "platform/BoundedRead.h"
 #include "platform/CommandError.h"
 #include "scan/ScanRun.h"
 
