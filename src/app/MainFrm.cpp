@@ -447,6 +447,12 @@ void MainFrm::StartUp()
     m_excludeFrm = new ExcludeFrm(*m_dialogs, ExclusionListPath(), this);
 
     SettingsStore store;
+    // A settings file that is too large or not a regular file is left as it is: this run
+    // uses the defaults, and says so once.
+    if (const QString unusable = store.errorString(); !unusable.isEmpty())
+        m_dialogs->ShowMessage(unusable + QStringLiteral("\r\nThis run uses the default settings."),
+                               QStringLiteral("Settings"), MessageIcon::Exclamation,
+                               MessageButtons::Ok, MessageResult::Ok);
 
     const double dpi = Dpi();
     setMinimumSize(TwipsToPixels(WindowGeometry::kMinWidth, dpi),

@@ -18,9 +18,10 @@ namespace quillon {
 /// Bounds, so that a hostile listing cannot fill the memory: a text (a path, a name, a detail)
 /// holds at most kLongestText bytes (pathHex twice that), a number 64 characters, values nest
 /// at most kDeepest levels, and the header keeps at most kHeaderLimit bytes of locations and
-/// exclusions (what a job file and an exclusion list within their own bounds need). Beyond these the reader holds one entry and the names of the folder being read
-/// (to find an entry given twice); its time is linear in the listing's size. Whatever breaks a
-/// bound or the format is refused: error() names the listing and the byte offset.
+/// exclusions (what a job file and an exclusion list within their own bounds need). Beyond these
+/// the reader holds one entry and the names of the folder being read (to find an entry given
+/// twice); its time is linear in the listing's size. Whatever breaks a bound or the format is
+/// refused: error() names the listing and the byte offset.
 class JsonListingReader : public ListingSource {
 public:
     static constexpr std::size_t kLongestText = 1 << 20;

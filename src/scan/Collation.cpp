@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <utility>
 
 namespace quillon {
@@ -101,6 +103,45 @@ std::string Collation::LocaleFromEnvironment()
 }
 
 void Collation::Open(std::string_view posixLocale)
+{
+    // Opening a collator and finding its ASCII weights walks the locale's whole tailoring
+    // (milliseconds; most of a short comparison's time): each locale is prepared once per
+    // process and later collations start from a clone of it.
+    struct Prepared {
+        UCollator* collator = nullptr;
+        std::string localeName;
+        bool asciiWeights = false;
+        std::array<std::uint8_t, 128> asciiWeight{};
+    };
+    static std::mutex mutex;
+    // Kept past the end of the process (never destroyed, so never leaked).
+    static auto& prepared = *new std::map<std::string, Prepared, std::less<>>;
+    const std::lock_guard lock(mutex);
+    if (const auto found = prepared.find(posixLocale); found != prepared.end()) {
+        UErrorCode status = U_ZERO_ERROR;
+        m_collator = found->second.collator ? ucol_clone(found->second.collator, &status) : nullptr;
+        if (U_FAILURE(status)) {
+            m_collator = nullptr;
+        } else {
+            m_localeName = found->second.localeName;
+            m_asciiWeights = found->second.asciiWeights;
+            m_asciiWeight = found->second.asciiWeight;
+            return;
+        }
+    }
+    OpenUncached(posixLocale);
+    Prepared ready;
+    UErrorCode status = U_ZERO_ERROR;
+    ready.collator = m_collator ? ucol_clone(m_collator, &status) : nullptr;
+    if (U_FAILURE(status))
+        return;
+    ready.localeName = m_localeName;
+    ready.asciiWeights = m_asciiWeights;
+    ready.asciiWeight = m_asciiWeight;
+    prepared.emplace(std::string(posixLocale), ready);
+}
+
+void Collation::OpenUncached(std::string_view posixLocale)
 {
     // "de_DE.UTF-8@euro" names the ICU locale "de_DE": the code set and modifier say nothing
     // about collation rules.

@@ -76,6 +76,7 @@ public:
 
 private:
     void Open(std::string_view posixLocale);
+    void OpenUncached(std::string_view posixLocale);
     void PrepareAsciiWeights();
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
 

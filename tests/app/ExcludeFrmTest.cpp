@@ -132,6 +132,26 @@ TEST_F(ExcludeFrmTest, FailedSaveTellsWhyAndKeepsTheLists)
     EXPECT_EQ(form.List().fileNames, QStringList{QStringLiteral("keep.me")});
 }
 
+TEST_F(ExcludeFrmTest, AListItCouldNotReadIsToldAndNeverSavedOver)
+{
+    QByteArray text;
+    while (text.size() <= 4 * 1024 * 1024)
+        text += "name" + QByteArray::number(text.size()) + "\r\n";
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    ExcludeFrm form(dialogs, path());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(path()))
+        << dialogs.messages[0].text.toStdString();
+    form.txtFileName->setText(QStringLiteral("new.txt"));
+    form.cmdFileAdd->click();
+    EXPECT_FALSE(form.SaveExclusionList());
+    EXPECT_EQ(fileText(), text);
+}
+
 // The window hands each scan the dialog's lists as they stand and saves them at close.
 TEST_F(ExcludeFrmTest, WindowUsesTheDialogsLists)
 {

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -386,4 +387,27 @@ TEST_F(FirstUseTest, HelpThatCannotBeShownNamesThePage)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("index.html")))
         << dialogs.messages[0].text.toStdString();
+}
+
+TEST_F(FirstUseTest, ASettingsFileTooLargeToReadIsToldAndLeftAsItIs)
+{
+    const QString path = SettingsStore().fileName();
+    QDir().mkpath(QFileInfo(path).path());
+    QByteArray text = "[Settings]\nColSize=45\n";
+    text += QByteArray(2 * 1024 * 1024, ';'); // a comment line of 2 MB
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+    {
+        MainFrm window(&dialogs);
+        ASSERT_FALSE(dialogs.messages.isEmpty());
+        EXPECT_TRUE(dialogs.messages[0].text.contains(path))
+            << dialogs.messages[0].text.toStdString();
+        window.close();
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), text);
 }

@@ -153,6 +153,22 @@ TEST(JobFile, OnlyBoundedRegularFilesAreRead)
     EXPECT_EQ(job.fontName, "kept");
 }
 
+TEST(JobFile, AJobIsNeverWrittenOverAFifoOrThroughALinkToOne)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.qjb");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString link = dir.filePath("link.qjb");
+    ASSERT_TRUE(QFile::link(fifo, link));
+    for (const QString& path : {fifo, link}) {
+        QString error;
+        EXPECT_FALSE(WriteJobFile(path, Job(), &error)) << path.toStdString();
+        EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    }
+    struct stat st {};
+    EXPECT_TRUE(::stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+}
+
 TEST(JobFile, ALocationHoldingANulIsRefused)
 {
     // The walk would stop at the NUL while the folder titles showed the rest.

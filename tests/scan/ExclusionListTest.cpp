@@ -144,4 +144,13 @@ TEST_F(ExclusionFile, AListLargerThanAnyRealOneIsRefusedByNameAndKept)
     error.clear();
     EXPECT_EQ(LoadExclusionList(path(), &error).fileNames, QStringList{"a.txt"});
     EXPECT_TRUE(error.isEmpty());
+
+    // Saved through a link to a FIFO, the list used to put a regular file in the FIFO's place.
+    const QString fifo = m_dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QFile::remove(path());
+    ASSERT_TRUE(QFile::link(fifo, path()));
+    EXPECT_FALSE(SaveExclusionList({}, path(), &error));
+    struct stat st {};
+    EXPECT_TRUE(::stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
