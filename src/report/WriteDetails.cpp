@@ -146,6 +146,7 @@ DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile
     m_choice.version = m_settings.Version;
     m_choice.owner = m_settings.Owner;
     m_choice.crc32 = m_settings.CRC32;
+    m_choice.hiddenLikeAny = m_settings.IncludeHidden;
     m_choice.tag = m_settings.Title || m_settings.Artist || m_settings.Album || m_settings.Year ||
                    m_settings.Genre || m_settings.Comment;
     // A long checksum looks at Cancel (and lets the window breathe) between its blocks.

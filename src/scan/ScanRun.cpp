@@ -80,6 +80,8 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                 settings.folderRecords = type != ReportType::ListInDetails;
                 // The folder list shows no file: no record, no status read for one.
                 settings.fileRecords = type != ReportType::FolderList;
+                settings.includeHidden = m_options.includeHidden;
+                settings.oneFileSystem = m_options.oneFileSystem;
                 settings.depthLimit =
                     steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
                 steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
