@@ -99,6 +99,9 @@ ScanOptions ScanOptionsOf(const ReportSettings& settings)
     ScanOptions options;
     options.includeHidden = settings.IncludeHidden;
     options.oneFileSystem = settings.OneFileSystem;
+    options.folderTotals = settings.FolderTotals || settings.SortFoldersByTotal;
+    options.countHardLinksOnce = settings.CountHardLinksOnce;
+    options.sizeOnDisk = settings.SizeOnDisk;
     return options;
 }
 

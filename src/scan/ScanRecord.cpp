@@ -100,6 +100,33 @@ void RecordList::appendUnreadableFile(const FolderNode* folder, std::string name
     m_records.back().statError = statError;
 }
 
+void RecordList::computeFolderTotals()
+{
+    // The nodes belong to this list: the records point at them as const only to keep
+    // layouts from changing them.
+    for (FolderNode& node : m_folders) {
+        node.totalSize = 0;
+        node.totalFiles = 0;
+    }
+    for (const ScanRecord& record : m_records) {
+        if (!record.isFile() || !record.folder)
+            continue;
+        auto* node = const_cast<FolderNode*>(record.folder);
+        if (!record.repeatLink)
+            node->totalSize += record.size;
+        ++node->totalFiles;
+    }
+    // A folder is made after its parent, so going backwards every folder is complete before
+    // it is added to its parent.
+    for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) {
+        if (!it->parent)
+            continue;
+        auto* parent = const_cast<FolderNode*>(it->parent);
+        parent->totalSize += it->totalSize;
+        parent->totalFiles += it->totalFiles;
+    }
+}
+
 std::string RecordText(const ScanRecord& record)
 {
     switch (record.kind) {

@@ -34,6 +34,9 @@ struct ScanRunHooks {
 struct ScanOptions {
     bool includeHidden = false; ///< files whose names begin with "." are taken
     bool oneFileSystem = false; ///< folders on another device than their location's are not read
+    bool folderTotals = false;  ///< fill each folder's totals after the sort
+    bool countHardLinksOnce = false; ///< later links of a multiply-linked inode add nothing
+    bool sizeOnDisk = false;         ///< a file's size is its allocated blocks
 };
 
 /// The Scan command without the window: walks every location not marked excluded, sorts the

@@ -425,6 +425,40 @@ void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, 
         return;
     }
     m_records.appendFile(frame.node, std::string(view), *known);
+    if (m_settings.sizeOnDisk || m_settings.countHardLinksOnce) {
+        ScanRecord& record = m_records.items().back();
+        if (m_settings.sizeOnDisk)
+            record.size = static_cast<std::int64_t>(known->st_blocks) * 512;
+        if (m_settings.countHardLinksOnce && known->st_nlink > 1 && !S_ISDIR(known->st_mode))
+            record.repeatLink = !firstLink(known->st_dev, known->st_ino);
+    }
+}
+
+bool Walker::firstLink(std::uint64_t device, std::uint64_t inode)
+{
+    // Only inodes with more than one link are kept: 16 bytes each, the table at most half
+    // full. A (0, 0) pair never names a file, so it marks a free slot.
+    if (2 * (m_linkedCount + 1) > m_linkedInodes.size()) {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> old(
+            std::max<std::size_t>(64, 2 * m_linkedInodes.size()));
+        old.swap(m_linkedInodes);
+        m_linkedCount = 0;
+        for (const auto& [d, i] : old)
+            if (d != 0 || i != 0)
+                firstLink(d, i);
+    }
+    const std::size_t mask = m_linkedInodes.size() - 1;
+    std::size_t slot = static_cast<std::size_t>((inode * 0x9E3779B97F4A7C15ULL) ^ device) & mask;
+    for (;; slot = (slot + 1) & mask) {
+        auto& entry = m_linkedInodes[slot];
+        if (entry.first == device && entry.second == inode)
+            return false;
+        if (entry.first == 0 && entry.second == 0) {
+            entry = {device, inode};
+            ++m_linkedCount;
+            return true;
+        }
+    }
 }
 
 } // namespace quillon

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 struct stat;
@@ -22,9 +23,11 @@ struct WalkSettings {
     int depthLimit = 0;                     ///< deepest level entered; 0 = no limit, -1 = none
     QString filter = QStringLiteral("*.*"); ///< the location's type filter
     bool folderRecords = true;              ///< make a folder's own record for every folder entered
-    bool fileRecords = true;    ///< make file records; a report of folders alone needs none
-    bool includeHidden = false; ///< take files whose names begin with "." like any other
-    bool oneFileSystem = false; ///< enter no folder on another device than the location's
+    bool fileRecords = true;         ///< make file records; a report of folders alone needs none
+    bool includeHidden = false;      ///< take files whose names begin with "." like any other
+    bool oneFileSystem = false;      ///< enter no folder on another device than the location's
+    bool countHardLinksOnce = false; ///< a file's later links are marked repeatLink
+    bool sizeOnDisk = false;         ///< a file's size is st_blocks * 512
 };
 
 /// True for the magic number (statfs f_type) of a kernel pseudo file system (proc, sysfs,
@@ -77,6 +80,7 @@ private:
     int locationOfChild(const Frame& frame) const;
     void leaveFolder();
     bool onPseudoFileSystem(int fd, dev_t device);
+    bool firstLink(std::uint64_t device, std::uint64_t inode);
     void handleEntry(std::size_t frameIndex, const char* name, unsigned char type);
     void takeFile(Frame& frame, const char* name, const struct stat* known, int statError);
     void unwind();
@@ -105,7 +109,10 @@ private:
     std::size_t m_unreadableFiles = 0;
     dev_t m_locationDevice = 0;      ///< device of the location being walked
     bool m_locationOnPseudo = false; ///< the location itself lies on a pseudo file system
-    std::vector<dev_t> m_devtmpfs;   ///< devices of devtmpfs mounts, once read
+    /// (device, inode) of the multiply-linked files met, open addressing; (0, 0) is free.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_linkedInodes;
+    std::size_t m_linkedCount = 0;
+    std::vector<dev_t> m_devtmpfs; ///< devices of devtmpfs mounts, once read
     bool m_devtmpfsRead = false;
 };
 
