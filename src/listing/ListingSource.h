@@ -73,6 +73,14 @@ public:
     bool next(ListingEntry& entry) override;
 
     void setUnreadableHook(UnreadableHook hook) { m_unreadableHook = std::move(hook); }
+    /// folderTotals: folder entries carry the totals the scan filled. sizeOnDisk: file
+    /// entries carry their allocated size beside the apparent one (their status is read again,
+    /// as the walk kept only the allocated one).
+    void setSizeChoices(bool folderTotals, bool sizeOnDisk)
+    {
+        m_folderTotals = folderTotals;
+        m_sizeOnDisk = sizeOnDisk;
+    }
     /// Entries handed out so far with something that could not be read.
     std::size_t unreadableCount() const { return m_unreadableCount; }
 
@@ -85,6 +93,8 @@ private:
     ListingHeader m_header;
     std::size_t m_next = 1;
     DetailChoice m_choice;
+    bool m_folderTotals = false;
+    bool m_sizeOnDisk = false;
     std::unique_ptr<FileDetailReader> m_reader;
     FileDetails m_details;
     FolderCursor m_folders;
