@@ -188,6 +188,10 @@ bool RecordListingSource::next(ListingEntry& entry)
         const ScanRecord& record = m_records[m_next++];
         if (!record.folder || (!record.isFile() && !record.isFolder()))
             continue;
+        // A folder list walks its files only for the folders' totals: it lists none.
+        if (record.isFile() && m_folderTotals &&
+            m_header.reportType == QLatin1String("Folder list"))
+            continue;
         entry.path.clear();
         record.folder->appendPath(entry.path);
         if (record.isFile())
