@@ -392,7 +392,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         laidOut = LayOutScan(type, records, counters, cancel, job.locations, choices, stagingPath);
     };
 
-    run.setOptions(ScanOptionsOf(settings));
+    run.setOptions(ScanOptionsOf(settings, job.ascending));
     const bool ran = run.Run(job.locations, exclusions, job.type, hooks);
     terminal.clear();
     if (!ran || !laidOut)

@@ -160,7 +160,7 @@ void MainFrm::Scan()
         Timer1->stop();
     };
 
-    m_run->setOptions(ScanOptionsOf(Settings()));
+    m_run->setOptions(ScanOptionsOf(Settings(), optAsc->isChecked()));
     m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
     // Whatever way the run ended, the window is idle again and the clock stands still; a run

@@ -94,12 +94,14 @@ int ReportSettings::columnSize() const
     return value ? value : kDefaultColumnSize;
 }
 
-ScanOptions ScanOptionsOf(const ReportSettings& settings)
+ScanOptions ScanOptionsOf(const ReportSettings& settings, bool ascending)
 {
     ScanOptions options;
     options.includeHidden = settings.IncludeHidden;
     options.oneFileSystem = settings.OneFileSystem;
-    options.folderTotals = settings.FolderTotals || settings.SortFoldersByTotal;
+    options.folderTotals = settings.FolderTotals;
+    options.sortFoldersByTotal = settings.SortFoldersByTotal;
+    options.totalsDescending = !ascending;
     options.countHardLinksOnce = settings.CountHardLinksOnce;
     options.sizeOnDisk = settings.SizeOnDisk;
     return options;

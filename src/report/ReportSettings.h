@@ -52,8 +52,9 @@ struct ReportSettings {
     int columnSize() const;
 };
 
-/// The walk switches of the settings, for ScanRun::setOptions.
-ScanOptions ScanOptionsOf(const ReportSettings& settings);
+/// The walk switches of the settings, for ScanRun::setOptions; ascending is the sort
+/// direction, which orders folders by total too.
+ScanOptions ScanOptionsOf(const ReportSettings& settings, bool ascending = true);
 
 /// Reads both sections; a missing or unusable value (not a whole number, ColSize below 4)
 /// takes its default, so a damaged settings file never stops the program.

@@ -80,7 +80,8 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                 settings.folderRecords = type != ReportType::ListInDetails;
                 // The folder list shows no file: no record, no status read for one.
                 // Folder totals count the files, which a folder list then does not show.
-                settings.fileRecords = type != ReportType::FolderList || m_options.folderTotals;
+                settings.fileRecords = type != ReportType::FolderList || m_options.folderTotals ||
+                                       m_options.sortFoldersByTotal;
                 settings.includeHidden = m_options.includeHidden;
                 settings.oneFileSystem = m_options.oneFileSystem;
                 settings.countHardLinksOnce = m_options.countHardLinksOnce;
@@ -98,8 +99,10 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         });
         steps.step(12, [&] {
             SortRecords(m_records, hooks.progress.yield);
-            if (m_options.folderTotals)
+            if (m_options.folderTotals || m_options.sortFoldersByTotal)
                 m_records.computeFolderTotals();
+            if (m_options.sortFoldersByTotal)
+                m_records.sortFoldersByTotal(m_options.totalsDescending, hooks.progress.yield);
         });
         steps.step(13, [&] { hooks.progress.Status(QStringLiteral("please wait...")); });
         steps.step(14, [&] {
