@@ -93,7 +93,7 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
 {
     RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
     source.setUnreadableHook(unreadable);
-    source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk);
+    source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk, settings.IncludeHidden);
     return SaveListing(source, ListingFormatForPath(path), path, error);
 }
 

@@ -47,6 +47,9 @@ void MainFrm::ExportListing()
         RecordListingSource source(
             m_run->records(),
             MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions()));
+        // Totals only when the scan made them: a switch turned on since then has none yet.
+        source.setSizeChoices(m_run->options().folderTotals, Settings().SizeOnDisk,
+                              m_run->options().includeHidden);
         QString first; // the first entry that could not be read in full, with the reason
         source.setUnreadableHook([&](const std::string& entry, const QString& reason) {
             if (first.isEmpty())

@@ -76,10 +76,12 @@ public:
     /// folderTotals: folder entries carry the totals the scan filled. sizeOnDisk: file
     /// entries carry their allocated size beside the apparent one (their status is read again,
     /// as the walk kept only the allocated one).
-    void setSizeChoices(bool folderTotals, bool sizeOnDisk)
+    /// includeHidden: hidden files were listed, so they get checksum and tag like any other.
+    void setSizeChoices(bool folderTotals, bool sizeOnDisk, bool includeHidden = false)
     {
         m_folderTotals = folderTotals;
         m_sizeOnDisk = sizeOnDisk;
+        m_choice.hiddenLikeAny = includeHidden;
     }
     /// Entries handed out so far with something that could not be read.
     std::size_t unreadableCount() const { return m_unreadableCount; }
