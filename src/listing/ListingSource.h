@@ -30,6 +30,8 @@ struct ListingHeader {
     ListingColumns columns;
     std::int64_t scanned = 0; ///< seconds since 1970 UTC
     int utcOffset = 0;
+    bool folderTotals = false; ///< entries may carry totalSize and fileCount (CSV: 2 columns)
+    bool allocated = false;    ///< entries may carry allocated (CSV: a column)
 };
 
 struct ExclusionList;
@@ -81,6 +83,8 @@ public:
     {
         m_folderTotals = folderTotals;
         m_sizeOnDisk = sizeOnDisk;
+        m_header.folderTotals = folderTotals;
+        m_header.allocated = sizeOnDisk;
         m_choice.hiddenLikeAny = includeHidden;
     }
     /// Entries handed out so far with something that could not be read.

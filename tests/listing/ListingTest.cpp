@@ -584,6 +584,20 @@ TEST(ListingTotals, FolderEntriesCarryTotalsFilesAllocatedAndVersionOneReadersSk
     EXPECT_EQ(sparse["allocated"].toInteger(), static_cast<qint64>(st.st_blocks) * 512);
     EXPECT_FALSE(entries[1].toObject().contains("totalSize")); // files have none
 
+    // CSV: the added columns come last, blank where they do not apply.
+    RecordListingSource again(records, header);
+    again.setSizeChoices(true, true);
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteListing(again, ListingFormat::Csv, csv, &error)) << error.toStdString();
+    const QList<QByteArray> lines = csv.data().split('\n');
+    EXPECT_TRUE(lines[0].endsWith(",pathHex,allocated,totalSize,fileCount\r")) << lines[0].data();
+    EXPECT_TRUE(lines[1].endsWith(",,," + QByteArray::number(300 + 20 + (1 << 20)) + ",3\r"))
+        << lines[1].data();
+    ASSERT_EQ(::stat(tree.path("a/x.txt").c_str(), &st), 0);
+    EXPECT_TRUE(lines[2].endsWith(",," + QByteArray::number(qint64(st.st_blocks) * 512) + ",,\r"))
+        << lines[2].data();
+
     QBuffer in;
     in.setData(out.data());
     in.open(QIODevice::ReadOnly);
