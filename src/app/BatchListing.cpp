@@ -180,6 +180,7 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
     if (unreadable)
         source.setUnreadableHook([&unreadable](const std::string& entry, const QString& reason,
                                                unsigned) { unreadable(entry, reason); });
+    source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk, settings.IncludeHidden);
     bool stopped = false;
     const auto stop = [&] {
         stopped = stopped || (keepGoing && !keepGoing());

@@ -568,6 +568,11 @@ QString BatchUsage()
            OptionsUsage() +
            QStringLiteral(
                "\n"
+               "Switches in [Settings] of Quillon.ini (0 or 1, all 0 unless set): FolderTotals\n"
+               "(each folder's total size and files), SortFoldersByTotal, IncludeHidden,\n"
+               "OneFileSystem, CountHardLinksOnce, SizeOnDisk. Folders on kernel pseudo file\n"
+               "systems (/proc, /sys...) are never read unless the location lies on one.\n"
+               "\n"
                "Exit status: 0 done, 1 failed, 2 wrong usage, 3 report written, but some\n"
                "folders or files could not be read (each is named on standard error), 130\n"
                "interrupted by Ctrl+C (the report of what was gathered so far is still\n"
@@ -710,6 +715,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         laidOut = LayOutScan(type, records, counters, cancel, job.locations, choices, stagingPath);
     };
 
+    run.setOptions(ScanOptionsOf(settings, job.ascending));
     const bool ran = run.Run(job.locations, exclusions, job.type, hooks);
     terminal.clear();
     if (!ran || !laidOut)

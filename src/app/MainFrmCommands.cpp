@@ -164,6 +164,7 @@ void MainFrm::Scan()
     // Taken as the run starts: the records it gathers belong to these choices and this time.
     m_scanHeader = std::make_unique<ListingHeader>(
         MakeListingHeader(Locations(), SelectedReportType(), Settings(), Exclusions()));
+    m_run->setOptions(ScanOptionsOf(Settings(), optAsc->isChecked()));
     m_run->Run(Locations(), Exclusions(), SelectedReportType(), hooks);
 
     // Whatever way the run ended, the window is idle again and the clock stands still; a run

@@ -48,6 +48,9 @@ void MainFrm::ExportListing()
         error = OutputNameRefusal(path, kListingOutputs) + QLatin1Char('.');
     } else {
         RecordListingSource source(m_run->records(), *m_scanHeader);
+        // Totals only when the scan made them: a switch turned on since then has none yet.
+        source.setSizeChoices(m_run->options().folderTotals, m_run->options().sizeOnDisk,
+                              m_run->options().includeHidden);
         QString first; // the first entry that could not be read in full, with the reason
         source.setUnreadableHook([&](const std::string& entry, const QString& reason, unsigned) {
             if (first.isEmpty())

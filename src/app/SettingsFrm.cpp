@@ -44,6 +44,21 @@ const CheckRow kListOptions[] = {
      &ReportSettings::KeepAllCharacters},
 };
 
+const CheckRow kSizeOptions[] = {
+    {&SettingsFrm::v_FolderTotals, "v_FolderTotals",
+     "Folder totals (size and files with everything below)", &ReportSettings::FolderTotals},
+    {&SettingsFrm::v_SortFoldersByTotal, "v_SortFoldersByTotal",
+     "Sort folders by total size (in the sort direction)", &ReportSettings::SortFoldersByTotal},
+    {&SettingsFrm::v_IncludeHidden, "v_IncludeHidden", "Include hidden files (names with \".\")",
+     &ReportSettings::IncludeHidden},
+    {&SettingsFrm::v_OneFileSystem, "v_OneFileSystem", "Stay on the location's file system",
+     &ReportSettings::OneFileSystem},
+    {&SettingsFrm::v_CountHardLinksOnce, "v_CountHardLinksOnce", "Count hard links once",
+     &ReportSettings::CountHardLinksOnce},
+    {&SettingsFrm::v_SizeOnDisk, "v_SizeOnDisk", "Size on disk (allocated blocks)",
+     &ReportSettings::SizeOnDisk},
+};
+
 const CheckRow kGeneralFields[] = {
     {&SettingsFrm::f_Filename, "f_Filename", "File Name", &ReportSettings::Filename},
     {&SettingsFrm::f_Size, "f_Size", "Size", &ReportSettings::Size},
@@ -66,7 +81,8 @@ const CheckRow kMp3Fields[] = {
      &ReportSettings::RemoveBlankSpaces},
 };
 
-const std::span<const CheckRow> kAllChecks[] = {kListOptions, kGeneralFields, kMp3Fields};
+const std::span<const CheckRow> kAllChecks[] = {kListOptions, kSizeOptions, kGeneralFields,
+                                                kMp3Fields};
 
 // A frame holding its controls one below the other.
 QGroupBox* AddFrame(const QString& caption, const char* name, QWidget* parent)
@@ -147,6 +163,10 @@ void SettingsFrm::BuildGeneralTab(QWidget* general)
 
     auto* generalLayout = new QVBoxLayout(general);
     generalLayout->addWidget(FrameListOptions);
+    // Its own group, after the list options in the tab order.
+    FrameSizes = AddFrame(QStringLiteral("What is big here"), "FrameSizes", general);
+    AddChecks(*this, kSizeOptions, FrameSizes);
+    generalLayout->addWidget(FrameSizes);
     generalLayout->addStretch(1);
 }
 

@@ -48,6 +48,13 @@ public:
     QCheckBox* v_IncludeFolderSum;
     QCheckBox* v_IncludeFullSum;
     QCheckBox* v_KeepAllCharacters;
+    QGroupBox* FrameSizes; ///< folder totals, hidden files, file systems, links, size on disk
+    QCheckBox* v_FolderTotals;
+    QCheckBox* v_SortFoldersByTotal;
+    QCheckBox* v_IncludeHidden;
+    QCheckBox* v_OneFileSystem;
+    QCheckBox* v_CountHardLinksOnce;
+    QCheckBox* v_SizeOnDisk;
     QLabel* lblColSize;
     QComboBox* v_ColSize;
     QLabel* lblShowSizeIn;

@@ -65,8 +65,9 @@ void FileDetailReader::Read(const FileAt& file, const struct stat& st, const Det
     if (!S_ISREG(st.st_mode))
         return;
 
-    // A plain directory lookup does not see hidden files: they show no tag and no checksum.
-    const bool hidden = LastComponent(file.name).starts_with('.');
+    // A plain directory lookup does not see hidden files: they show no tag and no checksum,
+    // unless hidden files are listed like any other.
+    const bool hidden = !choice.hiddenLikeAny && IsHiddenName(LastComponent(file.name));
     unsigned wanted = 0;
     if (choice.version && HasVersionExtension(file.name))
         wanted |= kVersionDetail;

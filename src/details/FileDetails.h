@@ -18,6 +18,7 @@ struct DetailChoice {
     bool owner = false;
     bool crc32 = false;
     bool tag = false;
+    bool hiddenLikeAny = false; ///< hidden files are listed: they get tag and checksum too
 
     bool any() const { return attributes || version || owner || crc32 || tag; }
 };

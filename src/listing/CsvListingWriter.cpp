@@ -34,7 +34,15 @@ void CsvListingWriter::begin(const ListingHeader& header)
         m_buffer.push_back(',');
         m_buffer.append(key);
     });
-    m_buffer.append(",pathHex\r\n");
+    m_buffer.append(",pathHex");
+    // Added columns go last, so that a reader by position keeps its columns.
+    m_allocated = header.allocated;
+    m_totals = header.folderTotals;
+    if (m_allocated)
+        m_buffer.append(",allocated");
+    if (m_totals)
+        m_buffer.append(",totalSize,fileCount");
+    m_buffer.append("\r\n");
 }
 
 void CsvListingWriter::write(const ListingEntry& entry)
@@ -48,6 +56,12 @@ void CsvListingWriter::write(const ListingEntry& entry)
     ForEachDetail(m_columns, entry,
                   [&](std::string_view, std::string_view value, bool) { field(value); });
     field(IsValidUtf8(entry.path) ? std::string() : HexBytes(entry.path));
+    if (m_allocated)
+        field(entry.allocatedKnown ? std::to_string(entry.allocated) : std::string());
+    if (m_totals) {
+        field(entry.totalsKnown ? std::to_string(entry.totalSize) : std::string());
+        field(entry.totalsKnown ? std::to_string(entry.fileCount) : std::string());
+    }
     m_buffer.append("\r\n");
     spill();
 }

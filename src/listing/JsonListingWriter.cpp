@@ -99,6 +99,16 @@ void JsonListingWriter::write(const ListingEntry& entry)
     o.append("\", \"size\": ");
     o.append(entry.unreadable & kUnreadableStatus ? std::string("null")
                                                   : std::to_string(entry.size));
+    if (entry.allocatedKnown) {
+        o.append(", \"allocated\": ");
+        o.append(std::to_string(entry.allocated));
+    }
+    if (entry.totalsKnown) {
+        o.append(", \"totalSize\": ");
+        o.append(std::to_string(entry.totalSize));
+        o.append(", \"fileCount\": ");
+        o.append(std::to_string(entry.fileCount));
+    }
     o.append(", \"modified\": ");
     if (entry.timeKnown)
         AppendJsonString(o, IsoTime(entry.modified, entry.utcOffset));

@@ -62,6 +62,14 @@ struct ListingEntry {
     /// EntryUnreadable bits: a checksum that could not be read is unknown (crcKnown false) and
     /// never equal to anything; an unreadable status leaves size and time unknown too.
     unsigned unreadable = 0;
+    /// A folder's total size and number of files with everything below it, when folder
+    /// totals are on; written as totalSize and fileCount.
+    bool totalsKnown = false;
+    std::int64_t totalSize = 0;
+    std::uint64_t fileCount = 0;
+    /// A file's allocated size (blocks of 512 bytes), when sizes on disk are on; "allocated".
+    bool allocatedKnown = false;
+    std::int64_t allocated = 0;
 
     /// The folder holding the entry (no trailing "/", "/" for the root's children).
     std::string_view folder() const;

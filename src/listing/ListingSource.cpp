@@ -135,7 +135,7 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
     }
     // What the walk read is enough unless a detail column asks the file itself.
     struct stat st {};
-    const bool fromWalk = record.isFile() && record.statKnown && !m_choice.any();
+    const bool fromWalk = record.isFile() && record.statKnown && !m_choice.any() && !m_sizeOnDisk;
     const FileAt file = fromWalk ? FileAt() : locate(record, entry.path);
     if (fromWalk) {
         st.st_mtime = static_cast<time_t>(record.modified);
@@ -149,6 +149,11 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
     }
     if (!isFolder && S_ISLNK(st.st_mode))
         entry.kind = EntryKind::Link;
+    if (!isFolder && m_sizeOnDisk) {
+        entry.size = static_cast<std::int64_t>(st.st_size);
+        entry.allocated = static_cast<std::int64_t>(st.st_blocks) * 512;
+        entry.allocatedKnown = true;
+    }
     entry.timeKnown = true;
     entry.modified = static_cast<std::int64_t>(st.st_mtime);
     entry.utcOffset = LocalUtcOffset(entry.modified);
@@ -189,6 +194,10 @@ bool RecordListingSource::next(ListingEntry& entry)
         const ScanRecord& record = m_records[m_next++];
         if (!record.folder || (!record.isFile() && !record.isFolder()))
             continue;
+        // A folder list walks its files only for the folders' totals: it lists none.
+        if (record.isFile() && m_folderTotals &&
+            m_header.reportType == QLatin1String("Folder list"))
+            continue;
         entry.path.clear();
         record.folder->appendPath(entry.path);
         if (record.isFile())
@@ -196,6 +205,10 @@ bool RecordListingSource::next(ListingEntry& entry)
         else
             entry.path.resize(WithoutTrailingSlash(entry.path).size());
         entry.size = record.isFile() ? record.size : 0;
+        entry.totalsKnown = m_folderTotals && record.isFolder();
+        entry.totalSize = record.folder->totalSize;
+        entry.fileCount = record.folder->totalFiles;
+        entry.allocatedKnown = false;
         if (readEntry(record, entry))
             return true;
     }

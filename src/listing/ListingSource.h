@@ -30,6 +30,8 @@ struct ListingHeader {
     ListingColumns columns;
     std::int64_t scanned = 0; ///< seconds since 1970 UTC
     int utcOffset = 0;
+    bool folderTotals = false; ///< entries may carry totalSize and fileCount (CSV: 2 columns)
+    bool allocated = false;    ///< entries may carry allocated (CSV: a column)
 };
 
 struct ExclusionList;
@@ -82,6 +84,18 @@ public:
     bool readsDisk() const override { return true; }
 
     void setUnreadableHook(UnreadableHook hook) { m_unreadableHook = std::move(hook); }
+    /// folderTotals: folder entries carry the totals the scan filled. sizeOnDisk: file
+    /// entries carry their allocated size beside the apparent one (their status is read again,
+    /// as the walk kept only the allocated one).
+    /// includeHidden: hidden files were listed, so they get checksum and tag like any other.
+    void setSizeChoices(bool folderTotals, bool sizeOnDisk, bool includeHidden = false)
+    {
+        m_folderTotals = folderTotals;
+        m_sizeOnDisk = sizeOnDisk;
+        m_header.folderTotals = folderTotals;
+        m_header.allocated = sizeOnDisk;
+        m_choice.hiddenLikeAny = includeHidden;
+    }
     /// Entries handed out so far with something that could not be read.
     std::size_t unreadableCount() const { return m_unreadableCount; }
 
@@ -94,6 +108,8 @@ private:
     ListingHeader m_header;
     std::size_t m_next = 1;
     DetailChoice m_choice;
+    bool m_folderTotals = false;
+    bool m_sizeOnDisk = false;
     std::unique_ptr<FileDetailReader> m_reader;
     FileDetails m_details;
     FolderCursor m_folders;

@@ -51,6 +51,8 @@ public:
 private:
     void field(std::string_view text, bool first = false);
     ListingColumns m_columns;
+    bool m_allocated = false; ///< the allocated column is written
+    bool m_totals = false;    ///< the totalSize and fileCount columns are written
 };
 
 /// One JSON document: format and version, the job, the time of the scan, then the entries.

@@ -35,6 +35,13 @@ int CountSeparatorsToEnd(std::string_view text);
 /// case. The root location counts zero separators; no match measures against "".
 int PathDepth(std::string_view folderPath, const std::vector<std::string>& locations);
 
+/// A name that begins with "." is hidden: the walk leaves such files out unless told to take
+/// them, and a hidden file shows no tag and no checksum unless hidden files are listed.
+inline bool IsHiddenName(std::string_view name)
+{
+    return !name.empty() && name.front() == '.';
+}
+
 /// Lower-cases ASCII letters only; other bytes (UTF-8 included) stay as they are.
 std::string AsciiLower(std::string_view text);
 

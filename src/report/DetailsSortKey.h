@@ -28,6 +28,7 @@ struct DetailsSortKey {
     /// errno when the file's status could not be read although it is there: its line keeps
     /// the name with blanks where the values would be.
     int statError = 0;
+    bool repeatLink = false; ///< a later link of a file counted once: adds nothing to sums
 };
 
 /// The text a key is collated by: Name "folder?name?size", Size "size?folder?name", Date

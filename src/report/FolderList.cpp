@@ -1,8 +1,12 @@
 #include "report/Layouts.h"
 
 #include "platform/PathRules.h"
+#include "platform/Utf8.h"
 #include "report/LayoutRun.h"
 #include "report/RtfFraming.h"
+#include "report/TreeLayout.h"
+
+#include <QLocale>
 
 namespace quillon {
 
@@ -14,6 +18,7 @@ void writeFolderLines(LayoutRun& run)
     const RecordList& records = run.records();
     const std::size_t n = records.lastIndex();
     FolderRuns runs;
+    const QLocale locale;
     std::string path;
     std::string line;
     for (std::size_t k = 1; k <= n; ++k) {
@@ -23,6 +28,13 @@ void writeFolderLines(LayoutRun& run)
             path.clear();
             record.folder->appendPath(path);
             line = RtfSafeText(WithoutTrailingSlash(path), run.settings());
+            if (run.settings().FolderTotals) {
+                // The path padded to the name part of a tree line, then the totals.
+                const int columnSize = run.settings().columnSize();
+                const auto width = static_cast<std::size_t>(columnSize + 14);
+                AppendFolderTotals(line, Utf8Length(WithoutTrailingSlash(path)), *record.folder,
+                                   width, run.settings(), locale);
+            }
             line.append("\\par");
             run.writeLine(3, line);
             run.writeLine(4, std::string_view());

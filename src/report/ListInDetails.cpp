@@ -25,8 +25,9 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
     FolderSortList sortList(sortBy, run.context().sort.ascending);
     FolderRuns runs;
     std::string current; // path of the folder being collected, ending in "/"
+    const FolderNode* currentNode = nullptr;
     const auto writeFolder = [&] {
-        writer.WriteDetails(WithoutTrailingSlash(current), sortList.sorted());
+        writer.WriteDetails(WithoutTrailingSlash(current), sortList.sorted(), currentNode);
     };
 
     std::string path;
@@ -39,11 +40,13 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
         const ScanRecord& record = records[k];
         if (!record.isFile())
             continue;
-        counters.sizeTotal += std::abs(static_cast<double>(record.size));
+        if (!record.repeatLink)
+            counters.sizeTotal += std::abs(static_cast<double>(record.size));
         if (runs.begins(record.folder)) {
             if (runs.count() > 1)
                 writeFolder();
             current.clear();
+            currentNode = record.folder;
             if (record.folder)
                 record.folder->appendPath(current);
             ++counters.folders;
@@ -75,7 +78,8 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
                            record.size,
                            {},
                            changed,
-                           statError};
+                           statError,
+                           record.repeatLink};
         if (sortBy == DetailsSortBy::Date && statError == 0) {
             std::tm changed{};
             if (ChangedLocalTime(key.changed, changed))

@@ -35,6 +35,16 @@ constexpr std::array<SwitchKey, 7> kListSwitches{{
     {"IncludeFullSum", &ReportSettings::IncludeFullSum},
 }};
 
+// Added later, stored after KeepAllCharacters; a file without them reads as before (all off).
+constexpr std::array<SwitchKey, 6> kSizeSwitches{{
+    {"FolderTotals", &ReportSettings::FolderTotals},
+    {"SortFoldersByTotal", &ReportSettings::SortFoldersByTotal},
+    {"IncludeHidden", &ReportSettings::IncludeHidden},
+    {"OneFileSystem", &ReportSettings::OneFileSystem},
+    {"CountHardLinksOnce", &ReportSettings::CountHardLinksOnce},
+    {"SizeOnDisk", &ReportSettings::SizeOnDisk},
+}};
+
 constexpr std::array<SwitchKey, 15> kFieldSwitches{{
     {"Filename", &ReportSettings::Filename},
     {"Size", &ReportSettings::Size},
@@ -84,6 +94,19 @@ int ReportSettings::columnSize() const
     return value ? value : kDefaultColumnSize;
 }
 
+ScanOptions ScanOptionsOf(const ReportSettings& settings, bool ascending)
+{
+    ScanOptions options;
+    options.includeHidden = settings.IncludeHidden;
+    options.oneFileSystem = settings.OneFileSystem;
+    options.folderTotals = settings.FolderTotals;
+    options.sortFoldersByTotal = settings.SortFoldersByTotal;
+    options.totalsDescending = !ascending;
+    options.countHardLinksOnce = settings.CountHardLinksOnce;
+    options.sizeOnDisk = settings.SizeOnDisk;
+    return options;
+}
+
 ReportSettings LoadReportSettings(const SettingsStore& store)
 {
     ReportSettings settings;
@@ -99,6 +122,8 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
     settings.ShowSizeIn = store.value(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
     settings.KeepAllCharacters =
         readSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
+    for (const SwitchKey& entry : kSizeSwitches)
+        settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
     return settings;
 }
 
@@ -109,6 +134,8 @@ void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
     store.setValue(kSettings, QStringLiteral("ColSize"), settings.ColSize);
     store.setValue(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
     writeSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
+    for (const SwitchKey& entry : kSizeSwitches)
+        writeSwitch(store, kSettings, entry.key, settings.*entry.member);
     for (const SwitchKey& entry : kFieldSwitches)
         writeSwitch(store, kFields, entry.key, settings.*entry.member);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/ScanRun.h"
+
 #include <QString>
 
 namespace quillon {
@@ -20,6 +22,13 @@ struct ReportSettings {
     QString ColSize = QStringLiteral("40");
     QString ShowSizeIn = QStringLiteral("KB");
     bool KeepAllCharacters = false; ///< names keep what the report's safe set lacks
+    // "Settings", what is big here; all off by default
+    bool FolderTotals = false;       ///< each folder line shows its total size and file count
+    bool SortFoldersByTotal = false; ///< each level's folders in order of their totals
+    bool IncludeHidden = false;      ///< files whose names begin with "." are taken
+    bool OneFileSystem = false;      ///< folders on another device than the location's stay unread
+    bool CountHardLinksOnce = false; ///< a multiply-linked file adds its size once
+    bool SizeOnDisk = false;         ///< sizes are allocated blocks, not apparent bytes
     // "Fields"
     bool Filename = true;
     bool Size = true;
@@ -43,12 +52,16 @@ struct ReportSettings {
     int columnSize() const;
 };
 
+/// The walk switches of the settings, for ScanRun::setOptions; ascending is the sort
+/// direction, which orders folders by total too.
+ScanOptions ScanOptionsOf(const ReportSettings& settings, bool ascending = true);
+
 /// Reads both sections; a missing or unusable value (not a whole number, ColSize below 4)
 /// takes its default, so a damaged settings file never stops the program.
 ReportSettings LoadReportSettings(const SettingsStore& store);
 
-/// Writes all 25 values, the ten of "Settings" (KeepAllCharacters after the two choices)
-/// then the fifteen of "Fields"; the store
+/// Writes all 31 values, the sixteen of "Settings" (KeepAllCharacters after the two choices,
+/// then the six switches of what is big here) then the fifteen of "Fields"; the store
 /// writes its file on sync() or when it goes.
 void SaveReportSettings(const ReportSettings& settings, SettingsStore& store);
 

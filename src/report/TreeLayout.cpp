@@ -92,6 +92,36 @@ std::size_t buildEntry(std::string& text, const std::string& prefix, std::string
     return allowance;
 }
 
+} // namespace
+
+void AppendSizeColumn(std::string& line, std::size_t nameLength, std::int64_t bytes, bool known,
+                      std::size_t nameWidth, const ReportSettings& settings, const QLocale& locale)
+{
+    const QString size = FormatSizeFixed(static_cast<double>(bytes), settings.ShowSizeIn, locale);
+    const auto sizeLength = static_cast<std::size_t>(size.trimmed().size());
+    std::size_t blanks = nameWidth - std::min(nameLength, nameWidth);
+    if (sizeLength < kSizeFieldWidth)
+        blanks += kSizeFieldWidth - sizeLength;
+    line.append(blanks, ' ');
+    if (!known) { // a file whose status could not be read: its size is left blank
+        line.append(static_cast<std::size_t>(size.size()), ' ');
+        return;
+    }
+    const QByteArray sizeUtf8 = size.toUtf8();
+    AppendRtfSafeText(line, std::string_view(sizeUtf8.constData(), sizeUtf8.size()), settings);
+}
+
+void AppendFolderTotals(std::string& line, std::size_t nameLength, const FolderNode& folder,
+                        std::size_t nameWidth, const ReportSettings& settings,
+                        const QLocale& locale)
+{
+    AppendSizeColumn(line, nameLength, folder.totalSize, true, nameWidth, settings, locale);
+    line.append("  ");
+    line.append(QStringLiteral("%1 file(s)").arg(folder.totalFiles).toStdString());
+}
+
+namespace {
+
 /// Writes the lines of one tree report: per run of records of one folder path a folder line
 /// at the folder's level, then a line per file of the run one level deeper.
 class TreeWriter {
@@ -150,9 +180,11 @@ private:
             PathHead(folder, m_nameWidth + 1, m_head, m_chain);
             name = m_head;
         }
-        buildEntry(m_text, m_prefixes[m_level], name, m_columnSize);
+        const std::size_t length = buildEntry(m_text, m_prefixes[m_level], name, m_columnSize);
         m_line.clear();
         AppendRtfSafeText(m_line, m_text, m_settings);
+        if (m_settings.FolderTotals)
+            AppendFolderTotals(m_line, length, folder, m_nameWidth, m_settings, m_locale);
         m_line.append(m_withSizes ? " \\par " : "\\par ");
         m_run.writeLine(4, m_line);
         ++m_run.counters().folders;
@@ -161,7 +193,8 @@ private:
     void writeFileLine(const ScanRecord& record)
     {
         ScanCounters& counters = m_run.counters();
-        counters.sizeTotal += static_cast<double>(record.size);
+        if (!record.repeatLink)
+            counters.sizeTotal += static_cast<double>(record.size);
         ++counters.files;
         const std::size_t length =
             buildEntry(m_text, m_prefixes[m_level + 1], record.name, m_columnSize);
@@ -173,23 +206,9 @@ private:
         m_run.writeLine(5, m_line);
     }
 
-    /// Pads the name part to its width, then the size right-aligned in its field.
     void appendSizeColumn(std::size_t nameLength, std::int64_t bytes, bool known)
     {
-        const QString size =
-            FormatSizeFixed(static_cast<double>(bytes), m_settings.ShowSizeIn, m_locale);
-        const auto sizeLength = static_cast<std::size_t>(size.trimmed().size());
-        std::size_t blanks = m_nameWidth - std::min(nameLength, m_nameWidth);
-        if (sizeLength < kSizeFieldWidth)
-            blanks += kSizeFieldWidth - sizeLength;
-        m_line.append(blanks, ' ');
-        if (!known) { // a file whose status could not be read: its size is left blank
-            m_line.append(static_cast<std::size_t>(size.size()), ' ');
-            return;
-        }
-        const QByteArray sizeUtf8 = size.toUtf8();
-        AppendRtfSafeText(m_line, std::string_view(sizeUtf8.constData(), sizeUtf8.size()),
-                          m_settings);
+        AppendSizeColumn(m_line, nameLength, bytes, known, m_nameWidth, m_settings, m_locale);
     }
 
     LayoutRun& m_run;

@@ -146,6 +146,7 @@ DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile
     m_choice.version = m_settings.Version;
     m_choice.owner = m_settings.Owner;
     m_choice.crc32 = m_settings.CRC32;
+    m_choice.hiddenLikeAny = m_settings.IncludeHidden;
     m_choice.tag = m_settings.Title || m_settings.Artist || m_settings.Album || m_settings.Year ||
                    m_settings.Genre || m_settings.Comment;
     // A long checksum looks at Cancel (and lets the window breathe) between its blocks.
@@ -156,7 +157,8 @@ DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile
 }
 
 bool DetailsBlockWriter::WriteDetails(std::string_view folder,
-                                      const std::vector<DetailsSortKey>& sortList)
+                                      const std::vector<DetailsSortKey>& sortList,
+                                      const FolderNode* node)
 {
     CommandSteps steps(QStringLiteral("Write Details"), m_context.decide, [this] {
         if (m_context.cancel)
@@ -200,7 +202,8 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
             const bool timeKnown = ChangedLocalTime(key.changed, changed);
 
             ++fileCount;
-            sizeTotal += static_cast<double>(key.size);
+            if (!key.repeatLink)
+                sizeTotal += static_cast<double>(key.size);
             ++m_counters.files;
 
             steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
@@ -225,6 +228,12 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
             m_file.writeLine(QStringLiteral("Total file size ") + FormatSize(sizeTotal, m_locale) +
                              QStringLiteral(" \\par "));
         });
+        if (s.FolderTotals && node)
+            steps.step(8, [&] {
+                m_file.writeLine(QStringLiteral("Total with sub-folders ") +
+                                 FormatSize(static_cast<double>(node->totalSize), m_locale) +
+                                 QStringLiteral(" in %1 file(s) \\par ").arg(node->totalFiles));
+            });
         if (s.IncludeSeparator)
             steps.step(9, [&] { m_file.writeLine(dashes + " \\par\\par"); });
     });

@@ -52,7 +52,10 @@ public:
     /// key was made leaves out its own line only; an unreadable time leaves the date and time
     /// blank. Errors go through the "Write Details" convention; returns false when the user
     /// gave up (the cancel flag is then set and the folder foot is not written).
-    bool WriteDetails(std::string_view folder, const std::vector<DetailsSortKey>& sortList);
+    /// node, when given and folder totals are on, adds the line of the folder's total with
+    /// its sub-folders under its own sum.
+    bool WriteDetails(std::string_view folder, const std::vector<DetailsSortKey>& sortList,
+                      const FolderNode* node = nullptr);
 
     int lineWidth() const { return m_lineWidth; }
 

@@ -63,7 +63,8 @@ void RecordList::clear()
 const FolderNode* RecordList::addFolder(const FolderNode* parent, std::string name, int readError)
 {
     const std::size_t pathLength = parent ? parent->pathLength + name.size() + 1 : name.size();
-    m_folders.push_back(FolderNode{parent, std::move(name), pathLength, readError});
+    m_folders.push_back(FolderNode{parent, std::move(name), pathLength, readError,
+                                   static_cast<std::uint32_t>(m_folders.size())});
     return &m_folders.back();
 }
 
@@ -98,6 +99,119 @@ void RecordList::appendUnreadableFile(const FolderNode* folder, std::string name
 {
     appendFile(folder, std::move(name), 0);
     m_records.back().statError = statError;
+}
+
+void RecordList::computeFolderTotals()
+{
+    // The nodes belong to this list: the records point at them as const only to keep
+    // layouts from changing them.
+    for (FolderNode& node : m_folders) {
+        node.totalSize = 0;
+        node.totalFiles = 0;
+    }
+    for (const ScanRecord& record : m_records) {
+        if (!record.isFile() || !record.folder)
+            continue;
+        auto* node = const_cast<FolderNode*>(record.folder);
+        if (!record.repeatLink)
+            node->totalSize += record.size;
+        ++node->totalFiles;
+    }
+    // A folder is made after its parent, so going backwards every folder is complete before
+    // it is added to its parent.
+    for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) {
+        if (!it->parent)
+            continue;
+        auto* parent = const_cast<FolderNode*>(it->parent);
+        parent->totalSize += it->totalSize;
+        parent->totalFiles += it->totalFiles;
+    }
+}
+
+void RecordList::sortFoldersByTotal(bool descending, const std::function<void()>& yield)
+{
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    const std::size_t folders = m_folders.size();
+    const std::size_t n = lastIndex();
+    // Per folder: its records as a chain through nextRecord, its sub-folders as a chain
+    // through nextSibling, both in the order they were first met in the sorted list.
+    std::vector<std::uint32_t> firstRecord(folders, kNone), lastRecord(folders, kNone);
+    std::vector<std::uint32_t> nextRecord(n + 1, kNone);
+    std::vector<std::uint32_t> firstChild(folders, kNone), lastChild(folders, kNone);
+    std::vector<std::uint32_t> nextSibling(folders, kNone);
+    std::vector<bool> met(folders, false);
+    std::vector<std::uint32_t> roots;
+    const auto meet = [&](const FolderNode* node) {
+        // Attaches node and any ancestor not met yet (a folder without records of its own).
+        while (node && !met[node->index]) {
+            met[node->index] = true;
+            if (!node->parent) {
+                roots.push_back(node->index);
+                break;
+            }
+            const std::uint32_t parent = node->parent->index;
+            if (lastChild[parent] == kNone)
+                firstChild[parent] = node->index;
+            else
+                nextSibling[lastChild[parent]] = node->index;
+            lastChild[parent] = node->index;
+            node = node->parent;
+        }
+    };
+    for (std::size_t k = 1; k <= n; ++k) {
+        if ((k & 4095) == 0 && yield)
+            yield();
+        const FolderNode* node = m_records[k].folder;
+        if (!node)
+            continue;
+        meet(node);
+        const auto i = static_cast<std::uint32_t>(k);
+        if (lastRecord[node->index] == kNone)
+            firstRecord[node->index] = i;
+        else
+            nextRecord[lastRecord[node->index]] = i;
+        lastRecord[node->index] = i;
+    }
+
+    // Each folder's sub-folders by total, ties in their first-met order.
+    std::vector<std::uint32_t> children;
+    for (std::size_t f = 0; f < folders; ++f) {
+        if (firstChild[f] == kNone || nextSibling[firstChild[f]] == kNone)
+            continue;
+        children.clear();
+        for (std::uint32_t c = firstChild[f]; c != kNone; c = nextSibling[c])
+            children.push_back(c);
+        std::stable_sort(children.begin(), children.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return descending ? m_folders[a].totalSize > m_folders[b].totalSize
+                              : m_folders[a].totalSize < m_folders[b].totalSize;
+        });
+        firstChild[f] = children.front();
+        for (std::size_t c = 0; c + 1 < children.size(); ++c)
+            nextSibling[children[c]] = children[c + 1];
+        nextSibling[children.back()] = kNone;
+    }
+
+    // Depth first without recursion: a folder's records, then its sub-folders in turn.
+    std::vector<ScanRecord> sorted;
+    sorted.reserve(m_records.size());
+    sorted.push_back(std::move(m_records[0]));
+    std::vector<std::uint32_t> stack;
+    for (std::size_t r = roots.size(); r-- > 0;)
+        stack.push_back(roots[r]);
+    std::vector<std::uint32_t> reversed;
+    while (!stack.empty()) {
+        const std::uint32_t f = stack.back();
+        stack.pop_back();
+        for (std::uint32_t k = firstRecord[f]; k != kNone; k = nextRecord[k])
+            sorted.push_back(std::move(m_records[k]));
+        reversed.clear();
+        for (std::uint32_t c = firstChild[f]; c != kNone; c = nextSibling[c])
+            reversed.push_back(c);
+        stack.insert(stack.end(), reversed.rbegin(), reversed.rend());
+        if ((sorted.size() & 4095) == 0 && yield)
+            yield();
+    }
+    m_records.swap(sorted);
 }
 
 std::string RecordText(const ScanRecord& record)

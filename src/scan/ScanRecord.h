@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,11 @@ struct FolderNode {
     std::string name;           ///< the folder's name; for a location its whole path ending in "/"
     std::size_t pathLength = 0; ///< bytes of the full path, "/" at its end included
     int readError = 0;          ///< errno when the folder could not be read (fully); else 0
+    std::uint32_t index = 0;    ///< the folder's place in the order folders were met
+    /// Size and number of the files listed in the folder and everything below it; filled by
+    /// RecordList::computeFolderTotals (0 until then).
+    std::int64_t totalSize = 0;
+    std::uint64_t totalFiles = 0;
 
     /// The full path ending in "/", as the walker reached the folder.
     std::string path() const;
@@ -47,6 +53,9 @@ struct ScanRecord {
     RecordKind kind = RecordKind::Empty;
     bool statKnown = false; ///< the walk read the file's status: modified and link hold it
     bool link = false;      ///< a symbolic link (when statKnown)
+    /// Another link of the same inode came first and hard links count once: the file keeps its
+    /// line and its size, but adds nothing to sums and totals.
+    bool repeatLink = false;
     /// errno when the walk could not read the file's status although the file is there (not
     /// ENOENT, e.g. EACCES in a folder that can be listed but not entered): the file keeps its
     /// record with size 0 and its values unknown.
@@ -74,6 +83,16 @@ public:
     /// A file with the status the walk read (statError 0), or the errno that kept it.
     void appendFile(const FolderNode* folder, std::string name, const struct stat& st);
     void appendUnreadableFile(const FolderNode* folder, std::string name, int statError);
+
+    /// Fills every folder's totalSize and totalFiles from the file records: one pass over the
+    /// records, one over the folders from the deepest made back to the locations.
+    void computeFolderTotals();
+
+    /// Reorders the sorted records so that under each folder its sub-folders (each with
+    /// everything below it) follow in the order of their totals, largest first when
+    /// descending; a folder's own records and the locations keep their order. Needs the
+    /// totals; O(records + folders log folders). yield is called now and then.
+    void sortFoldersByTotal(bool descending, const std::function<void()>& yield);
 
     /// Highest index (N); 0 when the walk appended nothing.
     std::size_t lastIndex() const { return m_records.size() - 1; }

@@ -79,7 +79,13 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                 settings.filter = location.filter;
                 settings.folderRecords = type != ReportType::ListInDetails;
                 // The folder list shows no file: no record, no status read for one.
-                settings.fileRecords = type != ReportType::FolderList;
+                // Folder totals count the files, which a folder list then does not show.
+                settings.fileRecords = type != ReportType::FolderList || m_options.folderTotals ||
+                                       m_options.sortFoldersByTotal;
+                settings.includeHidden = m_options.includeHidden;
+                settings.oneFileSystem = m_options.oneFileSystem;
+                settings.countHardLinksOnce = m_options.countHardLinksOnce;
+                settings.sizeOnDisk = m_options.sizeOnDisk;
                 settings.depthLimit =
                     steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
                 steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
@@ -91,7 +97,13 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
         steps.step(11, [&] {
             hooks.progress.Status(QStringLiteral("Initializing format engine, please wait..."));
         });
-        steps.step(12, [&] { SortRecords(m_records, hooks.progress.yield); });
+        steps.step(12, [&] {
+            SortRecords(m_records, hooks.progress.yield);
+            if (m_options.folderTotals || m_options.sortFoldersByTotal)
+                m_records.computeFolderTotals();
+            if (m_options.sortFoldersByTotal)
+                m_records.sortFoldersByTotal(m_options.totalsDescending, hooks.progress.yield);
+        });
         steps.step(13, [&] { hooks.progress.Status(QStringLiteral("please wait...")); });
         steps.step(14, [&] {
             if (type != ReportType::None && hooks.layout)

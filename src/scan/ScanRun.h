@@ -30,6 +30,17 @@ struct ScanRunHooks {
     std::function<void(const ScanCounters&, bool cancelled)> finished;
 };
 
+/// Program-wide choices of what a walk takes, from the report settings; all off by default.
+struct ScanOptions {
+    bool includeHidden = false; ///< files whose names begin with "." are taken
+    bool oneFileSystem = false; ///< folders on another device than their location's are not read
+    bool folderTotals = false;  ///< fill each folder's totals after the sort
+    bool sortFoldersByTotal = false; ///< then order each level's folders by their totals
+    bool totalsDescending = false;   ///< largest total first (the job's sort direction)
+    bool countHardLinksOnce = false; ///< later links of a multiply-linked inode add nothing
+    bool sizeOnDisk = false;         ///< a file's size is its allocated blocks
+};
+
 /// The Scan command without the window: walks every location not marked excluded, sorts the
 /// records into folder order, and hands them to the layout.
 class ScanRun {
@@ -39,6 +50,10 @@ public:
     /// to idle).
     bool Run(const ScanLocationList& locations, const ExclusionList& exclusions, ReportType type,
              const ScanRunHooks& hooks);
+
+    /// What the next runs take (the report settings' walk switches).
+    void setOptions(const ScanOptions& options) { m_options = options; }
+    const ScanOptions& options() const { return m_options; }
 
     /// Set by the Cancel command; read at the walker's next entry.
     void Cancel() { m_cancel = true; }
@@ -57,6 +72,7 @@ private:
     void finish(const ScanRunHooks& hooks);
 
     bool m_cancel = false;
+    ScanOptions m_options;
     RecordList m_records;
     ScanCounters m_counters;
     std::vector<const FolderNode*> m_unreadable;

@@ -2,16 +2,68 @@
 
 #include "platform/PathRules.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace quillon {
 
+bool IsPseudoFileSystem(long long magic)
+{
+    switch (magic) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case 0x62656570: // configfs
+    case 0x65735543: // fusectl
+    case 0x19800202: // mqueue
+    case HUGETLBFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 namespace {
+
+/// Devices of the devtmpfs mounts: devtmpfs reports tmpfs's magic number, so only the mount
+/// table tells it from a tmpfs such as /tmp. Read once per walker, when first needed.
+std::vector<dev_t> DevtmpfsDevices()
+{
+    std::vector<dev_t> devices;
+    FILE* table = std::fopen("/proc/self/mountinfo", "re");
+    if (!table)
+        return devices;
+    char* line = nullptr;
+    std::size_t capacity = 0;
+    while (::getline(&line, &capacity, table) > 0) {
+        unsigned major = 0;
+        unsigned minor = 0;
+        const char* separator = std::strstr(line, " - ");
+        if (separator && std::strncmp(separator, " - devtmpfs ", 12) == 0 &&
+            std::sscanf(line, "%*s %*s %u:%u", &major, &minor) == 2)
+            devices.push_back(makedev(major, minor));
+    }
+    std::free(line);
+    std::fclose(table);
+    return devices;
+}
+
 constexpr int kLocationUnknown = -2; // -1: no location matches
 } // namespace
 
@@ -24,6 +76,7 @@ struct Walker::Frame {
     int fd = -1;
     dev_t device = 0; ///< identity kept while fd is closed, to check the reopened one
     ino_t inode = 0;
+    dev_t ownDevice = 0;       ///< the folder's device as it was entered
     std::vector<char> entries; ///< raw directory records
     std::size_t next = 0;      ///< offset of the next entry to handle
     bool filesExcluded = false;
@@ -160,11 +213,26 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
         else
             ++m_openDescriptors;
     }
+    dev_t device = 0;
+    struct stat own;
+    if (fd >= 0 && ::fstat(fd, &own) == 0) {
+        device = own.st_dev;
+        if (!hasParent) {
+            m_locationDevice = device;
+            m_locationOnPseudo = onPseudoFileSystem(fd, device);
+        } else if (device != m_stack[m_depth - 1].ownDevice &&
+                   ((m_settings.oneFileSystem && device != m_locationDevice) ||
+                    (!m_locationOnPseudo && onPseudoFileSystem(fd, device)))) {
+            // A mount point left alone: the folder keeps its line, its content is not read.
+            closeFd(fd);
+        }
+    }
 
     if (m_stack.size() == m_depth)
         m_stack.emplace_back();
     Frame& frame = m_stack[m_depth];
     frame.fd = fd;
+    frame.ownDevice = device;
     frame.next = 0;
     frame.entries.clear();
     if (fd >= 0)
@@ -197,6 +265,22 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
             closeFd(parentFrame.fd);
         }
     }
+}
+
+bool Walker::onPseudoFileSystem(int fd, dev_t device)
+{
+    struct statfs info;
+    if (::fstatfs(fd, &info) != 0)
+        return false;
+    if (IsPseudoFileSystem(static_cast<long long>(info.f_type)))
+        return true;
+    if (info.f_type != TMPFS_MAGIC)
+        return false;
+    if (!m_devtmpfsRead) {
+        m_devtmpfs = DevtmpfsDevices();
+        m_devtmpfsRead = true;
+    }
+    return std::find(m_devtmpfs.begin(), m_devtmpfs.end(), device) != m_devtmpfs.end();
 }
 
 void Walker::leaveFolder()
@@ -314,7 +398,8 @@ int Walker::locationOfChild(const Frame& frame) const
 void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, int statError)
 {
     // Links, pipes and devices are listed like files; a link is never followed.
-    if (name[0] == '.' || frame.filesExcluded || !m_settings.fileRecords)
+    if ((!m_settings.includeHidden && IsHiddenName(name)) || frame.filesExcluded ||
+        !m_settings.fileRecords)
         return;
     const std::size_t length = std::strlen(name);
     const std::string_view view(name, length);
@@ -340,6 +425,40 @@ void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, 
         return;
     }
     m_records.appendFile(frame.node, std::string(view), *known);
+    if (m_settings.sizeOnDisk || m_settings.countHardLinksOnce) {
+        ScanRecord& record = m_records.items().back();
+        if (m_settings.sizeOnDisk)
+            record.size = static_cast<std::int64_t>(known->st_blocks) * 512;
+        if (m_settings.countHardLinksOnce && known->st_nlink > 1 && !S_ISDIR(known->st_mode))
+            record.repeatLink = !firstLink(known->st_dev, known->st_ino);
+    }
+}
+
+bool Walker::firstLink(std::uint64_t device, std::uint64_t inode)
+{
+    // Only inodes with more than one link are kept: 16 bytes each, the table at most half
+    // full. A (0, 0) pair never names a file, so it marks a free slot.
+    if (2 * (m_linkedCount + 1) > m_linkedInodes.size()) {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> old(
+            std::max<std::size_t>(64, 2 * m_linkedInodes.size()));
+        old.swap(m_linkedInodes);
+        m_linkedCount = 0;
+        for (const auto& [d, i] : old)
+            if (d != 0 || i != 0)
+                firstLink(d, i);
+    }
+    const std::size_t mask = m_linkedInodes.size() - 1;
+    std::size_t slot = static_cast<std::size_t>((inode * 0x9E3779B97F4A7C15ULL) ^ device) & mask;
+    for (;; slot = (slot + 1) & mask) {
+        auto& entry = m_linkedInodes[slot];
+        if (entry.first == device && entry.second == inode)
+            return false;
+        if (entry.first == 0 && entry.second == 0) {
+            entry = {device, inode};
+            ++m_linkedCount;
+            return true;
+        }
+    }
 }
 
 } // namespace quillon

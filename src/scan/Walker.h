@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <utility>
 #include <vector>
 
 struct stat;
@@ -21,8 +23,17 @@ struct WalkSettings {
     int depthLimit = 0;                     ///< deepest level entered; 0 = no limit, -1 = none
     QString filter = QStringLiteral("*.*"); ///< the location's type filter
     bool folderRecords = true;              ///< make a folder's own record for every folder entered
-    bool fileRecords = true; ///< make file records; a report of folders alone needs none
+    bool fileRecords = true;         ///< make file records; a report of folders alone needs none
+    bool includeHidden = false;      ///< take files whose names begin with "." like any other
+    bool oneFileSystem = false;      ///< enter no folder on another device than the location's
+    bool countHardLinksOnce = false; ///< a file's later links are marked repeatLink
+    bool sizeOnDisk = false;         ///< a file's size is st_blocks * 512
 };
+
+/// True for the magic number (statfs f_type) of a kernel pseudo file system (proc, sysfs,
+/// devtmpfs, cgroup, debugfs, tracefs, securityfs, pstore, bpf, configfs, fusectl, mqueue,
+/// hugetlbfs): what they hold is no content, and /proc/kcore alone claims 128 TB.
+bool IsPseudoFileSystem(long long magic);
 
 /// Turns scan locations into records. Folders are read through descriptors (openat relative
 /// to the parent, so paths longer than PATH_MAX work), symbolic links are never entered, and
@@ -32,7 +43,9 @@ struct WalkSettings {
 /// Per folder: its own record (when asked for), then its entries in directory order; a file
 /// passes the exclusions, the hidden rule (dot names), and the type filter; a sub-folder is
 /// entered when sub-folders are on, its depth (PathDepth) is within the limit, and it is not
-/// an excluded folder while the exclusion list hides sub-folders too.
+/// an excluded folder while the exclusion list hides sub-folders too. A folder on a kernel
+/// pseudo file system (unless the location lies on one), or with oneFileSystem on a folder on
+/// another device, keeps its record but is not read.
 class Walker {
 public:
     /// records receives what the walk finds. locations are all scan-location paths in list
@@ -66,6 +79,8 @@ private:
     void enterFolder(const FolderNode* parent, const char* name);
     int locationOfChild(const Frame& frame) const;
     void leaveFolder();
+    bool onPseudoFileSystem(int fd, dev_t device);
+    bool firstLink(std::uint64_t device, std::uint64_t inode);
     void handleEntry(std::size_t frameIndex, const char* name, unsigned char type);
     void takeFile(Frame& frame, const char* name, const struct stat* known, int statError);
     void unwind();
@@ -92,6 +107,13 @@ private:
     std::size_t m_depth = 0;
     std::vector<const FolderNode*> m_unreadable;
     std::size_t m_unreadableFiles = 0;
+    dev_t m_locationDevice = 0;      ///< device of the location being walked
+    bool m_locationOnPseudo = false; ///< the location itself lies on a pseudo file system
+    /// (device, inode) of the multiply-linked files met, open addressing; (0, 0) is free.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_linkedInodes;
+    std::size_t m_linkedCount = 0;
+    std::vector<dev_t> m_devtmpfs; ///< devices of devtmpfs mounts, once read
+    bool m_devtmpfsRead = false;
 };
 
 } // namespace quillon

@@ -92,7 +92,7 @@ TEST_F(SettingsFrmTest, EachBoxHoldsTheSettingOfItsName)
 {
     SettingsFrm form(dialogs);
     const QList<QCheckBox*> boxes = form.findChildren<QCheckBox*>();
-    ASSERT_EQ(boxes.size(), 23);
+    ASSERT_EQ(boxes.size(), 29);
     QHash<const QCheckBox*, bool> defaults;
     for (const QCheckBox* box : boxes)
         defaults.insert(box, box->isChecked());
@@ -161,4 +161,22 @@ TEST_F(SettingsFrmTest, WindowOpensItAndReportsUseItsValues)
     EXPECT_FALSE(window.mnuOptions->isEnabled());
     window.ShowSettings(); // does nothing while a scan runs (would hang on exec otherwise)
     window.SetScanningState(true);
+}
+
+TEST_F(SettingsFrmTest, WhatIsBigHereHasItsOwnGroupReachedByTab)
+{
+    SettingsFrm form(dialogs);
+    EXPECT_EQ(form.FrameSizes->title(), QStringLiteral("What is big here"));
+    const QList<QCheckBox*> group = form.FrameSizes->findChildren<QCheckBox*>();
+    ASSERT_EQ(group.size(), 6);
+    // Tab from the first box of the tab reaches every box of the group, off at first.
+    QSet<QWidget*> reached;
+    QWidget* w = form.v_FullPath;
+    for (int i = 0; i < 100 && w; ++i, w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            reached.insert(w);
+    for (QCheckBox* box : group) {
+        EXPECT_TRUE(reached.contains(box)) << qPrintable(box->objectName());
+        EXPECT_FALSE(box->isChecked()) << qPrintable(box->objectName());
+    }
 }

@@ -705,3 +705,68 @@ TEST(CompareScope, AFolderListAgainstATreeComparesFoldersOnlyAndSaysSo)
     EXPECT_EQ(CompareReportLines(result)[2].text,
               "Folders only: a side is a folder list, which holds no files.");
 }
+
+TEST(ListingTotals, FolderEntriesCarryTotalsFilesAllocatedAndVersionOneReadersSkipThem)
+{
+    test::FixtureTree tree;
+    tree.file("a/x.txt", std::string(300, 'x'));
+    tree.file("a/b/y.txt", std::string(20, 'y'));
+    tree.sparseFile("a/b/sparse.txt", 1 << 20);
+    RecordList records;
+    const FolderNode* a = records.addFolder(nullptr, tree.path("a") + "/");
+    const FolderNode* b = records.addFolder(a, "b");
+    records.appendFolderRecord(a);
+    records.appendFile(a, "x.txt", 300);
+    records.appendFolderRecord(b);
+    records.appendFile(b, "y.txt", 20);
+    records.appendFile(b, "sparse.txt", 1 << 20);
+    records.computeFolderTotals();
+
+    ListingHeader header;
+    header.reportType = QStringLiteral("Tree view with file size");
+    RecordListingSource source(records, header);
+    source.setSizeChoices(true, true);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QString error;
+    ASSERT_TRUE(WriteListing(source, ListingFormat::Json, out, &error)) << error.toStdString();
+    const QJsonObject doc = QJsonDocument::fromJson(out.data()).object();
+    EXPECT_EQ(doc["version"].toInt(), 1);
+    const QJsonArray entries = doc["entries"].toArray();
+    ASSERT_EQ(entries.size(), 5);
+    EXPECT_EQ(entries[0].toObject()["totalSize"].toInteger(), 300 + 20 + (1 << 20));
+    EXPECT_EQ(entries[0].toObject()["fileCount"].toInteger(), 3);
+    EXPECT_EQ(entries[2].toObject()["totalSize"].toInteger(), 20 + (1 << 20));
+    struct stat st {};
+    ASSERT_EQ(::stat(tree.path("a/b/sparse.txt").c_str(), &st), 0);
+    const QJsonObject sparse = entries[4].toObject();
+    EXPECT_EQ(sparse["size"].toInteger(), 1 << 20);
+    EXPECT_EQ(sparse["allocated"].toInteger(), static_cast<qint64>(st.st_blocks) * 512);
+    EXPECT_FALSE(entries[1].toObject().contains("totalSize")); // files have none
+
+    // CSV: the added columns come last, blank where they do not apply.
+    RecordListingSource again(records, header);
+    again.setSizeChoices(true, true);
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteListing(again, ListingFormat::Csv, csv, &error)) << error.toStdString();
+    const QList<QByteArray> lines = csv.data().split('\n');
+    EXPECT_TRUE(lines[0].endsWith(",pathHex,allocated,totalSize,fileCount\r")) << lines[0].data();
+    EXPECT_TRUE(lines[1].endsWith(",,," + QByteArray::number(300 + 20 + (1 << 20)) + ",3\r"))
+        << lines[1].data();
+    ASSERT_EQ(::stat(tree.path("a/x.txt").c_str(), &st), 0);
+    EXPECT_TRUE(lines[2].endsWith(",," + QByteArray::number(qint64(st.st_blocks) * 512) + ",,\r"))
+        << lines[2].data();
+
+    QBuffer in;
+    in.setData(out.data());
+    in.open(QIODevice::ReadOnly);
+    JsonListingReader reader(in);
+    ASSERT_TRUE(reader.open()) << reader.error().toStdString();
+    ListingEntry entry;
+    int count = 0;
+    while (reader.next(entry))
+        ++count;
+    EXPECT_EQ(count, 5);
+    EXPECT_TRUE(reader.error().isEmpty()) << reader.error().toStdString();
+}

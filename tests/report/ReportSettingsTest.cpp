@@ -78,3 +78,26 @@ TEST_F(ReportSettingsStore, UnusableValuesFallBackToTheirDefaults)
     m_store.setValue("Settings", "ColSize", "4");
     EXPECT_EQ(LoadReportSettings(m_store).columnSize(), 4);
 }
+
+TEST_F(ReportSettingsStore, WhatIsBigHereSwitchesKeepTheirStoredNamesAndStartOff)
+{
+    const ReportSettings defaults = LoadReportSettings(m_store);
+    EXPECT_FALSE(defaults.FolderTotals || defaults.SortFoldersByTotal || defaults.IncludeHidden ||
+                 defaults.OneFileSystem || defaults.CountHardLinksOnce || defaults.SizeOnDisk);
+
+    ReportSettings s;
+    s.FolderTotals = s.IncludeHidden = s.CountHardLinksOnce = true;
+    SaveReportSettings(s, m_store);
+    m_store.setValue("Settings", "OneFileSystem", "2"); // damage: stays off
+    ASSERT_TRUE(m_store.sync());
+    SettingsStore fresh;
+    const ReportSettings back = LoadReportSettings(fresh);
+    EXPECT_EQ(back, s);
+    for (const char* key : {"FolderTotals", "IncludeHidden", "CountHardLinksOnce"})
+        EXPECT_EQ(fresh.value("Settings", key), "1") << key;
+    for (const char* key : {"SortFoldersByTotal", "SizeOnDisk"})
+        EXPECT_EQ(fresh.value("Settings", key), "0") << key;
+    const ScanOptions options = ScanOptionsOf(back);
+    EXPECT_TRUE(options.includeHidden);
+    EXPECT_FALSE(options.oneFileSystem);
+}

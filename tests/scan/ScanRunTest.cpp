@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace quillon;
 using quillon::test::FixtureTree;
 
@@ -194,4 +198,117 @@ TEST(ScanRun, CancelDuringTheFirstLocationStillStartsTheSecond)
     }
     EXPECT_EQ(fromTwo, 1);
     EXPECT_LT(records.lastIndex(), 10u);
+}
+
+namespace {
+
+// Each folder's totals after a run, keyed by its path below the fixture ("" the location), and
+// the folders in record order.
+struct TotalsRun {
+    std::map<std::string, std::pair<std::int64_t, std::uint64_t>> totals;
+    std::vector<std::string> order;
+};
+
+TotalsRun RunTotals(const FixtureTree& tree, const ScanOptions& options,
+                    const QString& level = "All Levels", const QString& filter = "*.*",
+                    ReportType type = ReportType::TreeViewWithSize)
+{
+    ExclusionList exclusions;
+    exclusions.extensions = {"*.tmp"};
+    ScanLocation location = Location(tree.root(), level);
+    location.filter = filter;
+    ScanRun run;
+    run.setOptions(options);
+    TotalsRun out;
+    ScanRunHooks hooks;
+    hooks.layout = [&](ReportType, const RecordList& records, ScanCounters&, bool*) {
+        for (std::size_t k = 1; k <= records.lastIndex(); ++k) {
+            const FolderNode* node = records[k].folder;
+            std::string path = node->path().substr(tree.root().size());
+            path = path.empty() ? path : path.substr(1, path.size() - 2);
+            if (out.totals.emplace(path, std::pair{node->totalSize, node->totalFiles}).second)
+                out.order.push_back(path);
+        }
+    };
+    EXPECT_TRUE(run.Run({location}, exclusions, type, hooks));
+    return out;
+}
+
+std::int64_t Allocated(const FixtureTree& tree, const std::string& relative)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(tree.path(relative).c_str(), &st), 0) << relative;
+    return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+} // namespace
+
+TEST(FolderTotals, CountWhatTheReportListsAndSortTheLevels)
+{
+    FixtureTree tree;
+    tree.file("top.txt", "1");
+    tree.file(".h.txt", std::string(5, 'h'));
+    tree.file("a/x.txt", std::string(10, 'x'));
+    tree.file("a/skip.tmp", std::string(50, 's')); // excluded
+    tree.file("a/pic.jpg", std::string(7, 'p'));
+    tree.file("a/b/y.txt", std::string(200, 'y'));
+    tree.file("a/b/c/z.txt", std::string(3000, 'z'));
+    tree.file("a/b/orig.txt", std::string(400, 'o'));
+    tree.folder("a/empty");
+    tree.folder("c2");
+    ASSERT_EQ(::link(tree.path("a/b/orig.txt").c_str(), tree.path("a/b/same.txt").c_str()), 0);
+    ASSERT_EQ(::link(tree.path("a/b/orig.txt").c_str(), tree.path("c2/other.txt").c_str()), 0);
+    tree.sparseFile("d/sparse.txt", 1 << 20);
+
+    ScanOptions on;
+    on.folderTotals = true;
+    TotalsRun plain = RunTotals(tree, on);
+    const std::int64_t sparse = 1 << 20;
+    using T = std::pair<std::int64_t, std::uint64_t>;
+    EXPECT_EQ(plain.totals[""], T(1 + 10 + 7 + 200 + 3000 + 3 * 400 + sparse, 9));
+    EXPECT_EQ(plain.totals["a"], T(10 + 7 + 200 + 3000 + 2 * 400, 6));
+    EXPECT_EQ(plain.totals["a/b"], T(200 + 3000 + 2 * 400, 4));
+    EXPECT_EQ(plain.totals["a/b/c"], T(3000, 1));
+    EXPECT_EQ(plain.totals["a/empty"], T(0, 0));
+    EXPECT_EQ(plain.totals["c2"], T(400, 1));
+    // Without totals asked for, nothing is summed.
+    EXPECT_EQ(RunTotals(tree, ScanOptions()).totals[""], T(0, 0));
+
+    ScanOptions hidden = on;
+    hidden.includeHidden = true;
+    EXPECT_EQ(RunTotals(tree, hidden).totals[""],
+              T(1 + 5 + 10 + 7 + 200 + 3000 + 1200 + sparse, 10));
+    // The type filter and the depth limit leave out what the report leaves out, in a folder
+    // list too, which shows no file.
+    EXPECT_EQ(RunTotals(tree, on, "All Levels", ".jpg").totals[""], T(7, 1));
+    TotalsRun shallow = RunTotals(tree, on, "1", "*.*", ReportType::FolderList);
+    EXPECT_EQ(shallow.totals[""], T(1 + 10 + 7 + 400 + sparse, 5));
+    EXPECT_EQ(shallow.totals.count("a/b"), 0u);
+
+    // Every link keeps its line; its size counts once, at the link met first.
+    ScanOptions once = on;
+    once.countHardLinksOnce = true;
+    TotalsRun links = RunTotals(tree, once);
+    EXPECT_EQ(links.totals[""], T(1 + 10 + 7 + 200 + 3000 + 400 + sparse, 9));
+    EXPECT_EQ(links.totals["a/b"].first + links.totals["c2"].first, 200 + 3000 + 400);
+    EXPECT_EQ(links.totals["a/b"].second, 4u);
+
+    ScanOptions disk = once;
+    disk.sizeOnDisk = true;
+    const std::int64_t expected = Allocated(tree, "top.txt") + Allocated(tree, "a/x.txt") +
+                                  Allocated(tree, "a/pic.jpg") + Allocated(tree, "a/b/y.txt") +
+                                  Allocated(tree, "a/b/c/z.txt") + Allocated(tree, "a/b/orig.txt") +
+                                  Allocated(tree, "d/sparse.txt");
+    EXPECT_EQ(RunTotals(tree, disk).totals[""].first, expected);
+    EXPECT_LT(Allocated(tree, "d/sparse.txt"), sparse);
+
+    // Each level's folders by total, largest first when descending; the location stays first.
+    ScanOptions sorted = on;
+    sorted.sortFoldersByTotal = true;
+    sorted.totalsDescending = true;
+    EXPECT_EQ(RunTotals(tree, sorted).order,
+              (std::vector<std::string>{"", "d", "a", "a/b", "a/b/c", "a/empty", "c2"}));
+    sorted.totalsDescending = false;
+    EXPECT_EQ(RunTotals(tree, sorted).order,
+              (std::vector<std::string>{"", "c2", "a", "a/empty", "a/b", "a/b/c", "d"}));
 }

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <pthread.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -401,4 +403,64 @@ TEST(FixtureTree, LeavesNothingBehindEvenForNamesThatAreNotUtf8)
     }
     struct stat st;
     EXPECT_NE(::lstat(root.c_str(), &st), 0) << root;
+}
+
+namespace {
+
+// A file system mounted on a folder of a fixture for one test; unmounted when it goes.
+struct Mounted {
+    std::string at;
+    int error = 0;
+    Mounted(const std::string& type, std::string where) : at(std::move(where))
+    {
+        if (::mount(type.c_str(), at.c_str(), type.c_str(), 0, nullptr) != 0)
+            error = errno;
+    }
+    ~Mounted()
+    {
+        if (error == 0)
+            ::umount2(at.c_str(), MNT_DETACH);
+    }
+};
+
+} // namespace
+
+TEST(Walker, HiddenFilesWhenAskedPseudoFileSystemsNeverAndOtherDevicesOnRequest)
+{
+    FixtureTree tree;
+    for (const char* name : {"song.mp3", ".hidden.mp3", ".cfg/.x.mp3", ".cfg/y.mp3", ".tmp.mp3"})
+        tree.file(name);
+    Walk hidden;
+    hidden.settings.folderRecords = false;
+    hidden.settings.filter = ".mp3";
+    hidden.settings.includeHidden = true;
+    hidden.exclusions.fileNames = {".tmp.mp3"}; // exclusions still hold
+    EXPECT_EQ(hidden.run(tree), Sorted({File("R/", "song.mp3"), File("R/", ".hidden.mp3"),
+                                        File("R/.cfg/", ".x.mp3"), File("R/.cfg/", "y.mp3")}));
+
+    tree.folder("proc");
+    tree.folder("tmp");
+    const Mounted proc("proc", tree.path("proc"));
+    const Mounted tmp("tmpfs", tree.path("tmp"));
+    if (proc.error != 0 || tmp.error != 0)
+        GTEST_SKIP() << "cannot mount here: " << std::strerror(proc.error ? proc.error : tmp.error);
+    tree.file("tmp/t.txt", "abc");
+
+    // proc keeps its folder line but is never read; a tmpfs is read like any folder.
+    Walk plain;
+    EXPECT_EQ(plain.run(tree), Sorted({Folder("R/"), Folder("R/.cfg/"), Folder("R/proc/"),
+                                       Folder("R/tmp/"), File("R/", "song.mp3"),
+                                       File("R/.cfg/", "y.mp3"), File("R/tmp/", "t.txt", 3)}));
+    EXPECT_TRUE(plain.unreadable.empty());
+
+    Walk one;
+    one.settings.oneFileSystem = true;
+    one.settings.folderRecords = false;
+    EXPECT_EQ(one.run(tree), Sorted({File("R/", "song.mp3"), File("R/.cfg/", "y.mp3")}));
+
+    // A location on proc itself is read.
+    Walk inside;
+    inside.settings.folderRecords = false;
+    inside.settings.subFolders = false;
+    EXPECT_FALSE(inside.run(tree, "proc/self/fdinfo").empty());
 }
