@@ -1,6 +1,7 @@
 // Batch mode's outputs beyond the report: listings, PDF, and the comparison of two scans.
 #include "app/BatchListing.h"
 
+#include "app/BatchInterrupt.h"
 #include "app/BatchMode.h"
 #include "app/JobFile.h"
 #include "listing/CompareReport.h"
@@ -10,6 +11,7 @@
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
+#include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
@@ -79,8 +81,10 @@ struct CompareSide {
     ListingSource& entries() { return spilled ? *spilled : *source; }
 };
 
+// keepGoing is asked through the scan and between blocks of each checksum the side reads.
 bool OpenSide(const QString& argument, const ScanLocation& options, const ListingColumns& columns,
-              const ExclusionList& exclusions, CompareSide& side, QString* error)
+              const ExclusionList& exclusions, const std::function<bool()>& keepGoing,
+              CompareSide& side, QString* error)
 {
     const QByteArray raw = RawArgument(argument);
     struct stat st {};
@@ -104,6 +108,12 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         location.icon = ScanLocation::kScanIcon;
         side.run = std::make_unique<ScanRun>();
         ScanRunHooks hooks;
+        // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
+        // comparison is not made then.
+        hooks.progress.yield = [keepGoing] {
+            if (!keepGoing())
+                throw CommandAborted{};
+        };
         // Tree view: the records of a tree report hold the folders too.
         if (!side.run->Run({location}, exclusions, ReportType::TreeView, hooks)) {
             *error = QStringLiteral("cannot scan %1").arg(argument);
@@ -128,6 +138,7 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         header.reportType = ReportTypeName(ReportType::TreeView);
         header.columns = columns;
         auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
+        records->setInterrupt([keepGoing] { return !keepGoing(); });
         // Every detail the source could not read is named and makes the comparison
         // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
         records->setUnreadableHook([&side, root, shownRoot](const std::string& entry,
@@ -218,6 +229,17 @@ int RunBatchCompare(const BatchRequest& request)
     constexpr int kDifferent = 1;
     constexpr int kTrouble = 2;
 
+    // Ctrl+C stops the scans, the comparison and the writing where they stand: no result
+    // then, an output file stays as it was, and the exit status says so.
+    CatchInterrupt();
+    const std::function<bool()> keepGoing = [] { return InterruptCount() == 0; };
+    const auto interrupted = [&request](bool named) {
+        Complain(named
+                     ? QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath)
+                     : QStringLiteral("interrupted"));
+        return kBatchInterrupted;
+    };
+
     Job job;
     QString error;
     if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
@@ -254,12 +276,17 @@ int RunBatchCompare(const BatchRequest& request)
     // copies in the heap (peak 194 MB instead of 153 MB over 1,000,000 files).
     ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     CompareSide a, b;
-    if (!OpenSide(request.compareA, options, columns, exclusions, a, &error)) {
+    const bool toFile = !toStandardOutput;
+    if (!OpenSide(request.compareA, options, columns, exclusions, keepGoing, a, &error)) {
+        if (!keepGoing())
+            return interrupted(toFile);
         Complain(error);
         return kTrouble;
     }
     if (a.run) {
-        a.spilled = std::make_unique<SpilledListingSource>(*a.source);
+        a.spilled = std::make_unique<SpilledListingSource>(*a.source, keepGoing);
+        if (!keepGoing())
+            return interrupted(toFile);
         if (!a.spilled->error().isEmpty()) {
             Complain(a.spilled->error());
             return kTrouble;
@@ -270,7 +297,9 @@ int RunBatchCompare(const BatchRequest& request)
         // them back, or the second scan's peak comes on top of them.
         ::malloc_trim(0);
     }
-    if (!OpenSide(request.compareB, options, columns, exclusions, b, &error)) {
+    if (!OpenSide(request.compareB, options, columns, exclusions, keepGoing, b, &error)) {
+        if (!keepGoing())
+            return interrupted(toFile);
         Complain(error);
         return kTrouble;
     }
@@ -291,7 +320,10 @@ int RunBatchCompare(const BatchRequest& request)
         if (!side->scannedRoot.empty())
             comparison.showPathAs(side->scannedRoot, side->shownRoot);
     }
-    if (!comparison.run(&error)) {
+    // Its yield also stops the writing below, every thousand or so differences.
+    if (!comparison.run(&error, keepGoing) || !keepGoing()) {
+        if (!keepGoing())
+            return interrupted(toFile);
         Complain(error);
         return kTrouble;
     }
@@ -302,14 +334,21 @@ int RunBatchCompare(const BatchRequest& request)
         QFile out;
         if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
             !WriteCompareText(feed, out, &error) || !out.flush()) {
+            if (!keepGoing())
+                return interrupted(false);
             Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);
             return kTrouble;
         }
     } else if (!SaveComparison(feed, ReportFont{job.fontName, job.fontSize, 0}, request.outputPath,
                                &error)) {
+        if (!keepGoing())
+            return interrupted(true);
         Complain(error);
         return kTrouble;
     }
+    // Ctrl+C as the last bytes went out: the result is whole, but the user asked to stop.
+    if (!keepGoing())
+        return interrupted(false);
     // A comparison that could not see everything never says "same".
     if (!comparison.summary().complete())
         return kTrouble;

@@ -1,5 +1,6 @@
 #include "app/BatchMode.h"
 
+#include "app/BatchInterrupt.h"
 #include "app/BatchListing.h"
 #include "app/CommandOptions.h"
 #include "app/JobFile.h"
@@ -29,7 +30,6 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <sys/ioctl.h>
@@ -38,34 +38,6 @@
 namespace quillon {
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-/// Every Ctrl+C caught, so a writer can tell one that came while it wrote.
-volatile std::sig_atomic_t g_interrupts = 0;
-
-void OnInterrupt(int)
-{
-    g_interrupted = 1;
-    g_interrupts = g_interrupts + 1;
-}
-
-void ArmInterrupt()
-{
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-}
-
-// Ctrl+C once cancels like the Cancel command; the handler is then reset, so a second Ctrl+C
-// ends the program at once for a user who does not want to wait for the report.
-void CatchInterrupt()
-{
-    g_interrupted = 0;
-    g_interrupts = 0;
-    ArmInterrupt();
-}
 
 void Tell(const QString& line)
 {
@@ -590,6 +562,9 @@ bool BatchWritesPdf(const QStringList& arguments)
 
 int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
 {
+    // Ctrl+C once cancels like the Cancel command: the report of what was gathered is still
+    // written. The handler is then reset, so a second Ctrl+C ends the program at once for a
+    // user who does not want to wait for the report.
     CatchInterrupt();
 
     // Without a job file, the job a new window starts with: List In Details by name,
@@ -676,7 +651,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     auto yield = [&] {
         if (eachStep)
             eachStep();
-        if (g_interrupted && !run.cancelled())
+        if (InterruptCount() > 0 && !run.cancelled())
             run.Cancel();
     };
     ProgressHooks progress;
@@ -744,10 +719,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
     // was. After a Ctrl+C during the scan the handler is set again, so the second one also
     // stops cleanly.
-    const int interruptsBefore = g_interrupts;
+    const int interruptsBefore = InterruptCount();
     if (interruptsBefore > 0)
         ArmInterrupt();
-    const auto keepGoing = [&] { return g_interrupts == interruptsBefore; };
+    const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
     const bool written =
         (listing
              ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
@@ -767,7 +742,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         Tell(error);
         return kBatchFailed;
     }
-    if (g_interrupted)
+    if (InterruptCount() > 0)
         return kBatchInterrupted;
     return incomplete ? kBatchIncomplete : kBatchDone;
 }

@@ -269,6 +269,34 @@ TEST_F(ListingCommands, CtrlCWhileAListingOrPdfIsWrittenKeepsTheOldFile)
     store.sync();
 }
 
+TEST_F(ListingCommands, CtrlCWhileComparingKeepsTheOldFileAndExits130)
+{
+    test::FixtureTree huge;
+    huge.file("huge.bin");
+    if (::truncate(huge.path("huge.bin").c_str(), off_t(5) << 40) != 0)
+        GTEST_SKIP() << "this file system cannot hold a 5 TiB sparse file";
+    const QByteArray old = "the comparison of yesterday";
+    {
+        QFile file(out("old.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    const QStringList before = QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden);
+    // The first side is read whole before the second is scanned; the second is read as the
+    // comparison runs: Ctrl+C comes in the checksum of a huge file in each.
+    const QString side = QString::fromStdString(huge.root());
+    for (const QStringList& sides : {QStringList{side, b()}, QStringList{a(), side}}) {
+        const Outcome compared =
+            interruptWhen({"--compare", sides[0], sides[1], "--crc", "-o", out("old.json")},
+                          [](const QByteArray& link) { return link.endsWith("/huge.bin"); });
+        EXPECT_EQ(compared.status, 130) << compared.err.constData();
+        EXPECT_EQ(compared.err, "quillon: interrupted: " + out("old.json").toLocal8Bit() +
+                                    " was left as it was\n");
+        EXPECT_EQ(read(out("old.json")), old);
+        EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), before);
+    }
+}
+
 TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
 {
     test::FakeDialogs dialogs;
