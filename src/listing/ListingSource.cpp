@@ -185,12 +185,19 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
 
 void RecordListingSource::setInterrupt(std::function<bool()> interrupt)
 {
+    m_interrupt = interrupt;
     m_reader->crc().SetInterrupt(std::move(interrupt));
 }
 
 bool RecordListingSource::next(ListingEntry& entry)
 {
     while (m_next <= m_records.lastIndex()) {
+        // A checksum begun after the interrupt would still read its first block: over a
+        // thousand large files between two looks of the caller, a second or more.
+        if (m_interrupt && m_interrupt()) {
+            m_error = QStringLiteral("stopped");
+            return false;
+        }
         const ScanRecord& record = m_records[m_next++];
         if (!record.folder || (!record.isFile() && !record.isFolder()))
             continue;

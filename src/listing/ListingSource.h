@@ -79,8 +79,10 @@ public:
     const ListingHeader& header() const override { return m_header; }
     bool next(ListingEntry& entry) override;
     /// Asked between two blocks of a checksum being read: true stops reading that file (its
-    /// checksum stays unknown), so that Ctrl+C need not wait for a huge file.
+    /// checksum stays unknown), so that Ctrl+C need not wait for a huge file. Asked before
+    /// each entry too: true ends the entries there, with error() "stopped".
     void setInterrupt(std::function<bool()> interrupt);
+    QString error() const override { return m_error; }
     bool readsDisk() const override { return true; }
 
     void setUnreadableHook(UnreadableHook hook) { m_unreadableHook = std::move(hook); }
@@ -118,6 +120,8 @@ private:
     UnreadableHook m_unreadableHook;
     std::size_t m_unreadableCount = 0;
     bool m_told = false; ///< the current entry was told already
+    std::function<bool()> m_interrupt;
+    QString m_error;
 };
 
 } // namespace quillon
