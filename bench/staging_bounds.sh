@@ -25,5 +25,5 @@ for shape in good deep open word param line runs fonts colours unicode binary bi
         read -r seconds kb < <(tail -n 1 "$work/time")
         row+=$(printf ' | %7s s | %6d MB' "$seconds" $((kb / 1024)))
     done
-    printf '%s | %4d | %s\n' "$row" "$status" "$(head -n 1 "$work/err" | cut -c1-90)"
+    printf '%s | %4d | %s\n' "$row" "$status" "$(grep -v XDG_RUNTIME "$work/err" | head -n 1 | cut -c1-90)"
 done
