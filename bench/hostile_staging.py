@@ -12,6 +12,7 @@
     fonts.rtf      a font table of MB/20 thousand fonts
     colours.rtf    a colour table of MB/30 thousand colours
     unicode.rtf    \\uN escapes with fallbacks, then \\'hh bytes
+    surrogates.rtf \\uN escapes of lone high surrogates only
     binary.rtf     random bytes but braces after the header
     bins.rtf       \\bin with huge counts and raw bytes
 """
@@ -56,6 +57,7 @@ def main():
                        for n in range(size // 21))
     put("colours.rtf", b"", header=b"{\\rtf1\\ansi{\\colortbl;" + colours + b"}\\pard\\cf9 x")
     put("unicode.rtf", b"\\u8364?\\u-4064?\\'e9" * (size // 22))
+    put("surrogates.rtf", b"\\u55296?" * (size // 8))
     rng = random.Random(18)
     put("binary.rtf", rng.randbytes(size).replace(b"{", b"x").replace(b"}", b"x"))
     put("bins.rtf", b"\\bin1000000000 " + b"x" * (size // 2) + b"}" +

@@ -12,9 +12,9 @@ trap 'rm -rf "$work"' EXIT
 python3 bench/hostile_staging.py "$work" "$mb"
 export QT_QPA_PLATFORM=offscreen
 
-echo "| input        | text time | text peak | rtf time | rtf peak | pane time | pane peak | exit | message"
-for shape in good deep open word param line runs fonts colours unicode binary bins; do
-    row=$(printf '| %-12s' "$shape.rtf")
+echo "| input          | text time | text peak | rtf time | rtf peak | pane time | pane peak | exit | message"
+for shape in good deep open word param line runs fonts colours unicode surrogates binary bins; do
+    row=$(printf '| %-14s' "$shape.rtf")
     status=0
     for mode in text rtf pane; do
         set +e
