@@ -12,6 +12,9 @@ namespace {
 // so the builder never holds a second copy of a huge document, and one insertion stays short
 // enough for the window to let its events run between two of them.
 constexpr qsizetype kMaxBatchLength = 1 << 16;
+// Runs of one paragraph held before they go into the document: a paragraph whose every
+// character changes format would otherwise be held whole as runs of a hundred bytes each.
+constexpr std::size_t kMaxHeldRuns = 64;
 
 } // namespace
 
@@ -104,10 +107,26 @@ void RtfDocumentBuilder::text(QStringView text, const RtfCharFormat& format)
         m_runs.push_back(Run{std::move(m_paragraphText), m_paragraphTextFormat});
         m_paragraphText.clear();
     }
-    if (m_runs.back().format == format)
+    if (m_runs.back().format == format) {
         m_runs.back().text.append(text);
-    else
-        m_runs.push_back(Run{text.toString(), format});
+        return;
+    }
+    if (m_runs.size() >= kMaxHeldRuns)
+        insertHeldRuns();
+    m_runs.push_back(Run{text.toString(), format});
+}
+
+void RtfDocumentBuilder::insertHeldRuns()
+{
+    // The paragraph has runs, so it goes in on its own whatever follows; its block's formats
+    // are set when it ends, which leaves the document as if it had been inserted whole. The
+    // last run stays held, which keeps the paragraph marked as having runs.
+    flushBatch();
+    Run last = std::move(m_runs.back());
+    m_runs.pop_back();
+    insertRuns();
+    m_runs.clear();
+    m_runs.push_back(std::move(last));
 }
 
 void RtfDocumentBuilder::paragraphEnd(const RtfParagraphFormat& format, const RtfCharFormat& mark)

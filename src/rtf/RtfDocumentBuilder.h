@@ -47,6 +47,7 @@ private:
     void prepareBlock(const RtfParagraphFormat& block, const RtfCharFormat& mark);
     const QTextCharFormat& textFormat(const RtfCharFormat& format);
     void insertRuns();
+    void insertHeldRuns();
     void resetParagraph();
 
     QTextDocument* m_document;

@@ -192,8 +192,7 @@ private:
         else
             m_pending.append(DecodeCp1252(QByteArrayView(start, q - start)));
         m_p = q;
-        if (m_pending.size() >= kMaxPendingText && !m_pending.back().isHighSurrogate())
-            flushText();
+        flushLongText();
     }
 
     void openGroup()
@@ -553,9 +552,23 @@ private:
             m_formatDirty = false;
         }
         m_pending.append(QChar(ch));
-        // Never cut between the halves of a surrogate pair.
-        if (m_pending.size() >= kMaxPendingText && !QChar::isHighSurrogate(ch))
+        flushLongText();
+    }
+
+    /// Hands on the pending text once it is long, never cutting between the halves of a
+    /// surrogate pair. Only a run of lone high surrogates, which no report holds, reaches twice
+    /// the length: all but its last one go then, so that the text held stays bounded.
+    void flushLongText()
+    {
+        const qsizetype size = m_pending.size();
+        if (size < kMaxPendingText)
+            return;
+        if (!m_pending.back().isHighSurrogate()) {
             flushText();
+        } else if (size >= 2 * kMaxPendingText) {
+            m_sink.text(QStringView(m_pending).first(size - 1), m_pendingFormat);
+            m_pending.remove(0, size - 1);
+        }
     }
 
     /// The text after the last paragraph mark forms the last paragraph, even when it is

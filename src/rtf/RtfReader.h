@@ -15,6 +15,14 @@ namespace quillon {
 /// unknown control words and destinations that hold no body text are skipped. Broken input
 /// (unbalanced braces, a truncated file, garbage, absurd numbers, deep nesting) gives the best
 /// document it can; the reader always ends, and always calls the sink's end().
+///
+/// Bounds, whatever the input (a staging file may be left by anything): the reader holds one
+/// 64 KiB chunk, at most kMaxGroupDepth saved group states (deeper groups are only counted),
+/// 32 letters of a control word and its parameter clamped at 10^10 (longer ones are read
+/// past, not kept), 4096 fonts of at most 256 characters and 4096 colours, and about 32 Ki
+/// characters of text before handing them on; \bin counts are skipped, never allocated. So
+/// its own memory is a constant and its time one pass, linear in the input. Nothing is
+/// refused: what the sinks keep is the document's text, at most a small multiple of the input.
 class RtfReader {
 public:
     /// Groups nested deeper than this share the state of the deepest kept group.

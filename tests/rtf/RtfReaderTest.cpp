@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <memory>
@@ -175,6 +176,35 @@ TEST(RtfReader, DeepNestingIsBounded)
 
     QByteArray unclosed = "{\\rtf1 " + QByteArray(depth, '{') + "x";
     EXPECT_EQ(Text(unclosed), "x");
+}
+
+// The longest piece of text the reader handed on at once, and all the text.
+struct PieceSink : RtfSink {
+    void begin(const RtfDocumentInfo&) override {}
+    void paragraphStart(const RtfParagraphFormat&) override {}
+    void text(QStringView piece, const RtfCharFormat&) override
+    {
+        longest = std::max(longest, piece.size());
+        all += piece;
+    }
+    void paragraphEnd(const RtfParagraphFormat&, const RtfCharFormat&) override {}
+    void end() override {}
+    qsizetype longest = 0;
+    QString all;
+};
+
+TEST(RtfReader, AHugeParagraphIsHandedOnInPieces)
+{
+    const int count = 200000;
+    for (const QByteArray& unit : {QByteArray("n"), QByteArray("\\u55296?")}) {
+        PieceSink sink;
+        QByteArray rtf = "{\\rtf1 " + unit.repeated(count) + "}";
+        QBuffer file(&rtf);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(RtfReader(sink).read(file));
+        EXPECT_EQ(sink.all.size(), count) << unit.constData();
+        EXPECT_LE(sink.longest, 70000) << unit.constData() << ": lone high surrogates too";
+    }
 }
 
 TEST(RtfReader, GarbageNeverBreaksTheReader)
