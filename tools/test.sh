@@ -10,7 +10,7 @@ export CMAKE_GENERATOR=${CMAKE_GENERATOR:-Ninja}
 jobs=$(nproc)
 
 stage "sanitize build" bash tools/build.sh sanitize
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:suppressions=$PWD/tools/asan.supp
 export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage "tests (ASan+UBSan)" ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
