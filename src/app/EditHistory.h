@@ -70,8 +70,6 @@ public:
 
     /// The slot of the current state, 0 to 10.
     int Position() const { return m_position; }
-    /// The slot of the newest state that Redo can reach.
-    int Newest() const { return m_newest; }
     /// True while Undo or Redo writes a state back into the pane.
     bool CaptureSuppressed() const { return m_suppressed; }
     /// Whole documents the history holds, the shown one included.

@@ -26,7 +26,6 @@ public:
     /// Sets the mode before a file is computed. Unknown modes fall back to kModeCrc32, the
     /// only form the report column has room for.
     void SetMode(std::int32_t mode) { m_mode = mode; }
-    std::int32_t Mode() const { return m_mode; }
 
     /// What ComputeFile did.
     enum class Outcome {

@@ -1,7 +1,5 @@
 #include "platform/PathRules.h"
 
-#include <sys/stat.h>
-
 namespace quillon {
 
 bool IsRootPath(std::string_view path)
@@ -85,12 +83,6 @@ int PathDepth(std::string_view folderPath, const std::vector<std::string>& locat
 std::string_view TrimAtNul(std::string_view text)
 {
     return text.substr(0, text.find('\0'));
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 } // namespace quillon

@@ -48,7 +48,4 @@ std::string AsciiLower(std::string_view text);
 /// Text up to its first NUL byte.
 std::string_view TrimAtNul(std::string_view text);
 
-/// True when something (file, folder, link) exists at path, without following a final link.
-bool FileExists(const std::string& path);
-
 } // namespace quillon

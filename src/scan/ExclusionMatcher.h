@@ -24,7 +24,6 @@ public:
 
     /// Whether an excluded folder hides its sub-folders too (otherwise only its own files).
     bool includeSubFolders() const { return m_includeSubFolders; }
-    bool hasFolders() const { return !m_folders.empty(); }
 
 private:
     std::unordered_set<std::string> m_fileNames;

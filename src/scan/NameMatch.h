@@ -27,7 +27,6 @@ public:
 
     /// True when the file name passes the filter.
     bool takes(std::string_view name) const;
-    bool takesAll() const { return m_all; }
 
 private:
     bool m_all;

@@ -58,8 +58,6 @@ public:
     /// Set by the Cancel command; read at the walker's next entry.
     void Cancel() { m_cancel = true; }
     bool cancelled() const { return m_cancel; }
-    /// Address of the flag, for the layouts and for Abort in nested commands.
-    bool* cancelFlag() { return &m_cancel; }
 
     const RecordList& records() const { return m_records; }
     const ScanCounters& counters() const { return m_counters; }

@@ -66,9 +66,6 @@ public:
     /// Files kept whose status could not be read (ScanRecord::statError), in all locations.
     std::size_t unreadableFileCount() const { return m_unreadableFiles; }
 
-    /// Entries handled in the current (or last) location; paces the progress text.
-    std::uint32_t entryCount() const { return m_entryCount; }
-
     /// How many folder descriptors the walk may hold open at once (default 256). Deeper
     /// levels close their parent's descriptor and reach it again through "..".
     void setDescriptorBudget(int budget) { m_descriptorBudget = budget < 2 ? 2 : budget; }
@@ -94,7 +91,7 @@ private:
 
     WalkSettings m_settings;
     TypeFilter m_filter;
-    std::uint32_t m_entryCount = 0;
+    std::uint32_t m_entryCount = 0; ///< entries of this location so far; paces the progress text
     int m_descriptorBudget = 256;
     int m_openDescriptors = 0;
 
