@@ -13,6 +13,7 @@
 #include "app/EditHistory.h"
 #include "app/MainFrm.h"
 #include "app/findFrm.h"
+#include "platform/RuntimeTuning.h"
 
 #include <QAction>
 #include <QApplication>

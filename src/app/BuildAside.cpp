@@ -6,14 +6,12 @@
 #include <QTextDocument>
 #include <QThread>
 #include <QThreadPool>
-#include <malloc.h>
 
 namespace quillon {
 
 namespace {
 
 constexpr int kWaitSliceMs = 10;
-constexpr int kMappedApartBytes = 4 << 20;
 
 // One thread for every build, kept for the whole run. The C library serves each thread from
 // an arena of its own and keeps what a document freed there for the next one; a new thread
@@ -58,11 +56,6 @@ std::unique_ptr<QTextDocument> BuildAside(const QFont& font,
             wait();
     }
     return document;
-}
-
-void MapLargeBuffersApart()
-{
-    mallopt(M_MMAP_THRESHOLD, kMappedApartBytes);
 }
 
 } // namespace quillon

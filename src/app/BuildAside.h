@@ -23,11 +23,4 @@ std::unique_ptr<QTextDocument> BuildAside(const QFont& font,
                                           const std::function<void(QTextDocument&)>& fill,
                                           const std::function<void()>& wait);
 
-/// Has the C library map every allocation of a few megabytes or more on its own, for the whole
-/// process; the window calls it at start. A report's text and tables grow by doubling: mapped,
-/// they grow without copying and go back to the system whole when freed. Under the library's
-/// own threshold, which rises to 32 MiB after the first such block is freed, each later report
-/// left them as holes in the heap, and the window's memory grew by half over eleven reports.
-void MapLargeBuffersApart();
-
 } // namespace quillon

@@ -5,6 +5,7 @@
 #include "app/MainFrm.h"
 #include "app/QtDialogs.h"
 #include "platform/ProgramNames.h"
+#include "platform/RuntimeTuning.h"
 
 #include <QApplication>
 #include <QCoreApplication>
