@@ -872,36 +872,13 @@ bool WriteCompareResult(const CompareResult& r, CompareSink& sink)
 
 bool OpenListingFile(const QByteArray& path, QFile& file, QString* error)
 {
+    QString reason, kind;
+    if (OpenRegularFile(path, file, nullptr, &reason, &kind))
+        return true;
     const QString name = QFile::decodeName(path);
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        *error = QStringLiteral("cannot read %1: %2")
-                     .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    struct stat st {};
-    const char* kind = nullptr;
-    if (::fstat(fd, &st) != 0)
-        kind = "a file that cannot be examined";
-    else if (S_ISFIFO(st.st_mode))
-        kind = "a FIFO";
-    else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        kind = "a device";
-    else if (S_ISSOCK(st.st_mode))
-        kind = "a socket";
-    else if (!IsRegularFileDescriptor(fd))
-        kind = "not a regular file"; // also a kernel interface such as /proc/kmsg
-    // Reads of a regular file never wait; blocking mode is restored all the same.
-    if (!kind && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
-        kind = "a file whose mode cannot be set";
-    if (kind || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        *error = kind ? QStringLiteral("%1 is %2, not a folder or a listing")
-                            .arg(name, QLatin1String(kind))
-                      : QStringLiteral("cannot read %1: %2").arg(name, file.errorString());
-        return false;
-    }
-    return true;
+    *error = kind.isEmpty() ? QStringLiteral("cannot read %1: %2").arg(name, reason)
+                            : QStringLiteral("%1 is %2, not a folder or a listing").arg(name, kind);
+    return false;
 }
 
 bool ListsFolders(const ListingHeader& header)

@@ -54,13 +54,13 @@ bool IsRegularFileDescriptor(int fd);
 
 namespace {
 
-// The descriptor of a regular file at path, or -1 with the refusal set.
-int OpenRegularFd(const QString& path, SmallFileError* error, QString* reason, struct stat& st)
+// The descriptor of a regular file at path, or -1 with the refusal (and what the node is) set.
+int OpenRegularFd(const QByteArray& path, SmallFileError* error, QString* reason, struct stat& st,
+                  QString* kind = nullptr)
 {
     // O_NONBLOCK: opening a FIFO for reading must not wait for a writer; O_NOCTTY: a terminal
     // given by name must not become ours.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int err = errno;
         Refuse(err == ENOENT ? SmallFileError::Missing : SmallFileError::Unreadable, ErrnoText(err),
@@ -68,8 +68,13 @@ int OpenRegularFd(const QString& path, SmallFileError* error, QString* reason, s
         return -1;
     }
     if (::fstat(fd, &st) != 0 || !IsRegularFileDescriptor(fd)) {
+        const QString what =
+            S_ISREG(st.st_mode) ? QStringLiteral("a kernel interface") : FileKindText(st.st_mode);
         ::close(fd);
-        Refuse(SmallFileError::NotRegular, QStringLiteral("not a regular file"), error, reason);
+        if (kind)
+            *kind = what;
+        Refuse(SmallFileError::NotRegular, what + QStringLiteral(", not a regular file"), error,
+               reason);
         return -1;
     }
     // Reads of a regular file never block; the flag goes so reads behave as usual.
@@ -85,15 +90,36 @@ bool IsRegularFileDescriptor(int fd)
     return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !IsKernelInterface(fd);
 }
 
+QString FileKindText(unsigned mode)
+{
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    return QStringLiteral("a file that cannot be examined");
+}
+
 bool OpenRegularFile(const QString& path, QFile& file, SmallFileError* error, QString* reason)
+{
+    return OpenRegularFile(QFile::encodeName(path), file, error, reason, nullptr);
+}
+
+bool OpenRegularFile(const QByteArray& path, QFile& file, SmallFileError* error, QString* reason,
+                     QString* kind)
 {
     if (error)
         *error = SmallFileError::None;
-    struct stat st;
-    const int fd = OpenRegularFd(path, error, reason, st);
+    struct stat st {};
+    const int fd = OpenRegularFd(path, error, reason, st, kind);
     if (fd < 0)
         return false;
-    file.setFileName(path);
+    file.setFileName(QFile::decodeName(path));
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return Refuse(SmallFileError::Unreadable, file.errorString(), error, reason);
@@ -106,8 +132,8 @@ std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit, Small
 {
     if (error)
         *error = SmallFileError::None;
-    struct stat st;
-    const int fd = OpenRegularFd(path, error, reason, st);
+    struct stat st {};
+    const int fd = OpenRegularFd(QFile::encodeName(path), error, reason, st);
     if (fd < 0)
         return std::nullopt;
     const QString tooLarge =

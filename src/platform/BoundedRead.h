@@ -30,6 +30,14 @@ enum class SmallFileError { None, Missing, NotRegular, TooLarge, Unreadable };
 /// regular file is followed. Sets *error and *reason (when given) on refusal.
 bool OpenRegularFile(const QString& path, QFile& file, SmallFileError* error = nullptr,
                      QString* reason = nullptr);
+/// The same for a path given as bytes (a name a QString cannot hold); *kind (when given) says
+/// what a refused node is, as FileKindText does ("a FIFO"), or "a kernel interface".
+bool OpenRegularFile(const QByteArray& path, QFile& file, SmallFileError* error, QString* reason,
+                     QString* kind);
+
+/// What a node that is not a regular file is, for messages: "a FIFO", "a character device",
+/// "a block device", "a socket", "a folder".
+QString FileKindText(unsigned mode);
 
 /// True when fd is open on a regular file that is no kernel interface (see OpenRegularFile).
 bool IsRegularFileDescriptor(int fd);

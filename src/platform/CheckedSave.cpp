@@ -1,5 +1,7 @@
 #include "platform/CheckedSave.h"
 
+#include "platform/BoundedRead.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -7,25 +9,6 @@
 #include <sys/statvfs.h>
 
 namespace quillon {
-
-namespace {
-
-QString KindOf(mode_t mode)
-{
-    if (S_ISCHR(mode))
-        return QStringLiteral("a character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("a block device");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a FIFO");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    return QStringLiteral("not a regular file");
-}
-
-} // namespace
 
 QString WriteFailureReason(QFileDevice& file, int err)
 {
@@ -59,7 +42,8 @@ QString UnreplaceableReason(const QString& path)
     }
     if (S_ISREG(st.st_mode))
         return {};
-    return QStringLiteral("%1, not a regular file; it is left as it is").arg(KindOf(st.st_mode));
+    return QStringLiteral("%1, not a regular file; it is left as it is")
+        .arg(FileKindText(st.st_mode));
 }
 
 bool OpenForReplace(QSaveFile& file, QString* reason)
