@@ -3,6 +3,7 @@
 
 #include "app/BatchInterrupt.h"
 #include "app/BatchMode.h"
+#include "app/CommandLine.h"
 #include "app/JobFile.h"
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
@@ -38,18 +39,6 @@ void Complain(const QString& line)
 {
     const QByteArray text = "quillon: " + line.toLocal8Bit() + "\n";
     std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
-}
-
-// The bytes of a command-line argument as given: QString arguments lose a byte that is not
-// UTF-8, and a side's path may hold one. Found again in the process's own command line.
-QByteArray RawArgument(const QString& argument)
-{
-    QFile file(QStringLiteral("/proc/self/cmdline"));
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        for (const QByteArray& raw : file.readAll().split('\0'))
-            if (QString::fromLocal8Bit(raw) == argument)
-                return raw;
-    return QFile::encodeName(argument);
 }
 
 QString Visible(const std::string& path)

@@ -7,9 +7,34 @@
 #include "platform/StoredTexts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <vector>
 
 namespace quillon {
+
+namespace {
+
+std::vector<QByteArray>& KeptArguments()
+{
+    static std::vector<QByteArray> kept;
+    return kept;
+}
+
+} // namespace
+
+void KeepRawArguments(int argc, const char* const* argv)
+{
+    KeptArguments().assign(argv, argv + argc);
+}
+
+QByteArray RawArgument(const QString& argument)
+{
+    for (const QByteArray& raw : KeptArguments())
+        if (QString::fromLocal8Bit(raw) == argument)
+            return raw;
+    return QFile::encodeName(argument);
+}
 
 StartMode StartModeOf(const QStringList& arguments)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,14 @@ bool OpenStartJob(MainFrm& window, const QString& path, Dialogs& dialogs);
 /// "quillon DIR", as file managers start it for a folder: the window's job keeps its report
 /// type, sort and font, takes DIR as its one location (every level, every file) and scans.
 void ScanStartFolder(MainFrm& window, const QString& folder);
+
+/// Keeps the program's arguments as the shell gave them: a QString loses a byte that is not
+/// UTF-8, and a path given to the program may hold one. main() calls it first.
+void KeepRawArguments(int argc, const char* const* argv);
+
+/// The bytes of the argument that reads as argument; its file-name encoding when no kept
+/// argument does (arguments not kept, as in tests).
+QByteArray RawArgument(const QString& argument);
 
 /// "quillon 1.0", for "--version".
 QString VersionText();

@@ -66,6 +66,7 @@ void ReleaseStartMessages(QtMessageHandler previous)
 
 int main(int argc, char* argv[])
 {
+    quillon::KeepRawArguments(argc, argv);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments += QString::fromLocal8Bit(argv[i]);
