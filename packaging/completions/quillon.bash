@@ -11,7 +11,7 @@ _quillon()
         COMPREPLY=($(compgen -f -- "$cur"))
         return ;;
     --format)
-        COMPREPLY=($(compgen -W 'txt rtf htm csv json pdf' -- "$cur"))
+        COMPREPLY=($(compgen -W 'txt rtf htm csv json pdf html' -- "$cur"))
         return ;;
     --type)
         COMPREPLY=($(compgen -W 'details tree sizes folders' -- "$cur"))

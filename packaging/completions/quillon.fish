@@ -1,7 +1,7 @@
 # fish completion for quillon: generated from quillon's option table (src/app/CommandOptions.cpp); a test keeps them equal
 complete -c quillon -l report -r -F -d 'report without the window'
 complete -c quillon -s o -l output -r -F -d 'file to write'
-complete -c quillon -l format -x -a 'txt rtf htm csv json pdf' -d 'what to write'
+complete -c quillon -l format -x -a 'txt rtf htm csv json pdf html' -d 'what to write'
 complete -c quillon -l type -x -a 'details tree sizes folders' -d 'report type'
 complete -c quillon -l sort -x -a 'name size date' -d 'sort key'
 complete -c quillon -l descending -d 'sort descending'

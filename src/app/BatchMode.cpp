@@ -415,9 +415,9 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             request.outputPath = value;
             break;
         case OptionId::Format: {
-            static constexpr OutputKind kKinds[] = {OutputKind::PlainText, OutputKind::RichText,
-                                                    OutputKind::Html,      OutputKind::Csv,
-                                                    OutputKind::Json,      OutputKind::Pdf};
+            static constexpr OutputKind kKinds[] = {
+                OutputKind::PlainText, OutputKind::RichText, OutputKind::Html,   OutputKind::Csv,
+                OutputKind::Json,      OutputKind::Pdf,      OutputKind::WebPage};
             const int index = ChoiceOf(*option, value, error);
             if (index < 0)
                 return std::nullopt;
@@ -595,7 +595,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         Tell(error);
         return kBatchFailed;
     }
-    const bool listing = kind == OutputKind::Csv || kind == OutputKind::Json;
+    // The web page is made from the records, as a listing is.
+    const bool listing =
+        kind == OutputKind::Csv || kind == OutputKind::Json || kind == OutputKind::WebPage;
     // Text and rich text go to standard output as they are converted; the rest through a file.
     QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
     QString target = toStandardOutput ? QString() : request.outputPath;
@@ -724,10 +726,11 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         ArmInterrupt();
     const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
     const bool written =
-        (listing
-             ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                 kind == OutputKind::Csv ? ListingFormat::Csv : ListingFormat::Json,
-                                 target, &error, keepGoing, choices.unreadableDetail)
+        (listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
+                                     kind == OutputKind::Csv    ? ListingFormat::Csv
+                                     : kind == OutputKind::Json ? ListingFormat::Json
+                                                                : ListingFormat::WebPage,
+                                     target, &error, keepGoing, choices.unreadableDetail)
          : kind == OutputKind::Pdf
              ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
              : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&

@@ -19,10 +19,12 @@ constexpr CommandOption kOptions[] = {
      "report as plain text when the name holds \".txt\", rich text for \".rtf\", a web "
      "page for \".htm\"; \"-\" is standard output; without -o the report is printed as "
      "plain text"},
-    {OptionId::Format, "--format", "", "KIND", OptionValue::Choice, "txt rtf htm csv json pdf",
+    {OptionId::Format, "--format", "", "KIND", OptionValue::Choice, "txt rtf htm csv json pdf html",
      "what to write",
-     "write KIND (txt, rtf, htm, csv, json or pdf) whatever the output's name; to standard "
-     "output when there is no -o or it is \"-\""},
+     "write KIND (txt, rtf, htm, csv, json, pdf or html) whatever the output's name; to "
+     "standard output when there is no -o or it is \"-\"; html is a web page to browse: the "
+     "scan as folding folders and as a table sorted by any column, with a filter box, in one "
+     "file that needs no network"},
     {OptionId::Type, "--type", "", "TYPE", OptionValue::Choice, "details tree sizes folders",
      "report type",
      "the report type: details (List In Details, the default), tree (Tree view), sizes "

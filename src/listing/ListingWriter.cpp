@@ -1,4 +1,5 @@
 #include "listing/ListingWriter.h"
+#include "listing/WebPageWriter.h"
 
 #include "output/SaveFormat.h"
 #include "platform/CheckedSave.h"
@@ -44,6 +45,8 @@ bool WriteListing(ListingSource& source, ListingFormat format, QIODevice& out, Q
         writer = std::make_unique<CsvListingWriter>(out);
     else if (format == ListingFormat::Json)
         writer = std::make_unique<JsonListingWriter>(out);
+    else if (format == ListingFormat::WebPage)
+        writer = std::make_unique<WebPageWriter>(out);
     if (!writer) {
         *error = QStringLiteral("the output name ends in neither \".csv\" nor \".json\"");
         return false;

@@ -10,9 +10,10 @@
 namespace quillon {
 
 /// The machine-readable listing formats.
-enum class ListingFormat { None, Csv, Json };
+enum class ListingFormat { None, Csv, Json, WebPage };
 
-/// Csv for a file name ending in ".csv", Json for ".json" (case ignored), else None.
+/// Csv for a file name ending in ".csv", Json for ".json" (case ignored), else None (a web
+/// page is asked for by its format, never by a name).
 ListingFormat ListingFormatForPath(const QString& path);
 
 /// Writes a listing to a device: begin once, one write per entry, then finish. Output is

@@ -12,16 +12,17 @@ enum class SaveFormat { None, PlainText, RichText, Html };
 
 SaveFormat SaveFormatForPath(const QString& path);
 
-/// What an output file's name asks to be written.
-enum class OutputKind { None, PlainText, RichText, Html, Pdf, Csv, Json };
+/// What an output file's name asks to be written. WebPage, the interactive page, has no
+/// name of its own (a ".html" name stays the page of the report): only its format asks for it.
+enum class OutputKind { None, PlainText, RichText, Html, Pdf, Csv, Json, WebPage };
 
 /// What each command writes.
 inline constexpr OutputKind kSaveAsOutputs[] = {OutputKind::PlainText, OutputKind::RichText,
                                                 OutputKind::Html};
 inline constexpr OutputKind kListingOutputs[] = {OutputKind::Csv, OutputKind::Json};
-inline constexpr OutputKind kReportOutputs[] = {OutputKind::PlainText, OutputKind::RichText,
-                                                OutputKind::Html,      OutputKind::Pdf,
-                                                OutputKind::Csv,       OutputKind::Json};
+inline constexpr OutputKind kReportOutputs[] = {
+    OutputKind::PlainText, OutputKind::RichText, OutputKind::Html,   OutputKind::Pdf,
+    OutputKind::Csv,       OutputKind::Json,     OutputKind::WebPage};
 inline constexpr OutputKind kCompareOutputs[] = {OutputKind::PlainText, OutputKind::RichText,
                                                  OutputKind::Html, OutputKind::Csv,
                                                  OutputKind::Json};

@@ -1,0 +1,403 @@
+// Quillon's interactive page: the rows written into the page's JSON blocks become columns of
+// typed arrays, and only the rows in view are ever made into elements, so a million entries
+// stay usable. Names are only ever set as text, never as markup.
+'use strict';
+(function () {
+  const ROW = 20;
+  // Beyond this height a scroll position is mapped onto the rows: browsers cap an element's
+  // height a little above 33 million pixels.
+  const MAX_HEIGHT = 1 << 24;
+  const FILE = 0;
+  const FOLDER = 1;
+  const $ = (id) => document.getElementById(id);
+  const head = JSON.parse($('page-header').textContent);
+  const ALLOC = head.totals ? 7 : 5;
+  const DETAIL = ALLOC + (head.allocated ? 1 : 0);
+
+  // --- the entries, column by column ---------------------------------------------------
+  const blocks = Array.from(document.querySelectorAll('script.rows'));
+  let cap = 0;
+  let n = 0;
+  let kind, parent, names, size, mtime, total, count, alloc;
+  const details = head.details.map(() => []);
+  const folderEntry = [];
+  blocks.forEach((block, b) => {
+    const rows = JSON.parse(block.textContent);
+    block.remove();
+    if (b === 0) {
+      // Every block but the last holds as many rows as the first.
+      cap = rows.length * blocks.length;
+      kind = new Uint8Array(cap);
+      parent = new Int32Array(cap);
+      names = new Array(cap);
+      size = new Float64Array(cap);
+      mtime = new Float64Array(cap);
+      total = new Float64Array(cap).fill(NaN);
+      count = new Float64Array(cap).fill(NaN);
+      alloc = new Float64Array(cap).fill(NaN);
+    }
+    for (const r of rows) {
+      const k = r[0];
+      kind[n] = k;
+      parent[n] = r[1] < 0 ? -1 : folderEntry[r[1]];
+      names[n] = r[2];
+      size[n] = r[3] === null ? NaN : r[3];
+      mtime[n] = r[4] === null ? NaN : r[4];
+      if (head.totals && r[5] !== null) {
+        total[n] = r[5];
+        count[n] = r[6];
+      }
+      if (head.allocated && r[ALLOC] !== null) alloc[n] = r[ALLOC];
+      for (let d = 0; d < details.length; d++) details[d][n] = r[DETAIL + d];
+      if (k === FOLDER) folderEntry.push(n);
+      n++;
+    }
+  });
+
+  // Folder totals: those the scan made, or summed here for the tree with sizes.
+  const sums = head.totals || head.reportType === 'Tree view with file size';
+  if (sums && !head.totals) {
+    for (const f of folderEntry) {
+      total[f] = 0;
+      count[f] = 0;
+    }
+    // Children come after their folder, so one pass from the end adds up every level.
+    for (let i = n - 1; i >= 0; i--) {
+      const p = parent[i];
+      if (p < 0) continue;
+      if (kind[i] === FOLDER) {
+        total[p] += total[i];
+        count[p] += count[i];
+      } else if (!Number.isNaN(size[i])) {
+        total[p] += size[i];
+        count[p] += 1;
+      }
+    }
+  }
+
+  // Children of each entry, in the scan's order.
+  const childStart = new Int32Array(n + 1);
+  const kids = new Int32Array(n);
+  const depth = new Int32Array(n);
+  const roots = [];
+  let deepest = 0;
+  for (let i = 0; i < n; i++) {
+    const p = parent[i];
+    if (p < 0) {
+      roots.push(i);
+    } else {
+      childStart[p + 1]++;
+      depth[i] = depth[p] + 1;
+      if (depth[i] > deepest) deepest = depth[i];
+    }
+  }
+  for (let i = 0; i < n; i++) childStart[i + 1] += childStart[i];
+  {
+    const fill = childStart.slice(0, n);
+    for (let i = 0; i < n; i++) if (parent[i] >= 0) kids[fill[parent[i]]++] = i;
+  }
+  let fileCount = 0;
+  for (let i = 0; i < n; i++) if (kind[i] !== FOLDER) fileCount++;
+  const folderCount = n - fileCount;
+  // The table lists files; a folder list has none, so its folders.
+  const tableEntries = new Int32Array(fileCount || n);
+  for (let i = 0, t = 0; i < n; i++) if (fileCount === 0 || kind[i] !== FOLDER) tableEntries[t++] = i;
+
+  // --- texts ------------------------------------------------------------------------------
+  const grouped = new Intl.NumberFormat('en-US');
+  const pad = (v) => (v < 10 ? '0' : '') + v;
+  function dateText(seconds) {
+    if (Number.isNaN(seconds)) return '';
+    const d = new Date(seconds * 1000);
+    return d.getFullYear() + '-' + pad(d.getMonth() + 1) + '-' + pad(d.getDate()) + ' ' +
+      pad(d.getHours()) + ':' + pad(d.getMinutes()) + ':' + pad(d.getSeconds());
+  }
+  const numberText = (v) => (Number.isNaN(v) ? '' : grouped.format(v));
+  const plural = (v, one, many) => grouped.format(v) + ' ' + (v === 1 ? one : many);
+  const folderPaths = new Map();
+  function folderPath(e) {
+    if (e < 0) return '';
+    let path = folderPaths.get(e);
+    if (path === undefined) {
+      const above = folderPath(parent[e]);
+      path = above === '' ? names[e] : above + (above.endsWith('/') ? '' : '/') + names[e];
+      folderPaths.set(e, path);
+    }
+    return path;
+  }
+
+  $('about').textContent = head.reportType + ' of ' + head.locations.join(', ') +
+    ', scanned ' + head.scanned;
+  document.title = 'Quillon - ' + head.locations.join(', ');
+
+  // --- state ------------------------------------------------------------------------------
+  const open = new Uint8Array(n);
+  for (const r of roots) open[r] = 1;
+  const closedWhileFiltered = new Uint8Array(n);
+  const keep = new Uint8Array(n); // a match or a folder above one
+  const hit = new Uint8Array(n);
+  let filtering = false;
+  let matches = 0;
+  let table = false;
+  let list = new Int32Array(n); // the rows of the view, top to bottom
+  let rowCount = 0;
+  let order = tableEntries; // the table's rows in the chosen order, before filtering
+  let sortColumn = -1;
+  let descending = false;
+
+  const isOpen = (e) => (filtering ? !closedWhileFiltered[e] : open[e] === 1);
+
+  // The tree's rows: each root, and below each open folder its children.
+  function flattenTree() {
+    const stackEntry = new Int32Array(deepest + 2);
+    const stackNext = new Int32Array(deepest + 2);
+    let m = 0;
+    for (const root of roots) {
+      if (filtering && !keep[root]) continue;
+      list[m++] = root;
+      if (kind[root] !== FOLDER || !isOpen(root)) continue;
+      let sp = 0;
+      stackEntry[0] = root;
+      stackNext[0] = childStart[root];
+      while (sp >= 0) {
+        const e = stackEntry[sp];
+        const k = stackNext[sp];
+        if (k === childStart[e + 1]) {
+          sp--;
+          continue;
+        }
+        stackNext[sp] = k + 1;
+        const c = kids[k];
+        if (filtering && !keep[c]) continue;
+        list[m++] = c;
+        if (kind[c] === FOLDER && isOpen(c)) {
+          sp++;
+          stackEntry[sp] = c;
+          stackNext[sp] = childStart[c];
+        }
+      }
+    }
+    rowCount = m;
+  }
+
+  function flattenTable() {
+    let m = 0;
+    for (let i = 0; i < order.length; i++) {
+      const e = order[i];
+      if (!filtering || hit[e]) list[m++] = e;
+    }
+    rowCount = m;
+  }
+
+  // --- the table's columns ----------------------------------------------------------------
+  const columns = [
+    { label: 'Name', cls: 'name', text: (e) => names[e], key: (e) => names[e] },
+    { label: 'Folder', cls: 'c-folder', text: (e) => folderPath(parent[e]),
+      key: (e) => folderPath(parent[e]) },
+    { label: 'Size', cls: 'c-size', text: (e) => numberText(size[e]), number: size },
+    { label: 'Modified', cls: 'c-modified', text: (e) => dateText(mtime[e]), number: mtime },
+  ];
+  if (head.allocated) {
+    columns.push({ label: 'Allocated', cls: 'c-alloc', text: (e) => numberText(alloc[e]),
+      number: alloc });
+  }
+  if (head.totals && fileCount === 0) {
+    columns.push({ label: 'Total size', cls: 'c-total', text: (e) => numberText(total[e]),
+      number: total });
+    columns.push({ label: 'Files', cls: 'c-count', text: (e) => numberText(count[e]),
+      number: count });
+  }
+  head.details.forEach((label, d) => {
+    const values = details[d];
+    columns.push({ label: label, cls: 'c-detail', text: (e) => values[e] ?? '',
+      key: (e) => values[e] });
+  });
+
+  const textOrder = new Intl.Collator('en', { numeric: true, sensitivity: 'base' }).compare;
+  function sortBy(c) {
+    descending = sortColumn === c ? !descending : false;
+    sortColumn = c;
+    const column = columns[c];
+    const sign = descending ? -1 : 1;
+    let compare;
+    if (column.number) {
+      const v = column.number;
+      // Unknown values go last in either direction.
+      compare = (a, b) => {
+        const x = v[a];
+        const y = v[b];
+        if (Number.isNaN(x) || Number.isNaN(y)) {
+          return Number.isNaN(x) === Number.isNaN(y) ? a - b : Number.isNaN(x) ? 1 : -1;
+        }
+        return x === y ? a - b : (x < y ? -sign : sign);
+      };
+    } else {
+      const keys = new Array(n);
+      for (const e of tableEntries) keys[e] = column.key(e);
+      compare = (a, b) => {
+        const x = keys[a];
+        const y = keys[b];
+        if (x == null || y == null) return x == null && y == null ? a - b : (x == null ? 1 : -1);
+        return sign * textOrder(x, y) || a - b;
+      };
+    }
+    order = Int32Array.from(tableEntries).sort(compare);
+    refresh(true);
+  }
+
+  // --- drawing ----------------------------------------------------------------------------
+  const view = $('view');
+  const rowsLayer = $('rows');
+  const spacer = $('spacer');
+  const headRow = $('head');
+  const status = $('status');
+
+  function span(cls, text) {
+    const s = document.createElement('span');
+    s.className = cls;
+    s.textContent = text;
+    return s;
+  }
+
+  function treeRow(e) {
+    const row = document.createElement('div');
+    const folder = kind[e] === FOLDER;
+    row.className = 'row';
+    row.dataset.e = e;
+    const name = span('name' + (folder ? ' dir' : '') + (filtering && hit[e] ? ' hit' : ''), '');
+    name.style.paddingLeft = (6 + Math.min(depth[e], 60) * 16) + 'px';
+    name.appendChild(span('twist', folder ? (isOpen(e) ? '\u25BE' : '\u25B8') : ''));
+    name.appendChild(document.createTextNode(names[e]));
+    row.appendChild(name);
+    if (folder) {
+      row.setAttribute('aria-expanded', isOpen(e) ? 'true' : 'false');
+      row.appendChild(span('c-size num', sums ? numberText(total[e]) : ''));
+      row.appendChild(span('c-count num muted',
+        sums && !Number.isNaN(count[e]) ? plural(count[e], 'file', 'files') : ''));
+    } else {
+      row.appendChild(span('c-size num', numberText(size[e])));
+      row.appendChild(span('c-count', ''));
+    }
+    row.appendChild(span('c-modified', dateText(mtime[e])));
+    return row;
+  }
+
+  function tableRow(e) {
+    const row = document.createElement('div');
+    row.className = 'row table';
+    row.dataset.e = e;
+    for (const column of columns) {
+      row.appendChild(span(column.cls + (column.number ? ' num' : ''), column.text(e)));
+    }
+    return row;
+  }
+
+  function drawHead() {
+    headRow.className = table ? 'on' : '';
+    headRow.replaceChildren();
+    if (!table) return;
+    columns.forEach((column, c) => {
+      const s = span(column.cls, column.label);
+      s.dataset.c = c;
+      s.setAttribute('role', 'columnheader');
+      if (c === sortColumn) s.setAttribute('aria-sort', descending ? 'descending' : 'ascending');
+      headRow.appendChild(s);
+    });
+  }
+
+  function draw() {
+    const full = rowCount * ROW;
+    const height = Math.min(full, MAX_HEIGHT);
+    spacer.style.height = height + 'px';
+    const shown = Math.ceil(view.clientHeight / ROW) + 1;
+    let first;
+    let top;
+    if (full <= MAX_HEIGHT) {
+      first = Math.floor(view.scrollTop / ROW);
+      top = first * ROW;
+    } else {
+      const room = Math.max(1, height - view.clientHeight);
+      first = Math.round(Math.min(1, view.scrollTop / room) * Math.max(0, rowCount - shown + 1));
+      top = view.scrollTop;
+    }
+    const rows = [];
+    for (let i = first; i < Math.min(rowCount, first + shown); i++) {
+      rows.push(table ? tableRow(list[i]) : treeRow(list[i]));
+    }
+    rowsLayer.style.top = top + 'px';
+    rowsLayer.replaceChildren(...rows);
+  }
+
+  function tell() {
+    const all = plural(fileCount, 'file', 'files') + ', ' + plural(folderCount, 'folder', 'folders');
+    status.textContent = filtering
+      ? plural(matches, 'name matches', 'names match') + ' (of ' + all + ')'
+      : all;
+  }
+
+  function refresh(toTop) {
+    if (table) flattenTable(); else flattenTree();
+    if (toTop) view.scrollTop = 0;
+    drawHead();
+    draw();
+    tell();
+  }
+
+  let pending = false;
+  view.addEventListener('scroll', () => {
+    headRow.scrollLeft = view.scrollLeft;
+    if (pending) return;
+    pending = true;
+    requestAnimationFrame(() => {
+      pending = false;
+      draw();
+    });
+  });
+  window.addEventListener('resize', () => draw());
+
+  rowsLayer.addEventListener('click', (event) => {
+    const row = event.target.closest('.row');
+    if (!row || table) return;
+    const e = Number(row.dataset.e);
+    if (kind[e] !== FOLDER) return;
+    if (filtering) closedWhileFiltered[e] ^= 1; else open[e] ^= 1;
+    refresh(false);
+  });
+
+  headRow.addEventListener('click', (event) => {
+    const cell = event.target.closest('[data-c]');
+    if (cell) sortBy(Number(cell.dataset.c));
+  });
+
+  function filterBy(text) {
+    filtering = text !== '';
+    matches = 0;
+    if (filtering) {
+      const pattern = new RegExp(text.replace(/[.*+?^${}()|[\]\\]/g, '\\$&'), 'i');
+      keep.fill(0);
+      hit.fill(0);
+      closedWhileFiltered.fill(0);
+      for (let i = 0; i < n; i++) {
+        if (!pattern.test(names[i])) continue;
+        hit[i] = 1;
+        matches++;
+        for (let p = i; p >= 0 && !keep[p]; p = parent[p]) keep[p] = 1;
+      }
+    }
+    refresh(true);
+  }
+  $('filter').addEventListener('input', (event) => filterBy(event.target.value));
+
+  function showTable(on) {
+    table = on;
+    $('show-tree').setAttribute('aria-pressed', on ? 'false' : 'true');
+    $('show-table').setAttribute('aria-pressed', on ? 'true' : 'false');
+    refresh(true);
+  }
+  $('show-tree').addEventListener('click', () => showTable(false));
+  $('show-table').addEventListener('click', () => showTable(true));
+
+  refresh(true);
+  // When the page became usable, in milliseconds since it was asked for (bench/ reads it).
+  document.documentElement.dataset.readyMs = Math.round(performance.now());
+})();
