@@ -71,6 +71,8 @@ public:
     void SaveAs();
     /// Writes the last scan's records as a CSV or JSON listing (File > Export Listing...).
     void ExportListing();
+    /// Save As with "Web page, interactive": the last scan's records as the page to browse.
+    void SaveWebPage(const QString& path);
     /// Compares a chosen JSON listing with the last scan and shows the result in the pane.
     void CompareWithListing();
     void HelpTopics();

@@ -43,8 +43,11 @@ namespace quillon {
 namespace {
 
 const QString kJobFilter = QStringLiteral("Quillon|*.qjb");
-const QString kSaveAsFilter = QStringLiteral(
-    "Rich text format(*.rtf)|*.rtf|Text file(*.txt)|*.txt|Webpage HTML(*.htm)|*.htm");
+const QString kSaveAsFilter =
+    QStringLiteral("Rich text format(*.rtf)|*.rtf|Text file(*.txt)|*.txt|Webpage HTML(*.htm)|*.htm|"
+                   "Web page, interactive(*.html)|*.html");
+// The one format no name asks for: the interactive page is chosen by its filter.
+constexpr int kInteractivePageFilter = 3;
 
 // The end of panel 1 after a run that met folders it could not read (a missing location
 // among them), and the tooltip that names them with the reason; both empty when there were
@@ -369,10 +372,17 @@ void MainFrm::OpenJob()
 
 void MainFrm::SaveAs()
 {
-    const QString path =
-        m_dialogs->ShowSaveDialog(kSaveAsFilter, QStringLiteral("Save As"), QString(), QString());
+    int chosen = -1;
+    const QString path = m_dialogs->ShowSaveDialogChoosing(kSaveAsFilter, QStringLiteral("Save As"),
+                                                           QString(), QString(), &chosen);
     if (path.isEmpty())
         return;
+    // A name that says ".txt" or ".rtf" is still taken at its word.
+    if (chosen == kInteractivePageFilter && (SaveFormatForPath(path) == SaveFormat::Html ||
+                                             SaveFormatForPath(path) == SaveFormat::None)) {
+        SaveWebPage(path);
+        return;
+    }
     QString error;
     bool saved = true;
     // A large report takes a while to write: repaints and timers go on meanwhile, but no

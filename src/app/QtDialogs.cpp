@@ -94,6 +94,15 @@ QString QtDialogs::ShowInputBox(const QString& prompt, const QString& title,
 QString QtDialogs::ShowSaveDialog(const QString& filter, const QString& title,
                                   const QString& initialFolder, const QString& initialName)
 {
+    int chosen = -1;
+    return ShowSaveDialogChoosing(filter, title, initialFolder, initialName, &chosen);
+}
+
+QString QtDialogs::ShowSaveDialogChoosing(const QString& filter, const QString& title,
+                                          const QString& initialFolder, const QString& initialName,
+                                          int* chosenFilter)
+{
+    *chosenFilter = -1;
     const QList<FileFilter> filters = ParseFileFilter(filter);
     QFileDialog dialog(m_owner, title, initialFolder, QtFileFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -114,6 +123,7 @@ QString QtDialogs::ShowSaveDialog(const QString& filter, const QString& title,
     applySuffix(dialog.selectedNameFilter());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    *chosenFilter = static_cast<int>(qtFilters.indexOf(dialog.selectedNameFilter()));
     return WithFilterExtension(dialog.selectedFiles().constFirst(),
                                patternOf(dialog.selectedNameFilter()));
 }

@@ -20,6 +20,9 @@ public:
                          const QString& defaultAnswer) override;
     QString ShowSaveDialog(const QString& filter, const QString& title,
                            const QString& initialFolder, const QString& initialName) override;
+    QString ShowSaveDialogChoosing(const QString& filter, const QString& title,
+                                   const QString& initialFolder, const QString& initialName,
+                                   int* chosenFilter) override;
     QString ShowOpenDialog(const QString& filter, const QString& title,
                            const QString& initialFolder) override;
     QString ShowFolderBrowser(const QString& prompt, bool newStyle) override;

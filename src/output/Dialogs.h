@@ -39,6 +39,17 @@ public:
     virtual QString ShowSaveDialog(const QString& filter, const QString& title,
                                    const QString& initialFolder, const QString& initialName) = 0;
 
+    /// The save dialog that also tells which of the filter's pairs the user chose (counted
+    /// from 0), for a command whose filters ask for more than the name can say; -1 when the
+    /// dialog cannot tell.
+    virtual QString ShowSaveDialogChoosing(const QString& filter, const QString& title,
+                                           const QString& initialFolder, const QString& initialName,
+                                           int* chosenFilter)
+    {
+        *chosenFilter = -1;
+        return ShowSaveDialog(filter, title, initialFolder, initialName);
+    }
+
     /// The open dialog: only existing files. The full path, or empty on cancel.
     virtual QString ShowOpenDialog(const QString& filter, const QString& title,
                                    const QString& initialFolder) = 0;

@@ -22,7 +22,9 @@ public:
     };
 
     std::deque<MessageResult> messageAnswers;
-    std::deque<QString> paths;   ///< save and open dialogs
+    std::deque<QString> paths; ///< save and open dialogs
+    /// The filter each save dialog that tells it was left at; an empty queue: -1 (unknown).
+    std::deque<int> chosenFilters;
     std::deque<QString> colours; ///< colour picker
     std::deque<ErrorChoice> errorChoices;
     /// Print dialog answers: true confirms (the printer then writes a PDF to printPdfPath).
@@ -57,6 +59,13 @@ public:
     {
         fileDialogTitles.append(title);
         return pop(paths, QString());
+    }
+    QString ShowSaveDialogChoosing(const QString& filter, const QString& title,
+                                   const QString& folder, const QString& name,
+                                   int* chosenFilter) override
+    {
+        *chosenFilter = pop(chosenFilters, -1);
+        return ShowSaveDialog(filter, title, folder, name);
     }
     QString ShowOpenDialog(const QString&, const QString& title, const QString&) override
     {
