@@ -86,9 +86,12 @@ class Browser:
 
     def open(self, url, ready="document.readyState === 'complete'", timeout=120):
         """Navigates and waits until ready is true; returns the seconds that took."""
+        # The page before may be ready too: wait for a new document.
+        before = self.evaluate("performance.timeOrigin")
         start = time.monotonic()
         self.call("Page.navigate", {"url": url}, session=True, timeout=timeout)
-        probe = "(() => { try { return !!(%s); } catch (e) { return false; } })()" % ready
+        probe = ("(() => { try { return performance.timeOrigin !== %r && !!(%s); } "
+                 "catch (e) { return false; } })()" % (before, ready))
         while not self.evaluate(probe, timeout=timeout):
             if time.monotonic() - start > timeout:
                 raise TimeoutError("the page did not get ready: " + url)

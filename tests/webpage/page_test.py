@@ -88,6 +88,10 @@ def main():
             browser.open("file://" + details, "document.documentElement.dataset.readyMs")
             expect(browser.evaluate("document.getElementById('status').textContent")
                    == "8 files, 26 folders", "List In Details' page has the whole tree")
+            # A link may name a filter.
+            browser.open("file://" + out + "#filter=ZETA", "document.documentElement.dataset.readyMs")
+            expect([r.lstrip("\u25BE") for r in rows(browser)][1:] == ["sub", "zeta.bin"],
+                   "#filter= opens the page filtered: %r" % rows(browser))
     for failure in failures:
         print("FAILED:", failure, file=sys.stderr)
     return 1 if failures else 0

@@ -207,9 +207,12 @@
     columns.push({ label: 'Files', cls: 'c-count', text: (e) => numberText(count[e]),
       number: count });
   }
-  head.details.forEach((label, d) => {
+  const detailLabels = { attributes: 'Attributes', version: 'Version', owner: 'Owner',
+    crc32: 'CRC32', title: 'Title', artist: 'Artist', album: 'Album', year: 'Year',
+    genre: 'Genre', comment: 'Comment' };
+  head.details.forEach((key, d) => {
     const values = details[d];
-    columns.push({ label: label, cls: 'c-detail', text: (e) => values[e] ?? '',
+    columns.push({ label: detailLabels[key] || key, cls: 'c-detail', text: (e) => values[e] ?? '',
       key: (e) => values[e] });
   });
 
@@ -397,7 +400,20 @@
   $('show-tree').addEventListener('click', () => showTable(false));
   $('show-table').addEventListener('click', () => showTable(true));
 
-  refresh(true);
+  // "page.html#filter=mp3" opens already filtered, so a link can point at a part of the scan.
+  const asked = /^#filter=(.*)$/.exec(window.location.hash);
+  if (asked) {
+    let text = asked[1];
+    try {
+      text = decodeURIComponent(text);
+    } catch (e) {
+      // a malformed escape is taken as written
+    }
+    $('filter').value = text;
+    filterBy(text);
+  } else {
+    refresh(true);
+  }
   // When the page became usable, in milliseconds since it was asked for (bench/ reads it).
   document.documentElement.dataset.readyMs = Math.round(performance.now());
 })();
