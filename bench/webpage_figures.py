@@ -62,10 +62,16 @@ def main():
         opened, ready = [], []
         filters = {}
         sorts = {}
+        metrics = []
         for _ in range(runs):
             with headless.Browser(chromium) as browser:
+                # CPU times of the page's thread and process (user+sys), less noisy than wall
+                # time on a shared machine.
+                browser.call("Performance.enable", {"timeDomain": "threadTicks"}, session=True)
                 opened.append(browser.open("file://" + page,
                                            "document.documentElement.dataset.readyMs", 300))
+                metrics.append({m["name"]: m["value"] for m in browser.call(
+                    "Performance.getMetrics", session=True)["metrics"]})
                 ready.append(int(browser.evaluate("document.documentElement.dataset.readyMs")))
                 status = browser.evaluate("document.getElementById('status').textContent")
                 for query in ("00015", "caf", "zzzz", "a", ""):
@@ -76,6 +82,11 @@ def main():
                 for column, label in ((2, "size"), (0, "name")):
                     sorts.setdefault(label, []).append(browser.evaluate(SORT % column))
         print("entries: " + status)
+        for name, label in (("ThreadTime", "main thread CPU"), ("ProcessTime", "page's process CPU"),
+                            ("JSHeapUsedSize", "script heap, MB")):
+            values = [m[name] / (1e6 if name == "JSHeapUsedSize" else 1) for m in metrics]
+            print("open, %s: median %.2f of %s" %
+                  (label, statistics.median(values), ["%.2f" % v for v in values]))
         print("open (page's own clock): median %d ms of %s" %
               (statistics.median(ready), ready))
         print("open (driver, navigation to ready): median %.2f s of %s" %
