@@ -151,9 +151,9 @@ void WebPageWriter::begin(const ListingHeader& header)
 // have none yet. entry: the folder's own entry, when path is that of an entry being written.
 int WebPageWriter::folderRow(std::string_view path, const ListingEntry* entry)
 {
-    while (!m_open.empty() && !IsAncestorOrSelf(m_open.back().path, path))
+    while (!m_open.empty() && !IsAncestorOrSelf(openPath(), path))
         m_open.pop_back();
-    if (!m_open.empty() && m_open.back().path == path)
+    if (!m_open.empty() && openPath() == path)
         return m_open.back().number;
     if (m_open.empty()) {
         // A tree starts at the location holding the path (List In Details has no entry for
@@ -166,17 +166,26 @@ int WebPageWriter::folderRow(std::string_view path, const ListingEntry* entry)
             }
         }
         row(1, -1, VisibleText(root), root == path ? entry : nullptr);
-        m_open.push_back({std::string(root), m_folders++});
+        push(root);
     }
-    while (m_open.back().path != path) {
-        const std::string& above = m_open.back().path;
+    while (openPath() != path) {
+        const std::string_view above = openPath();
         const std::size_t start = above.ends_with('/') ? above.size() : above.size() + 1;
         const std::size_t end = std::min(path.find('/', start), path.size());
         const std::string_view name = path.substr(start, end - start);
         row(1, m_open.back().number, VisibleText(name), end == path.size() ? entry : nullptr);
-        m_open.push_back({std::string(path.substr(0, end)), m_folders++});
+        push(path.substr(0, end));
     }
     return m_open.back().number;
+}
+
+// path is the next folder down from the innermost open one (or a new root).
+void WebPageWriter::push(std::string_view path)
+{
+    const std::size_t kept = m_open.empty() ? 0 : m_open.back().length;
+    m_openPath.resize(kept);
+    m_openPath.append(path.substr(kept));
+    m_open.push_back({path.size(), m_folders++});
 }
 
 void WebPageWriter::nextRow()

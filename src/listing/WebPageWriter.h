@@ -30,17 +30,25 @@ public:
 
 private:
     struct Open {
-        std::string path;
+        std::size_t length; ///< of the folder's path, a beginning of m_openPath
         int number;
     };
     int folderRow(std::string_view path, const ListingEntry* entry);
+    std::string_view openPath() const
+    {
+        return std::string_view(m_openPath).substr(0, m_open.back().length);
+    }
+    void push(std::string_view path);
     void row(int kind, int parent, std::string_view name, const ListingEntry* entry);
     void nextRow();
 
     ListingHeader m_header;
     std::vector<std::string> m_roots; ///< the locations' paths, where a tree may start
-    std::vector<Open> m_open;         ///< the folders holding the last entry, outermost first
-    std::string m_tail;               ///< the page after its rows
+    /// The folders holding the last entry, outermost first. Their paths are the beginnings of
+    /// the innermost one's, kept once, so a deep tree costs its depth, not depth times length.
+    std::vector<Open> m_open;
+    std::string m_openPath;
+    std::string m_tail; ///< the page after its rows
     int m_folders = 0;
     std::size_t m_rowsInBlock = 0;
 };
