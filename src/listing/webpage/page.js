@@ -357,7 +357,9 @@
       top = first * ROW;
     } else {
       const room = Math.max(1, height - view.clientHeight);
-      first = Math.round(Math.min(1, view.scrollTop / room) * Math.max(0, rowCount - shown + 1));
+      // At the end of the scroll range the last row shows whole.
+      const whole = Math.floor(view.clientHeight / ROW);
+      first = Math.round(Math.min(1, view.scrollTop / room) * Math.max(0, rowCount - whole));
       top = view.scrollTop;
     }
     const rows = [];
