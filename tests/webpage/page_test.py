@@ -139,6 +139,15 @@ def check_page(browser, url, leaf):
         expect(any(r.endswith(name) for r in opened), "sub shows " + name)
     click_row(browser, "sub")
     expect(rows(browser) == top, "sub folds again")
+    # The keys: to the last row and open it, down into it, back up to it and close it.
+    keys = ("(() => { const v = document.getElementById('view'); for (const key of %s) "
+            "v.dispatchEvent(new KeyboardEvent('keydown', {key, bubbles: true})); "
+            "return document.querySelector('#rows .cursor').firstChild.textContent; })()")
+    expect(browser.evaluate(keys % '["End", "ArrowRight"]').endswith("sub") and
+           rows(browser) == opened, "End and Right open the last folder")
+    expect(browser.evaluate(keys % '["ArrowDown"]').endswith("<b>&\"x\".txt"), "Down goes in")
+    expect(browser.evaluate(keys % '["ArrowLeft", "ArrowLeft"]').endswith("sub") and
+           rows(browser) == top, "Left goes up to the folder, then closes it")
 
     # The filter keeps matching names and the folders above them, opened.
     filter_by(browser, "SCRIPT")

@@ -144,6 +144,7 @@
   let order = tableEntries; // the table's rows in the chosen order, before filtering
   let sortColumn = -1;
   let descending = false;
+  let cursor = -1; // the row the keys move, a place in list
 
   const isOpen = (e) => (filtering ? !closedWhileFiltered[e] : open[e] === 1);
 
@@ -364,7 +365,10 @@
     }
     const rows = [];
     for (let i = first; i < Math.min(rowCount, first + shown); i++) {
-      rows.push(table ? tableRow(list[i]) : treeRow(list[i]));
+      const row = table ? tableRow(list[i]) : treeRow(list[i]);
+      row.dataset.i = i;
+      if (i === cursor) row.classList.add('cursor');
+      rows.push(row);
     }
     rowsLayer.style.top = top + 'px';
     rowsLayer.replaceChildren(...rows);
@@ -378,7 +382,10 @@
   }
 
   function refresh(toTop) {
+    const at = cursor >= 0 && cursor < rowCount ? list[cursor] : -1;
     if (table) flattenTable(); else flattenTree();
+    // The cursor stays on its entry while that is still shown.
+    cursor = at < 0 || toTop ? -1 : list.subarray(0, rowCount).indexOf(at);
     if (toTop) view.scrollTop = 0;
     drawHead();
     draw();
@@ -397,13 +404,68 @@
   });
   window.addEventListener('resize', () => draw());
 
-  rowsLayer.addEventListener('click', (event) => {
-    const row = event.target.closest('.row');
-    if (!row || table) return;
-    const e = Number(row.dataset.e);
-    if (kind[e] !== FOLDER) return;
+  function toggle(e) {
     if (filtering) closedWhileFiltered[e] ^= 1; else open[e] ^= 1;
     refresh(false);
+  }
+
+  rowsLayer.addEventListener('click', (event) => {
+    const row = event.target.closest('.row');
+    if (!row) return;
+    cursor = Number(row.dataset.i);
+    const e = Number(row.dataset.e);
+    if (!table && kind[e] === FOLDER) toggle(e); else draw();
+  });
+
+  // Brings the cursor's row into view.
+  function reveal() {
+    const whole = Math.max(1, Math.floor(view.clientHeight / ROW));
+    if (rowCount * ROW <= MAX_HEIGHT) {
+      if (cursor * ROW < view.scrollTop) view.scrollTop = cursor * ROW;
+      else if ((cursor + 1) * ROW > view.scrollTop + view.clientHeight) {
+        view.scrollTop = (cursor + 1) * ROW - view.clientHeight;
+      }
+    } else {
+      const room = Math.max(1, Math.min(rowCount * ROW, MAX_HEIGHT) - view.clientHeight);
+      view.scrollTop = Math.max(0, cursor - whole + 1) / Math.max(1, rowCount - whole) * room;
+    }
+    draw();
+  }
+
+  // Up, Down, Page Up, Page Down, Home and End move the cursor; in the tree Right opens its
+  // folder, Left closes it or goes up to the folder above, Enter and Space fold.
+  view.addEventListener('keydown', (event) => {
+    if (rowCount === 0) return;
+    const page = Math.max(1, Math.floor(view.clientHeight / ROW) - 1);
+    const e = cursor >= 0 ? list[cursor] : -1;
+    const folder = !table && e >= 0 && kind[e] === FOLDER;
+    let next = cursor;
+    switch (event.key) {
+      case 'ArrowDown': next = cursor + 1; break;
+      case 'ArrowUp': next = cursor - 1; break;
+      case 'PageDown': next = cursor + page; break;
+      case 'PageUp': next = cursor - page; break;
+      case 'Home': next = 0; break;
+      case 'End': next = rowCount - 1; break;
+      case 'ArrowRight':
+        if (folder && !isOpen(e)) toggle(e);
+        break;
+      case 'ArrowLeft':
+        if (folder && isOpen(e)) toggle(e);
+        else if (!table && e >= 0 && parent[e] >= 0) {
+          next = list.subarray(0, rowCount).indexOf(parent[e]);
+        }
+        break;
+      case 'Enter':
+      case ' ':
+        if (folder) toggle(e);
+        break;
+      default:
+        return;
+    }
+    event.preventDefault();
+    cursor = Math.max(0, Math.min(rowCount - 1, next < 0 && cursor < 0 ? 0 : next));
+    reveal();
   });
 
   headRow.addEventListener('click', (event) => {
