@@ -198,7 +198,9 @@
     { label: 'Size', cls: 'c-size', text: (e) => numberText(size[e]), number: size },
     { label: 'Modified', cls: 'c-modified', text: (e) => dateText(mtime[e]), number: mtime },
   ];
-  if (head.allocated) {
+  // Listed folders have no size of their own, only totals.
+  if (fileCount === 0) columns.splice(2, 1);
+  if (head.allocated && fileCount > 0) {
     columns.push({ label: 'Allocated', cls: 'c-alloc', text: (e) => numberText(alloc[e]),
       number: alloc });
   }
