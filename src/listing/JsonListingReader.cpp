@@ -328,9 +328,9 @@ bool JsonListingReader::readLocation()
                 if (!t.word(text))
                     return broken();
                 if (key == "subFolders")
-                    location.subFolders = YesNo(text == "true");
+                    location.setSubFolders(text == "true");
                 else if (text == "true")
-                    location.icon = ScanLocation::kExcludedIcon;
+                    location.setExcluded(true);
             } else if (!t.skip(5)) {
                 return broken();
             }
