@@ -11,6 +11,7 @@
 #include "app/ShownStaging.h"
 #include "listing/ListingSource.h"
 #include "output/Dialogs.h"
+#include "output/SaveFailureText.h"
 #include "output/SaveFormat.h"
 #include "platform/CommandSteps.h"
 #include "platform/ThrottledYield.h"
@@ -330,8 +331,7 @@ bool MainFrm::SaveJob(const QString& path)
         return true;
     // The default job is kept silently; a job the user named must say when it was not saved.
     if (asked) {
-        m_dialogs->ShowMessage(QStringLiteral("The job could not be saved to ") + target +
-                                   QStringLiteral(".\r\n") + error,
+        m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("job"), target, error),
                                QStringLiteral("Save Job"), MessageIcon::Critical,
                                MessageButtons::Ok, MessageResult::Ok);
     }
@@ -412,8 +412,7 @@ void MainFrm::SaveAs()
         return;
     }
     if (!saved) {
-        m_dialogs->ShowMessage(QStringLiteral("The report could not be saved to ") + path +
-                                   QStringLiteral(".\r\n") + error,
+        m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("report"), path, error),
                                QStringLiteral("Save As"), MessageIcon::Critical, MessageButtons::Ok,
                                MessageResult::Ok);
     }

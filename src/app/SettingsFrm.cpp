@@ -1,6 +1,7 @@
 #include "app/SettingsFrm.h"
 
 #include "output/Dialogs.h"
+#include "output/SaveFailureText.h"
 #include "platform/SettingsStore.h"
 
 #include <QCheckBox>
@@ -241,10 +242,10 @@ bool SettingsFrm::Save()
     SaveReportSettings(Values(), store);
     if (store.sync())
         return true;
-    m_dialogs.ShowMessage(QStringLiteral("The settings could not be saved to ") + store.fileName() +
-                              QStringLiteral(".\r\n") + store.errorString(),
-                          QStringLiteral("Settings"), MessageIcon::Exclamation, MessageButtons::Ok,
-                          MessageResult::Ok);
+    m_dialogs.ShowMessage(
+        SaveFailureText(QStringLiteral("settings"), store.fileName(), store.errorString()),
+        QStringLiteral("Settings"), MessageIcon::Exclamation, MessageButtons::Ok,
+        MessageResult::Ok);
     return false;
 }
 
