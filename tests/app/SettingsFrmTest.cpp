@@ -1,5 +1,6 @@
 #include "app/SettingsFrm.h"
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "ModalAnswer.h"
 #include "app/MainFrm.h"
 #include "platform/SettingsStore.h"
@@ -19,15 +20,8 @@ using quillon::test::WhenShown;
 
 namespace {
 
-class SettingsFrmTest : public ::testing::Test {
+class SettingsFrmTest : public test::FirstRunTest {
 protected:
-    void SetUp() override
-    {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
-    }
-    void TearDown() override { QFile::remove(SettingsStore().fileName()); }
-
     static QStringList items(const QComboBox* box)
     {
         QStringList out;
