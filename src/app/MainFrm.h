@@ -230,6 +230,9 @@ private:
     void TimerTick();
     /// The scan's yield: lets the events run, and gives the run up once the window is closing.
     void YieldInScan();
+    /// What a scan does in the window as its walk begins and once it has ended.
+    void ScanStarted();
+    void ScanFinished(const ScanCounters& counters, bool cancelled);
     void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel);
     bool LoadReportIntoPane(const QString& stagingPath);

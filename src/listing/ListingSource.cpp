@@ -154,6 +154,12 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
 
     m_reader->Read(file, st, m_choice, entry.path, m_details,
                    [&](unsigned details, int error) { tell(entry.path, error, details); });
+    copyDetails(entry);
+    return true;
+}
+
+void RecordListingSource::copyDetails(ListingEntry& entry) const
+{
     entry.unreadable = m_details.unreadable;
     entry.crcKnown = m_details.crcState == CrcState::Known;
     entry.crc = m_details.crc;
@@ -172,7 +178,6 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
                                  : std::string(DetailText(row, m_details));
         }
     }
-    return true;
 }
 
 void RecordListingSource::setInterrupt(std::function<bool()> interrupt)

@@ -158,27 +158,10 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
             *m_context.cancel = true;
     });
     return RunCommand(steps, [&] {
-        const ReportSettings& s = m_settings;
+        writeHead(folder, steps);
         const std::string folderPath = WithTrailingSlash(folder);
-        const std::string dashes = DashLine(m_lineWidth);
         std::uint32_t fileCount = 0;
         double sizeTotal = 0;
-
-        if (s.IncludeSeparator)
-            steps.step(1, [&] { m_file.writeLine(dashes); });
-        std::string_view shown = s.FullPath ? folder : LastComponent(folder);
-        // The title keeps at most lineWidth characters of four bytes at most: the rest of a
-        // deep path would only be copied to be cut.
-        shown = shown.substr(0, 4 * static_cast<std::size_t>(std::max(m_lineWidth, 0)) + 64);
-        const std::string title = DetailsTitle(
-            s.IncludeFolderTitle ? "Directory of " + std::string(shown) : std::string(shown),
-            m_lineWidth);
-        steps.step(2,
-                   [&] { m_file.writeLine("\\b\\par " + RtfSafeText(title, s) + " \\par\\b0"); });
-        steps.step(3, [&] {
-            m_file.writeLine(s.IncludeSeparator ? dashes + "\\par\\par" : std::string(" \\par"));
-        });
-
         std::string path;
         std::string name;
         std::string line;
@@ -201,35 +184,61 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
 
             steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
             steps.step(5, [&] {
-                std::string text = RtfSafeText(std::string_view(line), s);
+                std::string text = RtfSafeText(std::string_view(line), m_settings);
                 text.append(" \\par");
                 m_file.writeLine(text);
             });
             showProgress();
         }
-
-        if (!s.IncludeFolderSum) {
-            steps.step(10, [&] { m_file.writeLine(std::string_view(" \\par")); });
-            return;
-        }
-        if (s.IncludeSeparator)
-            steps.step(6, [&] { m_file.writeLine("\\par " + dashes); });
-        steps.step(7, [&] {
-            m_file.writeLine(QStringLiteral("\\par %1 file(s) found \\par ").arg(fileCount));
-        });
-        steps.step(8, [&] {
-            m_file.writeLine(QStringLiteral("Total file size ") + FormatSize(sizeTotal, m_locale) +
-                             QStringLiteral(" \\par "));
-        });
-        if (s.FolderTotals && node)
-            steps.step(8, [&] {
-                m_file.writeLine(QStringLiteral("Total with sub-folders ") +
-                                 FormatSize(static_cast<double>(node->totalSize), m_locale) +
-                                 QStringLiteral(" in %1 file(s) \\par ").arg(node->totalFiles));
-            });
-        if (s.IncludeSeparator)
-            steps.step(9, [&] { m_file.writeLine(dashes + " \\par\\par"); });
+        writeFoot(fileCount, sizeTotal, node, steps);
     });
+}
+
+void DetailsBlockWriter::writeHead(std::string_view folder, CommandSteps& steps)
+{
+    const ReportSettings& s = m_settings;
+    const std::string dashes = DashLine(m_lineWidth);
+    if (s.IncludeSeparator)
+        steps.step(1, [&] { m_file.writeLine(dashes); });
+    std::string_view shown = s.FullPath ? folder : LastComponent(folder);
+    // The title keeps at most lineWidth characters of four bytes at most: the rest of a deep
+    // path would only be copied to be cut.
+    shown = shown.substr(0, 4 * static_cast<std::size_t>(std::max(m_lineWidth, 0)) + 64);
+    const std::string title = DetailsTitle(
+        s.IncludeFolderTitle ? "Directory of " + std::string(shown) : std::string(shown),
+        m_lineWidth);
+    steps.step(2, [&] { m_file.writeLine("\\b\\par " + RtfSafeText(title, s) + " \\par\\b0"); });
+    steps.step(3, [&] {
+        m_file.writeLine(s.IncludeSeparator ? dashes + "\\par\\par" : std::string(" \\par"));
+    });
+}
+
+void DetailsBlockWriter::writeFoot(std::uint32_t fileCount, double sizeTotal,
+                                   const FolderNode* node, CommandSteps& steps)
+{
+    const ReportSettings& s = m_settings;
+    if (!s.IncludeFolderSum) {
+        steps.step(10, [&] { m_file.writeLine(std::string_view(" \\par")); });
+        return;
+    }
+    const std::string dashes = DashLine(m_lineWidth);
+    if (s.IncludeSeparator)
+        steps.step(6, [&] { m_file.writeLine("\\par " + dashes); });
+    steps.step(7, [&] {
+        m_file.writeLine(QStringLiteral("\\par %1 file(s) found \\par ").arg(fileCount));
+    });
+    steps.step(8, [&] {
+        m_file.writeLine(QStringLiteral("Total file size ") + FormatSize(sizeTotal, m_locale) +
+                         QStringLiteral(" \\par "));
+    });
+    if (s.FolderTotals && node)
+        steps.step(8, [&] {
+            m_file.writeLine(QStringLiteral("Total with sub-folders ") +
+                             FormatSize(static_cast<double>(node->totalSize), m_locale) +
+                             QStringLiteral(" in %1 file(s) \\par ").arg(node->totalFiles));
+        });
+    if (s.IncludeSeparator)
+        steps.step(9, [&] { m_file.writeLine(dashes + " \\par\\par"); });
 }
 
 void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file,

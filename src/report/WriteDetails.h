@@ -17,6 +17,7 @@ struct stat;
 
 namespace quillon {
 
+class CommandSteps;
 class ReportStagingFile;
 
 /// Width of the separator lines and limit of folder titles: ColSize + 2 plus the allowance of
@@ -71,6 +72,9 @@ public:
 
 private:
     bool cancelled() const { return m_context.cancel && *m_context.cancel; }
+    void writeHead(std::string_view folder, CommandSteps& steps);
+    void writeFoot(std::uint32_t fileCount, double sizeTotal, const FolderNode* node,
+                   CommandSteps& steps);
     void buildLine(const DetailsSortKey& key, const FileAt& file, const std::string& path,
                    bool timeKnown, const std::tm& changed, std::string& line);
     void appendSize(const DetailsSortKey& key, bool known, std::string& line) const;
