@@ -46,7 +46,7 @@ public:
         return m_columnBoxes[static_cast<std::size_t>(column)];
     }
 
-    // Controls, named as their objectNames.
+    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
     QTabWidget* SSTab1;
     QGroupBox* FrameListOptions;
     QCheckBox* v_FullPath;
