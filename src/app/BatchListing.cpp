@@ -94,7 +94,7 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
             shownRoot = raw.toStdString();
         }
         location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
-        location.icon = ScanLocation::kScanIcon;
+        location.setExcluded(false);
         side.run = std::make_unique<ScanRun>();
         ScanRunHooks hooks;
         // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the

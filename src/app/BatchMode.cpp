@@ -220,10 +220,10 @@ void ApplyOptions(const BatchRequest& request, Job& job)
         job.fontSize = request.fontSize;
     for (ScanLocation& location : job.locations) {
         if (request.noSubfolders) {
-            location.subFolders = kNo;
+            location.setSubFolders(false);
             location.level.clear();
         } else if (!request.level.isEmpty()) {
-            location.subFolders = kYes;
+            location.setSubFolders(true);
             location.level = request.level;
         }
         if (!request.filter.isEmpty())

@@ -68,6 +68,14 @@ public:
     /// One step forward; false at the newest state.
     bool Redo();
 
+    /// Takes apart at once every document let go, calling yield between two slices (they are
+    /// otherwise taken apart in the background).
+    void FinishRetiring(const std::function<void()>& yield);
+    /// What Undo and Redo call between two slices of taking apart the report they put away
+    /// before they load a kept one.
+    void SetYield(std::function<void()> yield) { m_yield = std::move(yield); }
+
+    // Observers for tests and benchmarks, not used by the program itself.
     /// The slot of the current state, 0 to 10.
     int Position() const { return m_position; }
     /// True while Undo or Redo writes a state back into the pane.
@@ -78,12 +86,6 @@ public:
     qsizetype CompactSize() const;
     /// Documents no longer held that are still being taken apart.
     int RetiringCount() const { return int(m_retiring.size()); }
-    /// Takes apart at once every document let go, calling yield between two slices (they are
-    /// otherwise taken apart in the background).
-    void FinishRetiring(const std::function<void()>& yield);
-    /// What Undo and Redo call between two slices of taking apart the report they put away
-    /// before they load a kept one.
-    void SetYield(std::function<void()> yield) { m_yield = std::move(yield); }
 
 Q_SIGNALS:
     /// The current state changed through Undo or Redo.

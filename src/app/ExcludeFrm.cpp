@@ -1,6 +1,7 @@
 #include "app/ExcludeFrm.h"
 
 #include "output/Dialogs.h"
+#include "output/SaveFailureText.h"
 #include "scan/FileTypes.h"
 
 #include <QCheckBox>
@@ -177,8 +178,7 @@ bool ExcludeFrm::SaveExclusionList()
     QString error = m_refused;
     if (error.isEmpty() && quillon::SaveExclusionList(List(), m_path, &error))
         return true;
-    m_dialogs.ShowMessage(QStringLiteral("The exclusion list could not be saved to ") + m_path +
-                              QStringLiteral(".\r\n") + error,
+    m_dialogs.ShowMessage(SaveFailureText(QStringLiteral("exclusion list"), m_path, error),
                           QStringLiteral("Exclusion List"), MessageIcon::Exclamation,
                           MessageButtons::Ok, MessageResult::Ok);
     return false;

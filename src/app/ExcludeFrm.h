@@ -38,7 +38,7 @@ public:
     /// The close box: saves, then unloads (the lists come back from the file, flag clear).
     void reject() override;
 
-    // Controls, named as their objectNames.
+    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
     QTabWidget* SSTab1;
     QLabel* Label1;
     QLineEdit* txtFileName;

@@ -43,7 +43,7 @@ public:
     QString FileTypes;
     QString Level;
 
-    // Controls, named as their objectNames.
+    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
     QLabel* Label1;
     QLineEdit* Text1;
     QPushButton* Command2;

@@ -90,8 +90,7 @@ std::optional<ScanLocation> ParseLocationLine(const QString& line)
     location.level = fields[n - 2];
     bool isNumber = false;
     const int icon = fields[n - 1].trimmed().toInt(&isNumber);
-    location.icon = isNumber && icon == ScanLocation::kExcludedIcon ? ScanLocation::kExcludedIcon
-                                                                    : ScanLocation::kScanIcon;
+    location.setExcluded(isNumber && icon == ScanLocation::kExcludedIcon);
     return location;
 }
 

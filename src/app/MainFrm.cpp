@@ -691,8 +691,8 @@ void MainFrm::SetLocationRow(QTreeWidgetItem* item, const ScanLocation& location
     item->setText(2, location.filter);
     item->setText(3, location.level);
     item->setData(0, kIconRole, location.icon);
-    item->setIcon(0, icon(location.icon == ScanLocation::kExcludedIcon ? QStringLiteral("excluded")
-                                                                       : QStringLiteral("folder")));
+    item->setIcon(
+        0, icon(location.excluded() ? QStringLiteral("excluded") : QStringLiteral("folder")));
     UpdateRemoveButton();
 }
 

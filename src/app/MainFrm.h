@@ -99,36 +99,21 @@ public:
     ReportType SelectedReportType() const;
     void SelectReportType(ReportType type);
 
-    /// Status bar panel 1 to 5: text and whether it is shown.
-    QString PanelText(int panel) const;
-    bool PanelVisible(int panel) const;
+    /// Status bar panel 1 to 5.
     void SetPanelText(int panel, const QString& text);
 
     bool IsScanning() const;
-    /// True while a finished report is being built for the pane (benchmarks tell the phase).
-    bool LoadingReport() const { return m_loading; }
-    /// The scan's cancel flag (set by Cancel answered Yes, or by Abort).
-    bool CancelRequested() const;
-    const ScanCounters& Counters() const { return m_counters; }
-    const PageMargins& Margins() const { return m_margins; }
     /// What the next scan leaves out: the exclusion dialog's lists as they stand.
     ExclusionList Exclusions() const;
     /// The report settings the layouts use: the settings dialog's current values.
     ReportSettings Settings() const;
 
-    /// Replaces the yield hook of long loops (ThrottledYield by default); tests use it to stop
-    /// a run at a chosen moment.
-    void SetYieldHook(std::function<void()> yield) { m_yieldHook = std::move(yield); }
-
-    /// Returns once the shown report is published as the shared staging file and the files of
-    /// the reports before it are deleted (done on a thread of their own).
-    void SettleReportFiles();
     /// The staging file the layouts write and the pane loads.
     static QString StagingPath();
     /// The default job restored at start and written at every scan and at close.
     static QString DefaultJobPath();
 
-    // Controls, named as their objectNames.
+    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
     QTreeWidget* SearchList;
     QPushButton* cmdAdd;
     QPushButton* cmdRemove;
@@ -191,12 +176,29 @@ public:
     void ShowFind();
     /// Sets the bold, italic and underline buttons from the pane's selection.
     void UpdateToggles();
-    /// The report pane's undo history.
-    EditHistory& History() { return *m_history; }
     /// Replaces the pane's whole content by document; the change can be undone. source is the
     /// rich text it was loaded from, when there is one (Undo keeps that instead).
     void ReplacePaneDocument(std::unique_ptr<QTextDocument> document,
                              std::shared_ptr<const CompactText> source = {});
+
+    // Observers for tests and benchmarks, not used by the program itself.
+    /// Status bar panel 1 to 5: text and whether it is shown.
+    QString PanelText(int panel) const;
+    bool PanelVisible(int panel) const;
+    /// True while a finished report is being built for the pane (benchmarks tell the phase).
+    bool LoadingReport() const { return m_loading; }
+    /// The scan's cancel flag (set by Cancel answered Yes, or by Abort).
+    bool CancelRequested() const;
+    const ScanCounters& Counters() const { return m_counters; }
+    const PageMargins& Margins() const { return m_margins; }
+    /// The report pane's undo history.
+    EditHistory& History() { return *m_history; }
+    /// Replaces the yield hook of long loops (ThrottledYield by default), to stop a run at a
+    /// chosen moment.
+    void SetYieldHook(std::function<void()> yield) { m_yieldHook = std::move(yield); }
+    /// Returns once the shown report is published as the shared staging file and the files of
+    /// the reports before it are deleted (done on a thread of their own).
+    void SettleReportFiles();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -232,6 +234,9 @@ private:
     void TimerTick();
     /// The scan's yield: lets the events run, and gives the run up once the window is closing.
     void YieldInScan();
+    /// What a scan does in the window as its walk begins and once it has ended.
+    void ScanStarted();
+    void ScanFinished(const ScanCounters& counters, bool cancelled);
     void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel);
     bool LoadReportIntoPane(const QString& stagingPath);

@@ -11,6 +11,7 @@
 #include "app/ShownStaging.h"
 #include "listing/ListingSource.h"
 #include "output/Dialogs.h"
+#include "output/SaveFailureText.h"
 #include "output/SaveFormat.h"
 #include "platform/CommandSteps.h"
 #include "platform/ThrottledYield.h"
@@ -120,48 +121,12 @@ void MainFrm::Scan()
         if (cmdAdd->isEnabled())
             cmdAdd->click();
     };
-    hooks.started = [this] {
-        // The shown report is put away compactly while the scan runs (the pane shows an empty
-        // page), so its document and the new run's records never share the memory; a large
-        // one is taken apart a slice at a time before the walk begins.
-        m_history->SetAside();
-        m_history->FinishRetiring([this] { YieldInScan(); });
-        SearchList->setFocus();
-        if (!m_stopwatch)
-            m_stopwatch = std::make_unique<buzTimer>();
-        m_stopwatch->Reset();
-        Timer1->start();
-        m_counters = {};
-        for (int panel = 2; panel <= 4; ++panel) {
-            SetPanelText(panel, QString());
-            m_panels[panel - 1]->hide();
-        }
-        SetPanelText(5, QStringLiteral("00:00:00"));
-        m_panels[0]->setToolTip(QString());
-        m_unreadableDetails.clear();
-    };
+    hooks.started = [this] { ScanStarted(); };
     hooks.setScanningState = [this](bool idle) { SetScanningState(idle); };
     hooks.layout = [this](ReportType type, const RecordList& records, ScanCounters& counters,
                           bool* cancel) { RunLayoutStep(type, records, counters, cancel); };
     hooks.finished = [this](const ScanCounters& counters, bool cancelled) {
-        m_counters = counters;
-        // The clock panel ends on the run's whole time, not on its last whole-second tick.
-        if (m_stopwatch)
-            SetPanelText(5, m_stopwatch->Elapsed());
-        // Folders that could not be read are listed empty, as the layouts do; the panel says
-        // so, rather than "Ready" alone passing for a complete report.
-        const UnreadableSummary unreadable =
-            SummariseUnreadable(m_run->unreadableFolders(), m_run->records(),
-                                m_run->unreadableFiles(), m_unreadableDetails);
-        SetPanelText(1, (cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready")) +
-                            unreadable.suffix);
-        m_panels[0]->setToolTip(unreadable.tooltip);
-        SetScanningState(true);
-        m_panels[2]->show();
-        m_panels[3]->show();
-        SetPanelText(3, QStringLiteral("Files : ") + QString::number(counters.files));
-        SetPanelText(4, QStringLiteral("Folders : ") + QString::number(counters.folders));
-        Timer1->stop();
+        ScanFinished(counters, cancelled);
     };
 
     // Taken as the run starts: the records it gathers belong to these choices and this time.
@@ -181,6 +146,50 @@ void MainFrm::Scan()
         m_closePending = false;
         QTimer::singleShot(0, this, &QWidget::close);
     }
+}
+
+void MainFrm::ScanStarted()
+{
+    // The shown report is put away compactly while the scan runs (the pane shows an empty
+    // page), so its document and the new run's records never share the memory; a large
+    // one is taken apart a slice at a time before the walk begins.
+    m_history->SetAside();
+    m_history->FinishRetiring([this] { YieldInScan(); });
+    SearchList->setFocus();
+    if (!m_stopwatch)
+        m_stopwatch = std::make_unique<buzTimer>();
+    m_stopwatch->Reset();
+    Timer1->start();
+    m_counters = {};
+    for (int panel = 2; panel <= 4; ++panel) {
+        SetPanelText(panel, QString());
+        m_panels[panel - 1]->hide();
+    }
+    SetPanelText(5, QStringLiteral("00:00:00"));
+    m_panels[0]->setToolTip(QString());
+    m_unreadableDetails.clear();
+}
+
+void MainFrm::ScanFinished(const ScanCounters& counters, bool cancelled)
+{
+    m_counters = counters;
+    // The clock panel ends on the run's whole time, not on its last whole-second tick.
+    if (m_stopwatch)
+        SetPanelText(5, m_stopwatch->Elapsed());
+    // Folders that could not be read are listed empty, as the layouts do; the panel says
+    // so, rather than "Ready" alone passing for a complete report.
+    const UnreadableSummary unreadable =
+        SummariseUnreadable(m_run->unreadableFolders(), m_run->records(), m_run->unreadableFiles(),
+                            m_unreadableDetails);
+    SetPanelText(1, (cancelled ? QStringLiteral("Scan Terminated.") : QStringLiteral("Ready")) +
+                        unreadable.suffix);
+    m_panels[0]->setToolTip(unreadable.tooltip);
+    SetScanningState(true);
+    m_panels[2]->show();
+    m_panels[3]->show();
+    SetPanelText(3, QStringLiteral("Files : ") + QString::number(counters.files));
+    SetPanelText(4, QStringLiteral("Folders : ") + QString::number(counters.folders));
+    Timer1->stop();
 }
 
 void MainFrm::YieldInScan()
@@ -333,8 +342,7 @@ bool MainFrm::SaveJob(const QString& path)
         return true;
     // The default job is kept silently; a job the user named must say when it was not saved.
     if (asked) {
-        m_dialogs->ShowMessage(QStringLiteral("The job could not be saved to ") + target +
-                                   QStringLiteral(".\r\n") + error,
+        m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("job"), target, error),
                                QStringLiteral("Save Job"), MessageIcon::Critical,
                                MessageButtons::Ok, MessageResult::Ok);
     }
@@ -422,8 +430,7 @@ void MainFrm::SaveAs()
         return;
     }
     if (!saved) {
-        m_dialogs->ShowMessage(QStringLiteral("The report could not be saved to ") + path +
-                                   QStringLiteral(".\r\n") + error,
+        m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("report"), path, error),
                                QStringLiteral("Save As"), MessageIcon::Critical, MessageButtons::Ok,
                                MessageResult::Ok);
     }

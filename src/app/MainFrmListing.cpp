@@ -7,6 +7,7 @@
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "output/Dialogs.h"
+#include "output/SaveFailureText.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
 #include "platform/CommandError.h"
@@ -70,7 +71,7 @@ void MainFrm::ExportListing()
                 MessageResult::Ok);
     }
     if (!saved)
-        m_dialogs->ShowMessage(QStringLiteral("Nothing was saved: ") + error,
+        m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("listing"), path, error),
                                QStringLiteral("Export Listing"), MessageIcon::Exclamation,
                                MessageButtons::Ok, MessageResult::Ok);
 }

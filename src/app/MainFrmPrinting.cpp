@@ -3,6 +3,7 @@
 
 #include "output/Dialogs.h"
 #include "output/PagedRenderer.h"
+#include "output/SaveFailureText.h"
 #include "platform/ProgramNames.h"
 #include "platform/SettingsStore.h"
 
@@ -86,8 +87,7 @@ void MainFrm::PageSetup()
     StorePageMargins(store, m_margins);
     if (!store.sync()) {
         // The margins still hold for this run; say why they will be gone at the next start.
-        m_dialogs->ShowMessage(QStringLiteral("The margins could not be saved. ") +
-                                   store.errorString(),
+        m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("margins"), {}, store.errorString()),
                                QStringLiteral("Page Setup"), MessageIcon::Exclamation,
                                MessageButtons::Ok, MessageResult::Ok);
     }

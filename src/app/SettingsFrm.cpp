@@ -1,6 +1,7 @@
 #include "app/SettingsFrm.h"
 
 #include "output/Dialogs.h"
+#include "output/SaveFailureText.h"
 #include "platform/SettingsStore.h"
 
 #include <QCheckBox>
@@ -59,30 +60,13 @@ const CheckRow kSizeOptions[] = {
      &ReportSettings::SizeOnDisk},
 };
 
-const CheckRow kGeneralFields[] = {
-    {&SettingsFrm::f_Filename, "f_Filename", "File Name", &ReportSettings::Filename},
-    {&SettingsFrm::f_Size, "f_Size", "Size", &ReportSettings::Size},
-    {&SettingsFrm::f_Date, "f_Date", "Date", &ReportSettings::Date},
-    {&SettingsFrm::f_Time, "f_Time", "Time", &ReportSettings::Time},
-    {&SettingsFrm::f_Attribute, "f_Attribute", "Attribute", &ReportSettings::Attribute},
-    {&SettingsFrm::f_Version, "f_Version", "Version", &ReportSettings::Version},
-    {&SettingsFrm::f_Owner, "f_Owner", "Owner", &ReportSettings::Owner},
-    {&SettingsFrm::f_CRC32, "f_CRC32", "CRC32", &ReportSettings::CRC32},
-};
-
-const CheckRow kMp3Fields[] = {
-    {&SettingsFrm::f_Title, "f_Title", "Title", &ReportSettings::Title},
-    {&SettingsFrm::f_Artist, "f_Artist", "Artist", &ReportSettings::Artist},
-    {&SettingsFrm::f_Album, "f_Album", "Album", &ReportSettings::Album},
-    {&SettingsFrm::f_Year, "f_Year", "Year", &ReportSettings::Year},
-    {&SettingsFrm::f_Genre, "f_Genre", "Genre", &ReportSettings::Genre},
-    {&SettingsFrm::f_Comment, "f_Comment", "Comment", &ReportSettings::Comment},
+// The detail columns' boxes come from their table; this one follows the MP3 columns.
+const CheckRow kMp3Options[] = {
     {&SettingsFrm::f_RemoveBlankSpaces, "f_RemoveBlankSpaces", "Remove blank spaces",
      &ReportSettings::RemoveBlankSpaces},
 };
 
-const std::span<const CheckRow> kAllChecks[] = {kListOptions, kSizeOptions, kGeneralFields,
-                                                kMp3Fields};
+const std::span<const CheckRow> kAllChecks[] = {kListOptions, kSizeOptions, kMp3Options};
 
 // A frame holding its controls one below the other.
 QGroupBox* AddFrame(const QString& caption, const char* name, QWidget* parent)
@@ -93,14 +77,18 @@ QGroupBox* AddFrame(const QString& caption, const char* name, QWidget* parent)
     return box;
 }
 
+QCheckBox* AddCheck(const char* name, const char* caption, QGroupBox* frame)
+{
+    auto* box = new QCheckBox(QString::fromLatin1(caption), frame);
+    box->setObjectName(QString::fromLatin1(name));
+    frame->layout()->addWidget(box);
+    return box;
+}
+
 void AddChecks(SettingsFrm& form, std::span<const CheckRow> rows, QGroupBox* frame)
 {
-    for (const CheckRow& row : rows) {
-        auto* box = new QCheckBox(QString::fromLatin1(row.caption), frame);
-        box->setObjectName(QString::fromLatin1(row.name));
-        frame->layout()->addWidget(box);
-        form.*row.box = box;
-    }
+    for (const CheckRow& row : rows)
+        form.*row.box = AddCheck(row.name, row.caption, frame);
 }
 
 } // namespace
@@ -173,9 +161,11 @@ void SettingsFrm::BuildGeneralTab(QWidget* general)
 void SettingsFrm::BuildFieldsTab(QWidget* fields)
 {
     FrameGeneralFields = AddFrame(QStringLiteral("General Fields"), "FrameGeneralFields", fields);
-    AddChecks(*this, kGeneralFields, FrameGeneralFields);
     FrameMp3 = AddFrame(QStringLiteral("MP3 (IDE3)"), "FrameMp3", fields);
-    AddChecks(*this, kMp3Fields, FrameMp3);
+    for (const DetailColumnRow& row : kDetailColumns)
+        m_columnBoxes[static_cast<std::size_t>(row.column)] =
+            AddCheck(row.control, row.caption, row.mp3Frame ? FrameMp3 : FrameGeneralFields);
+    AddChecks(*this, kMp3Options, FrameMp3);
     auto* fieldsLayout = new QHBoxLayout(fields);
     fieldsLayout->addWidget(FrameGeneralFields, 0, Qt::AlignTop);
     fieldsLayout->addWidget(FrameMp3, 0, Qt::AlignTop);
@@ -222,6 +212,8 @@ ReportSettings SettingsFrm::Values() const
     for (const auto& rows : kAllChecks)
         for (const CheckRow& row : rows)
             s.*row.value = (this->*row.box)->isChecked();
+    for (const DetailColumnRow& row : kDetailColumns)
+        s.*row.setting = columnBox(row.column)->isChecked();
     s.ColSize = v_ColSize->currentText();
     s.ShowSizeIn = v_ShowSizeIn->currentText();
     return s;
@@ -232,6 +224,8 @@ void SettingsFrm::SetValues(const ReportSettings& s)
     for (const auto& rows : kAllChecks)
         for (const CheckRow& row : rows)
             (this->*row.box)->setChecked(s.*row.value);
+    for (const DetailColumnRow& row : kDetailColumns)
+        columnBox(row.column)->setChecked(s.*row.setting);
     SelectChoice(v_ColSize, s.ColSize);
     SelectChoice(v_ShowSizeIn, s.ShowSizeIn);
 }
@@ -248,10 +242,10 @@ bool SettingsFrm::Save()
     SaveReportSettings(Values(), store);
     if (store.sync())
         return true;
-    m_dialogs.ShowMessage(QStringLiteral("The settings could not be saved to ") + store.fileName() +
-                              QStringLiteral(".\r\n") + store.errorString(),
-                          QStringLiteral("Settings"), MessageIcon::Exclamation, MessageButtons::Ok,
-                          MessageResult::Ok);
+    m_dialogs.ShowMessage(
+        SaveFailureText(QStringLiteral("settings"), store.fileName(), store.errorString()),
+        QStringLiteral("Settings"), MessageIcon::Exclamation, MessageButtons::Ok,
+        MessageResult::Ok);
     return false;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "report/DetailColumns.h"
 #include "report/ReportSettings.h"
+
+#include <array>
 
 #include <QDialog>
 
@@ -37,7 +40,13 @@ public:
     /// The close box: discards unsaved edits.
     void reject() override;
 
-    // Controls, named as their objectNames.
+    /// The check box of a detail column (named by the column's control name, "f_Size"...).
+    QCheckBox* columnBox(DetailColumn column) const
+    {
+        return m_columnBoxes[static_cast<std::size_t>(column)];
+    }
+
+    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
     QTabWidget* SSTab1;
     QGroupBox* FrameListOptions;
     QCheckBox* v_FullPath;
@@ -60,21 +69,7 @@ public:
     QLabel* lblShowSizeIn;
     QComboBox* v_ShowSizeIn;
     QGroupBox* FrameGeneralFields;
-    QCheckBox* f_Filename;
-    QCheckBox* f_Size;
-    QCheckBox* f_Date;
-    QCheckBox* f_Time;
-    QCheckBox* f_Attribute;
-    QCheckBox* f_Version;
-    QCheckBox* f_Owner;
-    QCheckBox* f_CRC32;
     QGroupBox* FrameMp3;
-    QCheckBox* f_Title;
-    QCheckBox* f_Artist;
-    QCheckBox* f_Album;
-    QCheckBox* f_Year;
-    QCheckBox* f_Genre;
-    QCheckBox* f_Comment;
     QCheckBox* f_RemoveBlankSpaces;
     QPushButton* Command1;
 
@@ -88,6 +83,7 @@ private:
     static void SelectChoice(QComboBox* box, const QString& text);
 
     Dialogs& m_dialogs;
+    std::array<QCheckBox*, kDetailColumnCount> m_columnBoxes{};
 };
 
 } // namespace quillon

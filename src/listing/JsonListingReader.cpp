@@ -328,9 +328,9 @@ bool JsonListingReader::readLocation()
                 if (!t.word(text))
                     return broken();
                 if (key == "subFolders")
-                    location.subFolders = YesNo(text == "true");
+                    location.setSubFolders(text == "true");
                 else if (text == "true")
-                    location.icon = ScanLocation::kExcludedIcon;
+                    location.setExcluded(true);
             } else if (!t.skip(5)) {
                 return broken();
             }
@@ -395,16 +395,10 @@ bool JsonListingReader::readJob()
             QStringList columns;
             if (!readTexts(columns))
                 return false;
-            ListingColumns& c = m_header.columns;
-            const std::pair<const char*, bool*> flags[] = {
-                {"attributes", &c.attributes}, {"version", &c.version}, {"owner", &c.owner},
-                {"crc32", &c.crc32},           {"title", &c.title},     {"artist", &c.artist},
-                {"album", &c.album},           {"year", &c.year},       {"genre", &c.genre},
-                {"comment", &c.comment}};
             for (const QString& item : columns)
-                for (const auto& [name, flag] : flags)
-                    if (item == QLatin1String(name))
-                        *flag = true;
+                for (const DetailColumnRow& row : kDetailColumns)
+                    if (row.listed && item == QLatin1String(row.listingKey))
+                        m_header.columns.*row.listed = true;
         } else if (!t.skip(2)) {
             return broken();
         }
@@ -539,6 +533,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         if (!t.string(&key, kLongestKey) || !t.take(':'))
             return broken();
         std::string* detail = nullptr;
+        unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
         unsigned bit = 0;
         if (key == "path")
             bit = Path;
@@ -553,19 +548,12 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         else if (key == "crc32")
             bit = Crc;
         else {
-            const std::pair<const char*, std::string*> fields[] = {
-                {"attributes", &entry.attributes},
-                {"version", &entry.version},
-                {"owner", &entry.owner},
-                {"title", &entry.title},
-                {"artist", &entry.artist},
-                {"album", &entry.album},
-                {"year", &entry.year},
-                {"genre", &entry.genre},
-                {"comment", &entry.comment}};
-            for (const auto& [name, field] : fields)
-                if (key == name)
-                    detail = field;
+            for (const DetailColumnRow& row : kDetailColumns) {
+                if (row.listingKey && key == row.listingKey) {
+                    detail = entry.detail(row.column);
+                    detailUnknown = row.unreadable;
+                }
+            }
         }
         if (!bit && !detail) { // another writer's key: passed over, never kept
             if (!t.skip(3))
@@ -589,10 +577,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             *detail = std::move(text);
             if (isNull) {
                 detail->clear();
-                if (key == "version")
-                    entry.unreadable |= kUnreadableVersion;
-                else if (detail != &entry.attributes && detail != &entry.owner)
-                    entry.unreadable |= kUnreadableTag;
+                entry.unreadable |= detailUnknown;
             }
             continue;
         }

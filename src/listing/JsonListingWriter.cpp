@@ -55,13 +55,13 @@ void JsonListingWriter::begin(const ListingHeader& header)
         o.append(i > 0 ? ",\n  {\"path\": " : "\n  {\"path\": ");
         AppendJsonText(o, location.path);
         o.append(", \"subFolders\": ");
-        o.append(location.subFolders == kYes ? "true" : "false");
+        o.append(location.withSubFolders() ? "true" : "false");
         o.append(", \"filter\": ");
         AppendJsonText(o, location.filter);
         o.append(", \"level\": ");
         AppendJsonText(o, location.level);
         o.append(", \"excluded\": ");
-        o.append(location.icon == ScanLocation::kExcludedIcon ? "true}" : "false}");
+        o.append(location.excluded() ? "true}" : "false}");
     }
     o.append("],\n\"reportType\": ");
     AppendJsonText(o, header.reportType);

@@ -2,6 +2,7 @@
 
 #include "platform/BoundedRead.h"
 #include "scan/Collation.h"
+#include "scan/SortTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -198,18 +199,20 @@ struct GroupKey {
     std::string rel;  // folder below the location, components joined by "/"; "" for itself
 };
 
-// The order of the record sort: locations by their path + "/", then folder by folder, each
-// component by its name + "/" (collation, then bytes), a folder before what lies below it.
+// The order of the record sort (scan/SortTexts.h): locations by their path + "/", then folder
+// by folder, each component by its name + "/", a folder before what lies below it.
 int CompareKeys(const Collation& collation, const GroupKey& a, const GroupKey& b)
 {
+    std::string left, right;
     if (a.root != b.root) {
-        const int c = collation.Compare(a.root + '/', b.root + '/');
+        FolderOrderText(a.root, left);
+        FolderOrderText(b.root, right);
+        const int c = collation.Compare(left, right);
         if (c != 0)
             return c;
     }
     std::string_view x = a.rel;
     std::string_view y = b.rel;
-    std::string left, right;
     for (;;) {
         if (x.empty() || y.empty())
             return x.empty() == y.empty() ? 0 : (x.empty() ? -1 : 1);
@@ -218,8 +221,8 @@ int CompareKeys(const Collation& collation, const GroupKey& a, const GroupKey& b
         const std::string_view xc = x.substr(0, xs);
         const std::string_view yc = y.substr(0, ys);
         if (xc != yc) {
-            left.assign(xc).push_back('/');
-            right.assign(yc).push_back('/');
+            FolderOrderText(xc, left);
+            FolderOrderText(yc, right);
             const int c = collation.Compare(left, right);
             if (c != 0)
                 return c;
@@ -235,7 +238,7 @@ std::vector<std::string> RootsOf(const ListingHeader& header)
 {
     std::vector<std::string> roots;
     for (const ScanLocation& location : header.locations) {
-        if (location.icon == ScanLocation::kExcludedIcon || location.path.isEmpty())
+        if (location.excluded() || location.path.isEmpty())
             continue;
         std::string root = QFile::encodeName(location.path).toStdString();
         while (root.size() > 1 && root.back() == '/')

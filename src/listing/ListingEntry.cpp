@@ -2,7 +2,6 @@
 #include "platform/HexDigit.h"
 
 #include "platform/Utf8.h"
-#include "report/ReportSettings.h"
 
 #include <cstdio>
 
@@ -78,20 +77,35 @@ bool EntryKindFromText(std::string_view text, EntryKind& kind)
     return false;
 }
 
-ListingColumns ListingColumnsOf(const ReportSettings& s)
+std::string* ListingEntry::detail(DetailColumn column)
 {
-    ListingColumns c;
-    c.attributes = s.Attribute;
-    c.version = s.Version;
-    c.owner = s.Owner;
-    c.crc32 = s.CRC32;
-    c.title = s.Title;
-    c.artist = s.Artist;
-    c.album = s.Album;
-    c.year = s.Year;
-    c.genre = s.Genre;
-    c.comment = s.Comment;
-    return c;
+    switch (column) {
+    case DetailColumn::Attribute:
+        return &attributes;
+    case DetailColumn::Version:
+        return &version;
+    case DetailColumn::Owner:
+        return &owner;
+    case DetailColumn::Title:
+        return &title;
+    case DetailColumn::Artist:
+        return &artist;
+    case DetailColumn::Album:
+        return &album;
+    case DetailColumn::Year:
+        return &year;
+    case DetailColumn::Genre:
+        return &genre;
+    case DetailColumn::Comment:
+        return &comment;
+    case DetailColumn::Filename:
+    case DetailColumn::Size:
+    case DetailColumn::Date:
+    case DetailColumn::Time:
+    case DetailColumn::CRC32:
+        break;
+    }
+    return nullptr;
 }
 
 std::string_view ListingEntry::folder() const

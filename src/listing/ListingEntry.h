@@ -1,13 +1,13 @@
 #pragma once
 
+#include "report/DetailColumns.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 
 namespace quillon {
-
-struct ReportSettings;
 
 /// What an entry of a listing stands for.
 enum class EntryKind : std::uint8_t { File, Folder, Link };
@@ -16,25 +16,6 @@ enum class EntryKind : std::uint8_t { File, Folder, Link };
 std::string_view EntryKindText(EntryKind kind);
 /// The kind of a text written by EntryKindText; false for any other text.
 bool EntryKindFromText(std::string_view text, EntryKind& kind);
-
-/// The detail columns of a listing: those the report settings switch on.
-struct ListingColumns {
-    bool attributes = false;
-    bool version = false;
-    bool owner = false;
-    bool crc32 = false;
-    bool title = false;
-    bool artist = false;
-    bool album = false;
-    bool year = false;
-    bool genre = false;
-    bool comment = false;
-
-    bool anyTag() const { return title || artist || album || year || genre || comment; }
-    bool operator==(const ListingColumns&) const = default;
-};
-
-ListingColumns ListingColumnsOf(const ReportSettings& settings);
 
 /// What of an entry could not be read although the entry is there (bits of
 /// ListingEntry::unreadable).
@@ -75,6 +56,14 @@ struct ListingEntry {
     std::string_view folder() const;
     /// The last component of the path.
     std::string_view name() const;
+
+    /// The text of a detail column; nullptr for the columns that are no text here (name,
+    /// size, date, time, checksum).
+    std::string* detail(DetailColumn column);
+    const std::string* detail(DetailColumn column) const
+    {
+        return const_cast<ListingEntry*>(this)->detail(column);
+    }
 };
 
 /// The 8 upper-case hexadecimal digits of a checksum.
@@ -90,30 +79,19 @@ inline constexpr std::string_view kUnreadableText = "unreadable";
 template <class F> void ForEachDetail(const ListingColumns& c, const ListingEntry& e, F f)
 {
     const bool status = !(e.unreadable & kUnreadableStatus);
-    const bool version = status && !(e.unreadable & kUnreadableVersion);
-    const bool tag = status && !(e.unreadable & kUnreadableTag);
-    const std::pair<bool, std::pair<std::string_view, const std::string*>> before[] = {
-        {c.attributes, {"attributes", &e.attributes}},
-        {c.version, {"version", &e.version}},
-        {c.owner, {"owner", &e.owner}}};
-    for (const auto& [on, field] : before)
-        if (on)
-            f(field.first, std::string_view(*field.second),
-              field.second == &e.version ? version : status);
-    if (c.crc32) {
-        if (e.unreadable & (kUnreadableCrc | kUnreadableStatus))
-            f(std::string_view("crc32"), kUnreadableText, true);
-        else
-            f(std::string_view("crc32"),
+    for (const DetailColumnRow& row : kDetailColumns) {
+        if (!row.listed || !(c.*row.listed))
+            continue;
+        if (const std::string* text = e.detail(row.column)) {
+            f(std::string_view(row.listingKey), std::string_view(*text),
+              status && !(e.unreadable & row.unreadable));
+        } else if (e.unreadable & (kUnreadableCrc | kUnreadableStatus)) {
+            f(std::string_view(row.listingKey), kUnreadableText, true);
+        } else {
+            f(std::string_view(row.listingKey),
               std::string_view(e.crcKnown ? CrcText(e.crc) : std::string()), e.crcKnown);
+        }
     }
-    const std::pair<bool, std::pair<std::string_view, const std::string*>> after[] = {
-        {c.title, {"title", &e.title}}, {c.artist, {"artist", &e.artist}},
-        {c.album, {"album", &e.album}}, {c.year, {"year", &e.year}},
-        {c.genre, {"genre", &e.genre}}, {c.comment, {"comment", &e.comment}}};
-    for (const auto& [on, field] : after)
-        if (on)
-            f(field.first, std::string_view(*field.second), tag);
 }
 
 /// "2026-12-07T13:01:33+01:00".

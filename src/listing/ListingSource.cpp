@@ -67,12 +67,7 @@ RecordListingSource::RecordListingSource(const RecordList& records, ListingHeade
     : m_records(records), m_header(std::move(header)),
       m_reader(std::make_unique<FileDetailReader>())
 {
-    const ListingColumns& c = m_header.columns;
-    m_choice.attributes = c.attributes;
-    m_choice.version = c.version;
-    m_choice.owner = c.owner;
-    m_choice.crc32 = c.crc32;
-    m_choice.tag = c.anyTag();
+    m_choice = DetailChoiceOf(m_header.columns);
 }
 
 RecordListingSource::~RecordListingSource() = default;
@@ -117,14 +112,11 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
     entry.modified = 0;
     entry.utcOffset = 0;
     entry.unreadable = 0;
-    entry.attributes.clear();
-    entry.version.clear();
-    entry.owner.clear();
+    for (const DetailColumnRow& row : kDetailColumns)
+        if (std::string* text = entry.detail(row.column))
+            text->clear();
     entry.crcKnown = false;
     entry.crc = 0;
-    for (std::string* tagField :
-         {&entry.title, &entry.artist, &entry.album, &entry.year, &entry.genre, &entry.comment})
-        tagField->clear();
     m_told = false;
 
     int statError = record.isFile() ? record.statError : 0;
@@ -162,25 +154,30 @@ bool RecordListingSource::readEntry(const ScanRecord& record, ListingEntry& entr
 
     m_reader->Read(file, st, m_choice, entry.path, m_details,
                    [&](unsigned details, int error) { tell(entry.path, error, details); });
+    copyDetails(entry);
+    return true;
+}
+
+void RecordListingSource::copyDetails(ListingEntry& entry) const
+{
     entry.unreadable = m_details.unreadable;
-    if (m_choice.attributes) {
-        entry.attributes = m_details.attributes;
-        std::erase(entry.attributes, ' ');
-    }
-    entry.version = m_details.version;
-    entry.owner = m_details.owner;
     entry.crcKnown = m_details.crcState == CrcState::Known;
     entry.crc = m_details.crc;
-    if (m_details.tag.found) {
-        const Mp3Tag& tag = m_details.tag;
-        entry.title = TrimmedEnd(tag.title);
-        entry.artist = TrimmedEnd(tag.artist);
-        entry.album = TrimmedEnd(tag.album);
-        entry.year = TrimmedEnd(tag.year);
-        entry.genre = tag.genreName;
-        entry.comment = TrimmedEnd(tag.comment);
+    for (const DetailColumnRow& row : kDetailColumns) {
+        std::string* text = entry.detail(row.column);
+        if (!text || !row.listed || !(m_header.columns.*row.listed) ||
+            (row.tagField && !m_details.tag.found))
+            continue;
+        // Listings hold values without the report's padding: attribute letters alone, tag
+        // fields without their trailing blanks.
+        if (row.column == DetailColumn::Attribute) {
+            text->assign(DetailText(row, m_details));
+            std::erase(*text, ' ');
+        } else {
+            *text = row.tagField ? TrimmedEnd(DetailText(row, m_details))
+                                 : std::string(DetailText(row, m_details));
+        }
     }
-    return true;
 }
 
 void RecordListingSource::setInterrupt(std::function<bool()> interrupt)

@@ -104,6 +104,8 @@ public:
 private:
     FileAt locate(const ScanRecord& record, const std::string& path);
     bool readEntry(const ScanRecord& record, ListingEntry& entry);
+    /// Copies what the detail reader gave into the entry's listed columns.
+    void copyDetails(ListingEntry& entry) const;
     void tell(const std::string& path, int error, unsigned details);
 
     const RecordList& m_records;

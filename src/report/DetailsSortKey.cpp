@@ -1,5 +1,7 @@
 #include "report/DetailsSortKey.h"
 
+#include "scan/SortTexts.h"
+
 #include <cstdio>
 
 namespace quillon {
@@ -8,9 +10,8 @@ namespace {
 
 std::string SizeDigits(std::int64_t size)
 {
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%015lld",
-                  static_cast<long long>(size < 0 ? -size : size));
+    std::string digits;
+    AppendSizeDigits(digits, size);
     return digits;
 }
 

@@ -1,6 +1,7 @@
 #include "report/ReportSettings.h"
 
 #include "platform/SettingsStore.h"
+#include "report/DetailColumns.h"
 
 #include <array>
 
@@ -45,23 +46,18 @@ constexpr std::array<SwitchKey, 6> kSizeSwitches{{
     {"SizeOnDisk", &ReportSettings::SizeOnDisk},
 }};
 
-constexpr std::array<SwitchKey, 15> kFieldSwitches{{
-    {"Filename", &ReportSettings::Filename},
-    {"Size", &ReportSettings::Size},
-    {"Date", &ReportSettings::Date},
-    {"Time", &ReportSettings::Time},
-    {"Attribute", &ReportSettings::Attribute},
-    {"Version", &ReportSettings::Version},
-    {"Owner", &ReportSettings::Owner},
-    {"CRC32", &ReportSettings::CRC32},
-    {"Title", &ReportSettings::Title},
-    {"Artist", &ReportSettings::Artist},
-    {"Album", &ReportSettings::Album},
-    {"Year", &ReportSettings::Year},
-    {"Genre", &ReportSettings::Genre},
-    {"Comment", &ReportSettings::Comment},
-    {"RemoveBlankSpaces", &ReportSettings::RemoveBlankSpaces},
-}};
+// The switches of "Fields" are the detail columns' (report/DetailColumns.h), then this one.
+constexpr SwitchKey kRemoveBlankSpaces{"RemoveBlankSpaces", &ReportSettings::RemoveBlankSpaces};
+
+constexpr std::array<SwitchKey, kDetailColumnCount + 1> FieldSwitches()
+{
+    std::array<SwitchKey, kDetailColumnCount + 1> keys{};
+    for (std::size_t i = 0; i < kDetailColumnCount; ++i)
+        keys[i] = {kDetailColumns[i].key, kDetailColumns[i].setting};
+    keys[kDetailColumnCount] = kRemoveBlankSpaces;
+    return keys;
+}
+constexpr auto kFieldSwitches = FieldSwitches();
 
 /// A check box holds 0 or 1; anything else in the store is damage and leaves the default.
 bool readSwitch(const SettingsStore& store, const QString& section, const char* key, bool fallback)

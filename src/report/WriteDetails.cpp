@@ -5,6 +5,7 @@
 #include "platform/CommandSteps.h"
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
+#include "report/DetailColumns.h"
 #include "report/RtfFraming.h"
 #include "report/StagingFile.h"
 
@@ -95,13 +96,9 @@ bool ChangedLocalTime(std::int64_t seconds, std::tm& local)
 int DetailsLineWidth(const ReportSettings& s)
 {
     int width = s.columnSize() + 2;
-    const std::pair<bool, int> allowances[] = {
-        {s.Size, 14},  {s.Date, 12},  {s.Time, 10},   {s.Attribute, 5}, {s.Version, 11},
-        {s.Owner, 17}, {s.CRC32, 12}, {s.Title, 32},  {s.Artist, 32},   {s.Album, 32},
-        {s.Year, 6},   {s.Genre, 15}, {s.Comment, 32}};
-    for (const auto& [on, allowance] : allowances)
-        if (on)
-            width += allowance;
+    for (const DetailColumnRow& row : kDetailColumns)
+        if (s.*row.setting)
+            width += row.allowance;
     return width;
 }
 
@@ -138,17 +135,13 @@ DetailsBlockWriter::DetailsBlockWriter(LayoutContext& context, ReportStagingFile
     : m_context(context), m_file(file), m_counters(counters), m_settings(context.settings),
       m_sortBy(DetailsSortByText(context.sort.key)),
       m_lineWidth(DetailsLineWidth(context.settings)), m_columnSize(context.settings.columnSize()),
-      m_recordCount(context.records ? context.records->lastIndex() : 0)
+      m_recordCount(context.records ? context.records->lastIndex() : 0),
+      m_lineColumns(LineColumnsOf(context.settings))
 {
     m_dateSeparator = SeparatorOf(m_locale.dateFormat(QLocale::ShortFormat), '/');
     m_timeSeparator = SeparatorOf(m_locale.timeFormat(QLocale::ShortFormat), ':');
-    m_choice.attributes = m_settings.Attribute;
-    m_choice.version = m_settings.Version;
-    m_choice.owner = m_settings.Owner;
-    m_choice.crc32 = m_settings.CRC32;
+    m_choice = DetailChoiceOf(m_settings);
     m_choice.hiddenLikeAny = m_settings.IncludeHidden;
-    m_choice.tag = m_settings.Title || m_settings.Artist || m_settings.Album || m_settings.Year ||
-                   m_settings.Genre || m_settings.Comment;
     // A long checksum looks at Cancel (and lets the window breathe) between its blocks.
     m_reader.crc().SetInterrupt([this] {
         m_context.progress.Yield();
@@ -165,27 +158,10 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
             *m_context.cancel = true;
     });
     return RunCommand(steps, [&] {
-        const ReportSettings& s = m_settings;
+        writeHead(folder, steps);
         const std::string folderPath = WithTrailingSlash(folder);
-        const std::string dashes = DashLine(m_lineWidth);
         std::uint32_t fileCount = 0;
         double sizeTotal = 0;
-
-        if (s.IncludeSeparator)
-            steps.step(1, [&] { m_file.writeLine(dashes); });
-        std::string_view shown = s.FullPath ? folder : LastComponent(folder);
-        // The title keeps at most lineWidth characters of four bytes at most: the rest of a
-        // deep path would only be copied to be cut.
-        shown = shown.substr(0, 4 * static_cast<std::size_t>(std::max(m_lineWidth, 0)) + 64);
-        const std::string title = DetailsTitle(
-            s.IncludeFolderTitle ? "Directory of " + std::string(shown) : std::string(shown),
-            m_lineWidth);
-        steps.step(2,
-                   [&] { m_file.writeLine("\\b\\par " + RtfSafeText(title, s) + " \\par\\b0"); });
-        steps.step(3, [&] {
-            m_file.writeLine(s.IncludeSeparator ? dashes + "\\par\\par" : std::string(" \\par"));
-        });
-
         std::string path;
         std::string name;
         std::string line;
@@ -208,117 +184,171 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
 
             steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
             steps.step(5, [&] {
-                std::string text = RtfSafeText(std::string_view(line), s);
+                std::string text = RtfSafeText(std::string_view(line), m_settings);
                 text.append(" \\par");
                 m_file.writeLine(text);
             });
             showProgress();
         }
-
-        if (!s.IncludeFolderSum) {
-            steps.step(10, [&] { m_file.writeLine(std::string_view(" \\par")); });
-            return;
-        }
-        if (s.IncludeSeparator)
-            steps.step(6, [&] { m_file.writeLine("\\par " + dashes); });
-        steps.step(7, [&] {
-            m_file.writeLine(QStringLiteral("\\par %1 file(s) found \\par ").arg(fileCount));
-        });
-        steps.step(8, [&] {
-            m_file.writeLine(QStringLiteral("Total file size ") + FormatSize(sizeTotal, m_locale) +
-                             QStringLiteral(" \\par "));
-        });
-        if (s.FolderTotals && node)
-            steps.step(8, [&] {
-                m_file.writeLine(QStringLiteral("Total with sub-folders ") +
-                                 FormatSize(static_cast<double>(node->totalSize), m_locale) +
-                                 QStringLiteral(" in %1 file(s) \\par ").arg(node->totalFiles));
-            });
-        if (s.IncludeSeparator)
-            steps.step(9, [&] { m_file.writeLine(dashes + " \\par\\par"); });
+        writeFoot(fileCount, sizeTotal, node, steps);
     });
+}
+
+void DetailsBlockWriter::writeHead(std::string_view folder, CommandSteps& steps)
+{
+    const ReportSettings& s = m_settings;
+    const std::string dashes = DashLine(m_lineWidth);
+    if (s.IncludeSeparator)
+        steps.step(1, [&] { m_file.writeLine(dashes); });
+    std::string_view shown = s.FullPath ? folder : LastComponent(folder);
+    // The title keeps at most lineWidth characters of four bytes at most: the rest of a deep
+    // path would only be copied to be cut.
+    shown = shown.substr(0, 4 * static_cast<std::size_t>(std::max(m_lineWidth, 0)) + 64);
+    const std::string title = DetailsTitle(
+        s.IncludeFolderTitle ? "Directory of " + std::string(shown) : std::string(shown),
+        m_lineWidth);
+    steps.step(2, [&] { m_file.writeLine("\\b\\par " + RtfSafeText(title, s) + " \\par\\b0"); });
+    steps.step(3, [&] {
+        m_file.writeLine(s.IncludeSeparator ? dashes + "\\par\\par" : std::string(" \\par"));
+    });
+}
+
+void DetailsBlockWriter::writeFoot(std::uint32_t fileCount, double sizeTotal,
+                                   const FolderNode* node, CommandSteps& steps)
+{
+    const ReportSettings& s = m_settings;
+    if (!s.IncludeFolderSum) {
+        steps.step(10, [&] { m_file.writeLine(std::string_view(" \\par")); });
+        return;
+    }
+    const std::string dashes = DashLine(m_lineWidth);
+    if (s.IncludeSeparator)
+        steps.step(6, [&] { m_file.writeLine("\\par " + dashes); });
+    steps.step(7, [&] {
+        m_file.writeLine(QStringLiteral("\\par %1 file(s) found \\par ").arg(fileCount));
+    });
+    steps.step(8, [&] {
+        m_file.writeLine(QStringLiteral("Total file size ") + FormatSize(sizeTotal, m_locale) +
+                         QStringLiteral(" \\par "));
+    });
+    if (s.FolderTotals && node)
+        steps.step(8, [&] {
+            m_file.writeLine(QStringLiteral("Total with sub-folders ") +
+                             FormatSize(static_cast<double>(node->totalSize), m_locale) +
+                             QStringLiteral(" in %1 file(s) \\par ").arg(node->totalFiles));
+        });
+    if (s.IncludeSeparator)
+        steps.step(9, [&] { m_file.writeLine(dashes + " \\par\\par"); });
 }
 
 void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file,
                                    const std::string& path, bool timeKnown, const std::tm& changed,
                                    std::string& line)
 {
-    const ReportSettings& s = m_settings;
     // A file whose status cannot be read keeps its name; every other value is blank.
     const bool known = key.statError == 0;
     line.clear();
-    if (s.Filename)
-        line.append(DetailsNameColumn(key.name, m_columnSize));
-    if (s.Size) {
-        const QString size = FormatSizeFixed(static_cast<double>(key.size), s.ShowSizeIn, m_locale);
-        const auto length = static_cast<std::size_t>(size.trimmed().size());
-        if (length < kSizeColumn)
-            line.append(kSizeColumn - length, ' ');
-        if (known)
-            AppendQString(line, size);
-        else
-            line.append(static_cast<std::size_t>(size.size()), ' ');
-    }
-    if (s.Date) {
-        if (!known) {
-            line.append(kBlankDate);
-        } else if (m_sortBy == DetailsSortBy::Date && key.day.size() == 8) {
-            // The day of the sort key, always with "/".
-            line.append("  ").append(key.day, 6, 2).append("/").append(key.day, 4, 2);
-            line.append("/").append(key.day, 0, 4);
-        } else if (m_sortBy != DetailsSortBy::Date && timeKnown) {
+    bool detailsRead = false;
+    for (const DetailColumn column : m_lineColumns) {
+        const DetailColumnRow& row = DetailColumnOf(column);
+        if (row.choice && !detailsRead) {
+            // One status read and at most one open for all the detail columns of the line.
+            if (!(known && m_choice.any() && readDetails(file, path)))
+                m_details = FileDetails();
+            detailsRead = true;
+        }
+        switch (column) {
+        case DetailColumn::Filename:
+            line.append(DetailsNameColumn(key.name, m_columnSize));
+            break;
+        case DetailColumn::Size:
+            appendSize(key, known, line);
+            break;
+        case DetailColumn::Date:
+            appendDate(key, known && timeKnown, known, changed, line);
+            break;
+        case DetailColumn::Time:
+            appendTime(known && timeKnown, changed, line);
+            break;
+        case DetailColumn::Attribute:
+            line.append("  ").append(DetailText(row, m_details));
+            break;
+        case DetailColumn::Version:
             line.append("  ");
-            AppendTwoDigits(line, changed.tm_mday);
-            line.push_back(m_dateSeparator);
-            AppendTwoDigits(line, changed.tm_mon + 1);
-            line.push_back(m_dateSeparator);
-            char year[16];
-            std::snprintf(year, sizeof year, "%04d", changed.tm_year + 1900);
-            line.append(year);
-        } else {
-            line.append(kBlankDate);
-        }
-    }
-    if (s.Time) {
-        if (known && timeKnown) {
-            line.push_back(' ');
-            AppendTwoDigits(line, changed.tm_hour);
-            line.push_back(m_timeSeparator);
-            AppendTwoDigits(line, changed.tm_min);
-            line.push_back(m_timeSeparator);
-            AppendTwoDigits(line, changed.tm_sec);
-        } else {
-            line.append(kBlankTime);
-        }
-    }
-    // One status read and at most one open for all the detail columns of the line.
-    if (!(known && m_choice.any() && readDetails(file, path)))
-        m_details = FileDetails();
-    if (s.Attribute)
-        line.append("  ").append(m_details.attributes);
-    if (s.Version) {
-        line.append("  ");
-        AppendFixed(line, m_details.version, kVersionColumn, kVersionColumn);
-    }
-    if (m_choice.tag) {
-        const Mp3Tag& tag = m_details.tag;
-        const std::pair<bool, const std::string*> fields[] = {
-            {s.Title, &tag.title}, {s.Artist, &tag.artist},   {s.Album, &tag.album},
-            {s.Year, &tag.year},   {s.Genre, &tag.genreName}, {s.Comment, &tag.comment}};
-        for (const auto& [on, value] : fields) {
-            if (!on)
-                continue;
+            AppendFixed(line, DetailText(row, m_details), kVersionColumn, kVersionColumn);
+            break;
+        case DetailColumn::Title:
+        case DetailColumn::Artist:
+        case DetailColumn::Album:
+        case DetailColumn::Year:
+        case DetailColumn::Genre:
+        case DetailColumn::Comment:
             line.append("   ");
-            line.append(s.RemoveBlankSpaces ? TrimBlanks(*value) : std::string_view(*value));
+            line.append(m_settings.RemoveBlankSpaces ? TrimBlanks(DetailText(row, m_details))
+                                                     : DetailText(row, m_details));
+            break;
+        case DetailColumn::Owner:
+            line.append("  ");
+            AppendFixed(line, DetailText(row, m_details), kOwnerCut, kOwnerColumn);
+            break;
+        case DetailColumn::CRC32:
+            // Skipped (a link, a pipe, a hidden name), cancelled or unreadable: no checksum text.
+            if (m_details.crcState == CrcState::Known)
+                AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn,
+                            kChecksumColumn);
+            break;
         }
     }
-    if (s.Owner) {
+}
+
+void DetailsBlockWriter::appendSize(const DetailsSortKey& key, bool known, std::string& line) const
+{
+    const QString size =
+        FormatSizeFixed(static_cast<double>(key.size), m_settings.ShowSizeIn, m_locale);
+    const auto length = static_cast<std::size_t>(size.trimmed().size());
+    if (length < kSizeColumn)
+        line.append(kSizeColumn - length, ' ');
+    if (known)
+        AppendQString(line, size);
+    else
+        line.append(static_cast<std::size_t>(size.size()), ' ');
+}
+
+void DetailsBlockWriter::appendDate(const DetailsSortKey& key, bool timeKnown, bool known,
+                                    const std::tm& changed, std::string& line) const
+{
+    if (!known) {
+        line.append(kBlankDate);
+    } else if (m_sortBy == DetailsSortBy::Date && key.day.size() == 8) {
+        // The day of the sort key, always with "/".
+        line.append("  ").append(key.day, 6, 2).append("/").append(key.day, 4, 2);
+        line.append("/").append(key.day, 0, 4);
+    } else if (m_sortBy != DetailsSortBy::Date && timeKnown) {
         line.append("  ");
-        AppendFixed(line, m_details.owner, kOwnerCut, kOwnerColumn);
+        AppendTwoDigits(line, changed.tm_mday);
+        line.push_back(m_dateSeparator);
+        AppendTwoDigits(line, changed.tm_mon + 1);
+        line.push_back(m_dateSeparator);
+        char year[16];
+        std::snprintf(year, sizeof year, "%04d", changed.tm_year + 1900);
+        line.append(year);
+    } else {
+        line.append(kBlankDate);
     }
-    // Skipped (a link, a pipe, a hidden name), cancelled or unreadable: no checksum text.
-    if (s.CRC32 && m_details.crcState == CrcState::Known)
-        AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn, kChecksumColumn);
+}
+
+void DetailsBlockWriter::appendTime(bool timeKnown, const std::tm& changed, std::string& line) const
+{
+    if (!timeKnown) {
+        line.append(kBlankTime);
+        return;
+    }
+    line.push_back(' ');
+    AppendTwoDigits(line, changed.tm_hour);
+    line.push_back(m_timeSeparator);
+    AppendTwoDigits(line, changed.tm_min);
+    line.push_back(m_timeSeparator);
+    AppendTwoDigits(line, changed.tm_sec);
 }
 
 bool DetailsBlockWriter::readDetails(const FileAt& file, const std::string& path)

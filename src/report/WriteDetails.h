@@ -1,6 +1,7 @@
 #pragma once
 
 #include "details/FileDetails.h"
+#include "report/DetailColumns.h"
 #include "report/DetailsSortKey.h"
 #include "report/LayoutContext.h"
 
@@ -16,6 +17,7 @@ struct stat;
 
 namespace quillon {
 
+class CommandSteps;
 class ReportStagingFile;
 
 /// Width of the separator lines and limit of folder titles: ColSize + 2 plus the allowance of
@@ -70,8 +72,15 @@ public:
 
 private:
     bool cancelled() const { return m_context.cancel && *m_context.cancel; }
+    void writeHead(std::string_view folder, CommandSteps& steps);
+    void writeFoot(std::uint32_t fileCount, double sizeTotal, const FolderNode* node,
+                   CommandSteps& steps);
     void buildLine(const DetailsSortKey& key, const FileAt& file, const std::string& path,
                    bool timeKnown, const std::tm& changed, std::string& line);
+    void appendSize(const DetailsSortKey& key, bool known, std::string& line) const;
+    void appendDate(const DetailsSortKey& key, bool timeKnown, bool known, const std::tm& changed,
+                    std::string& line) const;
+    void appendTime(bool timeKnown, const std::tm& changed, std::string& line) const;
     bool readDetails(const FileAt& file, const std::string& path);
     void showProgress();
 
@@ -83,6 +92,7 @@ private:
     int m_lineWidth;
     int m_columnSize;
     std::size_t m_recordCount;
+    std::vector<DetailColumn> m_lineColumns; ///< those switched on, from the left
     QLocale m_locale;
     char m_dateSeparator = '/';
     char m_timeSeparator = ':';

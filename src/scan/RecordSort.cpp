@@ -2,6 +2,7 @@
 
 #include "scan/Collation.h"
 #include "scan/SortStrings.h"
+#include "scan/SortTexts.h"
 
 #include <cstdint>
 #include <limits>
@@ -65,9 +66,7 @@ private:
 // The text a folder is ordered by among its siblings: its name and "/" (a location's whole path).
 void FolderSortText(const FolderNode& node, std::string& out)
 {
-    out.assign(node.name);
-    if (out.empty() || out.back() != '/')
-        out.push_back('/');
+    FolderOrderText(node.name, out);
 }
 
 // The text a file is ordered by within its folder: name, "|", size in 15 digits.
@@ -75,17 +74,7 @@ void FileSortText(const ScanRecord& record, std::string& out)
 {
     out.assign(record.name);
     out.push_back('|');
-    char digits[24];
-    std::size_t count = 0;
-    auto size = static_cast<std::uint64_t>(record.size < 0 ? 0 : record.size);
-    do {
-        digits[count++] = static_cast<char>('0' + size % 10);
-        size /= 10;
-    } while (size != 0);
-    for (std::size_t pad = count; pad < 15; ++pad)
-        out.push_back('0');
-    while (count > 0)
-        out.push_back(digits[--count]);
+    AppendSizeDigits(out, record.size);
 }
 
 // Sorts the entries of one group by their texts (the SortRange algorithm): collation, then

@@ -19,6 +19,13 @@ struct ScanLocation {
     static constexpr int kScanIcon = 3;
     static constexpr int kExcludedIcon = 4;
 
+    /// Skipped by every scan; the row stays in the list.
+    bool excluded() const { return icon == kExcludedIcon; }
+    void setExcluded(bool on) { icon = on ? kExcludedIcon : kScanIcon; }
+    /// Its sub-folders are walked too.
+    bool withSubFolders() const { return subFolders == kYes; }
+    void setSubFolders(bool on) { subFolders = YesNo(on); }
+
     bool operator==(const ScanLocation&) const = default;
 };
 

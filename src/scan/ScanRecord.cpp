@@ -1,4 +1,5 @@
 #include "scan/ScanRecord.h"
+#include "scan/SortTexts.h"
 
 #include <sys/stat.h>
 
@@ -224,10 +225,10 @@ std::string RecordText(const ScanRecord& record)
     case RecordKind::File:
         break;
     }
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%015lld", static_cast<long long>(record.size));
-    return (record.folder ? record.folder->path() : std::string()) + "|" + record.name + "|" +
-           digits;
+    std::string text =
+        (record.folder ? record.folder->path() : std::string()) + "|" + record.name + "|";
+    AppendSizeDigits(text, record.size);
+    return text;
 }
 
 } // namespace quillon

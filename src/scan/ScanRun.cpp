@@ -71,11 +71,10 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
                 const ScanLocation& location = locations[row];
                 // An excluded row stays in the list but is never walked; an empty one names no
                 // folder (walking it would mean the root).
-                if (location.icon == ScanLocation::kExcludedIcon ||
-                    location.path.trimmed().isEmpty())
+                if (location.excluded() || location.path.trimmed().isEmpty())
                     continue;
                 WalkSettings settings;
-                settings.subFolders = location.subFolders == kYes;
+                settings.subFolders = location.withSubFolders();
                 settings.filter = location.filter;
                 settings.folderRecords = type != ReportType::ListInDetails;
                 // The folder list shows no file: no record, no status read for one.

@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "app/EditHistory.h"
 #include "app/MainFrm.h"
 #include "app/findFrm.h"
@@ -51,14 +52,8 @@ std::unique_ptr<QTextDocument> documentWith(const QString& text)
     return document;
 }
 
-class EditingTest : public ::testing::Test {
+class EditingTest : public test::FirstRunTest {
 protected:
-    void SetUp() override
-    {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
-    }
-
     // Selects characters [start, start + length) of the pane.
     static void select(MainFrm& window, int start, int length)
     {

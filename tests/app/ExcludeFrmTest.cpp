@@ -129,6 +129,10 @@ TEST_F(ExcludeFrmTest, FailedSaveTellsWhyAndKeepsTheLists)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith(
         QStringLiteral("The exclusion list could not be saved")));
+    // Why stands on a line of its own, ended as a message box ends lines.
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("exclusion.lst.\n")))
+        << qPrintable(dialogs.messages[0].text);
+    EXPECT_FALSE(dialogs.messages[0].text.contains(QLatin1Char('\r')));
     EXPECT_EQ(form.List().fileNames, QStringList{QStringLiteral("keep.me")});
 }
 

@@ -2,6 +2,7 @@
 // routes, the window's place, unreadable folders, New Job's errors, the web page, the sort
 // direction and the help command. Each test drives the real widgets.
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "app/ExcludeFrm.h"
 #include "app/FolderFrm.h"
 #include "app/MainFrm.h"
@@ -42,19 +43,14 @@ using quillon::test::FixtureTree;
 
 namespace {
 
-class FirstUseTest : public ::testing::Test {
+class FirstUseTest : public test::FirstRunTest {
 protected:
     void SetUp() override
     {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
+        FirstRunTest::SetUp();
         QFile::remove(MainFrm::StagingPath());
     }
-    void TearDown() override
-    {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
-    }
+    void TearDown() override { test::ForgetEarlierRuns(); }
 
     void addLocation(MainFrm& window, const std::string& path)
     {

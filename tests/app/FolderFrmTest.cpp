@@ -1,5 +1,6 @@
 #include "app/FolderFrm.h"
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "ModalAnswer.h"
 #include "app/MainFrm.h"
 #include "platform/SettingsStore.h"
@@ -21,15 +22,8 @@ namespace {
 
 const QString kTypes = QStringLiteral("File Types");
 
-class FolderFrmTest : public ::testing::Test {
+class FolderFrmTest : public test::FirstRunTest {
 protected:
-    void SetUp() override
-    {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
-    }
-    void TearDown() override { QFile::remove(SettingsStore().fileName()); }
-
     // Shows the dialog and lets its opening browse run, answering with folder.
     void open(FolderFrm& form, const QString& folder)
     {

@@ -1,5 +1,6 @@
 #include "app/MainFrm.h"
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "UrlCatcher.h"
 #include "app/CentreWindow.h"
 #include "app/HelpPage.h"
@@ -33,15 +34,8 @@ using quillon::test::FakeDialogs;
 namespace {
 
 // Every test starts as a first run: no settings, no default job.
-class MainFrmTest : public ::testing::Test {
+class MainFrmTest : public test::FirstRunTest {
 protected:
-    void SetUp() override
-    {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
-    }
-    void TearDown() override { QFile::remove(SettingsStore().fileName()); }
-
     static int px(double twips, const QWidget& w) { return TwipsToPixels(twips, dpi(w)); }
     static double dpi(const QWidget& w) { return w.screen()->logicalDotsPerInchY(); }
 

@@ -1,5 +1,6 @@
 // The window driving the engine: scan, cancel, errors, job files, Save As.
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "ModalAnswer.h"
 #include "app/FolderFrm.h"
 #include "app/MainFrm.h"
@@ -32,12 +33,11 @@ using quillon::test::WhenShown;
 
 namespace {
 
-class ScanInWindowTest : public ::testing::Test {
+class ScanInWindowTest : public test::FirstRunTest {
 protected:
     void SetUp() override
     {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
+        FirstRunTest::SetUp();
         QDir(MainFrm::StagingPath()).removeRecursively();
         QFile::remove(MainFrm::StagingPath());
         tree.file("Music/song one.mp3", "12345");
@@ -45,7 +45,11 @@ protected:
         tree.file("Photos/beach.jpg", "1");
         tree.file("readme.txt", "hello");
     }
-    void TearDown() override { QDir(MainFrm::StagingPath()).removeRecursively(); }
+    void TearDown() override
+    {
+        FirstRunTest::TearDown();
+        QDir(MainFrm::StagingPath()).removeRecursively();
+    }
 
     void addTree(MainFrm& window)
     {

@@ -1,5 +1,6 @@
 #include "app/SettingsFrm.h"
 #include "FakeDialogs.h"
+#include "FirstRun.h"
 #include "ModalAnswer.h"
 #include "app/MainFrm.h"
 #include "platform/SettingsStore.h"
@@ -19,15 +20,8 @@ using quillon::test::WhenShown;
 
 namespace {
 
-class SettingsFrmTest : public ::testing::Test {
+class SettingsFrmTest : public test::FirstRunTest {
 protected:
-    void SetUp() override
-    {
-        QFile::remove(SettingsStore().fileName());
-        QFile::remove(MainFrm::DefaultJobPath());
-    }
-    void TearDown() override { QFile::remove(SettingsStore().fileName()); }
-
     static QStringList items(const QComboBox* box)
     {
         QStringList out;
@@ -64,7 +58,7 @@ TEST_F(SettingsFrmTest, CaseSwitchesExcludeEachOtherAndOkWritesEverything)
     form.v_ListInUpper->click(); // unticking changes nothing else
     EXPECT_FALSE(form.v_ListInLower->isChecked());
     form.v_ListInUpper->click();
-    form.f_CRC32->click();
+    form.columnBox(DetailColumn::CRC32)->click();
     form.v_ColSize->setCurrentText(QStringLiteral("65"));
     form.Command1->click();
     EXPECT_FALSE(form.isVisible());
@@ -126,11 +120,11 @@ TEST_F(SettingsFrmTest, CloseBoxDiscardsEditsAndKeepsUnlistedStoredChoices)
     SettingsFrm form(dialogs);
     EXPECT_EQ(form.v_ColSize->currentText(), QStringLiteral("42"));
     form.show();
-    form.f_Owner->click();
+    form.columnBox(DetailColumn::Owner)->click();
     form.v_FullPath->click();
     form.close();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(form.f_Owner->isChecked());
+    EXPECT_TRUE(form.columnBox(DetailColumn::Owner)->isChecked());
     SettingsStore store;
     EXPECT_EQ(store.value(QStringLiteral("Fields"), QStringLiteral("Owner")), QStringLiteral("1"));
     EXPECT_TRUE(store.value(QStringLiteral("Settings"), QStringLiteral("FullPath")).isEmpty());
@@ -150,7 +144,7 @@ TEST_F(SettingsFrmTest, WindowOpensItAndReportsUseItsValues)
 
     QAction* button = window.Toolbar1->actions().last();
     WhenShown<SettingsFrm>(&window, [](SettingsFrm* form) {
-        form->f_Version->click();
+        form->columnBox(DetailColumn::Version)->click();
         form->close();
     });
     button->trigger();
