@@ -251,7 +251,9 @@ public:
         std::unique_lock lock(m_mutex);
         m_stop = true;
         m_queue.clear();
+        m_draining = true;
         m_done.wait(lock, [this] { return m_running == 0; });
+        m_draining = false;
         m_stop = false;
         m_buffered = 0;
     }
@@ -260,6 +262,7 @@ public:
     std::condition_variable m_done;
     std::condition_variable m_work;
     std::size_t m_buffered = 0;
+    const ReadTask* m_awaited = nullptr; ///< the folder the walk waits for
 
 private:
     void run()
@@ -286,7 +289,9 @@ private:
             m_buffered += bytes;
             task->state = ReadTask::State::Done;
             --m_running;
-            m_done.notify_all();
+            // Only the walk waiting for this very folder, or a drain, needs to hear of it.
+            if (m_awaited == task.get() || m_draining)
+                m_done.notify_all();
         }
     }
 
@@ -296,6 +301,7 @@ private:
     std::vector<std::thread> m_threads;
     int m_running = 0;
     bool m_quit = false;
+    bool m_draining = false;
     std::atomic<bool> m_stop{false};
 };
 
@@ -607,7 +613,9 @@ bool Walker::claim(ReadTask& task)
     }
     while (task.state != ReadTask::State::Done) {
         // Waiting on a slow disk keeps the window alive and Cancel prompt.
+        m_pool->m_awaited = &task;
         m_pool->m_done.wait_for(lock, std::chrono::milliseconds(20));
+        m_pool->m_awaited = nullptr;
         if (task.state == ReadTask::State::Done)
             break;
         lock.unlock();
