@@ -70,6 +70,7 @@ bool PrefersSequentialWalk(int fd, dev_t device)
         }
     }
     // A partition has no queue of its own: its disk's is one level up.
+    bool rotational = false;
     for (const char* form :
          {"/sys/dev/block/%u:%u/queue/rotational", "/sys/dev/block/%u:%u/../queue/rotational"}) {
         char path[96];
@@ -80,10 +81,25 @@ bool PrefersSequentialWalk(int fd, dev_t device)
         char value = '0';
         const bool read = ::read(flag, &value, 1) == 1;
         ::close(flag);
-        if (read)
-            return value == '1';
+        if (read) {
+            rotational = value == '1';
+            break;
+        }
     }
-    return false;
+    if (!rotational)
+        return false;
+    // A virtio disk says "rotational" unless its host tells otherwise, whatever lies behind
+    // it; on one, a cold walk of /usr took 0.78 of the time on four threads as on one.
+    char link[96];
+    std::snprintf(link, sizeof link, "/sys/dev/block/%u:%u", major(device), minor(device));
+    char target[4096];
+    const ssize_t length = ::readlink(link, target, sizeof target - 1);
+    if (length > 0) {
+        target[length] = '\0';
+        if (std::strstr(target, "/virtio"))
+            return false;
+    }
+    return true;
 }
 
 namespace {
@@ -276,8 +292,9 @@ private:
                 return;
             std::shared_ptr<ReadTask> task = std::move(m_queue.front());
             m_queue.pop_front();
-            if (task->state != ReadTask::State::Pending)
-                continue; // the walk took it itself
+            // Taken by the walk itself, or no longer wanted (its folder was left).
+            if (task->state != ReadTask::State::Pending || task.use_count() == 1)
+                continue;
             task->state = ReadTask::State::Running;
             ++m_running;
             lock.unlock();

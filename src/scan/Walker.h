@@ -73,8 +73,9 @@ public:
 
     /// How many threads read folders and take their entries' status: 1 walks on this thread
     /// alone; 0 (the default) picks kAutoThreads, or one thread for a location on a rotational
-    /// disk or a network file system, where reading in parallel makes the disk seek. Either
-    /// way the records come out in the same order, as a walk on one thread makes them.
+    /// disk (not a virtio one, which claims to be) or a network file system, where reading in
+    /// parallel makes the disk seek. Either way the records come out in the same order, as a
+    /// walk on one thread makes them.
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
