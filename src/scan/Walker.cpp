@@ -579,6 +579,16 @@ void Walker::submitChildren(Frame& frame)
 {
     if (!m_settings.subFolders)
         return;
+    // A lone sub-folder (a chain of folders, one in the other) is read next anyway: handing it
+    // to a thread would only add a wait per level.
+    int subFolders = 0;
+    for (std::size_t offset = 0; offset < frame.entries.size() && subFolders < 2;) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset);
+        offset += entry->d_reclen;
+        subFolders += entry->d_type == DT_DIR && !IsDotOrDotDot(entry->d_name);
+    }
+    if (subFolders < 2)
+        return;
     std::vector<std::shared_ptr<ReadTask>> tasks;
     std::shared_ptr<SharedFd> shared;
     for (std::size_t offset = 0; offset < frame.entries.size();) {
