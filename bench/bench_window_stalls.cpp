@@ -7,13 +7,15 @@
 // All over the report and over 100,000 generated lines, Save As (web page, rich text, plain text),
 // and the memory of the undo history after several reports.
 //
-//   bench_window_stalls [--type 1..4] [--reports N] [--no-close] [--no-commands] DIR
+//   bench_window_stalls [--type 1..4] [--reports N] [--no-close] [--no-commands] [--threads N]
+//                       DIR
 #include "../tests/app/FakeDialogs.h"
 #include "app/BuildAside.h"
 #include "app/EditHistory.h"
 #include "app/MainFrm.h"
 #include "app/findFrm.h"
 #include "platform/RuntimeTuning.h"
+#include "platform/SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -232,13 +234,18 @@ int main(int argc, char** argv)
             closes = false;
         else if (args[i] == QStringLiteral("--no-commands"))
             commands = false;
-        else
+        else if (args[i] == QStringLiteral("--threads") && i + 1 < args.size()) {
+            // The scan's reading threads, as the settings file sets them.
+            SettingsStore store;
+            store.setValue(QStringLiteral("Settings"), QStringLiteral("WalkThreads"), args[++i]);
+            store.sync();
+        } else
             dir = args[i];
     }
     if (dir.isEmpty()) {
         std::fprintf(stderr,
                      "usage: %s [--type 1..4] [--reports N] [--no-close] "
-                     "[--no-commands] DIR\n",
+                     "[--no-commands] [--threads N] DIR\n",
                      argv[0]);
         return 2;
     }

@@ -2,7 +2,8 @@
 # Configures and builds one flavour of the project, with warnings as errors: release (default:
 # the program, tests and benchmarks), sanitize (clang with ASan and UBSan: the program, tests,
 # benchmarks and fuzzers) or program (the program alone, as a packager builds it, into
-# build/plain: what the README's first command starts).
+# build/plain: what the README's first command starts) or tsan (clang with ThreadSanitizer:
+# the scan tests alone, where the walk's threads are, into build/tsan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,8 +29,14 @@ sanitize)
         -DQUILLON_WERROR=ON -DQUILLON_TESTS=ON -DQUILLON_BENCH=ON >/dev/null
     cmake --build build/sanitize
     ;;
+tsan)
+    CC=clang CXX=clang++ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" -DQUILLON_TSAN=ON \
+        -DQUILLON_WERROR=ON -DQUILLON_TESTS=ON >/dev/null
+    cmake --build build/tsan --target test_scan
+    ;;
 *)
-    echo "usage: $0 [release|sanitize|program]" >&2
+    echo "usage: $0 [release|sanitize|program|tsan]" >&2
     exit 2
     ;;
 esac

@@ -37,9 +37,12 @@ _quillon()
     --job)
         COMPREPLY=($(compgen -f -- "$cur"))
         return ;;
+    --threads)
+        COMPREPLY=()
+        return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--report --output -o --format --type --sort --descending --ascending --depth --no-subfolders --types --font --size --compare --job --crc --help -h --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--report --output -o --format --type --sort --descending --ascending --depth --no-subfolders --types --font --size --compare --job --crc --threads --help -h --version' -- "$cur"))
     else
         COMPREPLY=($(compgen -f -- "$cur"))
     fi

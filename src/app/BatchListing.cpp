@@ -72,7 +72,7 @@ struct CompareSide {
 
 // keepGoing is asked through the scan and between blocks of each checksum the side reads.
 bool OpenSide(const QString& argument, const ScanLocation& options, const ListingColumns& columns,
-              const ExclusionList& exclusions, const std::function<bool()>& keepGoing,
+              const ExclusionList& exclusions, const std::function<bool()>& keepGoing, int threads,
               CompareSide& side, QString* error)
 {
     const QByteArray raw = RawArgument(argument);
@@ -96,6 +96,9 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
         location.setExcluded(false);
         side.run = std::make_unique<ScanRun>();
+        ScanOptions scanOptions;
+        scanOptions.threads = threads;
+        side.run->setOptions(scanOptions);
         ScanRunHooks hooks;
         // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
         // comparison is not made then.
@@ -265,7 +268,8 @@ int RunBatchCompare(const BatchRequest& request)
     MapLargeBuffersApart(kCompareMapThreshold);
     CompareSide a, b;
     const bool toFile = !toStandardOutput;
-    if (!OpenSide(request.compareA, options, columns, exclusions, keepGoing, a, &error)) {
+    if (!OpenSide(request.compareA, options, columns, exclusions, keepGoing, request.threads, a,
+                  &error)) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);
@@ -284,7 +288,8 @@ int RunBatchCompare(const BatchRequest& request)
         // The scan's many small blocks are free now but scattered through the heap.
         ReturnFreedMemory();
     }
-    if (!OpenSide(request.compareB, options, columns, exclusions, keepGoing, b, &error)) {
+    if (!OpenSide(request.compareB, options, columns, exclusions, keepGoing, request.threads, b,
+                  &error)) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);

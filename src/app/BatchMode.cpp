@@ -410,6 +410,18 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
         case OptionId::Crc:
             request.crc = true;
             break;
+        case OptionId::Threads: {
+            bool number = false;
+            const int threads = value.toInt(&number);
+            if (!number || threads < 1 || threads > kMaxWalkThreads) {
+                *error = QStringLiteral("--threads: \"%1\" is not a number from 1 to %2")
+                             .arg(value)
+                             .arg(kMaxWalkThreads);
+                return std::nullopt;
+            }
+            request.threads = threads;
+            break;
+        }
         case OptionId::Output:
             haveOutput = true;
             request.outputPath = value;
@@ -692,7 +704,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         laidOut = LayOutScan(type, records, counters, cancel, job.locations, choices, stagingPath);
     };
 
-    run.setOptions(ScanOptionsOf(settings, job.ascending));
+    ScanOptions options = ScanOptionsOf(settings, job.ascending);
+    if (request.threads != 0)
+        options.threads = request.threads;
+    run.setOptions(options);
     const bool ran = run.Run(job.locations, exclusions, job.type, hooks);
     terminal.clear();
     if (!ran || !laidOut)

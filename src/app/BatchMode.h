@@ -63,6 +63,7 @@ struct BatchRequest {
     bool compare = false;       ///< "--compare A B": jobPath (from --job) is optional
     QString compareA, compareB; ///< each a folder or a JSON listing
     bool crc = false;           ///< "--crc": compare checksums of scanned folders
+    int threads = 0;            ///< "--threads N"; 0: the settings' choice
 };
 
 /// True when the arguments (program name first) ask for batch mode or its help, so that no

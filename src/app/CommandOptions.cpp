@@ -58,6 +58,9 @@ constexpr CommandOption kOptions[] = {
     {OptionId::Crc, "--crc", "", "", OptionValue::None, "", "compare checksums",
      "with --compare: compare the CRC32 of scanned files, which also finds files moved "
      "or renamed"},
+    {OptionId::Threads, "--threads", "", "N", OptionValue::Text, "", "threads reading folders",
+     "read folders on N threads (1 to 64; 1 reads them one after the other); by default "
+     "the number is chosen by the disk, and the report is the same either way"},
     {OptionId::Help, "--help", "-h", "", OptionValue::None, "", "show the help", "show this help"},
     {OptionId::Version, "--version", "", "", OptionValue::None, "", "show the version",
      "show the version number"},

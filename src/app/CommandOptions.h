@@ -22,6 +22,7 @@ enum class OptionId {
     Compare,
     Job,
     Crc,
+    Threads,
     Help,
     Version,
 };

@@ -100,6 +100,7 @@ ScanOptions ScanOptionsOf(const ReportSettings& settings, bool ascending)
     options.totalsDescending = !ascending;
     options.countHardLinksOnce = settings.CountHardLinksOnce;
     options.sizeOnDisk = settings.SizeOnDisk;
+    options.threads = settings.WalkThreads;
     return options;
 }
 
@@ -120,6 +121,9 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
         readSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     for (const SwitchKey& entry : kSizeSwitches)
         settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
+    const int threads = store.intValue(kSettings, QStringLiteral("WalkThreads"), 0);
+    if (threads >= 0 && threads <= kMaxWalkThreads)
+        settings.WalkThreads = threads;
     return settings;
 }
 
@@ -134,6 +138,10 @@ void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
         writeSwitch(store, kSettings, entry.key, settings.*entry.member);
     for (const SwitchKey& entry : kFieldSwitches)
         writeSwitch(store, kFields, entry.key, settings.*entry.member);
+    // Only a chosen count is written, so a settings file of the default stays as it was.
+    if (settings.WalkThreads != 0)
+        store.setValue(kSettings, QStringLiteral("WalkThreads"),
+                       QString::number(settings.WalkThreads));
 }
 
 } // namespace quillon

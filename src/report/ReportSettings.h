@@ -29,6 +29,9 @@ struct ReportSettings {
     bool OneFileSystem = false;      ///< folders on another device than the location's stay unread
     bool CountHardLinksOnce = false; ///< a multiply-linked file adds its size once
     bool SizeOnDisk = false;         ///< sizes are allocated blocks, not apparent bytes
+    /// Threads reading folders in a scan; 0 (the default) picks by the disk. Stored only when
+    /// set, as "WalkThreads" in "Settings"; the report is the same whatever its value.
+    int WalkThreads = 0;
     // "Fields"
     bool Filename = true;
     bool Size = true;
@@ -54,6 +57,9 @@ struct ReportSettings {
 
 /// The walk switches of the settings, for ScanRun::setOptions; ascending is the sort
 /// direction, which orders folders by total too.
+/// The most threads a scan may read folders with ("WalkThreads", --threads).
+constexpr int kMaxWalkThreads = 64;
+
 ScanOptions ScanOptionsOf(const ReportSettings& settings, bool ascending = true);
 
 /// Reads both sections; a missing or unusable value (not a whole number, ColSize below 4)

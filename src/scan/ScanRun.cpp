@@ -67,6 +67,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
             // The walker's folder buffers go before the sort: a folder of a million entries
             // holds tens of megabytes of them.
             Walker walker(m_records, exclusions, paths, hooks.progress, &m_cancel);
+            walker.setThreads(m_options.threads);
             for (std::size_t row = 0; row < locations.size(); ++row) {
                 const ScanLocation& location = locations[row];
                 // An excluded row stays in the list but is never walked; an empty one names no

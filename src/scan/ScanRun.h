@@ -39,6 +39,8 @@ struct ScanOptions {
     bool totalsDescending = false;   ///< largest total first (the job's sort direction)
     bool countHardLinksOnce = false; ///< later links of a multiply-linked inode add nothing
     bool sizeOnDisk = false;         ///< a file's size is its allocated blocks
+    /// Threads that read folders: 0 picks by the location's disk, 1 reads on one (Walker).
+    int threads = 0;
 };
 
 /// The Scan command without the window: walks every location not marked excluded, sorts the

@@ -4,16 +4,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
+#include <thread>
 #include <unistd.h>
+
+#ifndef SMB2_MAGIC_NUMBER
+#define SMB2_MAGIC_NUMBER 0xFE534D42
+#endif
+#ifndef CIFS_SUPER_MAGIC
+#define CIFS_SUPER_MAGIC 0xFF534D42
+#endif
 
 namespace quillon {
 
@@ -37,6 +49,57 @@ bool IsPseudoFileSystem(long long magic)
     default:
         return false;
     }
+}
+
+bool PrefersSequentialWalk(int fd, dev_t device)
+{
+    struct statfs info;
+    if (::fstatfs(fd, &info) == 0) {
+        switch (static_cast<unsigned long>(info.f_type)) {
+        case NFS_SUPER_MAGIC:
+        case SMB_SUPER_MAGIC:
+        case SMB2_MAGIC_NUMBER:
+        case CIFS_SUPER_MAGIC:
+        case AFS_SUPER_MAGIC:
+        case CODA_SUPER_MAGIC:
+        case V9FS_MAGIC:
+        case 0x00C36400: // ceph
+            return true;
+        default:
+            break;
+        }
+    }
+    // A partition has no queue of its own: its disk's is one level up.
+    bool rotational = false;
+    for (const char* form :
+         {"/sys/dev/block/%u:%u/queue/rotational", "/sys/dev/block/%u:%u/../queue/rotational"}) {
+        char path[96];
+        std::snprintf(path, sizeof path, form, major(device), minor(device));
+        const int flag = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (flag < 0)
+            continue;
+        char value = '0';
+        const bool read = ::read(flag, &value, 1) == 1;
+        ::close(flag);
+        if (read) {
+            rotational = value == '1';
+            break;
+        }
+    }
+    if (!rotational)
+        return false;
+    // A virtio disk says "rotational" unless its host tells otherwise, whatever lies behind
+    // it; on one, a cold walk of /usr took 0.78 of the time on four threads as on one.
+    char link[96];
+    std::snprintf(link, sizeof link, "/sys/dev/block/%u:%u", major(device), minor(device));
+    char target[4096];
+    const ssize_t length = ::readlink(link, target, sizeof target - 1);
+    if (length > 0) {
+        target[length] = '\0';
+        if (std::strstr(target, "/virtio"))
+            return false;
+    }
+    return true;
 }
 
 namespace {
@@ -80,6 +143,183 @@ struct Walker::Frame {
     std::vector<char> entries; ///< raw directory records
     std::size_t next = 0;      ///< offset of the next entry to handle
     bool filesExcluded = false;
+    /// Status of entries taken ahead by a reading thread, in entry order; a missing one is
+    /// read when needed.
+    std::vector<EntryStatus> statuses;
+    std::size_t statusCursor = 0;
+    /// Sub-folders handed to the reading threads, by their entry's offset, in entry order.
+    std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
+    std::size_t childCursor = 0;
+};
+
+/// What a report takes of an entry's status, read ahead by a reading thread.
+struct Walker::EntryStatus {
+    std::uint32_t offset = 0; ///< the entry's offset in its folder's records
+    int error = 0;            ///< errno of the failed status read, else 0
+    std::uint32_t mode = 0;
+    std::uint32_t links = 0;
+    std::int64_t size = 0;
+    std::int64_t blocks = 0;
+    std::int64_t modified = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
+/// A folder's descriptor lent to the reading threads until they have opened its sub-folders.
+struct Walker::SharedFd {
+    SharedFd(int descriptor, std::atomic<int>* held) : fd(descriptor), count(held) {}
+    ~SharedFd()
+    {
+        ::close(fd);
+        count->fetch_sub(1);
+    }
+    SharedFd(const SharedFd&) = delete;
+    SharedFd& operator=(const SharedFd&) = delete;
+    int fd;
+    std::atomic<int>* count;
+};
+
+/// One sub-folder to read ahead: opened, listed and its files' status taken by a reading
+/// thread, or by the walk itself when it gets there first.
+struct Walker::ReadTask {
+    enum class State { Pending, Running, Done };
+    ReadTask() = default;
+    ReadTask(const ReadTask&) = delete;
+    ReadTask& operator=(const ReadTask&) = delete;
+    ~ReadTask()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        releaseSlot();
+    }
+    void releaseSlot()
+    {
+        if (slot)
+            slot->fetch_sub(1);
+        slot = nullptr;
+    }
+
+    std::shared_ptr<SharedFd> parent;
+    std::string name;
+    dev_t parentDevice = 0;
+    bool filesExcluded = false;
+    std::atomic<int>* slot = nullptr; ///< the descriptor reserved for this folder
+    State state = State::Pending;     ///< guarded by the pool's mutex
+    std::size_t accounted = 0;        ///< bytes counted against the pool's buffer
+    int fd = -1;
+    int error = 0;
+    dev_t device = 0;
+    std::vector<char> entries;
+    std::vector<EntryStatus> statuses;
+};
+
+namespace {
+constexpr std::size_t kBufferedPerThread = 4 * 1024 * 1024; ///< read ahead, not yet walked
+constexpr std::size_t kStatusesUpTo =
+    1024 * 1024; ///< records of a folder whose status is read ahead
+} // namespace
+
+/// The reading threads. The walk hands them the sub-folders it will enter, in the order it
+/// will enter them, newest folder first, so they read just ahead of it; what they have read
+/// and the walk not yet taken is bounded in bytes and descriptors.
+class Walker::Pool {
+public:
+    Pool(Walker& walker, int threads) : m_walker(walker), m_cap(kBufferedPerThread * threads)
+    {
+        for (int i = 0; i < threads; ++i)
+            m_threads.emplace_back([this] { run(); });
+    }
+    ~Pool()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+            m_stop = true;
+            m_queue.clear();
+        }
+        m_work.notify_all();
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    int threads() const { return static_cast<int>(m_threads.size()); }
+    std::size_t cap() const { return m_cap; }
+
+    void submit(const std::vector<std::shared_ptr<ReadTask>>& tasks)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.insert(m_queue.begin(), tasks.begin(), tasks.end());
+        }
+        // Each wake-up costs a system call: wake only as many threads as there is work.
+        if (tasks.size() >= m_threads.size())
+            m_work.notify_all();
+        else
+            for (std::size_t i = 0; i < tasks.size(); ++i)
+                m_work.notify_one();
+    }
+
+    /// Drops what is not started and waits for what is; the next location starts afresh.
+    void drain()
+    {
+        std::unique_lock lock(m_mutex);
+        m_stop = true;
+        m_queue.clear();
+        m_draining = true;
+        m_done.wait(lock, [this] { return m_running == 0; });
+        m_draining = false;
+        m_stop = false;
+        m_buffered = 0;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::condition_variable m_work;
+    std::size_t m_buffered = 0;
+    const ReadTask* m_awaited = nullptr; ///< the folder the walk waits for
+
+private:
+    void run()
+    {
+        std::vector<char> scratch;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_work.wait(lock,
+                        [this] { return m_quit || (!m_queue.empty() && m_buffered < m_cap); });
+            if (m_quit)
+                return;
+            std::shared_ptr<ReadTask> task = std::move(m_queue.front());
+            m_queue.pop_front();
+            // Taken by the walk itself, or no longer wanted (its folder was left).
+            if (task->state != ReadTask::State::Pending || task.use_count() == 1)
+                continue;
+            task->state = ReadTask::State::Running;
+            ++m_running;
+            lock.unlock();
+            m_walker.readFolder(*task, scratch, m_stop, false);
+            const std::size_t bytes =
+                task->entries.size() + task->statuses.size() * sizeof(EntryStatus);
+            lock.lock();
+            task->accounted = bytes;
+            m_buffered += bytes;
+            task->state = ReadTask::State::Done;
+            --m_running;
+            // Only the walk waiting for this very folder, or a drain, needs to hear of it.
+            if (m_awaited == task.get() || m_draining)
+                m_done.notify_all();
+        }
+    }
+
+    Walker& m_walker;
+    const std::size_t m_cap;
+    std::deque<std::shared_ptr<ReadTask>> m_queue;
+    std::vector<std::thread> m_threads;
+    int m_running = 0;
+    bool m_quit = false;
+    bool m_draining = false;
+    std::atomic<bool> m_stop{false};
 };
 
 namespace {
@@ -157,6 +397,9 @@ Walker::Walker(RecordList& records, const ExclusionList& exclusions,
 Walker::~Walker()
 {
     unwind();
+    // The threads go before the frames and tasks whose descriptors they count.
+    m_pool.reset();
+    m_stack.clear();
 }
 
 void Walker::closeFd(int& fd)
@@ -173,10 +416,11 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
     m_settings = settings;
     m_filter = TypeFilter(settings.filter);
     m_entryCount = 0;
+    m_parallel = false;
 
     const std::string openPath(locationPath);
     m_path = WithTrailingSlash(locationPath);
-    enterFolder(nullptr, openPath.c_str());
+    enterFolder(nullptr, openPath.c_str(), 0, kLocationUnknown, 0);
 
     while (m_depth > 0) {
         const std::size_t top = m_depth - 1;
@@ -185,8 +429,8 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
             leaveFolder();
             continue;
         }
-        const auto* entry =
-            reinterpret_cast<const struct dirent64*>(frame.entries.data() + frame.next);
+        const std::size_t offset = frame.next;
+        const auto* entry = reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset);
         frame.next += entry->d_reclen;
 
         m_hooks.Yield();
@@ -194,17 +438,45 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
             unwind();
             break;
         }
-        handleEntry(top, entry->d_name, entry->d_type);
+        handleEntry(top, entry->d_name, entry->d_type, offset);
     }
+    if (m_pool)
+        m_pool->drain();
 }
 
-void Walker::enterFolder(const FolderNode* parent, const char* name)
+void Walker::enterFolder(const FolderNode* parent, const char* name, int separators, int location,
+                         std::size_t entryOffset)
 {
     // m_path already ends in the folder's "/".
     const bool hasParent = m_depth > 0;
+    std::shared_ptr<ReadTask> task;
+    if (hasParent) {
+        Frame& parentFrame = m_stack[m_depth - 1];
+        auto& children = parentFrame.children;
+        std::size_t& cursor = parentFrame.childCursor;
+        while (cursor < children.size() && children[cursor].first < entryOffset)
+            ++cursor;
+        if (cursor < children.size() && children[cursor].first == entryOffset)
+            task = std::move(children[cursor++].second);
+    }
+
     int fd = -1;
     int error = 0;
-    if (!m_cancel || !*m_cancel) {
+    dev_t device = 0;
+    bool claimed = false;
+    if (task) {
+        // Not claimed: cancelled while a thread still reads it; that thread keeps the task.
+        claimed = claim(*task);
+        if (claimed) {
+            fd = task->fd;
+            task->fd = -1;
+            error = task->error;
+            device = task->device;
+            if (fd >= 0)
+                ++m_openDescriptors;
+        }
+        task->releaseSlot();
+    } else if (!m_cancel || !*m_cancel) {
         // The location itself may be a link the user chose; below it no link is followed.
         const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
         fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
@@ -213,13 +485,13 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
         else
             ++m_openDescriptors;
     }
-    dev_t device = 0;
     struct stat own;
-    if (fd >= 0 && ::fstat(fd, &own) == 0) {
+    if (!task && fd >= 0 && ::fstat(fd, &own) == 0) {
         device = own.st_dev;
         if (!hasParent) {
             m_locationDevice = device;
             m_locationOnPseudo = onPseudoFileSystem(fd, device);
+            startThreads(fd, device);
         } else if (device != m_stack[m_depth - 1].ownDevice &&
                    ((m_settings.oneFileSystem && device != m_locationDevice) ||
                     (!m_locationOnPseudo && onPseudoFileSystem(fd, device)))) {
@@ -235,15 +507,27 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
     frame.ownDevice = device;
     frame.next = 0;
     frame.entries.clear();
-    if (fd >= 0)
+    frame.statuses.clear();
+    frame.statusCursor = 0;
+    frame.children.clear();
+    frame.childCursor = 0;
+    if (claimed) {
+        frame.entries.swap(task->entries);
+        frame.statuses.swap(task->statuses);
+    } else if (!task && fd >= 0) {
         error = ReadAllEntries(
             fd, m_scratch, frame.entries, [this] { m_hooks.Yield(); },
             [this] { return m_cancel && *m_cancel; });
+    }
 
+    task.reset();
     frame.filesExcluded = m_exclusions.IsExcludedFolder(WithoutTrailingSlash(m_path));
     frame.node = m_records.addFolder(parent, hasParent ? std::string(name) : m_path, error);
     frame.pathSize = m_path.size();
-    if (m_settings.depthLimit != 0 && !hasParent) {
+    if (hasParent) {
+        frame.separators = separators;
+        frame.location = location;
+    } else if (m_settings.depthLimit != 0) {
         // Only sub-folders are measured; a location's own count is the start of theirs.
         frame.separators = CountSeparatorsToEnd(m_path);
         frame.location = kLocationUnknown;
@@ -253,10 +537,14 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
     if (m_settings.folderRecords)
         m_records.appendFolderRecord(frame.node);
     ++m_depth;
+    if (m_parallel && frame.fd >= 0)
+        submitChildren(frame);
 
     // Keep the number of open descriptors bounded however deep the tree goes: past the
-    // budget the parent lets go of its descriptor and gets it back through ".." later.
-    if (hasParent && fd >= 0 && m_openDescriptors > m_descriptorBudget) {
+    // budget the parent lets go of its descriptor and gets it back through ".." later. The
+    // reading threads hold the rest of the budget.
+    const int budget = m_parallel ? m_descriptorBudget - m_poolFdCap : m_descriptorBudget;
+    if (hasParent && fd >= 0 && m_openDescriptors > budget) {
         Frame& parentFrame = m_stack[m_depth - 2];
         struct stat st;
         if (parentFrame.fd >= 0 && ::fstat(parentFrame.fd, &st) == 0) {
@@ -267,7 +555,192 @@ void Walker::enterFolder(const FolderNode* parent, const char* name)
     }
 }
 
+void Walker::startThreads(int fd, dev_t device)
+{
+    int threads = m_threads;
+    if (threads == 0)
+        threads = PrefersSequentialWalk(fd, device) ? 1 : kAutoThreads;
+    // Too few descriptors to share: the walk keeps them all.
+    if (threads <= 1 || m_descriptorBudget < 16)
+        return;
+    if (m_pool && m_pool->threads() != threads)
+        m_pool.reset();
+    if (!m_pool)
+        m_pool = std::make_unique<Pool>(*this, threads);
+    if (!m_devtmpfsRead) { // the threads only read the list
+        m_devtmpfs = DevtmpfsDevices();
+        m_devtmpfsRead = true;
+    }
+    m_poolFdCap = m_descriptorBudget / 2;
+    m_parallel = true;
+}
+
+void Walker::submitChildren(Frame& frame)
+{
+    if (!m_settings.subFolders)
+        return;
+    // A lone sub-folder (a chain of folders, one in the other) is read next anyway: handing it
+    // to a thread would only add a wait per level.
+    int subFolders = 0;
+    for (std::size_t offset = 0; offset < frame.entries.size() && subFolders < 2;) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset);
+        offset += entry->d_reclen;
+        subFolders += entry->d_type == DT_DIR && !IsDotOrDotDot(entry->d_name);
+    }
+    if (subFolders < 2)
+        return;
+    std::vector<std::shared_ptr<ReadTask>> tasks;
+    std::shared_ptr<SharedFd> shared;
+    for (std::size_t offset = 0; offset < frame.entries.size();) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset);
+        const std::size_t here = offset;
+        offset += entry->d_reclen;
+        if (entry->d_type != DT_DIR || IsDotOrDotDot(entry->d_name))
+            continue;
+        int separators = 0;
+        int location = -1;
+        if (!childToEnter(frame, entry->d_name, separators, location))
+            continue;
+        const bool filesExcluded = m_exclusions.IsExcludedFolder(m_path);
+        m_path.resize(frame.pathSize);
+        // Past the threads' share of descriptors the rest is read when the walk gets there.
+        if (m_poolFds.load() + (shared ? 1 : 2) > m_poolFdCap)
+            break;
+        if (!shared) {
+            const int fd = ::fcntl(frame.fd, F_DUPFD_CLOEXEC, 0);
+            if (fd < 0)
+                break;
+            m_poolFds.fetch_add(1);
+            shared = std::make_shared<SharedFd>(fd, &m_poolFds);
+        }
+        auto task = std::make_shared<ReadTask>();
+        task->parent = shared;
+        task->name = entry->d_name;
+        task->parentDevice = frame.ownDevice;
+        task->filesExcluded = filesExcluded;
+        m_poolFds.fetch_add(1);
+        task->slot = &m_poolFds;
+        frame.children.emplace_back(here, task);
+        tasks.push_back(std::move(task));
+    }
+    if (!tasks.empty())
+        m_pool->submit(tasks);
+}
+
+bool Walker::claim(ReadTask& task)
+{
+    std::unique_lock lock(m_pool->m_mutex);
+    if (task.state == ReadTask::State::Pending) {
+        // Not started yet: read it here rather than wait for a thread to get to it.
+        task.state = ReadTask::State::Running;
+        lock.unlock();
+        static const std::atomic<bool> kNever{false};
+        readFolder(task, m_scratch, kNever, true);
+        return true;
+    }
+    while (task.state != ReadTask::State::Done) {
+        // Waiting on a slow disk keeps the window alive and Cancel prompt.
+        m_pool->m_awaited = &task;
+        m_pool->m_done.wait_for(lock, std::chrono::milliseconds(20));
+        m_pool->m_awaited = nullptr;
+        if (task.state == ReadTask::State::Done)
+            break;
+        lock.unlock();
+        m_hooks.Yield();
+        const bool cancelled = m_cancel && *m_cancel;
+        lock.lock();
+        if (cancelled)
+            return false;
+    }
+    const bool wasFull = m_pool->m_buffered >= m_pool->cap();
+    m_pool->m_buffered -= std::min(m_pool->m_buffered, task.accounted);
+    task.accounted = 0;
+    lock.unlock();
+    if (wasFull) // threads may be waiting for room
+        m_pool->m_work.notify_all();
+    return true;
+}
+
+void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::atomic<bool>& stop,
+                        bool onMainThread)
+{
+    const auto stopped = [&] {
+        return stop.load(std::memory_order_relaxed) || (onMainThread && m_cancel && *m_cancel);
+    };
+    std::shared_ptr<SharedFd> parent = std::move(task.parent);
+    if (stopped())
+        return; // a cancelled walk opens nothing more
+    int fd =
+        ::openat(parent->fd, task.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    parent.reset();
+    if (fd < 0) {
+        task.error = errno;
+        return;
+    }
+    struct stat own;
+    if (::fstat(fd, &own) == 0) {
+        task.device = own.st_dev;
+        if (own.st_dev != task.parentDevice &&
+            ((m_settings.oneFileSystem && own.st_dev != m_locationDevice) ||
+             (!m_locationOnPseudo && pseudoCheck(fd, own.st_dev)))) {
+            ::close(fd); // a mount point left alone, as the walk does
+            return;
+        }
+    }
+    task.fd = fd;
+    task.error = ReadAllEntries(
+        fd, scratch, task.entries,
+        [&] {
+            if (onMainThread)
+                m_hooks.Yield();
+        },
+        stopped);
+    // On the walk's own thread the status is read entry by entry, between yields.
+    if (onMainThread || task.entries.size() > kStatusesUpTo)
+        return;
+    // The same entries the walk would ask the status of: files it takes, and entries whose
+    // type the directory does not tell.
+    std::size_t count = 0;
+    for (std::size_t offset = 0; offset < task.entries.size();) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(task.entries.data() + offset);
+        const std::size_t here = offset;
+        offset += entry->d_reclen;
+        if (entry->d_type == DT_DIR ||
+            (entry->d_type != DT_UNKNOWN && !takesFile(entry->d_name, task.filesExcluded)))
+            continue;
+        if (++count % 256 == 0 && stopped())
+            return;
+        EntryStatus status;
+        status.offset = static_cast<std::uint32_t>(here);
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            status.error = errno;
+        } else {
+            status.mode = st.st_mode;
+            status.links = static_cast<std::uint32_t>(std::min<nlink_t>(st.st_nlink, 0xFFFFFFFFu));
+            status.size = static_cast<std::int64_t>(st.st_size);
+            status.blocks = static_cast<std::int64_t>(st.st_blocks);
+            status.modified = static_cast<std::int64_t>(st.st_mtime);
+            status.device = st.st_dev;
+            status.inode = st.st_ino;
+        }
+        task.statuses.push_back(status);
+    }
+}
+
 bool Walker::onPseudoFileSystem(int fd, dev_t device)
+{
+    if (!m_devtmpfsRead) {
+        struct statfs info;
+        if (::fstatfs(fd, &info) != 0 || info.f_type != TMPFS_MAGIC)
+            return pseudoCheck(fd, device);
+        m_devtmpfs = DevtmpfsDevices();
+        m_devtmpfsRead = true;
+    }
+    return pseudoCheck(fd, device);
+}
+
+bool Walker::pseudoCheck(int fd, dev_t device) const
 {
     struct statfs info;
     if (::fstatfs(fd, &info) != 0)
@@ -276,10 +749,6 @@ bool Walker::onPseudoFileSystem(int fd, dev_t device)
         return true;
     if (info.f_type != TMPFS_MAGIC)
         return false;
-    if (!m_devtmpfsRead) {
-        m_devtmpfs = DevtmpfsDevices();
-        m_devtmpfsRead = true;
-    }
     return std::find(m_devtmpfs.begin(), m_devtmpfs.end(), device) != m_devtmpfs.end();
 }
 
@@ -302,6 +771,7 @@ void Walker::leaveFolder()
         }
     }
     closeFd(frame.fd);
+    frame.children.clear();
     --m_depth;
 
     if (m_depth > 0) {
@@ -317,20 +787,72 @@ void Walker::unwind()
 {
     while (m_depth > 0) {
         closeFd(m_stack[m_depth - 1].fd);
+        m_stack[m_depth - 1].children.clear();
         --m_depth;
     }
+    if (m_pool)
+        m_pool->drain();
 }
 
-void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char type)
+bool Walker::childToEnter(const Frame& frame, const char* name, int& separators, int& location)
+{
+    // Leaves m_path at the sub-folder's path without its "/" when it is entered.
+    const std::size_t nameLength = std::strlen(name);
+    m_path.resize(frame.pathSize);
+    m_path.append(name, nameLength);
+    separators = 0;
+    location = -1;
+    if (m_settings.depthLimit != 0) {
+        location = locationOfChild(frame);
+        separators = frame.separators;
+        const int locationCount =
+            location < 0 ? 0 : m_locationSeparators[static_cast<std::size_t>(location)];
+        if (separators - locationCount > m_settings.depthLimit) {
+            m_path.resize(frame.pathSize);
+            return false;
+        }
+    }
+    if (m_exclusions.includeSubFolders() && m_exclusions.IsExcludedFolder(m_path)) {
+        m_path.resize(frame.pathSize);
+        return false;
+    }
+    return true;
+}
+
+int Walker::statEntry(Frame& frame, const char* name, std::size_t offset, struct stat& st)
+{
+    std::size_t& cursor = frame.statusCursor;
+    while (cursor < frame.statuses.size() && frame.statuses[cursor].offset < offset)
+        ++cursor;
+    if (cursor < frame.statuses.size() && frame.statuses[cursor].offset == offset) {
+        const EntryStatus& status = frame.statuses[cursor++];
+        if (status.error != 0)
+            return status.error;
+        std::memset(&st, 0, sizeof st);
+        st.st_mode = status.mode;
+        st.st_nlink = status.links;
+        st.st_size = status.size;
+        st.st_blocks = status.blocks;
+        st.st_mtim.tv_sec = status.modified;
+        st.st_dev = status.device;
+        st.st_ino = status.inode;
+        return 0;
+    }
+    return ::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char type,
+                         std::size_t offset)
 {
     Frame& frame = m_stack[frameIndex];
     struct stat st;
     bool statRead = false;
     if (type == DT_UNKNOWN) {
         // Some file systems do not fill in the type: ask.
-        if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT) // there, but its status cannot be read: listed as a file
-                takeFile(frame, name, nullptr, errno);
+        const int error = statEntry(frame, name, offset, st);
+        if (error != 0) {
+            if (error != ENOENT) // there, but its status cannot be read: listed as a file
+                takeFile(frame, name, nullptr, error, offset);
             ++m_entryCount; // vanished meanwhile
             return;
         }
@@ -343,36 +865,19 @@ void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char
             ++m_entryCount;
             return;
         }
-        const std::size_t nameLength = std::strlen(name);
-        m_path.resize(frame.pathSize);
-        m_path.append(name, nameLength);
         int separators = 0;
         int location = -1;
-        if (m_settings.depthLimit != 0) {
-            location = locationOfChild(frame);
-            separators = frame.separators;
-            const int locationCount =
-                location < 0 ? 0 : m_locationSeparators[static_cast<std::size_t>(location)];
-            if (separators - locationCount > m_settings.depthLimit) {
-                m_path.resize(frame.pathSize);
-                ++m_entryCount;
-                return;
-            }
-        }
-        if (m_exclusions.includeSubFolders() && m_exclusions.IsExcludedFolder(m_path)) {
-            m_path.resize(frame.pathSize);
+        if (!childToEnter(frame, name, separators, location)) {
             ++m_entryCount;
             return;
         }
         m_path += '/';
-        enterFolder(frame.node, name); // counted when it is left
-        Frame& child = m_stack[m_depth - 1];
-        child.separators = separators + 1;
-        child.location = location;
+        // Counted when it is left.
+        enterFolder(frame.node, name, separators + 1, location, offset);
         return;
     }
 
-    takeFile(frame, name, statRead ? &st : nullptr, 0);
+    takeFile(frame, name, statRead ? &st : nullptr, 0, offset);
     ++m_entryCount;
 }
 
@@ -395,25 +900,32 @@ int Walker::locationOfChild(const Frame& frame) const
     return -1;
 }
 
-void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, int statError)
+bool Walker::takesFile(const char* name, bool filesExcluded) const
+{
+    if ((!m_settings.includeHidden && IsHiddenName(name)) || filesExcluded ||
+        !m_settings.fileRecords)
+        return false;
+    const std::string_view view(name);
+    return !m_exclusions.IsExcludedFileName(view) && !m_exclusions.IsExcludedExtension(view) &&
+           m_filter.takes(view);
+}
+
+void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, int statError,
+                      std::size_t offset)
 {
     // Links, pipes and devices are listed like files; a link is never followed.
-    if ((!m_settings.includeHidden && IsHiddenName(name)) || frame.filesExcluded ||
-        !m_settings.fileRecords)
+    if (!takesFile(name, frame.filesExcluded))
         return;
-    const std::size_t length = std::strlen(name);
-    const std::string_view view(name, length);
-    if (m_exclusions.IsExcludedFileName(view) || m_exclusions.IsExcludedExtension(view) ||
-        !m_filter.takes(view))
-        return;
+    const std::string_view view(name);
     struct stat st;
     if (!known && statError == 0) {
         // Only ENOENT means the file is gone; any other failure (EACCES in a folder that can
         // be listed but not entered) keeps the file, its values unknown, and is told.
-        if (::fstatat(frame.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT)
+        const int error = statEntry(frame, name, offset, st);
+        if (error != 0) {
+            if (error == ENOENT)
                 return;
-            statError = errno;
+            statError = error;
         } else if (S_ISDIR(st.st_mode)) {
             return; // replaced by a folder since it was listed
         }

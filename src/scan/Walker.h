@@ -5,6 +5,7 @@
 #include "scan/NameMatch.h"
 #include "scan/ScanRecord.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -70,18 +71,43 @@ public:
     /// levels close their parent's descriptor and reach it again through "..".
     void setDescriptorBudget(int budget) { m_descriptorBudget = budget < 2 ? 2 : budget; }
 
+    /// How many threads read folders and take their entries' status: 1 walks on this thread
+    /// alone; 0 (the default) picks kAutoThreads, or one thread for a location on a rotational
+    /// disk (not a virtio one, which claims to be) or a network file system, where reading in
+    /// parallel makes the disk seek. Either way the records come out in the same order, as a
+    /// walk on one thread makes them.
+    void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
+    static constexpr int kAutoThreads = 4;
+
 private:
     struct Frame;
+    struct EntryStatus;
+    struct ReadTask;
+    struct SharedFd;
+    class Pool;
+    friend class Pool;
 
-    void enterFolder(const FolderNode* parent, const char* name);
+    void enterFolder(const FolderNode* parent, const char* name, int separators, int location,
+                     std::size_t entryOffset);
     int locationOfChild(const Frame& frame) const;
+    bool childToEnter(const Frame& frame, const char* name, int& separators, int& location);
     void leaveFolder();
     bool onPseudoFileSystem(int fd, dev_t device);
+    bool pseudoCheck(int fd, dev_t device) const;
     bool firstLink(std::uint64_t device, std::uint64_t inode);
-    void handleEntry(std::size_t frameIndex, const char* name, unsigned char type);
-    void takeFile(Frame& frame, const char* name, const struct stat* known, int statError);
+    void handleEntry(std::size_t frameIndex, const char* name, unsigned char type,
+                     std::size_t offset);
+    bool takesFile(const char* name, bool filesExcluded) const;
+    void takeFile(Frame& frame, const char* name, const struct stat* known, int statError,
+                  std::size_t offset);
+    int statEntry(Frame& frame, const char* name, std::size_t offset, struct stat& st);
     void unwind();
     void closeFd(int& fd);
+    void submitChildren(Frame& frame);
+    void startThreads(int fd, dev_t device);
+    bool claim(ReadTask& task);
+    void readFolder(ReadTask& task, std::vector<char>& scratch, const std::atomic<bool>& stop,
+                    bool onMainThread);
 
     RecordList& m_records;
     ExclusionMatcher m_exclusions;
@@ -111,6 +137,16 @@ private:
     std::size_t m_linkedCount = 0;
     std::vector<dev_t> m_devtmpfs; ///< devices of devtmpfs mounts, once read
     bool m_devtmpfsRead = false;
+
+    int m_threads = 0;
+    std::unique_ptr<Pool> m_pool;  ///< the reading threads, made when first needed
+    bool m_parallel = false;       ///< this location is read by the pool
+    std::atomic<int> m_poolFds{0}; ///< descriptors the pool's tasks hold or reserved
+    int m_poolFdCap = 0;
 };
+
+/// True when parallel reading would make the disk under the open folder seek (a rotational
+/// disk) or wait on the network (NFS, SMB, CIFS, AFS, Ceph, 9P).
+bool PrefersSequentialWalk(int fd, dev_t device);
 
 } // namespace quillon

@@ -320,6 +320,10 @@ TEST_F(BatchMode, FoldersWithoutAJobAndOptionsOverTheJob)
          ",Yes,*.*,1,3"},
         {{"--no-subfolders"}, head, ",No,*.*,,3"},
         {{"--types", "*.mp3; *.MD"}, head, ",Yes,.mp3;.MD,All Levels,3"},
+        {{"--threads", "1", "--type", "sizes"},
+         "Option3\r\nName\r\nAsc\r\nCourier New\r\n10",
+         ",Yes,*.*,All Levels,3"}, // one thread or the default: the same report
+        {{"--threads", "5"}, head, ",Yes,*.*,All Levels,3"},
     };
     for (const auto& each : cases) {
         const Result expected = run({"--report", jobOf("same.qjb", each.head, each.tail)});
@@ -388,6 +392,8 @@ TEST_F(BatchMode, BadValuesExitTwoWithOneLine)
                                        {"--types", ";"},
                                        {"--types", "*.a/b"},
                                        {"--format", "doc"},
+                                       {"--threads", "0"},
+                                       {"--threads", "65"},
                                        {"--format"},
                                        {"--depth", "2", "--no-subfolders"},
                                        {"--ascending", "--descending"},

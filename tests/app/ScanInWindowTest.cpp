@@ -190,6 +190,44 @@ TEST_F(ScanInWindowTest, CancelAndCloseInEachPhase)
     }
 }
 
+TEST_F(ScanInWindowTest, CancelAndCloseWhileThreadsReadFolders)
+{
+    for (int i = 0; i < 300; ++i)
+        tree.file("many/d" + std::to_string(i) + "/f.txt", "");
+    {
+        SettingsStore store;
+        store.setValue(QStringLiteral("Settings"), QStringLiteral("WalkThreads"),
+                       QStringLiteral("4"));
+        store.sync();
+    }
+    for (const bool close : {false, true}) {
+        MainFrm window(&dialogs);
+        addTree(window);
+        window.show();
+        dialogs.messageAnswers = {MessageResult::Yes};
+        bool pressed = false;
+        window.SetYieldHook([&] {
+            if (pressed || !window.PanelText(1).startsWith(QStringLiteral("Scanning...")))
+                return;
+            pressed = true;
+            if (close)
+                window.close();
+            else
+                window.mnuCancel->trigger();
+        });
+        window.mnuScan->trigger();
+        ASSERT_TRUE(pressed) << close;
+        EXPECT_FALSE(window.IsScanning());
+        EXPECT_EQ(window.PanelText(1), QStringLiteral("Scan Terminated.")) << close;
+        if (close) {
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(window.isVisible());
+        } else {
+            EXPECT_LT(window.rTxt->toPlainText().count(QStringLiteral("f.txt")), 300);
+        }
+    }
+}
+
 TEST_F(ScanInWindowTest, EditKeysActWindowWideAfterAScan)
 {
     MainFrm window(&dialogs);

@@ -19,8 +19,32 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
+// Every field of each record in walk order, with its folder's place and read error: what a
+// walk on several threads must give exactly as one thread does.
+Texts Detailed(const RecordList& records)
+{
+    Texts texts;
+    for (std::size_t i = 1; i <= records.lastIndex(); ++i) {
+        const ScanRecord& r = records[i];
+        texts.push_back(RecordText(r) + "|" + std::to_string(r.folder->index) + "|" +
+                        std::to_string(r.folder->readError) + "|" + std::to_string(r.modified) +
+                        (r.statKnown ? "k" : "") + (r.link ? "l" : "") + (r.repeatLink ? "r" : "") +
+                        "|" + std::to_string(r.statError));
+    }
+    return texts;
+}
+
+Texts UnreadablePaths(const Walker& walker)
+{
+    Texts paths;
+    for (const FolderNode* node : walker.unreadableFolders())
+        paths.push_back(node->path() + ":" + std::to_string(node->readError));
+    return paths;
+}
+
 // Walks one location; records come back as "folder|name|size" with the fixture's root shown
-// as "R", sorted, so expectations read like the tree they build.
+// as "R", sorted, so expectations read like the tree they build. Unless a hook or cancel
+// takes part, the same walk on four threads must give the same records in the same order.
 struct Walk {
     WalkSettings settings;
     ExclusionList exclusions;
@@ -37,9 +61,20 @@ struct Walk {
         Walker walker(records, exclusions, locations.empty() ? Texts{location} : locations, hooks,
                       &cancel);
         walker.setDescriptorBudget(budget);
+        walker.setThreads(1);
         walker.WalkLocation(location, settings);
         for (const FolderNode* node : walker.unreadableFolders())
             unreadable.push_back("R" + node->path().substr(tree.root().size()));
+        if (!hooks.yield && !hooks.status && !cancel) {
+            RecordList parallel;
+            Walker threaded(parallel, exclusions, locations.empty() ? Texts{location} : locations,
+                            {}, nullptr);
+            threaded.setDescriptorBudget(budget);
+            threaded.setThreads(4);
+            threaded.WalkLocation(location, settings);
+            EXPECT_EQ(Detailed(parallel), Detailed(records)) << "walked on four threads";
+            EXPECT_EQ(UnreadablePaths(threaded), UnreadablePaths(walker));
+        }
         Texts texts;
         for (std::size_t i = 1; i <= records.lastIndex(); ++i)
             texts.push_back("R" + RecordText(records[i]).substr(tree.root().size()));
