@@ -63,6 +63,8 @@ struct BatchRequest {
     bool compare = false;       ///< "--compare A B": jobPath (from --job) is optional
     QString compareA, compareB; ///< each a folder or a JSON listing
     bool crc = false;           ///< "--crc": compare checksums of scanned folders
+    /// The saved JSON listings of --report, read in place of a scan.
+    QStringList listings;
 };
 
 /// True when the arguments (program name first) ask for batch mode or its help, so that no

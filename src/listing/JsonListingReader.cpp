@@ -528,7 +528,17 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
     const qint64 at = t.offset();
     if (!t.take('{'))
         return fail(QStringLiteral("an entry is no object"));
-    enum : unsigned { Path = 1, Hex = 2, Kind = 4, Size = 8, Modified = 16, Crc = 32 };
+    enum : unsigned {
+        Path = 1,
+        Hex = 2,
+        Kind = 4,
+        Size = 8,
+        Modified = 16,
+        Crc = 32,
+        Allocated = 64,
+        TotalSize = 128,
+        FileCount = 256
+    };
     unsigned seen = 0;
     std::string key;
     std::string text;
@@ -552,6 +562,12 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             bit = Modified;
         else if (key == "crc32")
             bit = Crc;
+        else if (key == "allocated")
+            bit = Allocated;
+        else if (key == "totalSize")
+            bit = TotalSize;
+        else if (key == "fileCount")
+            bit = FileCount;
         else {
             const std::pair<const char*, std::string*> fields[] = {
                 {"attributes", &entry.attributes},
@@ -646,6 +662,27 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             entry.crcKnown = true;
             break;
         }
+        case Allocated:
+        case TotalSize:
+        case FileCount: {
+            // Sizes and totals a listing carries with its switches on; null: not known.
+            if (isNull)
+                break;
+            std::int64_t number = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (isString || ec != std::errc() || end != text.data() + text.size() || number < 0)
+                return fail(
+                    QStringLiteral("the %1 is no whole number").arg(QString::fromStdString(key)));
+            if (bit == Allocated) {
+                entry.allocated = number;
+                entry.allocatedKnown = true;
+            } else if (bit == TotalSize) {
+                entry.totalSize = number;
+            } else {
+                entry.fileCount = static_cast<std::uint64_t>(number);
+            }
+            break;
+        }
         default:
             break;
         }
@@ -656,6 +693,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         return fail(QStringLiteral("an entry without path"), at);
     if (!(seen & Kind) || !(seen & Size))
         return fail(QStringLiteral("an entry without kind or size"), at);
+    entry.totalsKnown = (seen & TotalSize) && (seen & FileCount);
     if (!hex.empty() && !BytesFromHex(hex, entry.path))
         return fail(QStringLiteral("a pathHex is no hexadecimal text"), at);
     return checkRepeat(entry, at);
