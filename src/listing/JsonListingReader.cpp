@@ -5,6 +5,7 @@
 #include "platform/Utf8.h"
 
 #include <QFileDevice>
+#include <array>
 #include <charconv>
 #include <utility>
 #include <vector>
@@ -65,10 +66,9 @@ public:
         for (;;) {
             if (m_pos == m_buf.size() && !refill())
                 return false;
-            // Copy the plain run at once.
+            // Copy the plain run at once: one table look per byte, as most of a listing is text.
             std::size_t end = m_pos;
-            while (end < m_buf.size() && m_buf[end] != '"' && m_buf[end] != '\\' &&
-                   static_cast<unsigned char>(m_buf[end]) >= 0x20)
+            while (end < m_buf.size() && !kStops[static_cast<unsigned char>(m_buf[end])])
                 ++end;
             if (!add(m_buf.data() + m_pos, end - m_pos))
                 return false;
@@ -185,6 +185,15 @@ public:
     const QString& why() const { return m_why; }
 
 private:
+    // The bytes that end a plain run in a string: a quote, a backslash, a control character.
+    static constexpr std::array<bool, 256> kStops = [] {
+        std::array<bool, 256> stops{};
+        for (int c = 0; c < 0x20; ++c)
+            stops[static_cast<std::size_t>(c)] = true;
+        stops['"'] = stops['\\'] = true;
+        return stops;
+    }();
+
     bool tooLong(std::size_t limit)
     {
         m_why = QStringLiteral("a value longer than %1 bytes").arg(limit);
@@ -524,7 +533,11 @@ bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
 bool JsonListingReader::readEntry(ListingEntry& entry)
 {
     Tokens& t = *m_tokens;
+    // The path's buffer is kept from entry to entry.
+    std::string path = std::move(entry.path);
+    path.clear();
     entry = ListingEntry();
+    entry.path = std::move(path);
     const qint64 at = t.offset();
     if (!t.take('{'))
         return fail(QStringLiteral("an entry is no object"));
@@ -540,9 +553,11 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         FileCount = 256
     };
     unsigned seen = 0;
-    std::string key;
-    std::string text;
-    std::string hex;
+    // Kept from entry to entry with their buffers.
+    std::string& key = m_key;
+    std::string& text = m_text;
+    std::string& hex = m_hex;
+    hex.clear();
     if (t.take('}'))
         return fail(QStringLiteral("an entry without path"), at);
     do {
@@ -602,7 +617,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             if (!isString && !isNull)
                 return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
             // null: a version or a tag field is null only when it could not be read.
-            *detail = std::move(text);
+            detail->assign(text);
             if (isNull) {
                 detail->clear();
                 if (key == "version")
@@ -621,7 +636,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         case Hex:
             if (!isString)
                 return fail(QStringLiteral("a pathHex is no text"));
-            hex = text;
+            hex.assign(text);
             break;
         case Kind:
             if (!isString || !EntryKindFromText(text, entry.kind))

@@ -328,18 +328,10 @@ public:
                 m_error = m_sources[m_at]->error();
                 if (!m_error.isEmpty())
                     return false;
+                m_sourceChanged = true;
                 continue;
             }
-            // The check a reader makes: one folder's entries hold each name once.
-            const bool folder = entry.kind == EntryKind::Folder;
-            const std::string_view group = folder ? std::string_view(entry.path) : entry.folder();
-            if (group != m_group) {
-                m_group.assign(group);
-                m_names.clear();
-                m_folderSeen = false;
-            }
-            if (folder ? std::exchange(m_folderSeen, true)
-                       : !m_names.emplace(entry.name()).second) {
+            if (repeated(entry)) {
                 m_error = QStringLiteral("%1 is in more than one listing")
                               .arg(QString::fromStdString(ValidUtf8(entry.path)));
                 return false;
@@ -350,13 +342,42 @@ public:
     }
 
 private:
+    // Each listing's reader checks that one folder's entries hold each name once; what is left
+    // is a folder whose entries go on from one listing into the next.
+    bool repeated(const ListingEntry& entry)
+    {
+        const bool folder = entry.kind == EntryKind::Folder;
+        const std::string_view group = folder ? std::string_view(entry.path) : entry.folder();
+        if (group != m_group) {
+            m_group.assign(group);
+            m_names.clear();
+            m_before.clear();
+            m_folderSeen = false;
+            m_checking = false;
+        } else if (m_sourceChanged) {
+            m_checking = true;
+            m_before = std::unordered_set<std::string>(m_names.begin(), m_names.end());
+        }
+        m_sourceChanged = false;
+        const bool twice =
+            m_checking && (folder ? m_folderSeen : m_before.count(std::string(entry.name())) > 0);
+        if (folder)
+            m_folderSeen = true;
+        else
+            m_names.emplace_back(entry.name());
+        return twice;
+    }
+
     const std::vector<ListingSource*>& m_sources;
     ListingHeader m_header;
     std::size_t m_at = 0;
     QString m_error;
     std::string m_group = std::string(1, '\0');
+    std::vector<std::string> m_names; ///< the names of the folder being read
     bool m_folderSeen = false;
-    std::unordered_set<std::string> m_names;
+    bool m_sourceChanged = false;
+    bool m_checking = false; ///< the folder goes on from the listing before
+    std::unordered_set<std::string> m_before;
 };
 
 void AddMissing(QStringList& to, const QStringList& from)
