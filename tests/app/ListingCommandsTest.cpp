@@ -161,6 +161,51 @@ TEST_F(ListingCommands, BatchModeWritesListingsByTheOutputName)
     EXPECT_EQ(rows.size(), 1 + 6 + 1); // List In Details: files only; the last line ends
 }
 
+TEST_F(ListingCommands, ReportOfSavedListingsIsTheScansAndABrokenOneWritesNothing)
+{
+    ASSERT_EQ(run({"--report", job(m_a), "-o", out("a.json")}).status, 0);
+    ASSERT_EQ(run({"--report", job(m_b), "-o", out("b.json")}).status, 0);
+    const Outcome scan = run({"--report", job(m_a), "-o", out("scan.txt")});
+    const Outcome fromListing = run({"--report", out("a.json"), "-o", out("listing.txt")});
+    ASSERT_EQ(fromListing.status, 0) << fromListing.err.constData();
+    EXPECT_TRUE(fromListing.err.isEmpty()) << fromListing.err.constData();
+    EXPECT_EQ(read(out("listing.txt")), read(out("scan.txt")));
+    EXPECT_TRUE(read(out("listing.txt")).contains("old name.txt"));
+
+    // Two listings make one report and merge into one listing that gives the same report.
+    const Outcome both = run({"--report", out("a.json"), out("b.json"), "--type", "sizes"});
+    ASSERT_EQ(both.status, 0) << both.err.constData();
+    EXPECT_TRUE(both.out.contains(a().toUtf8()) && both.out.contains(b().toUtf8()));
+    ASSERT_EQ(run({"--report", out("a.json"), out("b.json"), "-o", out("all.json")}).status, 0);
+    EXPECT_EQ(run({"--report", out("all.json"), "--type", "sizes"}).out, both.out);
+
+    // A cut, a foreign and a missing listing: named, exit 1, an old output left as it was.
+    QFile cut(out("cut.json"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(read(out("a.json")).left(600));
+    cut.close();
+    QFile foreign(out("other.json"));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("{\"format\": \"something else\", \"entries\": []}");
+    foreign.close();
+    for (const QString& bad : {out("cut.json"), out("other.json"), out("missing.json")}) {
+        SCOPED_TRACE(bad.toStdString());
+        for (const QString& output : {out("listing.txt"), out("all.json")}) {
+            const QByteArray before = read(output);
+            const Outcome broken = run({"--report", out("a.json"), bad, "-o", output});
+            EXPECT_EQ(broken.status, 1);
+            EXPECT_TRUE(broken.err.contains(QFileInfo(bad).fileName().toUtf8()))
+                << broken.err.constData();
+            EXPECT_EQ(read(output), before);
+        }
+    }
+    EXPECT_TRUE(run({"--report", out("cut.json")}).err.contains("at byte"));
+    // A listing is not scanned again: scan options are wrong usage.
+    const Outcome depth = run({"--report", out("a.json"), "--depth", "1"});
+    EXPECT_EQ(depth.status, 2);
+    EXPECT_TRUE(depth.err.contains("--depth does not go with a listing")) << depth.err.constData();
+}
+
 TEST_F(ListingCommands, CompareTellsEachDifferenceAndExitsAsDiffDoes)
 {
     const Outcome differ = run({"--compare", a(), b(), "--crc"});
