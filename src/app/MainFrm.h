@@ -73,6 +73,9 @@ public:
     void ExportListing();
     /// Compares a chosen JSON listing with the last scan and shows the result in the pane.
     void CompareWithListing();
+    /// Lays a chosen JSON listing out as the window's report type and shows it in the pane, as
+    /// a scan's report (File > Open Listing...).
+    void OpenListing();
     void HelpTopics();
     /// Opens the report settings dialog modally (nothing while a scan runs).
     void ShowSettings();
@@ -162,6 +165,7 @@ public:
     QAction* mnuSaveAs;
     QAction* mnuExportListing;
     QAction* mnuCompare;
+    QAction* mnuOpenListing;
     QAction* mnuPageSetup;
     QAction* mnuPrint;
     QAction* mnuClose;

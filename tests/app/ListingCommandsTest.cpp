@@ -415,6 +415,47 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     EXPECT_EQ(files.count(": Permission denied (status)\n"), 3) << files.toStdString();
 }
 
+TEST_F(ListingCommands, WindowOpensAListingAsTheReportOfItsScan)
+{
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.NewJob(); // not the locations an earlier test's window left in the default job
+    window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::TreeView);
+    window.mnuScan->trigger();
+    const QString scanned = window.rTxt->toPlainText();
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuExportListing->trigger();
+    window.SelectReportType(ReportType::ListInDetails);
+    window.mnuScan->trigger();
+    const QString details = window.rTxt->toPlainText();
+
+    // Laid out as the window's report type: the listing of a tree gives either report.
+    window.NewJob();
+    window.SelectReportType(ReportType::TreeView);
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuOpenListing->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText().toStdString(), scanned.toStdString());
+    window.SelectReportType(ReportType::ListInDetails);
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuOpenListing->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), details);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // A listing that cannot be read is named, and the pane keeps its report.
+    QFile cut(out("cut.json"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(read(out("window.json")).left(500));
+    cut.close();
+    dialogs.paths.push_back(out("cut.json"));
+    window.mnuOpenListing->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.back().text.contains("cut.json"))
+        << dialogs.messages.back().text.toStdString();
+    EXPECT_EQ(window.rTxt->toPlainText(), details);
+}
+
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
 {
     for (const char* name : {"\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBC.txt", "ascii-name.txt"}) {
