@@ -552,6 +552,8 @@ QString BatchUsage()
                "               [--descending] [--depth N] [--no-subfolders]\n"
                "               [--types PATTERNS] [--font NAME] [--size N]\n"
                "               [-o FILE] [--format KIND]\n"
+               "       quillon --report LISTING.json... [--type TYPE] [--sort KEY]\n"
+               "               [--descending] [--font NAME] [--size N] [-o FILE]\n"
                "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
                "       quillon --help | --version\n"
                "\n"
