@@ -95,6 +95,7 @@ int FromListing(const QString& out)
         return 1;
     JsonListingReader reader(file);
     ListingRecords records{ReportSettings()};
+    records.reserve(static_cast<std::size_t>(file.size() / 100)); // as batch mode does
     if (!reader.open() || !records.add(reader, file.fileName())) {
         std::fprintf(stderr, "%s\n", qPrintable(reader.error() + records.error()));
         return 1;

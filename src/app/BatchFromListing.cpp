@@ -6,7 +6,9 @@
 #include "platform/CheckedSave.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,12 @@ bool Open(const QString& path, OpenListing& listing, QString* error)
 bool ReadListingFiles(const QStringList& paths, ListingRecords& records, QString* error,
                       const std::function<bool()>& keepGoing)
 {
+    // A listing entry takes at least about 100 bytes; the bound keeps a huge file from
+    // asking for more address space than any machine has.
+    qint64 bytes = 0;
+    for (const QString& path : paths)
+        bytes += QFileInfo(path).size();
+    records.reserve(static_cast<std::size_t>(std::min<qint64>(bytes / 100, qint64(1) << 25)));
     // One listing open at a time: the records hold what the report needs of each.
     for (const QString& path : paths) {
         OpenListing listing;

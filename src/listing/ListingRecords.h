@@ -40,6 +40,9 @@ public:
     bool add(ListingSource& source, const QString& name,
              const std::function<bool()>& keepGoing = {});
     void setUnreadHook(UnreadHook hook) { m_unreadHook = std::move(hook); }
+    /// Room for about this many entries before the first add, so the record list is not
+    /// copied as it grows (a copy holds both lists at once); untouched room costs no memory.
+    void reserve(std::size_t entries) { m_records.items().reserve(entries + 1); }
 
     /// Fills the folders' totals from the files where a listing did not carry them. Call once
     /// after the last add.
