@@ -565,26 +565,28 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             return broken();
         std::string* detail = nullptr;
         unsigned bit = 0;
-        if (key == "path")
+        // Compared as views: lengths first, so most keys are passed over without a memcmp.
+        const std::string_view k = key;
+        if (k == "path")
             bit = Path;
-        else if (key == "pathHex")
+        else if (k == "pathHex")
             bit = Hex;
-        else if (key == "kind")
+        else if (k == "kind")
             bit = Kind;
-        else if (key == "size")
+        else if (k == "size")
             bit = Size;
-        else if (key == "modified")
+        else if (k == "modified")
             bit = Modified;
-        else if (key == "crc32")
+        else if (k == "crc32")
             bit = Crc;
-        else if (key == "allocated")
+        else if (k == "allocated")
             bit = Allocated;
-        else if (key == "totalSize")
+        else if (k == "totalSize")
             bit = TotalSize;
-        else if (key == "fileCount")
+        else if (k == "fileCount")
             bit = FileCount;
         else {
-            const std::pair<const char*, std::string*> fields[] = {
+            const std::pair<std::string_view, std::string*> fields[] = {
                 {"attributes", &entry.attributes},
                 {"version", &entry.version},
                 {"owner", &entry.owner},
@@ -595,7 +597,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
                 {"genre", &entry.genre},
                 {"comment", &entry.comment}};
             for (const auto& [name, field] : fields)
-                if (key == name)
+                if (k == name)
                     detail = field;
         }
         if (!bit && !detail) { // another writer's key: passed over, never kept
