@@ -279,7 +279,7 @@ QStringList ListingRecords::lacks(ReportType type) const
                                            "shown are apparent sizes");
         if (details && source.links > 0 && (m_settings.Date || m_settings.Time))
             lines += name + QStringLiteral("%1 symbolic link(s) have their date and time left "
-                                           "blank: the listing holds not their target's")
+                                           "blank: a listing does not hold their target's")
                                 .arg(source.links);
         if (!details)
             continue;
