@@ -13,6 +13,10 @@ namespace quillon {
 
 namespace {
 
+// Folders a listing may hold beyond four per entry (those of a List In Details listing have no
+// entries of their own): a tree 2,000 levels deep, many times over.
+constexpr std::size_t kSpareFolders = std::size_t(1) << 20;
+
 // A time a listing could not give: no local time has its year, so the line leaves it blank.
 constexpr std::int64_t kNoTime = std::numeric_limits<std::int64_t>::min();
 
@@ -108,6 +112,10 @@ const FolderNode* ListingRecords::nodeFor(std::string_view folderPath)
            (m_want.size() < m_chain.back().second ||
             m_want.compare(0, m_chain.back().second, m_chainPath, 0, m_chain.back().second) != 0))
         m_chain.pop_back();
+    // Each new component is a folder node: a hostile listing of deep paths that differ near
+    // their start would make tens of bytes of memory of each byte it holds.
+    if (m_records.folderCount() > 4 * m_records.lastIndex() + kSpareFolders)
+        return nullptr;
     if (m_chain.empty()) {
         m_chainPath = m_want;
         m_chain.emplace_back(m_records.addFolder(nullptr, m_want), m_want.size());
@@ -203,8 +211,15 @@ bool ListingRecords::add(ListingSource& source, const QString& name,
         }
         if (!source.next(entry))
             break;
+        const FolderNode* const node = nodeFor(
+            entry.kind == EntryKind::Folder ? std::string_view(entry.path) : entry.folder());
+        if (!node) {
+            m_error = QStringLiteral("%1: more folders than a listing of %2 entries can hold")
+                          .arg(name)
+                          .arg(m_records.lastIndex());
+            return false;
+        }
         if (entry.kind == EntryKind::Folder) {
-            const FolderNode* node = nodeFor(entry.path);
             m_records.appendFolderRecord(node);
             seen.folders = true;
             seen.totals = seen.totals && entry.totalsKnown;
@@ -217,7 +232,7 @@ bool ListingRecords::add(ListingSource& source, const QString& name,
             continue;
         }
         seen.files = true;
-        const FolderNode* folder = nodeFor(entry.folder());
+        const FolderNode* folder = node;
         std::string fileName(entry.name());
         if (entry.unreadable & kUnreadableStatus) {
             m_records.appendUnreadableFile(folder, std::move(fileName), EACCES);

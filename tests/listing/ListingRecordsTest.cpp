@@ -243,3 +243,22 @@ TEST_F(ListingReport, ListingsMergeIntoOneThatReadsAsTheirReportTogether)
 }
 
 } // namespace
+
+TEST(ListingRecordsBounds, DeepPathsThatPartEarlyAreRefusedNotHeld)
+{
+    // Each path 400,000 folders deep, parting from the others at its first: a folder node
+    // per component would take some 40 times the listing's bytes.
+    QByteArray json = R"({"format": "quillon-listing", "version": 1, "entries": [
+{"path": "/f", "kind": "file", "size": 1})";
+    const QByteArray deep = QByteArray("/a").repeated(400000);
+    for (int i = 0; i < 6; ++i)
+        json += ",\n{\"path\": \"/x" + QByteArray::number(i) + deep +
+                "/f\", \"kind\": \"file\", "
+                "\"size\": 1}";
+    json += "]}";
+    ListingRecords records{ReportSettings()};
+    QString error;
+    EXPECT_FALSE(Read(records, {json}, &error));
+    EXPECT_EQ(error, "list.json: more folders than a listing of 4 entries can hold");
+    EXPECT_LT(records.records().folderCount(), std::size_t(2) << 20);
+}
