@@ -103,6 +103,12 @@ ListingRecords::ListingRecords(const ReportSettings& settings)
 
 const FolderNode* ListingRecords::nodeFor(std::string_view folderPath)
 {
+    // Most entries lie in the folder of the one before: no copy of the path for them.
+    const std::string_view last = m_chainPath;
+    if (!m_chain.empty() && last.size() == m_chain.back().second &&
+        (last == folderPath || (last.size() == folderPath.size() + 1 && last.back() == '/' &&
+                                last.starts_with(folderPath))))
+        return m_chain.back().first;
     m_want.assign(folderPath);
     if (m_want.empty() || m_want.back() != '/')
         m_want.push_back('/');
