@@ -1,10 +1,12 @@
 #include "app/BatchMode.h"
 
+#include "app/BatchFromListing.h"
 #include "app/BatchInterrupt.h"
 #include "app/BatchListing.h"
 #include "app/CommandOptions.h"
 #include "app/JobFile.h"
 #include "details/FileDetails.h"
+#include "listing/ListingRecords.h"
 #include "listing/ListingWriter.h"
 #include "output/HtmlExport.h"
 #include "output/SaveFormat.h"
@@ -332,6 +334,10 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             request.folders += path;
             return true;
         }
+        if (path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+            request.listings += path;
+            return true;
+        }
         if (haveJob) {
             *error = QStringLiteral("one job file at a time (\"%1\" and \"%2\")")
                          .arg(request.jobPath, path);
@@ -522,6 +528,22 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
         }
         return request;
     }
+    if (!request.listings.isEmpty()) {
+        // A listing holds what its scan took; nothing is walked again to filter it.
+        const QString scanOnly = haveJob                          ? QStringLiteral("a job file")
+                                 : !request.folders.empty()       ? QStringLiteral("a folder")
+                                 : seen.contains(OptionId::Depth) ? QStringLiteral("--depth")
+                                 : request.noSubfolders ? QStringLiteral("--no-subfolders")
+                                 : seen.contains(OptionId::Types) ? QStringLiteral("--types")
+                                                                  : QString();
+        if (!scanOnly.isEmpty()) {
+            *error = QStringLiteral("%1 does not go with a listing (%2): a listing is not "
+                                    "scanned again")
+                         .arg(scanOnly, request.listings.front());
+            return std::nullopt;
+        }
+        return request;
+    }
     if (!request.level.isEmpty() && request.noSubfolders) {
         *error = QStringLiteral("--depth and --no-subfolders: one at a time");
         return std::nullopt;
@@ -542,6 +564,8 @@ QString BatchUsage()
                "               [--descending] [--depth N] [--no-subfolders]\n"
                "               [--types PATTERNS] [--font NAME] [--size N]\n"
                "               [-o FILE] [--format KIND]\n"
+               "       quillon --report LISTING.json... [--type TYPE] [--sort KEY]\n"
+               "               [--descending] [--font NAME] [--size N] [-o FILE]\n"
                "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
                "       quillon --help | --version\n"
                "\n"
@@ -637,7 +661,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         job.locations.push_back(location);
     }
     ApplyOptions(request, job);
-    if (job.locations.empty()) {
+    // Saved listings stand for the scan: a listing output merges them, anything else is a
+    // report laid out of them.
+    const bool fromListings = !request.listings.isEmpty();
+    if (job.locations.empty() && !fromListings) {
         Tell(QStringLiteral("%1: the job has no scan location").arg(request.jobPath));
         return kBatchFailed;
     }
@@ -692,6 +719,32 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     };
 
     bool laidOut = false;
+    if (fromListings && !listing) {
+        ListingRecords records(settings);
+        records.setUnreadHook([&](const std::string& path, const QString& what) {
+            choices.unreadableDetail(path,
+                                     what + QStringLiteral(" not read when the listing was made"));
+        });
+        if (!ReadListingFiles(request.listings, records, &error,
+                              [] { return InterruptCount() == 0; })) {
+            Tell(InterruptCount() > 0 ? QStringLiteral("interrupted") : error);
+            return InterruptCount() > 0 ? kBatchInterrupted : kBatchFailed;
+        }
+        const ReportType type = request.type ? *request.type : records.reportType();
+        for (const QString& lack : records.lacks(type))
+            Tell(lack);
+        job.locations = records.locations();
+        bool cancel = false;
+        ReportChoices laying = choices;
+        laying.progress.yield = [&] {
+            yield();
+            cancel = cancel || InterruptCount() > 0;
+        };
+        ScanCounters counters;
+        laidOut = LayOutListingRecords(type, records, counters, &cancel, laying, stagingPath);
+        if (!laidOut)
+            return kBatchFailed;
+    }
     ScanRunHooks hooks;
     hooks.progress = progress;
     hooks.decide = decide;
@@ -708,9 +761,9 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (request.threads != 0)
         options.threads = request.threads;
     run.setOptions(options);
-    const bool ran = run.Run(job.locations, exclusions, job.type, hooks);
+    const bool ran = fromListings || run.Run(job.locations, exclusions, job.type, hooks);
     terminal.clear();
-    if (!ran || !laidOut)
+    if (!ran || (!laidOut && !fromListings))
         return kBatchFailed;
     // Listed as empty folders in the report, as the window does; told here.
     for (const FolderNode* folder : run.unreadableFolders()) {
@@ -740,12 +793,14 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (interruptsBefore > 0)
         ArmInterrupt();
     const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
+    const ListingFormat format = kind == OutputKind::Csv    ? ListingFormat::Csv
+                                 : kind == OutputKind::Json ? ListingFormat::Json
+                                                            : ListingFormat::WebPage;
     const bool written =
-        (listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                     kind == OutputKind::Csv    ? ListingFormat::Csv
-                                     : kind == OutputKind::Json ? ListingFormat::Json
-                                                                : ListingFormat::WebPage,
-                                     target, &error, keepGoing, choices.unreadableDetail)
+        (fromListings && listing
+             ? MergeListingFiles(request.listings, format, target, &error, keepGoing, Tell)
+         : listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
+                                       format, target, &error, keepGoing, choices.unreadableDetail)
          : kind == OutputKind::Pdf
              ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
              : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&

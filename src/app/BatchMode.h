@@ -64,6 +64,8 @@ struct BatchRequest {
     QString compareA, compareB; ///< each a folder or a JSON listing
     bool crc = false;           ///< "--crc": compare checksums of scanned folders
     int threads = 0;            ///< "--threads N"; 0: the settings' choice
+    /// The saved JSON listings of --report, read in place of a scan.
+    QStringList listings;
 };
 
 /// True when the arguments (program name first) ask for batch mode or its help, so that no

@@ -12,7 +12,8 @@ constexpr CommandOption kOptions[] = {
      "without the window: run the job file JOB (.qjb), or scan the folders FOLDER with "
      "the window's report settings and exclusion list, and lay out the report; the "
      "options below override the job's fields (any path that is not a folder names "
-     "the job file)"},
+     "the job file, except saved JSON listings: a path ending in \".json\" is read in "
+     "place of a scan, several give one report, and with -o NAME.json they merge)"},
     {OptionId::Output, "--output", "-o", "FILE", OptionValue::Path, "", "file to write",
      "write to FILE what its name asks for: a name ending in \".pdf\" the report as "
      "printed, in \".csv\" or \".json\" a listing of every file and folder; else the "

@@ -107,6 +107,8 @@ const MenuEntry kMenuEntries[] = {
     {MenuOf::File, nullptr, nullptr, nullptr},
     {MenuOf::File, &MainFrm::mnuSaveAs, "mnuSaveAs", "Save As", nullptr, Run<&MainFrm::SaveAs>,
      "saveas"},
+    {MenuOf::File, &MainFrm::mnuOpenListing, "mnuOpenListing", "Open Listing...", nullptr,
+     Run<&MainFrm::OpenListing>},
     {MenuOf::File, &MainFrm::mnuExportListing, "mnuExportListing", "Export Listing...", nullptr,
      Run<&MainFrm::ExportListing>},
     {MenuOf::File, &MainFrm::mnuCompare, "mnuCompare", "Compare With Listing...", nullptr,

@@ -75,6 +75,9 @@ public:
     void SaveWebPage(const QString& path);
     /// Compares a chosen JSON listing with the last scan and shows the result in the pane.
     void CompareWithListing();
+    /// Lays a chosen JSON listing out as the window's report type and shows it in the pane, as
+    /// a scan's report (File > Open Listing...).
+    void OpenListing();
     void HelpTopics();
     /// Opens the report settings dialog modally (nothing while a scan runs).
     void ShowSettings();
@@ -149,6 +152,7 @@ public:
     QAction* mnuSaveAs;
     QAction* mnuExportListing;
     QAction* mnuCompare;
+    QAction* mnuOpenListing;
     QAction* mnuPageSetup;
     QAction* mnuPrint;
     QAction* mnuClose;

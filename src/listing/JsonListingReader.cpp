@@ -5,6 +5,7 @@
 #include "platform/Utf8.h"
 
 #include <QFileDevice>
+#include <array>
 #include <charconv>
 #include <utility>
 #include <vector>
@@ -65,10 +66,9 @@ public:
         for (;;) {
             if (m_pos == m_buf.size() && !refill())
                 return false;
-            // Copy the plain run at once.
+            // Copy the plain run at once: one table look per byte, as most of a listing is text.
             std::size_t end = m_pos;
-            while (end < m_buf.size() && m_buf[end] != '"' && m_buf[end] != '\\' &&
-                   static_cast<unsigned char>(m_buf[end]) >= 0x20)
+            while (end < m_buf.size() && !kStops[static_cast<unsigned char>(m_buf[end])])
                 ++end;
             if (!add(m_buf.data() + m_pos, end - m_pos))
                 return false;
@@ -185,6 +185,15 @@ public:
     const QString& why() const { return m_why; }
 
 private:
+    // The bytes that end a plain run in a string: a quote, a backslash, a control character.
+    static constexpr std::array<bool, 256> kStops = [] {
+        std::array<bool, 256> stops{};
+        for (int c = 0; c < 0x20; ++c)
+            stops[static_cast<std::size_t>(c)] = true;
+        stops['"'] = stops['\\'] = true;
+        return stops;
+    }();
+
     bool tooLong(std::size_t limit)
     {
         m_why = QStringLiteral("a value longer than %1 bytes").arg(limit);
@@ -518,15 +527,31 @@ bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
 bool JsonListingReader::readEntry(ListingEntry& entry)
 {
     Tokens& t = *m_tokens;
+    // The path's buffer is kept from entry to entry.
+    std::string path = std::move(entry.path);
+    path.clear();
     entry = ListingEntry();
+    entry.path = std::move(path);
     const qint64 at = t.offset();
     if (!t.take('{'))
         return fail(QStringLiteral("an entry is no object"));
-    enum : unsigned { Path = 1, Hex = 2, Kind = 4, Size = 8, Modified = 16, Crc = 32 };
+    enum : unsigned {
+        Path = 1,
+        Hex = 2,
+        Kind = 4,
+        Size = 8,
+        Modified = 16,
+        Crc = 32,
+        Allocated = 64,
+        TotalSize = 128,
+        FileCount = 256
+    };
     unsigned seen = 0;
-    std::string key;
-    std::string text;
-    std::string hex;
+    // Kept from entry to entry with their buffers.
+    std::string& key = m_key;
+    std::string& text = m_text;
+    std::string& hex = m_hex;
+    hex.clear();
     if (t.take('}'))
         return fail(QStringLiteral("an entry without path"), at);
     do {
@@ -535,21 +560,29 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         std::string* detail = nullptr;
         unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
         unsigned bit = 0;
-        if (key == "path")
+        // Compared as views: lengths first, so most keys are passed over without a memcmp.
+        const std::string_view k = key;
+        if (k == "path")
             bit = Path;
-        else if (key == "pathHex")
+        else if (k == "pathHex")
             bit = Hex;
-        else if (key == "kind")
+        else if (k == "kind")
             bit = Kind;
-        else if (key == "size")
+        else if (k == "size")
             bit = Size;
-        else if (key == "modified")
+        else if (k == "modified")
             bit = Modified;
-        else if (key == "crc32")
+        else if (k == "crc32")
             bit = Crc;
+        else if (k == "allocated")
+            bit = Allocated;
+        else if (k == "totalSize")
+            bit = TotalSize;
+        else if (k == "fileCount")
+            bit = FileCount;
         else {
             for (const DetailColumnRow& row : kDetailColumns) {
-                if (row.listingKey && key == row.listingKey) {
+                if (row.listingKey && k == row.listingKey) {
                     detail = entry.detail(row.column);
                     detailUnknown = row.unreadable;
                 }
@@ -574,7 +607,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             if (!isString && !isNull)
                 return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
             // null: a version or a tag field is null only when it could not be read.
-            *detail = std::move(text);
+            detail->assign(text);
             if (isNull) {
                 detail->clear();
                 entry.unreadable |= detailUnknown;
@@ -590,7 +623,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         case Hex:
             if (!isString)
                 return fail(QStringLiteral("a pathHex is no text"));
-            hex = text;
+            hex.assign(text);
             break;
         case Kind:
             if (!isString || !EntryKindFromText(text, entry.kind))
@@ -631,6 +664,27 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
             entry.crcKnown = true;
             break;
         }
+        case Allocated:
+        case TotalSize:
+        case FileCount: {
+            // Sizes and totals a listing carries with its switches on; null: not known.
+            if (isNull)
+                break;
+            std::int64_t number = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (isString || ec != std::errc() || end != text.data() + text.size() || number < 0)
+                return fail(
+                    QStringLiteral("the %1 is no whole number").arg(QString::fromStdString(key)));
+            if (bit == Allocated) {
+                entry.allocated = number;
+                entry.allocatedKnown = true;
+            } else if (bit == TotalSize) {
+                entry.totalSize = number;
+            } else {
+                entry.fileCount = static_cast<std::uint64_t>(number);
+            }
+            break;
+        }
         default:
             break;
         }
@@ -641,6 +695,7 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
         return fail(QStringLiteral("an entry without path"), at);
     if (!(seen & Kind) || !(seen & Size))
         return fail(QStringLiteral("an entry without kind or size"), at);
+    entry.totalsKnown = (seen & TotalSize) && (seen & FileCount);
     if (!hex.empty() && !BytesFromHex(hex, entry.path))
         return fail(QStringLiteral("a pathHex is no hexadecimal text"), at);
     return checkRepeat(entry, at);

@@ -68,6 +68,7 @@ private:
     bool m_groupFolderSeen = false;
     bool m_haveGroup = false;
     std::unordered_set<std::string> m_groupNames;
+    std::string m_key, m_text, m_hex; ///< an entry's scratch texts
 };
 
 } // namespace quillon

@@ -29,19 +29,25 @@ void AppendJsonString(std::string& out, std::string_view text)
     const std::string valid = IsValidUtf8(text) ? std::string() : ValidUtf8(text);
     const std::string_view value = valid.empty() ? text : std::string_view(valid);
     out.push_back('"');
-    for (const char c : value) {
+    // Plain runs are appended whole: most names need no escape at all.
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
         const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+        if (b >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(value.substr(plain, i - plain));
+        plain = i + 1;
+        if (b >= 0x20) {
             out.push_back('\\');
             out.push_back(c);
-        } else if (b < 0x20) {
+        } else {
             out.append("\\u00");
             out.push_back(kDigits[b >> 4]);
             out.push_back(kDigits[b & 15]);
-        } else {
-            out.push_back(c);
         }
     }
+    out.append(value.substr(plain));
     out.push_back('"');
 }
 

@@ -142,6 +142,24 @@ std::string IsoTime(std::int64_t seconds, int utcOffset)
     unsigned d;
     CivilFromDays(days, y, m, d);
     const int offset = utcOffset < 0 ? -utcOffset : utcOffset;
+    if (y >= 0 && y <= 9999 && offset < 100 * 3600) {
+        // Written by hand: a listing writes one per entry, and snprintf costs as much as the rest.
+        std::string text = "0000-00-00T00:00:00+00:00";
+        const auto put = [&text](std::size_t at, std::int64_t value, int width) {
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+        };
+        put(0, y, 4);
+        put(5, m, 2);
+        put(8, d, 2);
+        put(11, rest / 3600, 2);
+        put(14, rest / 60 % 60, 2);
+        put(17, rest % 60, 2);
+        text[19] = utcOffset < 0 ? '-' : '+';
+        put(20, offset / 3600, 2);
+        put(23, offset / 60 % 60, 2);
+        return text;
+    }
     char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02d%c%02d:%02d",
                   static_cast<long long>(y), m, d, static_cast<int>(rest / 3600),

@@ -29,6 +29,7 @@ struct DetailsSortKey {
     /// the name with blanks where the values would be.
     int statError = 0;
     bool repeatLink = false; ///< a later link of a file counted once: adds nothing to sums
+    std::size_t record = 0;  ///< the file's index in the record list
 };
 
 /// The text a key is collated by: Name "folder?name?size", Size "size?folder?name", Date

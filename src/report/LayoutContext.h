@@ -1,5 +1,6 @@
 #pragma once
 
+#include "details/FileDetails.h"
 #include "platform/ErrorReport.h"
 #include "platform/ProgressHooks.h"
 #include "report/ReportFont.h"
@@ -46,6 +47,10 @@ struct LayoutContext : ReportChoices {
     QString stagingPath;                ///< the staging file "tmpfile.dmp"
     bool* cancel = nullptr;             ///< the scan's cancel flag; set when the user gives up
     ScanCounters* counters = nullptr;   ///< raised by the layout when given
+    /// When set, the records did not come from a walk of this disk (a saved listing): no file
+    /// is looked at, a line shows what its record holds and its details come from here, by
+    /// the record's index.
+    std::function<void(std::size_t record, FileDetails& details)> recordDetails;
 };
 
 } // namespace quillon

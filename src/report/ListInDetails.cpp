@@ -30,6 +30,8 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
         writer.WriteDetails(WithoutTrailingSlash(current), sortList.sorted(), currentNode);
     };
 
+    // Records of a saved listing name no file of this disk: each key is what its record holds.
+    const bool stored = static_cast<bool>(run.context().recordDetails);
     std::string path;
     std::string name;
     const std::size_t n = records.lastIndex();
@@ -51,7 +53,8 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
                 record.folder->appendPath(current);
             ++counters.folders;
             sortList.clear();
-            writer.folders().moveTo(current);
+            if (!stored)
+                writer.folders().moveTo(current);
         }
 
         // The walk read the status already; only a link's line shows what it points at. A
@@ -59,7 +62,7 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
         // up in the folder's descriptor: the whole path may be beyond PATH_MAX.
         std::int64_t changed = record.modified;
         int statError = record.statError; // told with the walk's findings
-        if (statError == 0 && (!record.statKnown || record.link)) {
+        if (!stored && statError == 0 && (!record.statKnown || record.link)) {
             path.assign(current).append(record.name);
             name.assign(record.name);
             const FileAt file = writer.folders().at(name, path);
@@ -79,7 +82,8 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
                            {},
                            changed,
                            statError,
-                           record.repeatLink};
+                           record.repeatLink,
+                           k};
         if (sortBy == DetailsSortBy::Date && statError == 0) {
             std::tm changed{};
             if (ChangedLocalTime(key.changed, changed))

@@ -165,14 +165,16 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
         std::string path;
         std::string name;
         std::string line;
-        m_folders.moveTo(folderPath);
+        const bool stored = static_cast<bool>(m_context.recordDetails);
+        if (!stored)
+            m_folders.moveTo(folderPath);
         for (const DetailsSortKey& key : sortList) {
             m_context.progress.Yield();
             if (cancelled())
                 break;
             path.assign(folderPath).append(key.name);
             name.assign(key.name);
-            const FileAt file = m_folders.at(name, path);
+            const FileAt file = stored ? FileAt() : m_folders.at(name, path);
             // The time was read with the key, a moment ago.
             std::tm changed{};
             const bool timeKnown = ChangedLocalTime(key.changed, changed);
@@ -253,7 +255,9 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
         const DetailColumnRow& row = DetailColumnOf(column);
         if (row.choice && !detailsRead) {
             // One status read and at most one open for all the detail columns of the line.
-            if (!(known && m_choice.any() && readDetails(file, path)))
+            if (m_context.recordDetails && known && m_choice.any())
+                m_context.recordDetails(key.record, m_details);
+            else if (!(known && m_choice.any() && readDetails(file, path)))
                 m_details = FileDetails();
             detailsRead = true;
         }

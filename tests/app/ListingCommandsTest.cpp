@@ -161,6 +161,51 @@ TEST_F(ListingCommands, BatchModeWritesListingsByTheOutputName)
     EXPECT_EQ(rows.size(), 1 + 6 + 1); // List In Details: files only; the last line ends
 }
 
+TEST_F(ListingCommands, ReportOfSavedListingsIsTheScansAndABrokenOneWritesNothing)
+{
+    ASSERT_EQ(run({"--report", job(m_a), "-o", out("a.json")}).status, 0);
+    ASSERT_EQ(run({"--report", job(m_b), "-o", out("b.json")}).status, 0);
+    const Outcome scan = run({"--report", job(m_a), "-o", out("scan.txt")});
+    const Outcome fromListing = run({"--report", out("a.json"), "-o", out("listing.txt")});
+    ASSERT_EQ(fromListing.status, 0) << fromListing.err.constData();
+    EXPECT_TRUE(fromListing.err.isEmpty()) << fromListing.err.constData();
+    EXPECT_EQ(read(out("listing.txt")), read(out("scan.txt")));
+    EXPECT_TRUE(read(out("listing.txt")).contains("old name.txt"));
+
+    // Two listings make one report and merge into one listing that gives the same report.
+    const Outcome both = run({"--report", out("a.json"), out("b.json"), "--type", "sizes"});
+    ASSERT_EQ(both.status, 0) << both.err.constData();
+    EXPECT_TRUE(both.out.contains(a().toUtf8()) && both.out.contains(b().toUtf8()));
+    ASSERT_EQ(run({"--report", out("a.json"), out("b.json"), "-o", out("all.json")}).status, 0);
+    EXPECT_EQ(run({"--report", out("all.json"), "--type", "sizes"}).out, both.out);
+
+    // A cut, a foreign and a missing listing: named, exit 1, an old output left as it was.
+    QFile cut(out("cut.json"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(read(out("a.json")).left(600));
+    cut.close();
+    QFile foreign(out("other.json"));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("{\"format\": \"something else\", \"entries\": []}");
+    foreign.close();
+    for (const QString& bad : {out("cut.json"), out("other.json"), out("missing.json")}) {
+        SCOPED_TRACE(bad.toStdString());
+        for (const QString& output : {out("listing.txt"), out("all.json")}) {
+            const QByteArray before = read(output);
+            const Outcome broken = run({"--report", out("a.json"), bad, "-o", output});
+            EXPECT_EQ(broken.status, 1);
+            EXPECT_TRUE(broken.err.contains(QFileInfo(bad).fileName().toUtf8()))
+                << broken.err.constData();
+            EXPECT_EQ(read(output), before);
+        }
+    }
+    EXPECT_TRUE(run({"--report", out("cut.json")}).err.contains("at byte"));
+    // A listing is not scanned again: scan options are wrong usage.
+    const Outcome depth = run({"--report", out("a.json"), "--depth", "1"});
+    EXPECT_EQ(depth.status, 2);
+    EXPECT_TRUE(depth.err.contains("--depth does not go with a listing")) << depth.err.constData();
+}
+
 TEST_F(ListingCommands, CompareTellsEachDifferenceAndExitsAsDiffDoes)
 {
     const Outcome differ = run({"--compare", a(), b(), "--crc"});
@@ -368,6 +413,47 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     window.mnuCompare->trigger();
     const QString files = window.rTxt->toPlainText();
     EXPECT_EQ(files.count(": Permission denied (status)\n"), 3) << files.toStdString();
+}
+
+TEST_F(ListingCommands, WindowOpensAListingAsTheReportOfItsScan)
+{
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.NewJob(); // not the locations an earlier test's window left in the default job
+    window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::TreeView);
+    window.mnuScan->trigger();
+    const QString scanned = window.rTxt->toPlainText();
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuExportListing->trigger();
+    window.SelectReportType(ReportType::ListInDetails);
+    window.mnuScan->trigger();
+    const QString details = window.rTxt->toPlainText();
+
+    // Laid out as the window's report type: the listing of a tree gives either report.
+    window.NewJob();
+    window.SelectReportType(ReportType::TreeView);
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuOpenListing->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText().toStdString(), scanned.toStdString());
+    window.SelectReportType(ReportType::ListInDetails);
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuOpenListing->trigger();
+    EXPECT_EQ(window.rTxt->toPlainText(), details);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // A listing that cannot be read is named, and the pane keeps its report.
+    QFile cut(out("cut.json"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(read(out("window.json")).left(500));
+    cut.close();
+    dialogs.paths.push_back(out("cut.json"));
+    window.mnuOpenListing->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.back().text.contains("cut.json"))
+        << dialogs.messages.back().text.toStdString();
+    EXPECT_EQ(window.rTxt->toPlainText(), details);
 }
 
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)

@@ -83,8 +83,9 @@ TEST_F(MainFrmTest, MenusToolbarsAndShortcuts)
 {
     MainFrm window(&dialogs);
     EXPECT_EQ(captions(window.mnuFile->actions()).join(QLatin1Char('|')),
-              QStringLiteral("Scan|Cancel|-|New Job|Open Job|Save Job|-|Save As|Export Listing...|"
-                             "Compare With Listing...|-|Page Setup|Print...|-|Close"));
+              QStringLiteral("Scan|Cancel|-|New Job|Open Job|Save Job|-|Save As|Open Listing...|"
+                             "Export Listing...|Compare With Listing...|-|Page Setup|Print...|-|"
+                             "Close"));
     EXPECT_EQ(captions(window.mnuEdit->actions()).join(QLatin1Char('|')),
               QStringLiteral("Undo|Redo|-|Cut|Copy|Paste|Delete|-|Find|Find and Replace|-|"
                              "Select All"));

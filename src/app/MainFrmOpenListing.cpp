@@ -1,0 +1,93 @@
+// The main window's Open Listing command: a saved listing shown as a scan's report.
+#include "app/BatchFromListing.h"
+#include "app/MainFrm.h"
+#include "app/ShownStaging.h"
+#include "listing/ListingRecords.h"
+#include "output/Dialogs.h"
+#include "report/OwnStaging.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace quillon {
+
+void MainFrm::OpenListing()
+{
+    if (m_scanning)
+        return;
+    const QString title = QStringLiteral("Open Listing");
+    const auto tell = [&](const QString& text) {
+        m_dialogs->ShowMessage(text, title, MessageIcon::Exclamation, MessageButtons::Ok,
+                               MessageResult::Ok);
+    };
+    const QString path =
+        m_dialogs->ShowOpenDialog(QStringLiteral("JSON listing(*.json)|*.json"), title, QString());
+    if (path.isEmpty())
+        return;
+    ListingRecords records(Settings());
+    std::size_t unread = 0;
+    QString firstUnread;
+    records.setUnreadHook([&](const std::string& entry, const QString& what) {
+        if (unread++ == 0)
+            firstUnread =
+                QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + what;
+    });
+    // Busy as in a scan: the window's events run, its commands wait, a close waits for the end.
+    SetScanningState(false);
+    const auto keepGoing = [this] {
+        if (m_yieldHook)
+            m_yieldHook();
+        return !m_closePending;
+    };
+    QString error;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool read = ReadListingFiles({path}, records, &error, keepGoing);
+    QGuiApplication::restoreOverrideCursor();
+
+    // Laid out as a scan's report is, with the window's type, sort and font.
+    const ReportType type = SelectedReportType();
+    ReportChoices choices;
+    choices.settings = Settings();
+    choices.font = ReportFont{cmbFont->currentText(), m_fontSize, m_reportColour};
+    choices.sort = DetailsSort{cmbSort->currentText(), optAsc->isChecked()};
+    choices.progress.yield = [&keepGoing] { keepGoing(); };
+    choices.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
+    auto staging = std::make_unique<OwnStaging>(StagingPath());
+    ScanCounters counters;
+    bool cancel = false;
+    const bool shown =
+        read && !m_closePending &&
+        LayOutListingRecords(type, records, counters, &cancel, choices, staging->path()) &&
+        !m_closePending && LoadReportIntoPane(staging->path());
+    SetScanningState(true);
+    if (m_closePending) {
+        m_closePending = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    if (!read) {
+        tell(error.left(1).toUpper() + error.mid(1));
+        return;
+    }
+    if (!shown)
+        return;
+    m_report->Take(std::move(staging));
+    SetPanelText(1, QFile::decodeName(QFile::encodeName(path)));
+    SetPanelText(3, QStringLiteral("Files : ") + QString::number(counters.files));
+    SetPanelText(4, QStringLiteral("Folders : ") + QString::number(counters.folders));
+
+    // What the listing could not give this report, and what its scan could not read.
+    QStringList notes = records.lacks(type);
+    if (unread > 0)
+        notes += QStringLiteral("%1 of its entries were not read in full when the listing was "
+                                "made; their values are blank. The first: %2")
+                     .arg(unread)
+                     .arg(firstUnread);
+    if (!notes.isEmpty())
+        tell(notes.join(QLatin1Char('\n')));
+}
+
+} // namespace quillon
