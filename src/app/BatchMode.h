@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/SaveFormat.h"
+#include "report/ScanSummary.h"
 #include "scan/ReportType.h"
 
 #include <QString>
@@ -63,6 +64,12 @@ struct BatchRequest {
     bool compare = false;       ///< "--compare A B": jobPath (from --job) is optional
     QString compareA, compareB; ///< each a folder or a JSON listing
     bool crc = false;           ///< "--crc": compare checksums of scanned folders
+    /// --summary: these kinds in place of the stored ones; --summary-alone, --top and
+    /// --same-bytes set their own fields over the stored settings.
+    std::optional<SummarySettings> summaryKinds;
+    bool summaryAlone = false;
+    int topCount = 0; ///< 0: the stored count
+    bool sameBytes = false;
 };
 
 /// True when the arguments (program name first) ask for batch mode or its help, so that no

@@ -119,6 +119,9 @@ SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m
     SSTab1->addTab(fields, QStringLiteral("Printing Fields"));
     BuildGeneralTab(general);
     BuildFieldsTab(fields);
+    auto* summaries = new QWidget(SSTab1);
+    SSTab1->addTab(summaries, QStringLiteral("Summaries"));
+    BuildSummaryTab(summaries);
     BuildOkButton();
 
     // Upper and lower case exclude each other; unticking one leaves the other alone.
@@ -224,6 +227,7 @@ ReportSettings SettingsFrm::Values() const
             s.*row.value = (this->*row.box)->isChecked();
     s.ColSize = v_ColSize->currentText();
     s.ShowSizeIn = v_ShowSizeIn->currentText();
+    s.Summary = SummaryValues();
     return s;
 }
 
@@ -234,6 +238,7 @@ void SettingsFrm::SetValues(const ReportSettings& s)
             (this->*row.box)->setChecked(s.*row.value);
     SelectChoice(v_ColSize, s.ColSize);
     SelectChoice(v_ShowSizeIn, s.ShowSizeIn);
+    SetSummaryValues(s.Summary);
 }
 
 void SettingsFrm::Load()

@@ -124,6 +124,7 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
         readSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     for (const SwitchKey& entry : kSizeSwitches)
         settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
+    settings.Summary = LoadSummarySettings(store);
     return settings;
 }
 
@@ -138,6 +139,7 @@ void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
         writeSwitch(store, kSettings, entry.key, settings.*entry.member);
     for (const SwitchKey& entry : kFieldSwitches)
         writeSwitch(store, kFields, entry.key, settings.*entry.member);
+    SaveSummarySettings(settings.Summary, store);
 }
 
 } // namespace quillon
