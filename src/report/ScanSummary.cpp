@@ -56,6 +56,9 @@ bool MayRepeat(const ScanRecord& record)
            !(record.statKnown && record.link) && record.size > 0;
 }
 
+// What the first pass reads of each file.
+constexpr std::uint64_t kPrefix = 4096;
+
 struct Candidate {
     std::int64_t size = 0;
     std::size_t record = 0;
@@ -214,8 +217,40 @@ private:
         m_summary.unreadable.push_back(path);
     }
 
+    // Two passes: the first block of every file whose size is shared (a small file is then
+    // read whole), and only where size and that block's checksum are shared too, the whole
+    // file. Most files of one size differ early, so most are never read beyond a block.
     void readChecksums(std::vector<Candidate>& shared)
     {
+        for (Candidate& c : shared) {
+            if (stopped())
+                return;
+            readPrefix(c);
+        }
+        std::vector<Candidate*> ordered;
+        for (Candidate& c : shared) {
+            if (c.read)
+                ordered.push_back(&c);
+        }
+        std::sort(ordered.begin(), ordered.end(), [](const Candidate* a, const Candidate* b) {
+            return a->size != b->size ? a->size < b->size : a->crc < b->crc;
+        });
+        std::vector<Candidate*> again;
+        for (std::size_t i = 0; i < ordered.size();) {
+            std::size_t j = i + 1;
+            while (j < ordered.size() && ordered[j]->size == ordered[i]->size &&
+                   ordered[j]->crc == ordered[i]->crc)
+                ++j;
+            for (std::size_t k = i; k < j; ++k) {
+                if (j - i > 1)
+                    again.push_back(ordered[k]);
+                else
+                    ordered[k]->read = false; // alone: no copy, nothing more to read
+            }
+            i = j;
+        }
+        std::sort(again.begin(), again.end(),
+                  [](const Candidate* a, const Candidate* b) { return a->record < b->record; });
         CrcCtrl crc;
         crc.SetInterrupt([this] {
             if (m_hooks.yield)
@@ -224,40 +259,73 @@ private:
         });
         FolderCursor cursor;
         std::string folder;
-        for (Candidate& c : shared) {
-            if (m_hooks.yield)
-                m_hooks.yield();
+        for (Candidate* c : again) {
             if (stopped())
                 return;
-            const ScanRecord& record = m_records[c.record];
-            Fd file{OpenRecord(record, cursor, folder)};
-            if (file.fd < 0) {
-                // Gone since the scan, or no longer a regular file: nothing to compare.
-                if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
-                    tell(c.record, errno);
-                continue;
-            }
-            struct stat st {};
-            if (::fstat(file.fd, &st) != 0) {
+            readWhole(*c, crc, cursor, folder);
+        }
+    }
+
+    void readPrefix(Candidate& c)
+    {
+        if (m_hooks.yield)
+            m_hooks.yield();
+        const ScanRecord& record = m_records[c.record];
+        Fd file{OpenRecord(record, m_cursor, m_folder)};
+        if (file.fd < 0) {
+            // Gone since the scan, or no longer a regular file: nothing to compare.
+            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
                 tell(c.record, errno);
-                continue;
-            }
+            return;
+        }
+        const auto size = static_cast<std::uint64_t>(c.size);
+        try {
+            m_crc.ComputePrefix(file.fd, static_cast<std::size_t>(std::min(size, kPrefix)),
+                                PathOf(record));
+        } catch (const CommandError& e) {
+            tell(c.record, e.number() > 0 ? e.number() : EIO);
+            return;
+        }
+        // Shorter than the scan saw: no longer the file listed.
+        if (m_crc.BytesRead() < std::min(size, kPrefix))
+            return;
+        c.crc = m_crc.Value();
+        c.read = true;
+    }
+
+    void readWhole(Candidate& c, CrcCtrl& crc, FolderCursor& cursor, std::string& folder)
+    {
+        c.read = false;
+        const ScanRecord& record = m_records[c.record];
+        Fd file{OpenRecord(record, cursor, folder)};
+        if (file.fd < 0) {
+            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
+                tell(c.record, errno);
+            return;
+        }
+        struct stat st {};
+        if (::fstat(file.fd, &st) != 0) {
+            tell(c.record, errno);
+            return;
+        }
+        // A file that changed size since the scan is no longer the file listed.
+        if (st.st_size != c.size)
+            return;
+        // A file of one block was read whole already.
+        if (static_cast<std::uint64_t>(c.size) > kPrefix) {
             try {
                 if (crc.ComputeOpen(file.fd, PathOf(record)) != CrcCtrl::Outcome::Done)
-                    continue;
+                    return;
             } catch (const CommandError& e) {
                 tell(c.record, e.number() > 0 ? e.number() : EIO);
-                continue;
+                return;
             }
-            // A file that changed size since the scan is no longer the file listed.
-            if (st.st_size != c.size)
-                continue;
             c.crc = crc.Value();
-            c.device = st.st_dev;
-            c.inode = st.st_ino;
-            c.read = true;
-            ++m_summary.filesRead;
         }
+        c.device = st.st_dev;
+        c.inode = st.st_ino;
+        c.read = true;
+        ++m_summary.filesRead;
     }
 
     void addGroup(const std::vector<Candidate>& group)
@@ -364,6 +432,9 @@ private:
     const SummaryHooks& m_hooks;
     ScanSummary& m_summary;
     std::unique_ptr<unsigned char[]> m_bufferA, m_bufferB;
+    CrcCtrl m_crc; // the first pass's
+    FolderCursor m_cursor;
+    std::string m_folder;
 };
 
 } // namespace
