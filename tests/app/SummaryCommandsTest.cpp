@@ -1,4 +1,6 @@
 // Summaries of a scan through the real program: every output format and the options.
+#include "FakeDialogs.h"
+#include "app/MainFrm.h"
 #include "platform/SettingsStore.h"
 #include "support/FixtureTree.h"
 #include "support/NoReadOverride.h"
@@ -11,6 +13,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <gtest/gtest.h>
 
 using namespace quillon;
@@ -134,4 +137,25 @@ TEST_F(SummaryCommands, OptionsAloneTopAndWhatCannotBeRead)
         << locked.err.constData();
     EXPECT_TRUE(locked.out.contains("0 group(s)")) << locked.out.constData();
     EXPECT_TRUE(locked.out.contains("1 file(s) could not be read"));
+}
+
+TEST_F(SummaryCommands, WindowShowsAndExportsTheStoredSummaries)
+{
+    {
+        SettingsStore store;
+        store.setValue("Summaries", "Duplicates", "1");
+        store.sync();
+    }
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.AddLocation({root(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::ListInDetails);
+    window.mnuScan->trigger();
+    EXPECT_TRUE(window.rTxt->toPlainText().contains("Duplicates (equal size and CRC32):"));
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuExportListing->trigger();
+    const QJsonObject json = QJsonDocument::fromJson(read("window.json")).object();
+    EXPECT_EQ(json["summary"].toObject()["duplicates"].toObject()["groups"].toArray().size(), 1);
+    EXPECT_EQ(json["entries"].toArray().size(), 4);
 }
