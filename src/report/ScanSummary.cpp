@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <unistd.h>
 
@@ -311,8 +312,12 @@ private:
         // A file that changed size since the scan is no longer the file listed.
         if (st.st_size != c.size)
             return;
-        // A file of one block was read whole already.
-        if (static_cast<std::uint64_t>(c.size) > kPrefix) {
+        // A file of one block was read whole already; another link of a file read before
+        // has its checksum.
+        const auto known = m_inodeCrc.find({st.st_dev, st.st_ino});
+        if (known != m_inodeCrc.end()) {
+            c.crc = known->second;
+        } else if (static_cast<std::uint64_t>(c.size) > kPrefix) {
             try {
                 if (crc.ComputeOpen(file.fd, PathOf(record)) != CrcCtrl::Outcome::Done)
                     return;
@@ -325,6 +330,7 @@ private:
         c.device = st.st_dev;
         c.inode = st.st_ino;
         c.read = true;
+        m_inodeCrc.emplace(std::make_pair(st.st_dev, st.st_ino), c.crc);
         ++m_summary.filesRead;
     }
 
@@ -432,7 +438,8 @@ private:
     const SummaryHooks& m_hooks;
     ScanSummary& m_summary;
     std::unique_ptr<unsigned char[]> m_bufferA, m_bufferB;
-    CrcCtrl m_crc; // the first pass's
+    std::map<std::pair<dev_t, ino_t>, std::uint32_t> m_inodeCrc; // files read whole
+    CrcCtrl m_crc;                                               // the first pass's
     FolderCursor m_cursor;
     std::string m_folder;
 };
