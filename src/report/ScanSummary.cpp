@@ -512,6 +512,8 @@ ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& sett
         // Candidates by index first: paths are built only for the few that stay.
         std::vector<std::size_t> files;
         for (std::size_t k = 1; k <= n; ++k) {
+            if (hooks.yield && k % 4096 == 0)
+                hooks.yield();
             const ScanRecord& r = records[k];
             if (r.isFile() && !r.repeatLink && r.statError == 0)
                 files.push_back(k);
