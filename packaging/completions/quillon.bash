@@ -31,6 +31,12 @@ _quillon()
     --size)
         COMPREPLY=()
         return ;;
+    --summary)
+        COMPREPLY=($(compgen -W 'top types duplicates all' -- "$cur"))
+        return ;;
+    --top)
+        COMPREPLY=()
+        return ;;
     --compare)
         COMPREPLY=($(compgen -f -- "$cur"))
         return ;;
@@ -42,7 +48,7 @@ _quillon()
         return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--report --output -o --format --type --sort --descending --ascending --depth --no-subfolders --types --font --size --compare --job --crc --threads --help -h --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--report --output -o --format --type --sort --descending --ascending --depth --no-subfolders --types --font --size --summary --summary-alone --top --same-bytes --compare --job --crc --threads --help -h --version' -- "$cur"))
     else
         COMPREPLY=($(compgen -f -- "$cur"))
     fi

@@ -8,6 +8,7 @@
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
+#include "listing/SummaryListing.h"
 #include "output/PdfReport.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
@@ -28,6 +29,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -179,16 +181,43 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
                        QString* error, const std::function<bool()>& keepGoing,
                        const std::function<void(const std::string&, const QString&)>& unreadable)
 {
-    RecordListingSource source(records, MakeListingHeader(locations, type, settings, exclusions));
-    if (unreadable)
-        source.setUnreadableHook([&unreadable](const std::string& entry, const QString& reason,
-                                               unsigned) { unreadable(entry, reason); });
-    source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk, settings.IncludeHidden);
     bool stopped = false;
     const auto stop = [&] {
         stopped = stopped || (keepGoing && !keepGoing());
         return stopped;
     };
+    // The summaries come first: JSON holds them before the entries, CSV holds them alone.
+    std::optional<ScanSummary> summary;
+    if (settings.Summary.any()) {
+        SummaryHooks hooks;
+        hooks.cancelled = stop;
+        hooks.unreadable = unreadable;
+        summary = SummarizeScan(records, settings.Summary, hooks);
+        if (stopped) {
+            *error = QStringLiteral("cannot write %1: stopped").arg(path);
+            return false;
+        }
+    }
+    if (summary && format == ListingFormat::Csv) {
+        QString reason;
+        const bool saved = SaveChecked(
+            path,
+            [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(*summary, file, why); },
+            &reason);
+        if (!saved)
+            *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+        return saved;
+    }
+    ListingHeader header = MakeListingHeader(locations, type, settings, exclusions);
+    if (summary)
+        header.summary = &*summary;
+    // A summary standing alone lists no entries.
+    const RecordList noRecords;
+    RecordListingSource source(summary && settings.Summary.Alone ? noRecords : records, header);
+    if (unreadable)
+        source.setUnreadableHook([&unreadable](const std::string& entry, const QString& reason,
+                                               unsigned) { unreadable(entry, reason); });
+    source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk, settings.IncludeHidden);
     source.setInterrupt(stop);
     QString reason;
     // Written here rather than by SaveListing, which keeps a listing cut short: a stopped one

@@ -233,6 +233,22 @@ void ApplyOptions(const BatchRequest& request, Job& job)
     }
 }
 
+// The summary options over the stored summaries; the window's settings are not changed.
+void ApplySummaryOptions(const BatchRequest& request, SummarySettings& summary)
+{
+    if (request.summaryKinds) {
+        summary.Top = request.summaryKinds->Top;
+        summary.Types = request.summaryKinds->Types;
+        summary.Duplicates = request.summaryKinds->Duplicates;
+    }
+    if (request.summaryAlone)
+        summary.Alone = true;
+    if (request.topCount > 0)
+        summary.TopCount = request.topCount;
+    if (request.sameBytes)
+        summary.SameBytes = true;
+}
+
 // Fails early, before a long scan, when the output could never be written.
 bool CheckOutput(const QString& path, QString* error)
 {
@@ -516,6 +532,39 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             reportOnly += name;
             break;
         }
+        case OptionId::Summary: {
+            SummarySettings kinds;
+            if (!ParseSummaryKinds(value, kinds)) {
+                *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
+                                        "duplicates or all")
+                             .arg(value);
+                return std::nullopt;
+            }
+            request.summaryKinds = kinds;
+            reportOnly += name;
+            break;
+        }
+        case OptionId::SummaryAlone:
+            request.summaryAlone = true;
+            reportOnly += name;
+            break;
+        case OptionId::Top: {
+            bool number = false;
+            const int count = value.toInt(&number);
+            if (!number || count < 1 || count > kMaxTopCount) {
+                *error = QStringLiteral("--top: \"%1\" is not a number from 1 to %2")
+                             .arg(value)
+                             .arg(kMaxTopCount);
+                return std::nullopt;
+            }
+            request.topCount = count;
+            reportOnly += name;
+            break;
+        }
+        case OptionId::SameBytes:
+            request.sameBytes = true;
+            reportOnly += name;
+            break;
         }
     }
     if (request.help)
@@ -563,7 +612,8 @@ QString BatchUsage()
                "       quillon --report JOB|FOLDER... [--type TYPE] [--sort KEY]\n"
                "               [--descending] [--depth N] [--no-subfolders]\n"
                "               [--types PATTERNS] [--font NAME] [--size N]\n"
-               "               [-o FILE] [--format KIND]\n"
+               "               [--summary KINDS] [--summary-alone] [--top N]\n"
+               "               [--same-bytes] [-o FILE] [--format KIND]\n"
                "       quillon --report LISTING.json... [--type TYPE] [--sort KEY]\n"
                "               [--descending] [--font NAME] [--size N] [-o FILE]\n"
                "       quillon --compare A B [-o FILE] [--job JOB] [--crc]\n"
@@ -676,7 +726,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         Tell(unusable);
         return kBatchFailed;
     }
-    const ReportSettings settings = LoadReportSettings(store);
+    ReportSettings settings = LoadReportSettings(store);
+    ApplySummaryOptions(request, settings.Summary);
     const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
     if (!error.isEmpty()) {
         Tell(error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/SaveFormat.h"
+#include "report/ScanSummary.h"
 #include "scan/ReportType.h"
 
 #include <QString>
@@ -66,6 +67,12 @@ struct BatchRequest {
     int threads = 0;            ///< "--threads N"; 0: the settings' choice
     /// The saved JSON listings of --report, read in place of a scan.
     QStringList listings;
+    /// --summary: these kinds in place of the stored ones; --summary-alone, --top and
+    /// --same-bytes set their own fields over the stored settings.
+    std::optional<SummarySettings> summaryKinds;
+    bool summaryAlone = false;
+    int topCount = 0; ///< 0: the stored count
+    bool sameBytes = false;
 };
 
 /// True when the arguments (program name first) ask for batch mode or its help, so that no

@@ -48,6 +48,19 @@ constexpr CommandOption kOptions[] = {
      "the report's font (Courier New by default)"},
     {OptionId::Size, "--size", "", "N", OptionValue::Text, "", "font size in points",
      "the font size in points (1 to 999; 10 by default)"},
+    {OptionId::Summary, "--summary", "", "KINDS", OptionValue::Choice, "top types duplicates all",
+     "summaries of the scan",
+     "after the report, the summaries KINDS (top, types, duplicates or all, separated by "
+     "commas): the largest files, totals by file type, files of equal size and CRC32; in a "
+     "JSON listing before the entries, as a CSV file the summaries alone"},
+    {OptionId::SummaryAlone, "--summary-alone", "", "", OptionValue::None, "",
+     "the summaries without the report",
+     "write the summaries in place of the report's lines (a JSON listing without entries)"},
+    {OptionId::Top, "--top", "", "N", OptionValue::Text, "", "how many largest files",
+     "the top summary lists the N largest files (1 to 100000; 20 by default)"},
+    {OptionId::SameBytes, "--same-bytes", "", "", OptionValue::None, "",
+     "duplicates compared byte for byte",
+     "the duplicates summary also compares files of equal size and CRC32 byte for byte"},
     {OptionId::Compare, "--compare", "", "A B", OptionValue::Path, "",
      "compare two folders or listings",
      "compare two folders (scanned now) or JSON listings and list what was added, "

@@ -6,17 +6,22 @@
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
+#include "listing/SummaryListing.h"
 #include "output/Dialogs.h"
 #include "output/SaveFailureText.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
+#include "platform/CheckedSave.h"
 #include "platform/CommandError.h"
 #include "scan/ScanRun.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <cstring>
+#include <optional>
 
 namespace quillon {
 
@@ -48,7 +53,28 @@ void MainFrm::ExportListing()
     if (ListingFormatForPath(path) == ListingFormat::None) {
         error = OutputNameRefusal(path, kListingOutputs) + QLatin1Char('.');
     } else {
-        RecordListingSource source(m_run->records(), *m_scanHeader);
+        // The summaries as the report settings ask for them now, as batch mode writes them.
+        const SummarySettings wanted = Settings().Summary;
+        std::optional<ScanSummary> summary;
+        QStringList unread;
+        if (wanted.any()) {
+            SummaryHooks hooks;
+            hooks.yield = [] {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            };
+            hooks.unreadable = [&](const std::string& entry, const QString& reason) {
+                unread += QFile::decodeName(QByteArray::fromStdString(entry)) +
+                          QStringLiteral(": ") + reason;
+            };
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            summary = SummarizeScan(m_run->records(), wanted, hooks);
+            QGuiApplication::restoreOverrideCursor();
+        }
+        ListingHeader header = *m_scanHeader;
+        if (summary)
+            header.summary = &*summary;
+        const RecordList noRecords;
+        RecordListingSource source(summary && wanted.Alone ? noRecords : m_run->records(), header);
         // Totals only when the scan made them: a switch turned on since then has none yet.
         source.setSizeChoices(m_run->options().folderTotals, m_run->options().sizeOnDisk,
                               m_run->options().includeHidden);
@@ -59,8 +85,22 @@ void MainFrm::ExportListing()
                         reason;
         });
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        saved = SaveListing(source, ListingFormatForPath(path), path, &error);
+        if (summary && ListingFormatForPath(path) == ListingFormat::Csv)
+            saved = SaveChecked(
+                path,
+                [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(*summary, file, why); },
+                &error);
+        else
+            saved = SaveListing(source, ListingFormatForPath(path), path, &error);
         QGuiApplication::restoreOverrideCursor();
+        if (saved && !unread.isEmpty())
+            m_dialogs->ShowMessage(
+                QStringLiteral("The listing was saved, but %1 file(s) could not be read for the "
+                               "duplicates and are not counted as such. The first: %2")
+                    .arg(unread.size())
+                    .arg(unread.front()),
+                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+                MessageResult::Ok);
         if (saved && source.unreadableCount() > 0)
             m_dialogs->ShowMessage(
                 QStringLiteral("The listing was saved, but %1 of its entries could not be read in "

@@ -107,6 +107,9 @@ SettingsFrm::SettingsFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m
     SSTab1->addTab(fields, QStringLiteral("Printing Fields"));
     BuildGeneralTab(general);
     BuildFieldsTab(fields);
+    auto* summaries = new QWidget(SSTab1);
+    SSTab1->addTab(summaries, QStringLiteral("Summaries"));
+    BuildSummaryTab(summaries);
     BuildOkButton();
 
     // Upper and lower case exclude each other; unticking one leaves the other alone.
@@ -216,6 +219,7 @@ ReportSettings SettingsFrm::Values() const
         s.*row.setting = columnBox(row.column)->isChecked();
     s.ColSize = v_ColSize->currentText();
     s.ShowSizeIn = v_ShowSizeIn->currentText();
+    s.Summary = SummaryValues();
     return s;
 }
 
@@ -228,6 +232,7 @@ void SettingsFrm::SetValues(const ReportSettings& s)
         columnBox(row.column)->setChecked(s.*row.setting);
     SelectChoice(v_ColSize, s.ColSize);
     SelectChoice(v_ShowSizeIn, s.ShowSizeIn);
+    SetSummaryValues(s.Summary);
 }
 
 void SettingsFrm::Load()

@@ -12,6 +12,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace quillon {
@@ -72,6 +73,14 @@ public:
     QGroupBox* FrameMp3;
     QCheckBox* f_RemoveBlankSpaces;
     QPushButton* Command1;
+    // The "Summaries" tab (SettingsFrmSummary.cpp).
+    QGroupBox* FrameSummaries;
+    QCheckBox* s_Top;
+    QSpinBox* s_TopCount;
+    QCheckBox* s_Types;
+    QCheckBox* s_Duplicates;
+    QCheckBox* s_SameBytes;
+    QCheckBox* s_Alone;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -80,6 +89,9 @@ private:
     void BuildGeneralTab(QWidget* general);
     void BuildFieldsTab(QWidget* fields);
     void BuildOkButton();
+    void BuildSummaryTab(QWidget* summaries);
+    SummarySettings SummaryValues() const;
+    void SetSummaryValues(const SummarySettings& summary);
     static void SelectChoice(QComboBox* box, const QString& text);
 
     Dialogs& m_dialogs;

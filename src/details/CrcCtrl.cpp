@@ -9,6 +9,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace quillon {
@@ -99,6 +100,31 @@ CrcCtrl::Outcome CrcCtrl::ComputeOpen(int fd, const std::string& path)
     }
     m_value = crc;
     m_result = HexText(crc);
+    return Outcome::Done;
+}
+
+CrcCtrl::Outcome CrcCtrl::ComputePrefix(int fd, std::size_t limit, const std::string& path)
+{
+    m_result.clear();
+    m_value = 0;
+    m_read = 0;
+    if (!m_buffer)
+        m_buffer = std::make_unique_for_overwrite<unsigned char[]>(kBufferSize);
+    limit = std::min(limit, kBufferSize);
+    while (m_read < limit) {
+        const ssize_t got =
+            ::pread(fd, m_buffer.get() + m_read, limit - m_read, static_cast<off_t>(m_read));
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowReadError(errno, path);
+        }
+        m_read += static_cast<std::size_t>(got);
+    }
+    m_value = libdeflate_crc32(0, m_buffer.get(), m_read);
+    m_result = HexText(m_value);
     return Outcome::Done;
 }
 

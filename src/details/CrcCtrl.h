@@ -49,6 +49,12 @@ public:
     /// first byte; shownPath names it in an error.
     Outcome ComputeOpen(int fd, const std::string& shownPath);
 
+    /// The checksum of at most the first limit bytes of a regular file already open, read
+    /// from its first byte in one go: enough to tell most files of one size apart before any
+    /// is read whole. BytesRead() says how many there were.
+    Outcome ComputePrefix(int fd, std::size_t limit, const std::string& shownPath);
+    std::size_t BytesRead() const { return m_read; }
+
     /// The checksum of the file last computed, e.g. "CBF43926"; empty after a failure or
     /// before the first file.
     const std::string& Result() const { return m_result; }
@@ -62,6 +68,7 @@ public:
 private:
     std::int32_t m_mode = kModeCrc32;
     std::uint32_t m_value = 0;
+    std::size_t m_read = 0;
     std::string m_result;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::function<bool()> m_interrupt;

@@ -1,4 +1,5 @@
 #include "listing/ListingWriter.h"
+#include "listing/SummaryListing.h"
 #include "platform/StoredTexts.h"
 
 namespace quillon {
@@ -87,6 +88,10 @@ void JsonListingWriter::begin(const ListingHeader& header)
     });
     o.append("]\n},\n\"scanned\": ");
     AppendJsonString(o, IsoTime(header.scanned, header.utcOffset));
+    if (header.summary) {
+        o.append(",\n");
+        AppendSummaryJson(o, *header.summary);
+    }
     o.append(",\n\"entries\": [");
 }
 

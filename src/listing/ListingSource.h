@@ -32,6 +32,7 @@ struct ListingHeader {
     int utcOffset = 0;
     bool folderTotals = false; ///< entries may carry totalSize and fileCount (CSV: 2 columns)
     bool allocated = false;    ///< entries may carry allocated (CSV: a column)
+    const struct ScanSummary* summary = nullptr; ///< JSON: a "summary" before the entries
 };
 
 struct ExclusionList;

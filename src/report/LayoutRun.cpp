@@ -24,7 +24,11 @@ bool LayoutRun::run(qint32 closingStep, std::string_view closingLine,
         m_steps.step(1, [&] { m_file.emplace(m_context.stagingPath); });
         // Inside the step: a font size that is no number is that step's error.
         m_steps.step(2, [&] { m_file->writeLine(RtfHeader(m_context.font)); });
-        body();
+        const SummarySettings& summary = m_context.settings.Summary;
+        if (!summary.any() || !summary.Alone)
+            body();
+        if (summary.any())
+            writeScanSummary(closingStep);
         writeLine(closingStep, closingLine);
         m_steps.step(closingStep + 1, [&] { m_file->close(); });
     });
@@ -46,6 +50,22 @@ void LayoutRun::writeLine(qint32 step, const QString& text)
 void LayoutRun::writeSummaryTitle(qint32 step)
 {
     writeLine(step, std::string_view("\\par\\b Total Summary: \\b0"));
+}
+
+void LayoutRun::writeScanSummary(qint32 step)
+{
+    SummaryHooks hooks;
+    hooks.yield = [this] { m_context.progress.Yield(); };
+    hooks.cancelled = [this] { return cancelled(); };
+    // Never a Retry or Abort question: the file is named and the summary says it was left out.
+    hooks.unreadable =
+        m_context.unreadableDetail ? m_context.unreadableDetail : m_context.unreadableNote;
+    m_context.progress.Status(QStringLiteral("Summarizing the scan, please wait..."));
+    const ScanSummary summary = SummarizeScan(records(), m_context.settings.Summary, hooks);
+    const ReportSettings& settings = m_context.settings;
+    for (const std::string& line : SummaryReportLines(
+             summary, [&](std::string_view text) { return RtfSafeText(text, settings); }))
+        writeLine(step, std::string_view(line));
 }
 
 void LayoutRun::showProgress(std::size_t k) const

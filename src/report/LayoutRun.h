@@ -40,6 +40,10 @@ public:
     /// The bold "Total Summary:" line that opens every layout's summary.
     void writeSummaryTitle(qint32 step);
 
+    /// The summaries the settings switch on, after the report's own lines (or alone), as the
+    /// numbered step.
+    void writeScanSummary(qint32 step);
+
     /// The status text of the record loop, every 50th of the records.
     void showProgress(std::size_t k) const;
 

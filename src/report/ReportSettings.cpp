@@ -124,6 +124,7 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
     const int threads = store.intValue(kSettings, QStringLiteral("WalkThreads"), 0);
     if (threads >= 0 && threads <= kMaxWalkThreads)
         settings.WalkThreads = threads;
+    settings.Summary = LoadSummarySettings(store);
     return settings;
 }
 
@@ -142,6 +143,7 @@ void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
     if (settings.WalkThreads != 0)
         store.setValue(kSettings, QStringLiteral("WalkThreads"),
                        QString::number(settings.WalkThreads));
+    SaveSummarySettings(settings.Summary, store);
 }
 
 } // namespace quillon

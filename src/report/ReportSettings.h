@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/ScanSummary.h"
 #include "scan/ScanRun.h"
 
 #include <QString>
@@ -48,6 +49,8 @@ struct ReportSettings {
     bool Genre = false;
     bool Comment = false;
     bool RemoveBlankSpaces = false;
+    // "Summaries", stored in a section of their own
+    SummarySettings Summary;
 
     bool operator==(const ReportSettings&) const = default;
 

@@ -81,12 +81,13 @@ TEST_F(SettingsFrmTest, CaseSwitchesExcludeEachOtherAndOkWritesEverything)
 }
 
 // Each box shows and gives the stored setting of its own name ("v_" in "Settings", "f_" in
-// "Fields"): a box wired to another setting, or two boxes to one, shows here.
+// "Fields", "s_" in "Summaries"): a box wired to another setting, or two boxes to one, shows
+// here.
 TEST_F(SettingsFrmTest, EachBoxHoldsTheSettingOfItsName)
 {
     SettingsFrm form(dialogs);
     const QList<QCheckBox*> boxes = form.findChildren<QCheckBox*>();
-    ASSERT_EQ(boxes.size(), 29);
+    ASSERT_EQ(boxes.size(), 34);
     QHash<const QCheckBox*, bool> defaults;
     for (const QCheckBox* box : boxes)
         defaults.insert(box, box->isChecked());
@@ -94,8 +95,9 @@ TEST_F(SettingsFrmTest, EachBoxHoldsTheSettingOfItsName)
         const QString name = flipped->objectName();
         {
             SettingsStore store;
-            store.setValue(name.startsWith(QLatin1String("v_")) ? QStringLiteral("Settings")
-                                                                : QStringLiteral("Fields"),
+            store.setValue(name.startsWith(QLatin1String("v_"))   ? QStringLiteral("Settings")
+                           : name.startsWith(QLatin1String("s_")) ? QStringLiteral("Summaries")
+                                                                  : QStringLiteral("Fields"),
                            name.mid(2),
                            defaults[flipped] ? QStringLiteral("0") : QStringLiteral("1"));
             ASSERT_TRUE(store.sync());

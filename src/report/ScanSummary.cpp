@@ -1,0 +1,636 @@
+#include "report/ScanSummary.h"
+
+#include "details/CrcCtrl.h"
+#include "details/FileAt.h"
+#include "details/FileDetails.h"
+#include "details/SizeText.h"
+#include "platform/CommandError.h"
+#include "platform/SettingsStore.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+namespace quillon {
+
+namespace {
+
+const QString kSection = QStringLiteral("Summaries");
+
+bool readSwitch(const SettingsStore& store, const char* key, bool fallback)
+{
+    const int value = store.intValue(kSection, QLatin1String(key), -1);
+    return value == 0 || value == 1 ? value == 1 : fallback;
+}
+
+// The extension a type total counts a name under: after the last dot, lower case; a name
+// that only begins with a dot (".profile") or ends in one has none.
+std::string ExtensionOf(const std::string& name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+        return {};
+    std::string extension = name.substr(dot + 1);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return extension;
+}
+
+std::string PathOf(const ScanRecord& record)
+{
+    std::string path = record.folder ? record.folder->path() : std::string();
+    return path.append(record.name);
+}
+
+// A file that may have a copy: read, not a link, with content.
+bool MayRepeat(const ScanRecord& record)
+{
+    return record.isFile() && !record.repeatLink && record.statError == 0 &&
+           !(record.statKnown && record.link) && record.size > 0;
+}
+
+// What the first pass reads of each file.
+constexpr std::uint64_t kPrefix = 4096;
+
+struct Candidate {
+    std::int64_t size = 0;
+    std::size_t record = 0;
+    std::uint32_t crc = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool read = false;
+};
+
+// Opens a file of the records through its folder, so that a path beyond PATH_MAX still
+// opens; -1 with errno set otherwise.
+int OpenRecord(const ScanRecord& record, FolderCursor& cursor, std::string& folder)
+{
+    const std::string path = record.folder ? record.folder->path() : std::string();
+    if (path != folder) {
+        folder = path;
+        cursor.moveTo(folder);
+    }
+    const std::string full = folder + record.name;
+    return OpenRegularNoFollow(cursor.at(record.name, full));
+}
+
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Reads up to size bytes at offset in full; the count read, or -1 with errno set.
+ssize_t ReadFully(int fd, unsigned char* buffer, std::size_t size, off_t at)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, buffer + got, size - got, at + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+enum class Bytes { Same, Differ, FirstFailed, SecondFailed, Stopped };
+
+// Compares two open files block by block; memory stays two blocks whatever their size.
+Bytes CompareOpen(int a, int b, unsigned char* bufferA, unsigned char* bufferB, std::size_t block,
+                  const SummaryHooks& hooks, int* error)
+{
+    for (off_t at = 0;;) {
+        const ssize_t gotA = ReadFully(a, bufferA, block, at);
+        if (gotA < 0) {
+            *error = errno;
+            return Bytes::FirstFailed;
+        }
+        const ssize_t gotB = ReadFully(b, bufferB, block, at);
+        if (gotB < 0) {
+            *error = errno;
+            return Bytes::SecondFailed;
+        }
+        if (gotA != gotB || std::memcmp(bufferA, bufferB, static_cast<std::size_t>(gotA)) != 0)
+            return Bytes::Differ;
+        if (gotA == 0)
+            return Bytes::Same;
+        at += gotA;
+        if (hooks.yield)
+            hooks.yield();
+        if (hooks.cancelled && hooks.cancelled())
+            return Bytes::Stopped;
+    }
+}
+
+class DuplicateFinder {
+public:
+    DuplicateFinder(const RecordList& records, const SummaryHooks& hooks, ScanSummary& summary)
+        : m_records(records), m_hooks(hooks), m_summary(summary)
+    {}
+
+    void run(bool sameBytes)
+    {
+        std::vector<Candidate> candidates;
+        for (std::size_t k = 1; k <= m_records.lastIndex(); ++k) {
+            if (MayRepeat(m_records[k]))
+                candidates.push_back({m_records[k].size, k});
+        }
+        // Only a size that another file shares is worth reading.
+        std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+            return a.size != b.size ? a.size < b.size : a.record < b.record;
+        });
+        std::vector<Candidate> shared;
+        for (std::size_t i = 0; i < candidates.size();) {
+            std::size_t j = i + 1;
+            while (j < candidates.size() && candidates[j].size == candidates[i].size)
+                ++j;
+            if (j - i > 1)
+                shared.insert(shared.end(), candidates.begin() + static_cast<std::ptrdiff_t>(i),
+                              candidates.begin() + static_cast<std::ptrdiff_t>(j));
+            i = j;
+        }
+        candidates = {};
+        // Read in the scan's order: a folder's files one after another.
+        std::sort(shared.begin(), shared.end(),
+                  [](const Candidate& a, const Candidate& b) { return a.record < b.record; });
+        readChecksums(shared);
+        std::erase_if(shared, [](const Candidate& c) { return !c.read; });
+        std::sort(shared.begin(), shared.end(), [](const Candidate& a, const Candidate& b) {
+            if (a.size != b.size)
+                return a.size < b.size;
+            return a.crc != b.crc ? a.crc < b.crc : a.record < b.record;
+        });
+        for (std::size_t i = 0; i < shared.size() && !stopped();) {
+            std::size_t j = i + 1;
+            while (j < shared.size() && shared[j].size == shared[i].size &&
+                   shared[j].crc == shared[i].crc)
+                ++j;
+            std::vector<Candidate> group(shared.begin() + static_cast<std::ptrdiff_t>(i),
+                                         shared.begin() + static_cast<std::ptrdiff_t>(j));
+            if (group.size() > 1) {
+                if (sameBytes)
+                    splitByBytes(group);
+                else
+                    addGroup(group);
+            }
+            i = j;
+        }
+        std::sort(m_summary.duplicates.begin(), m_summary.duplicates.end(),
+                  [](const DuplicateGroup& a, const DuplicateGroup& b) {
+                      if (a.wasted() != b.wasted())
+                          return a.wasted() > b.wasted();
+                      if (a.size != b.size)
+                          return a.size > b.size;
+                      return a.paths.front() < b.paths.front();
+                  });
+        std::sort(m_summary.unreadable.begin(), m_summary.unreadable.end());
+    }
+
+private:
+    bool stopped()
+    {
+        if (!m_summary.stopped && m_hooks.cancelled && m_hooks.cancelled())
+            m_summary.stopped = true;
+        return m_summary.stopped;
+    }
+
+    void tell(std::size_t record, int error)
+    {
+        const std::string path = PathOf(m_records[record]);
+        if (m_hooks.unreadable)
+            m_hooks.unreadable(path,
+                               QString::fromLocal8Bit(UnreadableReason(error, kCrcDetail).c_str()));
+        m_summary.unreadable.push_back(path);
+    }
+
+    // Two passes: the first block of every file whose size is shared (a small file is then
+    // read whole), and only where size and that block's checksum are shared too, the whole
+    // file. Most files of one size differ early, so most are never read beyond a block.
+    void readChecksums(std::vector<Candidate>& shared)
+    {
+        for (Candidate& c : shared) {
+            if (stopped())
+                return;
+            readPrefix(c);
+        }
+        std::vector<Candidate*> ordered;
+        for (Candidate& c : shared) {
+            if (c.read)
+                ordered.push_back(&c);
+        }
+        std::sort(ordered.begin(), ordered.end(), [](const Candidate* a, const Candidate* b) {
+            return a->size != b->size ? a->size < b->size : a->crc < b->crc;
+        });
+        std::vector<Candidate*> again;
+        for (std::size_t i = 0; i < ordered.size();) {
+            std::size_t j = i + 1;
+            while (j < ordered.size() && ordered[j]->size == ordered[i]->size &&
+                   ordered[j]->crc == ordered[i]->crc)
+                ++j;
+            for (std::size_t k = i; k < j; ++k) {
+                if (j - i > 1)
+                    again.push_back(ordered[k]);
+                else
+                    ordered[k]->read = false; // alone: no copy, nothing more to read
+            }
+            i = j;
+        }
+        std::sort(again.begin(), again.end(),
+                  [](const Candidate* a, const Candidate* b) { return a->record < b->record; });
+        CrcCtrl crc;
+        crc.SetInterrupt([this] {
+            if (m_hooks.yield)
+                m_hooks.yield();
+            return stopped();
+        });
+        FolderCursor cursor;
+        std::string folder;
+        for (Candidate* c : again) {
+            if (stopped())
+                return;
+            readWhole(*c, crc, cursor, folder);
+        }
+    }
+
+    void readPrefix(Candidate& c)
+    {
+        if (m_hooks.yield)
+            m_hooks.yield();
+        const ScanRecord& record = m_records[c.record];
+        Fd file{OpenRecord(record, m_cursor, m_folder)};
+        if (file.fd < 0) {
+            // Gone since the scan, or no longer a regular file: nothing to compare.
+            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
+                tell(c.record, errno);
+            return;
+        }
+        const auto size = static_cast<std::uint64_t>(c.size);
+        try {
+            m_crc.ComputePrefix(file.fd, static_cast<std::size_t>(std::min(size, kPrefix)),
+                                PathOf(record));
+        } catch (const CommandError& e) {
+            tell(c.record, e.number() > 0 ? e.number() : EIO);
+            return;
+        }
+        // Shorter than the scan saw: no longer the file listed.
+        if (m_crc.BytesRead() < std::min(size, kPrefix))
+            return;
+        c.crc = m_crc.Value();
+        c.read = true;
+    }
+
+    void readWhole(Candidate& c, CrcCtrl& crc, FolderCursor& cursor, std::string& folder)
+    {
+        c.read = false;
+        const ScanRecord& record = m_records[c.record];
+        Fd file{OpenRecord(record, cursor, folder)};
+        if (file.fd < 0) {
+            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
+                tell(c.record, errno);
+            return;
+        }
+        struct stat st {};
+        if (::fstat(file.fd, &st) != 0) {
+            tell(c.record, errno);
+            return;
+        }
+        // A file that changed size since the scan is no longer the file listed.
+        if (st.st_size != c.size)
+            return;
+        // A file of one block was read whole already; another link of a file read before
+        // has its checksum.
+        const auto known = m_inodeCrc.find({st.st_dev, st.st_ino});
+        if (known != m_inodeCrc.end()) {
+            c.crc = known->second;
+        } else if (static_cast<std::uint64_t>(c.size) > kPrefix) {
+            try {
+                if (crc.ComputeOpen(file.fd, PathOf(record)) != CrcCtrl::Outcome::Done)
+                    return;
+            } catch (const CommandError& e) {
+                tell(c.record, e.number() > 0 ? e.number() : EIO);
+                return;
+            }
+            c.crc = crc.Value();
+        }
+        c.device = st.st_dev;
+        c.inode = st.st_ino;
+        c.read = true;
+        m_inodeCrc.emplace(std::make_pair(st.st_dev, st.st_ino), c.crc);
+        ++m_summary.filesRead;
+    }
+
+    void addGroup(const std::vector<Candidate>& group)
+    {
+        DuplicateGroup out;
+        out.size = group.front().size;
+        out.crc = group.front().crc;
+        std::vector<std::pair<dev_t, ino_t>> inodes;
+        for (const Candidate& c : group) {
+            out.paths.push_back(PathOf(m_records[c.record]));
+            inodes.emplace_back(c.device, c.inode);
+        }
+        std::sort(inodes.begin(), inodes.end());
+        const auto distinct =
+            static_cast<std::uint64_t>(std::unique(inodes.begin(), inodes.end()) - inodes.begin());
+        // Links of one file only: no space is wasted.
+        if (distinct < 2)
+            return;
+        out.copies = distinct - 1;
+        m_summary.duplicates.push_back(std::move(out));
+    }
+
+    Fd open(std::size_t record, int* error)
+    {
+        FolderCursor cursor;
+        std::string folder;
+        Fd file{OpenRecord(m_records[record], cursor, folder)};
+        *error = file.fd < 0 ? errno : 0;
+        return file;
+    }
+
+    // Files of equal size and checksum fall into classes of equal bytes: each file is
+    // compared with the first file of each class until one matches.
+    void splitByBytes(const std::vector<Candidate>& group)
+    {
+        constexpr std::size_t kBlock = 256 * 1024;
+        if (!m_bufferA) {
+            m_bufferA = std::make_unique_for_overwrite<unsigned char[]>(kBlock);
+            m_bufferB = std::make_unique_for_overwrite<unsigned char[]>(kBlock);
+        }
+        std::vector<std::vector<Candidate>> classes;
+        for (const Candidate& c : group) {
+            if (stopped())
+                return;
+            int error = 0;
+            Fd file = open(c.record, &error);
+            if (file.fd < 0) {
+                tell(c.record, error);
+                continue;
+            }
+            bool placed = false;
+            bool failed = false;
+            for (auto& members : classes) {
+                const Candidate& first = members.front();
+                if (first.device == c.device && first.inode == c.inode) {
+                    members.push_back(c);
+                    placed = true;
+                    break;
+                }
+                Fd other = open(first.record, &error);
+                if (other.fd < 0) {
+                    // The class's first file went away: drop the class as not proven.
+                    tell(first.record, error);
+                    members.clear();
+                    continue;
+                }
+                const Bytes result = CompareOpen(file.fd, other.fd, m_bufferA.get(),
+                                                 m_bufferB.get(), kBlock, m_hooks, &error);
+                if (result == Bytes::Stopped) {
+                    m_summary.stopped = true;
+                    return;
+                }
+                if (result == Bytes::FirstFailed) {
+                    tell(c.record, error);
+                    failed = true;
+                    break;
+                }
+                if (result == Bytes::SecondFailed) {
+                    tell(first.record, error);
+                    members.clear();
+                    continue;
+                }
+                if (result == Bytes::Same) {
+                    members.push_back(c);
+                    placed = true;
+                    break;
+                }
+            }
+            std::erase_if(classes, [](const auto& members) { return members.empty(); });
+            if (!placed && !failed)
+                classes.push_back({c});
+        }
+        for (auto& members : classes) {
+            if (members.size() > 1) {
+                std::sort(
+                    members.begin(), members.end(),
+                    [](const Candidate& a, const Candidate& b) { return a.record < b.record; });
+                addGroup(members);
+            }
+        }
+    }
+
+    const RecordList& m_records;
+    const SummaryHooks& m_hooks;
+    ScanSummary& m_summary;
+    std::unique_ptr<unsigned char[]> m_bufferA, m_bufferB;
+    std::map<std::pair<dev_t, ino_t>, std::uint32_t> m_inodeCrc; // files read whole
+    CrcCtrl m_crc;                                               // the first pass's
+    FolderCursor m_cursor;
+    std::string m_folder;
+};
+
+} // namespace
+
+SummarySettings LoadSummarySettings(const SettingsStore& store)
+{
+    SummarySettings s;
+    s.Top = readSwitch(store, "Top", s.Top);
+    s.Types = readSwitch(store, "Types", s.Types);
+    s.Duplicates = readSwitch(store, "Duplicates", s.Duplicates);
+    s.SameBytes = readSwitch(store, "SameBytes", s.SameBytes);
+    s.Alone = readSwitch(store, "Alone", s.Alone);
+    const int count = store.intValue(kSection, QStringLiteral("TopCount"), s.TopCount);
+    if (count >= 1 && count <= kMaxTopCount)
+        s.TopCount = count;
+    return s;
+}
+
+void SaveSummarySettings(const SummarySettings& s, SettingsStore& store)
+{
+    const auto write = [&](const char* key, bool on) {
+        store.setValue(kSection, QLatin1String(key),
+                       on ? QStringLiteral("1") : QStringLiteral("0"));
+    };
+    write("Top", s.Top);
+    write("Types", s.Types);
+    write("Duplicates", s.Duplicates);
+    store.setValue(kSection, QStringLiteral("TopCount"), QString::number(s.TopCount));
+    write("SameBytes", s.SameBytes);
+    write("Alone", s.Alone);
+}
+
+bool ParseSummaryKinds(const QString& text, SummarySettings& settings)
+{
+    const QStringList words =
+        text.toLower().split(QRegularExpression(QStringLiteral("[, ]+")), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return false;
+    for (const QString& word : words) {
+        if (word == QLatin1String("top"))
+            settings.Top = true;
+        else if (word == QLatin1String("types"))
+            settings.Types = true;
+        else if (word == QLatin1String("duplicates"))
+            settings.Duplicates = true;
+        else if (word == QLatin1String("all"))
+            settings.Top = settings.Types = settings.Duplicates = true;
+        else
+            return false;
+    }
+    return true;
+}
+
+double ScanSummary::share(const TypeTotal& type) const
+{
+    return totalBytes > 0
+               ? 100.0 * static_cast<double>(type.bytes) / static_cast<double>(totalBytes)
+               : 0.0;
+}
+
+ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& settings,
+                          const SummaryHooks& hooks)
+{
+    ScanSummary summary;
+    summary.settings = settings;
+    const std::size_t n = records.lastIndex();
+    if (settings.Top) {
+        // Candidates by index first: paths are built only for the few that stay.
+        std::vector<std::size_t> files;
+        for (std::size_t k = 1; k <= n; ++k) {
+            if (hooks.yield && k % 4096 == 0)
+                hooks.yield();
+            const ScanRecord& r = records[k];
+            if (r.isFile() && !r.repeatLink && r.statError == 0)
+                files.push_back(k);
+        }
+        const auto larger = [&](std::size_t a, std::size_t b) {
+            if (records[a].size != records[b].size)
+                return records[a].size > records[b].size;
+            return PathOf(records[a]) < PathOf(records[b]);
+        };
+        const std::size_t count =
+            std::min(files.size(), static_cast<std::size_t>(std::max(settings.TopCount, 0)));
+        std::partial_sort(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(count),
+                          files.end(), larger);
+        for (std::size_t i = 0; i < count; ++i)
+            summary.top.push_back({PathOf(records[files[i]]), records[files[i]].size});
+    }
+    if (settings.Types) {
+        std::vector<TypeTotal> totals;
+        std::vector<std::pair<std::string, std::size_t>> index; // extension, place in totals
+        for (std::size_t k = 1; k <= n; ++k) {
+            if (hooks.yield && k % 4096 == 0)
+                hooks.yield();
+            const ScanRecord& r = records[k];
+            if (!r.isFile() || r.repeatLink)
+                continue;
+            std::string extension = ExtensionOf(r.name);
+            auto at =
+                std::lower_bound(index.begin(), index.end(), extension,
+                                 [](const auto& e, const std::string& x) { return e.first < x; });
+            if (at == index.end() || at->first != extension) {
+                at = index.insert(at, {extension, totals.size()});
+                totals.push_back({std::move(extension), 0, 0});
+            }
+            TypeTotal& total = totals[at->second];
+            ++total.files;
+            total.bytes += r.size;
+            summary.totalBytes += r.size;
+        }
+        std::sort(totals.begin(), totals.end(), [](const TypeTotal& a, const TypeTotal& b) {
+            return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
+        });
+        summary.types = std::move(totals);
+    }
+    if (settings.Duplicates)
+        DuplicateFinder(records, hooks, summary).run(settings.SameBytes);
+    return summary;
+}
+
+std::vector<std::string>
+SummaryReportLines(const ScanSummary& summary,
+                   const std::function<std::string(std::string_view)>& escape)
+{
+    const QLocale locale;
+    const auto number = [&](std::int64_t value) {
+        return locale.toString(static_cast<qlonglong>(value)).toStdString();
+    };
+    const auto right = [](std::string text, std::size_t width) {
+        return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+    };
+    const auto left = [](std::string text, std::size_t width) {
+        return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
+    };
+    std::vector<std::string> lines;
+    const SummarySettings& s = summary.settings;
+    if (s.Top) {
+        lines.push_back("\\par Largest files: \\par ");
+        for (const SummaryFile& file : summary.top)
+            lines.push_back(right(number(file.size), 18) + "  " + escape(file.path) + " \\par ");
+        if (summary.top.empty())
+            lines.push_back("  (no files) \\par ");
+    }
+    if (s.Types) {
+        lines.push_back("\\par Totals by type: \\par ");
+        lines.push_back("  " + left("Type", 16) + right("Files", 12) + right("Bytes", 20) +
+                        right("Share", 9) + " \\par ");
+        for (const TypeTotal& type : summary.types) {
+            const std::string name =
+                type.extension.empty() ? std::string("(none)") : "." + escape(type.extension);
+            lines.push_back(
+                "  " + left(name, 16) + right(number(static_cast<std::int64_t>(type.files)), 12) +
+                right(number(type.bytes), 20) +
+                right(locale.toString(summary.share(type), 'f', 1).toStdString() + "%", 9) +
+                " \\par ");
+        }
+        std::uint64_t files = 0;
+        for (const TypeTotal& type : summary.types)
+            files += type.files;
+        lines.push_back("  " + left("All", 16) +
+                        right(number(static_cast<std::int64_t>(files)), 12) +
+                        right(number(summary.totalBytes), 20) + " \\par ");
+    }
+    if (s.Duplicates) {
+        lines.push_back(s.SameBytes ? "\\par Duplicates (equal size, CRC32 and bytes): \\par "
+                                    : "\\par Duplicates (equal size and CRC32): \\par ");
+        std::int64_t wasted = 0;
+        for (const DuplicateGroup& group : summary.duplicates) {
+            wasted += group.wasted();
+            lines.push_back("  " + number(static_cast<std::int64_t>(group.paths.size())) +
+                            " files of " + number(group.size) + " bytes, CRC32 " +
+                            CrcCtrl::HexText(group.crc) + ", " + number(group.wasted()) +
+                            " bytes wasted \\par ");
+            for (const std::string& path : group.paths)
+                lines.push_back("      " + escape(path) + " \\par ");
+        }
+        lines.push_back(
+            "  " + number(static_cast<std::int64_t>(summary.duplicates.size())) + " group(s), " +
+            FormatSize(static_cast<double>(wasted), locale).toStdString() + " wasted \\par ");
+        if (!summary.unreadable.empty()) {
+            lines.push_back("  " + number(static_cast<std::int64_t>(summary.unreadable.size())) +
+                            " file(s) could not be read and are not counted as duplicates: \\par ");
+            for (const std::string& path : summary.unreadable)
+                lines.push_back("      " + escape(path) + " \\par ");
+        }
+        if (summary.stopped)
+            lines.push_back("  Stopped before every file was compared. \\par ");
+    }
+    return lines;
+}
+
+} // namespace quillon

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "scan/ScanRecord.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+class SettingsStore;
+
+/// The summaries of a scan (section "Summaries" of the settings; every one off by default, so
+/// a report without them is as before).
+struct SummarySettings {
+    bool Top = false;        ///< the largest files
+    bool Types = false;      ///< totals by extension
+    bool Duplicates = false; ///< groups of files of equal size and CRC32
+    int TopCount = 20;       ///< how many of the largest files
+    bool SameBytes = false;  ///< duplicates also compared byte for byte
+    bool Alone = false;      ///< the summaries stand in for the report's body
+
+    bool any() const { return Top || Types || Duplicates; }
+    bool operator==(const SummarySettings&) const = default;
+};
+
+/// TopCount is kept within 1..kMaxTopCount; a damaged value reads as the default.
+inline constexpr int kMaxTopCount = 100000;
+
+SummarySettings LoadSummarySettings(const SettingsStore& store);
+void SaveSummarySettings(const SummarySettings& settings, SettingsStore& store);
+
+/// "top,types,duplicates" (any of them, "," or " " between; "all" for the three) switched on
+/// in settings; false when a word is none of these.
+bool ParseSummaryKinds(const QString& text, SummarySettings& settings);
+
+struct SummaryFile {
+    std::string path;
+    std::int64_t size = 0;
+};
+
+struct TypeTotal {
+    std::string extension; ///< lower case, without the dot; empty for names without one
+    std::uint64_t files = 0;
+    std::int64_t bytes = 0;
+};
+
+struct DuplicateGroup {
+    std::int64_t size = 0;
+    std::uint32_t crc = 0;
+    std::vector<std::string> paths; ///< in the scan's order
+    /// Copies beyond the first; hard links of one file are one copy.
+    std::uint64_t copies = 0;
+    std::int64_t wasted() const { return size * static_cast<std::int64_t>(copies); }
+};
+
+struct ScanSummary {
+    SummarySettings settings;
+    std::vector<SummaryFile> top;           ///< largest first; equal sizes by path
+    std::vector<TypeTotal> types;           ///< most bytes first; equal bytes by extension
+    std::int64_t totalBytes = 0;            ///< of all files counted in types
+    std::vector<DuplicateGroup> duplicates; ///< most wasted space first
+    /// Files whose content could not be read: never counted as duplicates.
+    std::vector<std::string> unreadable;
+    std::uint64_t filesRead = 0; ///< files whose checksum was read
+    bool stopped = false;        ///< cancelled before every file was compared
+
+    /// Share of totalBytes in per cent.
+    double share(const TypeTotal& type) const;
+};
+
+struct SummaryHooks {
+    std::function<void()> yield;     ///< once per file, and between blocks of a read
+    std::function<bool()> cancelled; ///< true stops the reading
+    std::function<void(const std::string& path, const QString& reason)> unreadable;
+};
+
+/// The summaries that settings switch on, over the file records. Only files whose size
+/// another file shares are read (CRC32), and with SameBytes only those whose checksum is
+/// shared are compared, two at a time in blocks.
+ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& settings,
+                          const SummaryHooks& hooks = {});
+
+/// The summary as report lines of the staging file (rich text, one line each); texts are
+/// escaped by escape.
+std::vector<std::string>
+SummaryReportLines(const ScanSummary& summary,
+                   const std::function<std::string(std::string_view)>& escape);
+
+} // namespace quillon
