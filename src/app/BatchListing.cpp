@@ -5,6 +5,7 @@
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/JobFile.h"
+#include "app/StandardOutput.h"
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
@@ -318,9 +319,8 @@ int RunBatchCompare(const BatchRequest& request)
         return comparison.write(sink, why);
     };
     if (toStandardOutput) {
-        QFile out;
-        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
-            !WriteCompareText(feed, out, &error) || !out.flush()) {
+        StandardOutput out(keepGoing);
+        if (!out.openDescriptor() || !WriteCompareText(feed, out, &error) || !out.flush()) {
             if (!keepGoing())
                 return interrupted(false);
             Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);
