@@ -338,6 +338,48 @@ TEST_F(ListingCommands, CtrlCStopsAWriteThatAStoppedReaderHolds)
     ::close(reader);
 }
 
+// A comparison walks folders as the reports do and sizes files as listings hold them.
+TEST_F(ListingCommands, ComparisonsSeeHiddenFilesWhenReportsDoAndFilesOwnSizes)
+{
+    test::FixtureTree x, y;
+    x.file("seen.txt", "same");
+    y.file("seen.txt", "same");
+    x.file(".secret", "one");
+    y.file(".secret", "three");
+    const auto compare = [&](const char* includeHidden) {
+        {
+            SettingsStore store;
+            store.setValue("Settings", "IncludeHidden", includeHidden);
+            EXPECT_TRUE(store.sync());
+        }
+        return run(
+            {"--compare", QString::fromStdString(x.root()), QString::fromStdString(y.root())});
+    };
+    EXPECT_EQ(compare("0").status, 0);
+    const Outcome hidden = compare("1");
+    EXPECT_EQ(hidden.status, 1) << hidden.out.constData();
+    EXPECT_TRUE(hidden.out.contains("   .secret: size 3 \xE2\x86\x92 5")) << hidden.out.constData();
+
+    // The window's last scan with sizes on disk against its own export: nothing changed.
+    {
+        SettingsStore store;
+        store.setValue("Settings", "SizeOnDisk", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::TreeView);
+    window.mnuScan->trigger();
+    dialogs.paths.push_back(out("disk.json"));
+    window.mnuExportListing->trigger();
+    dialogs.paths.push_back(out("disk.json"));
+    window.mnuCompare->trigger();
+    const QString report = window.rTxt->toPlainText();
+    EXPECT_TRUE(report.contains("\nNo differences; ")) << report.toStdString();
+}
+
 TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
 {
     test::FakeDialogs dialogs;
