@@ -5,6 +5,7 @@
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/JobFile.h"
+#include "app/StandardOutput.h"
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
@@ -73,9 +74,9 @@ struct CompareSide {
 };
 
 // keepGoing is asked through the scan and between blocks of each checksum the side reads.
-bool OpenSide(const QString& argument, const ScanLocation& options, const ListingColumns& columns,
-              const ExclusionList& exclusions, const std::function<bool()>& keepGoing, int threads,
-              CompareSide& side, QString* error)
+bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOptions& walk,
+              const ListingColumns& columns, const ExclusionList& exclusions,
+              const std::function<bool()>& keepGoing, CompareSide& side, QString* error)
 {
     const QByteArray raw = RawArgument(argument);
     struct stat st {};
@@ -98,9 +99,7 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
         location.setExcluded(false);
         side.run = std::make_unique<ScanRun>();
-        ScanOptions scanOptions;
-        scanOptions.threads = threads;
-        side.run->setOptions(scanOptions);
+        side.run->setOptions(walk);
         ScanRunHooks hooks;
         // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
         // comparison is not made then.
@@ -133,6 +132,7 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const Listin
         header.columns = columns;
         auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
         records->setInterrupt([keepGoing] { return !keepGoing(); });
+        records->setSizeChoices(false, false, walk.includeHidden); // hidden files' checksums
         // Every detail the source could not read is named and makes the comparison
         // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
         records->setUnreadableHook([&side, root, shownRoot](const std::string& entry,
@@ -288,6 +288,19 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
+    // A folder is walked as the reports walk it: hidden files when they list them, not into
+    // other file systems when they do not go there. Sizes stay the files' own, as listings
+    // hold them; totals, their order and links counted once change no entry.
+    const SettingsStore store;
+    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
+        Complain(unusable);
+        return kTrouble;
+    }
+    const ReportSettings settings = LoadReportSettings(store);
+    ScanOptions walk;
+    walk.includeHidden = settings.IncludeHidden;
+    walk.oneFileSystem = settings.OneFileSystem;
+    walk.threads = request.threads != 0 ? request.threads : settings.WalkThreads;
 
     // The first side is read into a temporary file and its scan let go before the second
     // is scanned, so only one scan is held at a time.
@@ -297,8 +310,7 @@ int RunBatchCompare(const BatchRequest& request)
     MapLargeBuffersApart(kCompareMapThreshold);
     CompareSide a, b;
     const bool toFile = !toStandardOutput;
-    if (!OpenSide(request.compareA, options, columns, exclusions, keepGoing, request.threads, a,
-                  &error)) {
+    if (!OpenSide(request.compareA, options, walk, columns, exclusions, keepGoing, a, &error)) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);
@@ -317,8 +329,7 @@ int RunBatchCompare(const BatchRequest& request)
         // The scan's many small blocks are free now but scattered through the heap.
         ReturnFreedMemory();
     }
-    if (!OpenSide(request.compareB, options, columns, exclusions, keepGoing, request.threads, b,
-                  &error)) {
+    if (!OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error)) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);
@@ -352,9 +363,8 @@ int RunBatchCompare(const BatchRequest& request)
         return comparison.write(sink, why);
     };
     if (toStandardOutput) {
-        QFile out;
-        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
-            !WriteCompareText(feed, out, &error) || !out.flush()) {
+        StandardOutput out(keepGoing);
+        if (!out.openDescriptor() || !WriteCompareText(feed, out, &error) || !out.flush()) {
             if (!keepGoing())
                 return interrupted(false);
             Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);

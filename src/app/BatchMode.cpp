@@ -5,6 +5,7 @@
 #include "app/BatchListing.h"
 #include "app/CommandOptions.h"
 #include "app/JobFile.h"
+#include "app/StandardOutput.h"
 #include "details/FileDetails.h"
 #include "listing/ListingRecords.h"
 #include "listing/ListingWriter.h"
@@ -137,8 +138,8 @@ bool WriteReport(const QString& stagingPath, const QString& target, OutputKind k
 {
     const bool richText = kind == OutputKind::RichText;
     if (target.isEmpty()) {
-        QFile out;
-        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        StandardOutput out(keepGoing);
+        if (!out.openDescriptor()) {
             *error = QStringLiteral("cannot write to standard output");
             return false;
         }
@@ -182,12 +183,12 @@ bool WriteReport(const QString& stagingPath, const QString& target, OutputKind k
 
 // The writers of web pages, listings and PDFs write files; for standard output they write one
 // of this run's own, copied here whole.
-bool CopyToStandardOutput(const QString& path, QString* error)
+bool CopyToStandardOutput(const QString& path, QString* error,
+                          const std::function<bool()>& keepGoing)
 {
     QFile in(path);
-    QFile out;
-    if (!in.open(QIODevice::ReadOnly) ||
-        !out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+    StandardOutput out(keepGoing);
+    if (!in.open(QIODevice::ReadOnly) || !out.openDescriptor()) {
         *error = QStringLiteral("cannot write to standard output");
         return false;
     }
@@ -855,7 +856,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
          : kind == OutputKind::Pdf
              ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
              : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
-        (!throughFile || CopyToStandardOutput(target, &error));
+        (!throughFile || CopyToStandardOutput(target, &error, keepGoing));
     if (!written && !keepGoing()) {
         Tell(toStandardOutput
                  ? QStringLiteral("interrupted")

@@ -148,6 +148,9 @@ void MainFrm::CompareWithListing()
     header.columns = ListingColumns();
     header.columns.crc32 = listing.header().columns.crc32;
     RecordListingSource scan(m_run->records(), header);
+    // As its export holds it: a file's own size with SizeOnDisk, hidden files' checksums.
+    scan.setSizeChoices(m_run->options().folderTotals, m_run->options().sizeOnDisk,
+                        m_run->options().includeHidden);
     ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
                                  "the last scan");
     // Folders the scan could not read are part of what the comparison could not see.

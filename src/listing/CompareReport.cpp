@@ -402,9 +402,17 @@ std::string VisibleText(std::string_view bytes)
     }
     std::string out;
     out.reserve(bytes.size());
+    // A name's right-to-left run is closed, as in the reports, so that what follows it (an
+    // arrow, a colon, the next name) stays on its side of the line.
+    RightToLeftRuns runs;
+    const auto next = [&](char32_t written, std::string_view rest) {
+        if (runs.closesBefore(written, rest))
+            AppendUtf8(out, kLeftToRightMark);
+    };
     for (std::size_t pos = 0; pos < bytes.size();) {
         const Utf8Char c = DecodeUtf8At(bytes, pos);
         if (c.codePoint == kInvalidCodePoint) {
+            next('\\', bytes.substr(pos + 1));
             AppendHex(out, "\\x", static_cast<unsigned char>(bytes[pos]), 2);
             pos += 1;
             continue;
@@ -412,17 +420,24 @@ std::string VisibleText(std::string_view bytes)
         const char32_t cp = c.codePoint;
         const std::string_view raw = bytes.substr(pos, c.length);
         pos += c.length;
+        const std::string_view rest = bytes.substr(pos);
         if (cp == '\\') {
+            next('\\', rest);
             out.append("\\\\");
         } else if (cp == '\n') {
+            next('\\', rest);
             out.append("\\n");
         } else if (cp == '\r') {
+            next('\\', rest);
             out.append("\\r");
         } else if (cp == '\t') {
+            next('\\', rest);
             out.append("\\t");
         } else if (cp < 0x20 || cp == 0x7F) {
+            next('\\', rest);
             AppendHex(out, "\\x", cp, 2);
         } else if (cp < 0x80) {
+            next(cp, rest);
             out.push_back(static_cast<char>(cp));
         } else {
             const QChar::Category category = QChar::category(cp);
@@ -432,15 +447,20 @@ std::string VisibleText(std::string_view bytes)
             if (category == QChar::Other_Control || category == QChar::Other_Format ||
                 category == QChar::Separator_Line || category == QChar::Separator_Paragraph ||
                 (mark && !composed)) {
+                next('\\', rest);
                 if (cp > 0xFFFF)
                     AppendHex(out, "\\U", cp, 8);
                 else
                     AppendHex(out, "\\u", cp, 4);
             } else {
+                next(cp, rest);
                 out.append(raw);
+                runs.wrote(cp);
             }
         }
     }
+    if (runs.open())
+        AppendUtf8(out, kLeftToRightMark);
     return out;
 }
 

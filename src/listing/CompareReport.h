@@ -26,7 +26,7 @@ using CompareFeed = std::function<bool(CompareSink& sink, QString* error)>;
 /// can start a line of its own. A backslash is "\\"; a control character "\n", "\r", "\t" or
 /// "\xNN"; a byte that is not UTF-8 "\xNN"; a format character (bidirectional and zero-width
 /// controls) or, in a name not in Unicode composed form, a combining mark "\uNNNN" (or
-/// "\UNNNNNNNN" past U+FFFF).
+/// "\UNNNNNNNN" past U+FFFF). A right-to-left run is closed by U+200E, as in the reports.
 std::string VisibleText(std::string_view bytes);
 
 /// The report: the two sides, what could not be read (then the comparison is incomplete),

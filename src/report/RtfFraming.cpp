@@ -182,32 +182,18 @@ bool IsRightToLeft(char32_t cp)
     }
 }
 
-// A left-to-right mark, written after right-to-left text.
-constexpr char32_t kLeftToRightMark = 0x200E;
-
 // The "Keep every character of names" form: what the safe set lacks is written as \u with a
 // "?" for readers without Unicode; control characters and invalid bytes still become blanks.
-// Right-to-left text is closed by a left-to-right mark where it is not continued by more of
-// its own (after one blank, as between the words of a name): otherwise the blanks and the
-// numbers of the next columns would join its run and be laid out in front of it.
+// Right-to-left text is closed by a left-to-right mark (RightToLeftRuns).
 void AppendRtfKeptText(std::string& out, std::string_view utf8, const ReportSettings& settings)
 {
-    bool inRightToLeft = false;
+    RightToLeftRuns runs;
     for (std::size_t pos = 0; pos < utf8.size();) {
         const Utf8Char decoded = DecodeUtf8At(utf8, pos);
         pos += decoded.length;
         char32_t cp = decoded.codePoint;
-        if (inRightToLeft && !IsRightToLeft(cp)) {
-            bool continued = false;
-            if (cp == ' ' && pos < utf8.size()) {
-                const Utf8Char next = DecodeUtf8At(utf8, pos);
-                continued = IsRightToLeft(next.codePoint);
-            }
-            if (!continued) {
-                AppendRtfUnicode(out, kLeftToRightMark);
-                inRightToLeft = false;
-            }
-        }
+        if (runs.closesBefore(cp, utf8.substr(pos)))
+            AppendRtfUnicode(out, kLeftToRightMark);
         // The line and paragraph separators would break the report's line in two.
         if (cp == kInvalidCodePoint || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) ||
             cp == 0x2028 || cp == 0x2029) {
@@ -218,7 +204,7 @@ void AppendRtfKeptText(std::string& out, std::string_view utf8, const ReportSett
             AppendRtfUnicode(out, kShownBidiControl);
             continue;
         }
-        inRightToLeft = inRightToLeft || IsRightToLeft(cp);
+        runs.wrote(cp);
         if (settings.ListInLower)
             cp = static_cast<char32_t>(u_tolower(static_cast<UChar32>(cp)));
         else if (settings.ListInUpper)
@@ -232,11 +218,26 @@ void AppendRtfKeptText(std::string& out, std::string_view utf8, const ReportSett
             AppendRtfUnicode(out, cp);
         }
     }
-    if (inRightToLeft)
+    if (runs.open())
         AppendRtfUnicode(out, kLeftToRightMark);
 }
 
 } // namespace
+
+bool RightToLeftRuns::closesBefore(char32_t cp, std::string_view rest)
+{
+    if (!m_open || IsRightToLeft(cp))
+        return false;
+    if (cp == ' ' && !rest.empty() && IsRightToLeft(DecodeUtf8At(rest, 0).codePoint))
+        return false;
+    m_open = false;
+    return true;
+}
+
+void RightToLeftRuns::wrote(char32_t cp)
+{
+    m_open = m_open || IsRightToLeft(cp);
+}
 
 void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSettings& settings)
 {

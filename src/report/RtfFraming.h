@@ -36,6 +36,27 @@ std::string RtfHeader(const ReportFont& font);
 /// (U+200E), so the line keeps its columns in order.
 std::string RtfSafeText(std::string_view utf8, const ReportSettings& settings);
 
+/// Where a run of right-to-left text (Hebrew or Arabic letters, Arabic digits) ends in a line,
+/// so that a left-to-right mark (U+200E) can close it there: otherwise the blanks and numbers
+/// of the columns after it would join its run and be laid out in front of it. A blank followed
+/// by more right-to-left text continues the run, as between the words of a name.
+class RightToLeftRuns {
+public:
+    /// True when a mark goes before cp, the next character to be written; rest is the text
+    /// after it. The run is then closed.
+    bool closesBefore(char32_t cp, std::string_view rest);
+    /// Notes that cp was written as itself.
+    void wrote(char32_t cp);
+    /// True when a mark goes at the end of the text.
+    bool open() const { return m_open; }
+
+private:
+    bool m_open = false;
+};
+
+/// The left-to-right mark that closes a right-to-left run.
+inline constexpr char32_t kLeftToRightMark = 0x200E;
+
 /// The same for text held as a QString (detail columns).
 std::string RtfSafeText(const QString& text, const ReportSettings& settings);
 

@@ -24,8 +24,10 @@
 #include <QTextLayout>
 #include <QThread>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -340,6 +342,87 @@ TEST_F(ListingCommands, CtrlCWhileComparingKeepsTheOldFileAndExits130)
         EXPECT_EQ(read(out("old.json")), old);
         EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), before);
     }
+}
+
+// One Ctrl+C ends a write to standard output that a stopped reader holds.
+TEST_F(ListingCommands, CtrlCStopsAWriteThatAStoppedReaderHolds)
+{
+    test::FixtureTree many;
+    for (int i = 0; i < 3000; ++i)
+        many.file("file number " + std::to_string(100000 + i) + ".txt");
+    const QByteArray fifo = QFile::encodeName(out("reader"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDWR | O_NONBLOCK); // open, never read
+    ASSERT_GE(reader, 0);
+    const int capacity = ::fcntl(reader, F_GETPIPE_SZ);
+    for (const QStringList& arguments :
+         {QStringList{"--report", job(many, "Option1")},
+          QStringList{"--compare", a(), QString::fromStdString(many.root())}}) {
+        QProcess process;
+        process.setStandardOutputFile(QFile::decodeName(fifo));
+        process.start(m_binary, arguments);
+        int held = 0;
+        while (held < capacity && !process.waitForFinished(10))
+            ::ioctl(reader, FIONREAD, &held);
+        ASSERT_EQ(held, capacity) << arguments.join(' ').toStdString();
+        QThread::msleep(100); // into the write that waits for the reader
+        ::kill(pid_t(process.processId()), SIGINT);
+        const bool ended = process.waitForFinished(30000);
+        EXPECT_TRUE(ended) << "Ctrl+C did not stop " << arguments.join(' ').toStdString();
+        if (!ended) {
+            process.kill();
+            process.waitForFinished();
+        }
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130);
+        EXPECT_EQ(process.readAllStandardError(), "quillon: interrupted\n");
+        char drain[4096];
+        while (::read(reader, drain, sizeof drain) > 0) {
+        }
+    }
+    ::close(reader);
+}
+
+// A comparison walks folders as the reports do and sizes files as listings hold them.
+TEST_F(ListingCommands, ComparisonsSeeHiddenFilesWhenReportsDoAndFilesOwnSizes)
+{
+    test::FixtureTree x, y;
+    x.file("seen.txt", "same");
+    y.file("seen.txt", "same");
+    x.file(".secret", "one");
+    y.file(".secret", "three");
+    const auto compare = [&](const char* includeHidden) {
+        {
+            SettingsStore store;
+            store.setValue("Settings", "IncludeHidden", includeHidden);
+            EXPECT_TRUE(store.sync());
+        }
+        return run(
+            {"--compare", QString::fromStdString(x.root()), QString::fromStdString(y.root())});
+    };
+    EXPECT_EQ(compare("0").status, 0);
+    const Outcome hidden = compare("1");
+    EXPECT_EQ(hidden.status, 1) << hidden.out.constData();
+    EXPECT_TRUE(hidden.out.contains("   .secret: size 3 \xE2\x86\x92 5")) << hidden.out.constData();
+
+    // The window's last scan with sizes on disk against its own export: nothing changed.
+    {
+        SettingsStore store;
+        store.setValue("Settings", "SizeOnDisk", "1");
+        ASSERT_TRUE(store.sync());
+    }
+    test::FakeDialogs dialogs;
+    MainFrm window(&dialogs);
+    window.AddLocation({a(), QStringLiteral("Yes"), QStringLiteral("*.*"),
+                        QStringLiteral("All Levels"), ScanLocation::kScanIcon});
+    window.SelectReportType(ReportType::TreeView);
+    window.mnuScan->trigger();
+    dialogs.paths.push_back(out("disk.json"));
+    window.mnuExportListing->trigger();
+    dialogs.paths.push_back(out("disk.json"));
+    window.mnuCompare->trigger();
+    const QString report = window.rTxt->toPlainText();
+    EXPECT_TRUE(report.contains("\nNo differences; ")) << report.toStdString();
 }
 
 TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)

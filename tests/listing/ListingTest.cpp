@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -672,6 +673,46 @@ TEST_F(Compare, KindChangesAreChangedAndNamesShowWhatTellsThemApart)
     const QByteArray page = htmFile.readAll();
     EXPECT_TRUE(page.contains("font-family: \"Courier New\"")) << page.constData();
     EXPECT_FALSE(page.contains("Courier&nbsp;New"));
+}
+
+// A right-to-left name keeps its run to itself: the arrow and the new name stay right of it.
+TEST_F(Compare, RightToLeftNamesStayLeftOfTheArrow)
+{
+    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    const std::string arabic = "\xD9\x85\xD9\x84\xD9\x81";
+    test::FixtureTree x, y;
+    x.file(hebrew, "renamed");
+    y.file(hebrew + " " + arabic, "renamed"); // the blank continues the run
+    x.file(arabic + "/in.txt", "moved");
+    y.file("in.txt", "moved");
+    const auto a = ScanOf(x);
+    const auto b = ScanOf(y);
+    RecordListingSource left(a->records(), HeaderOf(x));
+    RecordListingSource right(b->records(), HeaderOf(y));
+    CompareResult result;
+    QString error;
+    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    int checked = 0;
+    for (const CompareLine& line : CompareReportLines(result)) {
+        const QString text = QString::fromStdString(line.text);
+        const qsizetype arrow = text.indexOf(QChar(0x2192));
+        if (arrow < 0)
+            continue;
+        ++checked;
+        QTextLayout layout(text);
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine shown = layout.createLine();
+        layout.endLayout();
+        for (int i = 3; i < int(arrow) - 1; ++i)
+            EXPECT_LT(shown.cursorToX(i), shown.cursorToX(int(arrow))) << line.text << " @" << i;
+        for (int i = int(arrow) + 2; i < int(text.size()); ++i)
+            EXPECT_GT(shown.cursorToX(i), shown.cursorToX(int(arrow) + 1))
+                << line.text << " @" << i;
+    }
+    EXPECT_EQ(checked, 2);
 }
 
 TEST(CompareScope, AFolderListAgainstATreeComparesFoldersOnlyAndSaysSo)
