@@ -1,6 +1,6 @@
 #include "app/ExcludeFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "scan/FileTypes.h"
 
 #include <QCheckBox>

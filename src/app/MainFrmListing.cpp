@@ -3,10 +3,10 @@
 #include "app/ShownStaging.h"
 #include "report/OwnStaging.h"
 
+#include "app/Dialogs.h"
 #include "listing/CompareReport.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
-#include "output/Dialogs.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
 #include "platform/CommandError.h"
