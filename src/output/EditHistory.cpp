@@ -1,12 +1,11 @@
-#include "app/EditHistory.h"
+#include "output/EditHistory.h"
 
-#include "app/CompactText.h"
+#include "rtf/CompactText.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFont>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -49,7 +48,11 @@ EditHistory::EditHistory(std::function<void(QTextDocument*)> show, Expand expand
     : QObject(parent), m_show(std::move(show)), m_expand(std::move(expand))
 {
     if (!m_expand)
-        m_expand = [](const CompactText& text) { return ExpandDocument(text, QFont()); };
+        m_expand = [](const CompactText& text) {
+            auto document = std::make_unique<QTextDocument>();
+            LoadCompact(text, *document);
+            return document;
+        };
     m_dismantle.setInterval(0);
     connect(&m_dismantle, &QTimer::timeout, this, &EditHistory::Dismantle);
     QTextDocument* first = Adopt(std::make_unique<QTextDocument>(), {});
