@@ -1,5 +1,6 @@
 #include "output/EditHistory.h"
 
+#include "platform/RuntimeTuning.h"
 #include "rtf/CompactText.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -307,9 +308,7 @@ void EditHistory::Dismantle()
                            QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
-    // A request of some kilobytes makes the C library merge the small blocks freed so far; it
-    // merges them at its next such request otherwise, all a million lines' worth in one call.
-    QByteArray(8192, Qt::Uninitialized).detach();
+    MergeFreedBlocks();
     if (m_retiring.empty())
         m_dismantle.stop();
 }
