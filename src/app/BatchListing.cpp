@@ -5,7 +5,7 @@
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/JobFile.h"
-#include "listing/CompareReport.h"
+#include "listing/ComparisonOutput.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "output/PdfReport.h"

@@ -4,7 +4,7 @@
 #include "report/OwnStaging.h"
 
 #include "app/Dialogs.h"
-#include "listing/CompareReport.h"
+#include "listing/ComparisonOutput.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "output/SaveFormat.h"
