@@ -7,13 +7,16 @@
 // All over the report and over 100,000 generated lines, Save As (web page, rich text, plain text),
 // and the memory of the undo history after several reports.
 //
+// --no-tuning runs it as QUILLON_NO_TUNING=1 does the program, with the allocator and layout
+// tuning of platform/RuntimeTuning off, so its worth stays measured.
+//
 //   bench_window_stalls [--type 1..4] [--reports N] [--no-close] [--no-commands] [--threads N]
-//                       DIR
+//                       [--no-tuning] DIR
 #include "../tests/app/FakeDialogs.h"
 #include "app/BuildAside.h"
-#include "app/EditHistory.h"
 #include "app/MainFrm.h"
 #include "app/findFrm.h"
+#include "output/EditHistory.h"
 #include "platform/RuntimeTuning.h"
 #include "platform/SettingsStore.h"
 
@@ -33,6 +36,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <time.h>
@@ -215,9 +219,14 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
     setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-tuning") == 0)
+            setenv("QUILLON_NO_TUNING", "1", 1);
+    }
     MapLargeBuffersApart(); // as the program does before its window
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("tuning %s\n", TuningOn() ? "on" : "off");
 
     QString dir;
     int type = 3;
@@ -239,13 +248,15 @@ int main(int argc, char** argv)
             SettingsStore store;
             store.setValue(QStringLiteral("Settings"), QStringLiteral("WalkThreads"), args[++i]);
             store.sync();
+        } else if (args[i] == QStringLiteral("--no-tuning")) {
+            // read above, before the allocator's first use
         } else
             dir = args[i];
     }
     if (dir.isEmpty()) {
         std::fprintf(stderr,
                      "usage: %s [--type 1..4] [--reports N] [--no-close] "
-                     "[--no-commands] [--threads N] DIR\n",
+                     "[--no-commands] [--threads N] [--no-tuning] DIR\n",
                      argv[0]);
         return 2;
     }

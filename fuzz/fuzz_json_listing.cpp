@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the JSON listing reader, and compares what it reads with itself,
 // as --compare does with a listing a user hands in.
 #include "listing/JsonListingReader.h"
-#include "listing/ListingCompare.h"
+#include "listing/ListingComparison.h"
 
 #include <QBuffer>
 #include <cstddef>

@@ -8,6 +8,9 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 (cd "$root" && find . -type f -o -type l | sort)
+# Only the program goes into bin: the screenshot tool, tests and benchmarks stay in the build.
+bins=$(ls "$root"/usr/bin)
+[ "$bins" = quillon ] || { echo "check-install: bin holds more than quillon:" $bins >&2; exit 1; }
 share=$root/usr/share
 desktop-file-validate "$share"/applications/*.desktop
 appstreamcli validate --no-net --explain "$share"/metainfo/*.metainfo.xml

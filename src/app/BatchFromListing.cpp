@@ -1,7 +1,7 @@
 #include "app/BatchFromListing.h"
 
 #include "listing/JsonListingReader.h"
-#include "listing/ListingCompare.h"
+#include "listing/ListingComparison.h"
 #include "listing/ListingRecords.h"
 #include "platform/CheckedSave.h"
 

@@ -6,7 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/JobFile.h"
 #include "app/StandardOutput.h"
-#include "listing/CompareReport.h"
+#include "listing/ComparisonOutput.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "listing/SummaryListing.h"

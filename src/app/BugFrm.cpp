@@ -1,6 +1,6 @@
 #include "app/BugFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "platform/ProgramNames.h"
 
 #include <QClipboard>

@@ -1,6 +1,7 @@
 #include "app/BuildAside.h"
 
 #include "app/ReportPane.h"
+#include "rtf/CompactText.h"
 
 #include <QFont>
 #include <QTextDocument>
@@ -56,6 +57,13 @@ std::unique_ptr<QTextDocument> BuildAside(const QFont& font,
             wait();
     }
     return document;
+}
+
+std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
+                                              const std::function<void()>& yield)
+{
+    return BuildAside(
+        font, [&text](QTextDocument& document) { LoadCompact(text, document); }, yield);
 }
 
 } // namespace quillon

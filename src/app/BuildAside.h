@@ -8,6 +8,8 @@ class QTextDocument;
 
 namespace quillon {
 
+class CompactText;
+
 /// A new report document (see ReportPane::NewDocument), filled by fill on a thread of its own
 /// while the calling thread runs wait, at least every few milliseconds, until fill returns.
 /// The document then belongs to the calling thread.
@@ -22,5 +24,10 @@ namespace quillon {
 std::unique_ptr<QTextDocument> BuildAside(const QFont& font,
                                           const std::function<void(QTextDocument&)>& fill,
                                           const std::function<void()>& wait);
+
+/// A document loaded from compact rich text, with font as its default font, built aside as
+/// above; yield, when given, runs on the calling thread meanwhile.
+std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
+                                              const std::function<void()>& yield = {});
 
 } // namespace quillon

@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "app/BatchMode.h"
+#include "app/Dialogs.h"
 #include "app/JobFile.h"
 #include "app/MainFrm.h"
-#include "output/Dialogs.h"
 #include "platform/StoredTexts.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/ExcludeFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "output/SaveFailureText.h"
 #include "scan/FileTypes.h"
 

@@ -1,6 +1,6 @@
 #include "app/FolderFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
 

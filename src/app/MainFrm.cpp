@@ -1,6 +1,5 @@
 #include "app/MainFrm.h"
 
-#include "app/EditHistory.h"
 #include "app/ExcludeFrm.h"
 #include "app/QtDialogs.h"
 #include "app/ReportPane.h"
@@ -8,6 +7,7 @@
 #include "app/ShownStaging.h"
 #include "app/Twips.h"
 #include "listing/ListingSource.h"
+#include "output/EditHistory.h"
 #include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramNames.h"

@@ -1,10 +1,10 @@
 // The main window's commands that open the location, exclusion and settings dialogs.
 #include "app/MainFrm.h"
 
+#include "app/Dialogs.h"
 #include "app/ExcludeFrm.h"
 #include "app/FolderFrm.h"
 #include "app/SettingsFrm.h"
-#include "output/Dialogs.h"
 #include "platform/CommandSteps.h"
 
 #include <QPushButton>

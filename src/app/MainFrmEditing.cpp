@@ -2,12 +2,13 @@
 // commands, the formatting bar's toggles, the context menu and find and replace.
 #include "app/MainFrm.h"
 
+#include "app/BuildAside.h"
 #include "app/CentreWindow.h"
-#include "app/CompactText.h"
-#include "app/EditHistory.h"
 #include "app/ReportPane.h"
 #include "app/findFrm.h"
+#include "output/EditHistory.h"
 #include "platform/ThrottledYield.h"
+#include "rtf/CompactText.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,9 +1,9 @@
 // The main window's Open Listing command: a saved listing shown as a scan's report.
 #include "app/BatchFromListing.h"
+#include "app/Dialogs.h"
 #include "app/MainFrm.h"
 #include "app/ShownStaging.h"
 #include "listing/ListingRecords.h"
-#include "output/Dialogs.h"
 #include "report/OwnStaging.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The main window's paper output: the Print and Page Setup commands.
 #include "app/MainFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "output/PagedRenderer.h"
 #include "output/SaveFailureText.h"
 #include "platform/ProgramNames.h"

@@ -1,8 +1,8 @@
 // The main window's interactive web page: Save As with "Web page, interactive".
 #include "app/MainFrm.h"
 
+#include "app/Dialogs.h"
 #include "listing/ListingWriter.h"
-#include "output/Dialogs.h"
 #include "platform/ThrottledYield.h"
 #include "scan/ScanRun.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QPointer>
+#include "platform/RuntimeTuning.h"
+
 #include <QTextEdit>
 #include <memory>
 
@@ -21,20 +22,16 @@ public:
     /// (the pane's page size) instead of four, which a million-line report needs.
     static std::unique_ptr<QTextDocument> NewDocument(const QFont& font);
 
-    /// Keeps the background layout of the document shown in short steps; call it whenever
-    /// another document is shown. Qt lays a long document out a step at a time, each step
-    /// twice the one before up to 200,000 characters: over 100 ms for a report's lines.
+    /// Keeps the background layout of the document shown in short steps (see LayoutPacer);
+    /// call it whenever another document is shown.
     void PaceLayout();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
-    QPointer<QObject> m_paced; ///< the layout whose steps are paced
-    int m_layoutTimer = 0;     ///< the id of its timer that moves the layout on, once seen
+    LayoutPacer m_pacer;
 };
 
 } // namespace quillon

@@ -1,6 +1,6 @@
 #include "app/SettingsFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "output/SaveFailureText.h"
 #include "platform/SettingsStore.h"
 

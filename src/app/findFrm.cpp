@@ -1,6 +1,6 @@
 #include "app/findFrm.h"
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 #include "platform/ThrottledYield.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -1,6 +1,6 @@
 #include "listing/WebPageWriter.h"
 
-#include "listing/CompareReport.h"
+#include "listing/ComparisonOutput.h"
 
 #include <QCryptographicHash>
 #include <QFile>

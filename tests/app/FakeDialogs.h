@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 
 #include <QList>
 #include <QPrinter>

@@ -1,8 +1,8 @@
 // Listings checked with parsers of their own (Qt's JSON reader, a small RFC 4180 reader) and
 // against the files on disk; the comparison over trees with known differences.
-#include "listing/CompareReport.h"
+#include "listing/ComparisonOutput.h"
 #include "listing/JsonListingReader.h"
-#include "listing/ListingCompare.h"
+#include "listing/ListingComparison.h"
 #include "listing/ListingWriter.h"
 #include "report/ReportSettings.h"
 #include "scan/ScanRun.h"

@@ -1,4 +1,4 @@
-#include "listing/ListingCompare.h"
+#include "listing/ListingComparison.h"
 
 #include "platform/BoundedRead.h"
 #include "scan/Collation.h"

@@ -1,4 +1,4 @@
-#include "output/Dialogs.h"
+#include "app/Dialogs.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "listing/CompareReport.h"
+#include "listing/ComparisonOutput.h"
 
 #include "listing/ListingWriter.h"
 #include "output/SaveFormat.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "listing/ListingCompare.h"
+#include "listing/ListingComparison.h"
 #include "report/ReportFont.h"
 
 #include <QIODevice>

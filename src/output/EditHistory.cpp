@@ -1,12 +1,12 @@
-#include "app/EditHistory.h"
+#include "output/EditHistory.h"
 
-#include "app/CompactText.h"
+#include "platform/RuntimeTuning.h"
+#include "rtf/CompactText.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFont>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -49,7 +49,11 @@ EditHistory::EditHistory(std::function<void(QTextDocument*)> show, Expand expand
     : QObject(parent), m_show(std::move(show)), m_expand(std::move(expand))
 {
     if (!m_expand)
-        m_expand = [](const CompactText& text) { return ExpandDocument(text, QFont()); };
+        m_expand = [](const CompactText& text) {
+            auto document = std::make_unique<QTextDocument>();
+            LoadCompact(text, *document);
+            return document;
+        };
     m_dismantle.setInterval(0);
     connect(&m_dismantle, &QTimer::timeout, this, &EditHistory::Dismantle);
     QTextDocument* first = Adopt(std::make_unique<QTextDocument>(), {});
@@ -304,9 +308,7 @@ void EditHistory::Dismantle()
                            QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
-    // A request of some kilobytes makes the C library merge the small blocks freed so far; it
-    // merges them at its next such request otherwise, all a million lines' worth in one call.
-    QByteArray(8192, Qt::Uninitialized).detach();
+    MergeFreedBlocks();
     if (m_retiring.empty())
         m_dismantle.stop();
 }

@@ -37,7 +37,8 @@ public:
     using Expand = std::function<std::unique_ptr<QTextDocument>(const CompactText&)>;
 
     /// show puts a document into the pane; it is called whenever another document is to be
-    /// shown. expand loads a kept state (a default-font load when empty). The history starts
+    /// shown. expand loads a kept state (when empty, a
+    /// default-font load on the calling thread). The history starts
     /// with an empty document in slot 0.
     explicit EditHistory(std::function<void(QTextDocument*)> show, Expand expand = {},
                          QObject* parent = nullptr);

@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-class QFont;
 class QTextDocument;
 
 namespace quillon {
@@ -86,9 +85,7 @@ private:
 /// The document as rich text, compact.
 std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document);
 
-/// A document loaded from compact rich text, with font as its default font, on a thread of its
-/// own; yield, when given, runs on the calling thread meanwhile (see BuildAside).
-std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
-                                              const std::function<void()>& yield = {});
+/// Reads compact rich text into document, on the calling thread.
+void LoadCompact(const CompactText& text, QTextDocument& document);
 
 } // namespace quillon

@@ -1,11 +1,9 @@
-#include "app/CompactText.h"
+#include "rtf/CompactText.h"
 
-#include "app/BuildAside.h"
 #include "rtf/RtfDocumentBuilder.h"
 #include "rtf/RtfReader.h"
 #include "rtf/RtfWriter.h"
 
-#include <QFont>
 #include <QTextDocument>
 #include <cstring>
 #include <libdeflate.h>
@@ -170,21 +168,14 @@ std::shared_ptr<const CompactText> CompactDocument(const QTextDocument& document
     return text;
 }
 
-std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,
-                                              const std::function<void()>& yield)
+void LoadCompact(const CompactText& text, QTextDocument& document)
 {
-    return BuildAside(
-        font,
-        [&text](QTextDocument& document) {
-            if (text.size() == 0)
-                return;
-            // The device only reads; it shares the text without owning it.
-            CompactTextDevice device(
-                std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}));
-            RtfDocumentBuilder builder(&document);
-            RtfReader(builder).read(device);
-        },
-        yield);
+    if (text.size() == 0)
+        return;
+    // The device only reads; it shares the text without owning it.
+    CompactTextDevice device(std::shared_ptr<const CompactText>(&text, [](const CompactText*) {}));
+    RtfDocumentBuilder builder(&document);
+    RtfReader(builder).read(device);
 }
 
 } // namespace quillon
