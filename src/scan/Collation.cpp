@@ -3,6 +3,7 @@
 #include "platform/Utf8.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uiter.h>
 #include <unicode/uloc.h>
 #include <unicode/uset.h>
 
@@ -362,11 +363,6 @@ std::uint32_t SortKeyArena::add(std::string_view utf8)
 
 namespace quillon {
 
-void Collation::AppendDecoded(std::string_view utf8, std::vector<char16_t>& out)
-{
-    AppendUtf16(utf8, out);
-}
-
 bool Collation::comparesAccentsBackwards() const
 {
     if (!m_collator)
@@ -374,6 +370,28 @@ bool Collation::comparesAccentsBackwards() const
     UErrorCode status = U_ZERO_ERROR;
     return ucol_getAttribute(m_collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON &&
            U_SUCCESS(status);
+}
+
+void Collation::AppendDecoded(std::string_view utf8, std::vector<char16_t>& out)
+{
+    AppendUtf16(utf8, out);
+}
+
+std::array<std::uint64_t, 2> Collation::KeyPrefixOfDecoded(std::u16string_view text) const
+{
+    UCharIterator iter;
+    uiter_setString(&iter, reinterpret_cast<const UChar*>(text.data()),
+                    static_cast<int32_t>(text.size()));
+    std::uint32_t state[2] = {0, 0};
+    std::uint8_t bytes[16] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    ucol_nextSortKeyPart(m_collator, &iter, state, bytes, sizeof bytes, &status);
+    if (U_FAILURE(status)) // cannot happen for a valid collator; the collator then decides
+        std::fill(std::begin(bytes), std::end(bytes), std::uint8_t{0});
+    std::array<std::uint64_t, 2> prefix{};
+    for (std::size_t i = 0; i < 16; ++i)
+        prefix[i / 8] = prefix[i / 8] << 8 | bytes[i];
+    return prefix;
 }
 
 int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) const
@@ -388,56 +406,92 @@ CollationTexts::CollationTexts(const Collation& collation) : m_collation(&collat
 
 namespace {
 constexpr std::size_t kNoWeights = static_cast<std::size_t>(-1);
+constexpr std::size_t kNotDecoded = static_cast<std::size_t>(-1);
 } // namespace
 
 void CollationTexts::clear()
 {
-    m_chars.clear();
-    m_keys.clear();
-    m_offsets.assign(1, 0);
     m_weights.clear();
     m_weightStart.clear();
     m_weightEnd.clear();
+    m_ascii.clear();
+    m_asciiStart.clear();
+    m_chars.clear();
+    m_charStart.clear();
+    m_charEnd.clear();
+    m_prefix.clear();
+    m_keys.clear();
+    m_keyEnd.clear();
 }
 
 std::uint32_t CollationTexts::add(std::string_view utf8)
 {
-    if (m_collation->hasCollator()) {
-        const std::size_t before = m_weights.size();
-        const bool weighed = m_collation->AppendAsciiWeights(utf8, m_weights);
-        m_weightStart.push_back(weighed ? before : kNoWeights);
-        m_weightEnd.push_back(m_weights.size());
-        Collation::AppendDecoded(utf8, m_chars);
-        m_offsets.push_back(m_chars.size());
-    } else {
+    const auto index = static_cast<std::uint32_t>(m_weightStart.size());
+    if (!m_collation->hasCollator()) {
         m_collation->AppendSortKey(utf8, m_keys);
-        m_offsets.push_back(m_keys.size());
+        m_keyEnd.push_back(m_keys.size());
+        m_weightStart.push_back(kNoWeights);
+        return index;
     }
-    return static_cast<std::uint32_t>(m_offsets.size() - 2);
+    const std::size_t before = m_weights.size();
+    const bool weighed = m_collation->AppendAsciiWeights(utf8, m_weights);
+    m_weightStart.push_back(weighed ? before : kNoWeights);
+    m_weightEnd.push_back(m_weights.size());
+    m_asciiStart.push_back(m_ascii.size());
+    m_charStart.push_back(kNotDecoded);
+    m_charEnd.push_back(kNotDecoded);
+    m_prefix.emplace_back();
+    if (weighed) {
+        m_ascii.append(utf8);
+    } else {
+        m_charStart.back() = m_chars.size();
+        Collation::AppendDecoded(utf8, m_chars);
+        m_charEnd.back() = m_chars.size();
+        m_prefix.back() = m_collation->KeyPrefixOfDecoded(std::u16string_view(
+            m_chars.data() + m_charStart.back(), m_charEnd.back() - m_charStart.back()));
+    }
+    return index;
 }
 
-std::u16string_view CollationTexts::text(std::uint32_t index) const
+void CollationTexts::decode(std::uint32_t index) const
 {
-    return std::u16string_view(m_chars.data() + m_offsets[index],
-                               m_offsets[index + 1] - m_offsets[index]);
+    if (m_charStart[index] != kNotDecoded)
+        return;
+    const std::size_t begin = m_asciiStart[index];
+    const std::size_t end =
+        index + 1 < m_asciiStart.size() ? m_asciiStart[index + 1] : m_ascii.size();
+    m_charStart[index] = m_chars.size();
+    m_chars.insert(m_chars.end(), m_ascii.begin() + static_cast<std::ptrdiff_t>(begin),
+                   m_ascii.begin() + static_cast<std::ptrdiff_t>(end));
+    m_charEnd[index] = m_chars.size();
+    m_prefix[index] = m_collation->KeyPrefixOfDecoded(
+        std::u16string_view(m_chars.data() + m_charStart[index], end - begin));
 }
 
 int CollationTexts::compare(std::uint32_t a, std::uint32_t b) const
 {
-    if (m_collation->hasCollator()) {
-        const std::size_t wa = m_weightStart[a];
-        const std::size_t wb = m_weightStart[b];
-        if (wa != kNoWeights && wb != kNoWeights) {
-            const std::string_view weights(m_weights);
-            const int c = weights.substr(wa, m_weightEnd[a] - wa)
-                              .compare(weights.substr(wb, m_weightEnd[b] - wb));
-            return (c > 0) - (c < 0);
-        }
-        return m_collation->CompareDecoded(text(a), text(b));
+    const std::size_t wa = m_weightStart[a];
+    const std::size_t wb = m_weightStart[b];
+    if (wa != kNoWeights && wb != kNoWeights) {
+        const std::string_view weights(m_weights);
+        const int c = weights.substr(wa, m_weightEnd[a] - wa)
+                          .compare(weights.substr(wb, m_weightEnd[b] - wb));
+        return (c > 0) - (c < 0);
     }
-    const std::string_view keys(m_keys);
-    return Collation::CompareKeys(keys.substr(m_offsets[a], m_offsets[a + 1] - m_offsets[a]),
-                                  keys.substr(m_offsets[b], m_offsets[b + 1] - m_offsets[b]));
+    if (!m_collation->hasCollator()) {
+        const std::string_view keys(m_keys);
+        const std::size_t sa = a == 0 ? 0 : m_keyEnd[a - 1];
+        const std::size_t sb = b == 0 ? 0 : m_keyEnd[b - 1];
+        return Collation::CompareKeys(keys.substr(sa, m_keyEnd[a] - sa),
+                                      keys.substr(sb, m_keyEnd[b] - sb));
+    }
+    decode(a);
+    decode(b);
+    if (m_prefix[a] != m_prefix[b])
+        return m_prefix[a] < m_prefix[b] ? -1 : 1;
+    return m_collation->CompareDecoded(
+        std::u16string_view(m_chars.data() + m_charStart[a], m_charEnd[a] - m_charStart[a]),
+        std::u16string_view(m_chars.data() + m_charStart[b], m_charEnd[b] - m_charStart[b]));
 }
 
 } // namespace quillon

@@ -63,6 +63,11 @@ public:
     /// Appends the UTF-16 form the collator reads (an invalid byte becomes U+FFFD).
     static void AppendDecoded(std::string_view utf8, std::vector<char16_t>& out);
 
+    /// The first 16 bytes of the sort key of a decoded text, as two big-endian numbers padded
+    /// with zeros: where two texts' prefixes differ, so do their keys, the same way. Needs
+    /// hasCollator().
+    std::array<std::uint64_t, 2> KeyPrefixOfDecoded(std::u16string_view text) const;
+
     /// Orders two decoded texts by collation alone (the order of their sort keys): -1, 0 or 1.
     /// Needs hasCollator().
     int CompareDecoded(std::u16string_view a, std::u16string_view b) const;
@@ -87,10 +92,12 @@ private:
     mutable std::vector<char16_t> m_utf16;         // scratch for the decoded text
 };
 
-/// Many texts decoded once and compared directly by the collator. Where each text takes part in
-/// only a few comparisons (one folder's sort), this costs far less than making every text's
-/// full sort key, since ICU compares Latin text on a fast path and stops at the first
-/// difference. The order is the same as that of the sort keys.
+/// Many texts of one sort, compared in the collation's order. ASCII texts compare by their
+/// weights where the collation has them (a memcmp of one byte per character). Any other text is
+/// decoded once and gets the first bytes of its sort key, which decide most comparisons at the
+/// cost of a load; only texts whose first bytes agree are compared by the collator. (A full key
+/// per text costs more than the few comparisons a sort makes of it.) An ASCII text is decoded
+/// only when it first meets one of the others. The order is that of the sort keys.
 class CollationTexts {
 public:
     explicit CollationTexts(const Collation& collation);
@@ -99,19 +106,26 @@ public:
     void clear();
     /// Adds a text and returns its index (0, 1, 2... in order of adding).
     std::uint32_t add(std::string_view utf8);
-    /// Orders the texts with indexes a and b by collation alone: -1, 0 or 1.
+    /// Orders the texts with indexes a and b by collation alone: -1, 0 or 1. Not safe to call
+    /// from two threads at once (it may decode a text).
     int compare(std::uint32_t a, std::uint32_t b) const;
 
 private:
-    std::u16string_view text(std::uint32_t index) const;
+    using Prefix = std::array<std::uint64_t, 2>;
+    void decode(std::uint32_t index) const;
 
     const Collation* m_collation;
-    std::vector<char16_t> m_chars;
-    std::vector<std::size_t> m_offsets{0};
     std::string m_weights;                  // ASCII texts' weights, where the collation has them
     std::vector<std::size_t> m_weightStart; // per text; kNoWeights for a text without
     std::vector<std::size_t> m_weightEnd;
+    std::string m_ascii;                   // the weighed texts themselves, for a late decoding
+    std::vector<std::size_t> m_asciiStart; // per text; where its bytes start in m_ascii
+    mutable std::vector<char16_t> m_chars; // decoded texts, in the order they were decoded
+    mutable std::vector<std::size_t> m_charStart; // per text; kNotDecoded until decoded
+    mutable std::vector<std::size_t> m_charEnd;
+    mutable std::vector<Prefix> m_prefix; // per decoded text: its key's first bytes
     std::string m_keys; // without a collator: fallback keys instead of decoded texts
+    std::vector<std::size_t> m_keyEnd;
 };
 
 /// Sort keys of many texts in one buffer (one allocation for all keys plus an offset each),
