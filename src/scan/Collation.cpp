@@ -76,7 +76,8 @@ Collation::~Collation()
 Collation::Collation(Collation&& other) noexcept
     : m_collator(std::exchange(other.m_collator, nullptr)),
       m_localeName(std::move(other.m_localeName)), m_asciiWeights(other.m_asciiWeights),
-      m_asciiWeight(other.m_asciiWeight)
+      m_asciiWeight(other.m_asciiWeight), m_latinWeights(other.m_latinWeights),
+      m_latinTail(other.m_latinTail), m_latinWeight(other.m_latinWeight)
 {}
 
 Collation& Collation::operator=(Collation&& other) noexcept
@@ -88,6 +89,9 @@ Collation& Collation::operator=(Collation&& other) noexcept
         m_localeName = std::move(other.m_localeName);
         m_asciiWeights = other.m_asciiWeights;
         m_asciiWeight = other.m_asciiWeight;
+        m_latinWeights = other.m_latinWeights;
+        m_latinTail = other.m_latinTail;
+        m_latinWeight = other.m_latinWeight;
     }
     return *this;
 }
@@ -113,6 +117,9 @@ void Collation::Open(std::string_view posixLocale)
         std::string localeName;
         bool asciiWeights = false;
         std::array<std::uint8_t, 128> asciiWeight{};
+        bool latinWeights = false;
+        std::uint8_t latinTail = 0;
+        std::array<std::uint8_t, kLatinEnd - 0x80> latinWeight{};
     };
     static std::mutex mutex;
     // Kept past the end of the process (never destroyed, so never leaked).
@@ -127,6 +134,9 @@ void Collation::Open(std::string_view posixLocale)
             m_localeName = found->second.localeName;
             m_asciiWeights = found->second.asciiWeights;
             m_asciiWeight = found->second.asciiWeight;
+            m_latinWeights = found->second.latinWeights;
+            m_latinTail = found->second.latinTail;
+            m_latinWeight = found->second.latinWeight;
             return;
         }
     }
@@ -139,6 +149,9 @@ void Collation::Open(std::string_view posixLocale)
     ready.localeName = m_localeName;
     ready.asciiWeights = m_asciiWeights;
     ready.asciiWeight = m_asciiWeight;
+    ready.latinWeights = m_latinWeights;
+    ready.latinTail = m_latinTail;
+    ready.latinWeight = m_latinWeight;
     prepared.emplace(std::string(posixLocale), ready);
 }
 
@@ -188,6 +201,7 @@ void Collation::OpenUncached(std::string_view posixLocale)
 void Collation::PrepareAsciiWeights()
 {
     m_asciiWeights = false;
+    m_latinWeights = false;
     UErrorCode status = U_ZERO_ERROR;
     // A contraction, context rule or expansion among ASCII characters breaks the
     // character-by-character order.
@@ -195,6 +209,7 @@ void Collation::PrepareAsciiWeights()
     USet* expansions = uset_openEmpty();
     ucol_getContractionsAndExpansions(m_collator, contractions, expansions, true, &status);
     bool plain = U_SUCCESS(status);
+    std::vector<std::u16string> latinContractions; // those that begin below kLatinEnd
     for (int32_t i = 0, n = uset_getItemCount(contractions); plain && i < n; ++i) {
         UChar32 start = 0;
         UChar32 end = 0;
@@ -207,6 +222,9 @@ void Collation::PrepareAsciiWeights()
             plain = std::any_of(text, text + length, [](UChar c) { return c >= 0x80; });
         else
             plain = false;
+        if (plain && length > 0 && text[0] < kLatinEnd)
+            latinContractions.emplace_back(reinterpret_cast<const char16_t*>(text),
+                                           static_cast<std::size_t>(length));
     }
     for (UChar32 c = 0; plain && c < 0x80; ++c)
         plain = !uset_contains(expansions, c);
@@ -217,10 +235,9 @@ void Collation::PrepareAsciiWeights()
 
     // Rank the characters; equal ones share a weight, ignorable ones get 0.
     const UChar nothing = 0;
-    std::array<UChar, 128> chars{};
+    std::array<UChar, 128> order{};
     for (int c = 0; c < 128; ++c)
-        chars[static_cast<std::size_t>(c)] = static_cast<UChar>(c);
-    std::array<UChar, 128> order = chars;
+        order[static_cast<std::size_t>(c)] = static_cast<UChar>(c);
     const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
     std::stable_sort(order.begin(), order.end(),
                      [&](UChar a, UChar b) { return coll(a, b) == UCOL_LESS; });
@@ -245,25 +262,94 @@ void Collation::PrepareAsciiWeights()
         if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
             single = coll(a, b) != UCOL_EQUAL;
     }
+    if (single)
+        PrepareLatinWeights(order, latinContractions);
     ucol_setStrength(m_collator, UCOL_SECONDARY);
     m_asciiWeights = single;
 }
 
-bool Collation::AppendAsciiWeights(std::string_view utf8, std::string& out) const
+// Accented Latin letters mostly share their first-level weight with an ASCII letter (é with e),
+// and a name's first level decides most comparisons: each such letter below kLatinEnd takes
+// the weight of its ASCII letter, so that the leading part of a name made of them and of ASCII
+// is weighed as ASCII is. Called at first-level strength.
+void Collation::PrepareLatinWeights(const std::array<char16_t, 128>& order,
+                                    const std::vector<std::u16string>& contractions)
+{
+    const UChar nothing = 0;
+    const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
+    for (UChar c = 0x80; c < kLatinEnd; ++c) {
+        std::uint8_t& weight = m_latinWeight[c - 0x80];
+        weight = kNoLatinWeight;
+        if (ucol_strcoll(m_collator, &c, 1, &nothing, 0) == UCOL_EQUAL) {
+            weight = 0;
+            continue;
+        }
+        // order is sorted at the second level, so also at the first.
+        const auto it = std::lower_bound(order.begin(), order.end(), c,
+                                         [&](UChar x, UChar v) { return coll(x, v) == UCOL_LESS; });
+        if (it != order.end() && m_asciiWeight[*it] != 0 && coll(*it, c) == UCOL_EQUAL)
+            weight = m_asciiWeight[*it];
+    }
+    // A contraction or context rule that begins in the weighed part may reach the character
+    // after it: the last characters before one without a weight are left out. One made of
+    // weighed characters alone would break the character-by-character order.
+    const auto weighed = [this](char16_t c) {
+        return c < 0x80 || (c < kLatinEnd && m_latinWeight[c - 0x80] != kNoLatinWeight);
+    };
+    std::size_t longest = 1;
+    for (const std::u16string& text : contractions) {
+        if (!weighed(text.front()))
+            continue;
+        if (std::all_of(text.begin(), text.end(), weighed))
+            return;
+        longest = std::max(longest, text.size());
+    }
+    if (longest > 4)
+        return;
+    m_latinTail = static_cast<std::uint8_t>(longest - 1);
+    m_latinWeights = true;
+}
+
+Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
+                                                          std::string& out) const
 {
     if (!m_asciiWeights)
-        return false;
+        return {};
     const std::size_t start = out.size();
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x80) {
-            out.resize(start);
-            return false;
+    std::array<std::size_t, 4> before{}; // out's size before each of the last characters
+    std::size_t count = 0;
+    bool ascii = true;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[pos]);
+        std::uint8_t weight = 0;
+        if (byte < 0x80) {
+            weight = m_asciiWeight[byte];
+            ++pos;
+        } else {
+            // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
+            if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || pos + 1 == utf8.size())
+                break;
+            const auto next = static_cast<unsigned char>(utf8[pos + 1]);
+            if ((next & 0xC0) != 0x80)
+                break;
+            weight = m_latinWeight[((byte & 0x1Fu) << 6 | (next & 0x3Fu)) - 0x80];
+            if (weight == kNoLatinWeight)
+                break;
+            ascii = false;
+            pos += 2;
         }
-        if (const std::uint8_t w = m_asciiWeight[c])
-            out.push_back(static_cast<char>(w));
+        before[count++ % before.size()] = out.size();
+        if (weight != 0)
+            out.push_back(static_cast<char>(weight));
     }
-    return true;
+    if (pos == utf8.size())
+        return {true, ascii};
+    if (!m_latinWeights || m_latinTail >= count)
+        out.resize(start);
+    else if (m_latinTail > 0)
+        out.resize(before[(count - m_latinTail) % before.size()]);
+    return {};
 }
 
 void Collation::AppendSortKey(std::string_view utf8, std::string& out) const
@@ -404,94 +490,79 @@ int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) cons
 
 CollationTexts::CollationTexts(const Collation& collation) : m_collation(&collation) {}
 
-namespace {
-constexpr std::size_t kNoWeights = static_cast<std::size_t>(-1);
-constexpr std::size_t kNotDecoded = static_cast<std::size_t>(-1);
-} // namespace
-
 void CollationTexts::clear()
 {
+    m_bytes.clear();
     m_weights.clear();
-    m_weightStart.clear();
-    m_weightEnd.clear();
-    m_ascii.clear();
-    m_asciiStart.clear();
+    m_texts.clear();
     m_chars.clear();
-    m_charStart.clear();
-    m_charEnd.clear();
-    m_prefix.clear();
-    m_keys.clear();
-    m_keyEnd.clear();
 }
 
 std::uint32_t CollationTexts::add(std::string_view utf8)
 {
-    const auto index = static_cast<std::uint32_t>(m_weightStart.size());
-    if (!m_collation->hasCollator()) {
-        m_collation->AppendSortKey(utf8, m_keys);
-        m_keyEnd.push_back(m_keys.size());
-        m_weightStart.push_back(kNoWeights);
-        return index;
-    }
-    const std::size_t before = m_weights.size();
-    const bool weighed = m_collation->AppendAsciiWeights(utf8, m_weights);
-    m_weightStart.push_back(weighed ? before : kNoWeights);
-    m_weightEnd.push_back(m_weights.size());
-    m_asciiStart.push_back(m_ascii.size());
-    m_charStart.push_back(kNotDecoded);
-    m_charEnd.push_back(kNotDecoded);
-    m_prefix.emplace_back();
-    if (weighed) {
-        m_ascii.append(utf8);
+    const auto index = static_cast<std::uint32_t>(m_texts.size());
+    Text& text = m_texts.emplace_back();
+    text.bytes = static_cast<std::uint32_t>(m_bytes.size());
+    text.weights = static_cast<std::uint32_t>(m_weights.size());
+    if (m_collation->hasCollator()) {
+        m_bytes.append(utf8);
+        const Collation::LeadingWeights leading =
+            m_collation->AppendLeadingWeights(utf8, m_weights);
+        text.complete = leading.complete;
+        text.ascii = leading.ascii;
     } else {
-        m_charStart.back() = m_chars.size();
-        Collation::AppendDecoded(utf8, m_chars);
-        m_charEnd.back() = m_chars.size();
-        m_prefix.back() = m_collation->KeyPrefixOfDecoded(std::u16string_view(
-            m_chars.data() + m_charStart.back(), m_charEnd.back() - m_charStart.back()));
+        m_collation->AppendSortKey(utf8, m_weights);
     }
+    text.weightsEnd = static_cast<std::uint32_t>(m_weights.size());
     return index;
 }
 
-void CollationTexts::decode(std::uint32_t index) const
+const CollationTexts::Text& CollationTexts::decoded(std::uint32_t index) const
 {
-    if (m_charStart[index] != kNotDecoded)
-        return;
-    const std::size_t begin = m_asciiStart[index];
-    const std::size_t end =
-        index + 1 < m_asciiStart.size() ? m_asciiStart[index + 1] : m_ascii.size();
-    m_charStart[index] = m_chars.size();
-    m_chars.insert(m_chars.end(), m_ascii.begin() + static_cast<std::ptrdiff_t>(begin),
-                   m_ascii.begin() + static_cast<std::ptrdiff_t>(end));
-    m_charEnd[index] = m_chars.size();
-    m_prefix[index] = m_collation->KeyPrefixOfDecoded(
-        std::u16string_view(m_chars.data() + m_charStart[index], end - begin));
+    Text& text = m_texts[index];
+    if (!text.decoded) {
+        const std::size_t end =
+            index + 1 < m_texts.size() ? m_texts[index + 1].bytes : m_bytes.size();
+        text.chars = static_cast<std::uint32_t>(m_chars.size());
+        Collation::AppendDecoded(std::string_view(m_bytes).substr(text.bytes, end - text.bytes),
+                                 m_chars);
+        text.charsEnd = static_cast<std::uint32_t>(m_chars.size());
+        text.prefix = m_collation->KeyPrefixOfDecoded(
+            std::u16string_view(m_chars.data() + text.chars, text.charsEnd - text.chars));
+        text.decoded = true;
+    }
+    return text;
 }
 
 int CollationTexts::compare(std::uint32_t a, std::uint32_t b) const
 {
-    const std::size_t wa = m_weightStart[a];
-    const std::size_t wb = m_weightStart[b];
-    if (wa != kNoWeights && wb != kNoWeights) {
-        const std::string_view weights(m_weights);
-        const int c = weights.substr(wa, m_weightEnd[a] - wa)
-                          .compare(weights.substr(wb, m_weightEnd[b] - wb));
+    const std::string_view weights(m_weights);
+    const Text& ta = m_texts[a];
+    const Text& tb = m_texts[b];
+    const std::size_t la = ta.weightsEnd - ta.weights;
+    const std::size_t lb = tb.weightsEnd - tb.weights;
+    const int c =
+        weights.substr(ta.weights, la)
+            .compare(0, std::min(la, lb), weights.substr(tb.weights, lb), 0, std::min(la, lb));
+    if (c != 0)
         return (c > 0) - (c < 0);
-    }
-    if (!m_collation->hasCollator()) {
-        const std::string_view keys(m_keys);
-        const std::size_t sa = a == 0 ? 0 : m_keyEnd[a - 1];
-        const std::size_t sb = b == 0 ? 0 : m_keyEnd[b - 1];
-        return Collation::CompareKeys(keys.substr(sa, m_keyEnd[a] - sa),
-                                      keys.substr(sb, m_keyEnd[b] - sb));
-    }
-    decode(a);
-    decode(b);
-    if (m_prefix[a] != m_prefix[b])
-        return m_prefix[a] < m_prefix[b] ? -1 : 1;
+    if (!m_collation->hasCollator()) // fallback keys
+        return (la > lb) - (la < lb);
+    // The weights agree as far as the shorter goes: a whole text's first level that ends there
+    // comes first; two ASCII texts that end together collate equal.
+    if (la < lb && ta.complete)
+        return -1;
+    if (lb < la && tb.complete)
+        return 1;
+    if (la == lb && ta.ascii && tb.ascii)
+        return 0;
+    const Text& da = decoded(a);
+    const Text& db = decoded(b);
+    if (da.prefix != db.prefix)
+        return da.prefix < db.prefix ? -1 : 1;
     return m_collation->CompareDecoded(
-        std::u16string_view(m_chars.data() + m_charStart[a], m_charEnd[a] - m_charStart[a]),
-        std::u16string_view(m_chars.data() + m_charStart[b], m_charEnd[b] - m_charStart[b]));
+        std::u16string_view(m_chars.data() + da.chars, da.charsEnd - da.chars),
+        std::u16string_view(m_chars.data() + db.chars, db.charsEnd - db.chars));
 }
 
 } // namespace quillon

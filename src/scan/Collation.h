@@ -72,32 +72,49 @@ public:
     /// Needs hasCollator().
     int CompareDecoded(std::u16string_view a, std::u16string_view b) const;
 
+    /// How much of a text AppendLeadingWeights weighed.
+    struct LeadingWeights {
+        bool complete = false; ///< the whole text: its weights are its whole first level
+        bool ascii = false;    ///< the text is ASCII: its weights alone decide its order
+    };
+
     /// Where this collation orders ASCII text character by character (no rule joins or
-    /// splits ASCII characters, and none differ at the second level only), appends to out
-    /// one weight byte per character of an ASCII text, leaving out the ignorable ones, and
-    /// returns true: such texts then compare by memcmp of their weights, shorter first, in
-    /// the collation's own order. False (out unchanged) for other text or collations.
-    bool AppendAsciiWeights(std::string_view utf8, std::string& out) const;
+    /// splits ASCII characters, and none differ at the second level only), appends to out one
+    /// weight byte per character of the longest leading part of utf8 made of ASCII characters
+    /// and of Latin letters that share their first-level weight with one (é with e), leaving
+    /// out the ignorable ones. Weights compare by memcmp in the order of the collation's first
+    /// level: where two texts' weights differ before the shorter ends, so do their keys, the
+    /// same way. Leaves out the last characters of that part where a rule could join them to
+    /// the character after it. Appends nothing for other collations.
+    LeadingWeights AppendLeadingWeights(std::string_view utf8, std::string& out) const;
 
 private:
     void Open(std::string_view posixLocale);
     void OpenUncached(std::string_view posixLocale);
     void PrepareAsciiWeights();
+    void PrepareLatinWeights(const std::array<char16_t, 128>& order,
+                             const std::vector<std::u16string>& contractions);
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
 
     UCollator* m_collator = nullptr;
     std::string m_localeName;
     bool m_asciiWeights = false;
     std::array<std::uint8_t, 128> m_asciiWeight{}; // 0: ignorable
-    mutable std::vector<char16_t> m_utf16;         // scratch for the decoded text
+    // Characters below kLatinEnd take two bytes in UTF-8 and hold the accented Latin letters.
+    static constexpr char16_t kLatinEnd = 0x250;
+    static constexpr std::uint8_t kNoLatinWeight = 0xFF; // above every ASCII weight
+    bool m_latinWeights = false;
+    std::uint8_t m_latinTail = 0; // characters left out before one without a weight
+    std::array<std::uint8_t, kLatinEnd - 0x80> m_latinWeight{}; // 0: ignorable
+    mutable std::vector<char16_t> m_utf16;                      // scratch for the decoded text
 };
 
-/// Many texts of one sort, compared in the collation's order. ASCII texts compare by their
-/// weights where the collation has them (a memcmp of one byte per character). Any other text is
-/// decoded once and gets the first bytes of its sort key, which decide most comparisons at the
-/// cost of a load; only texts whose first bytes agree are compared by the collator. (A full key
-/// per text costs more than the few comparisons a sort makes of it.) An ASCII text is decoded
-/// only when it first meets one of the others. The order is that of the sort keys.
+/// Many texts of one sort, compared in the collation's order. Each text's leading weights
+/// (Collation::AppendLeadingWeights) decide most comparisons by a memcmp: all of them for ASCII
+/// texts. The rest, where two texts' weights agree, go to the collator, which first looks at
+/// the first bytes of each text's sort key (decoded and made once, when first needed). A full
+/// key per text would cost more than the few comparisons a sort makes of it. The order is that
+/// of the sort keys.
 class CollationTexts {
 public:
     explicit CollationTexts(const Collation& collation);
@@ -112,20 +129,24 @@ public:
 
 private:
     using Prefix = std::array<std::uint64_t, 2>;
-    void decode(std::uint32_t index) const;
+    struct Text {
+        std::uint32_t bytes = 0;   // start in m_bytes
+        std::uint32_t weights = 0; // start in m_weights (or of the fallback key in m_keys)
+        std::uint32_t weightsEnd = 0;
+        bool complete = false;
+        bool ascii = false;
+        bool decoded = false;
+        std::uint32_t chars = 0; // start in m_chars, once decoded
+        std::uint32_t charsEnd = 0;
+        Prefix prefix{};
+    };
+    const Text& decoded(std::uint32_t index) const;
 
     const Collation* m_collation;
-    std::string m_weights;                  // ASCII texts' weights, where the collation has them
-    std::vector<std::size_t> m_weightStart; // per text; kNoWeights for a text without
-    std::vector<std::size_t> m_weightEnd;
-    std::string m_ascii;                   // the weighed texts themselves, for a late decoding
-    std::vector<std::size_t> m_asciiStart; // per text; where its bytes start in m_ascii
+    std::string m_bytes;   // the texts
+    std::string m_weights; // their leading weights (without a collator: fallback keys)
+    mutable std::vector<Text> m_texts;
     mutable std::vector<char16_t> m_chars; // decoded texts, in the order they were decoded
-    mutable std::vector<std::size_t> m_charStart; // per text; kNotDecoded until decoded
-    mutable std::vector<std::size_t> m_charEnd;
-    mutable std::vector<Prefix> m_prefix; // per decoded text: its key's first bytes
-    std::string m_keys; // without a collator: fallback keys instead of decoded texts
-    std::vector<std::size_t> m_keyEnd;
 };
 
 /// Sort keys of many texts in one buffer (one allocation for all keys plus an offset each),
