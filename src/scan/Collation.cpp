@@ -315,8 +315,12 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
 {
     if (!m_asciiWeights)
         return {};
+    // At most one weight per byte: written in place, then trimmed.
     const std::size_t start = out.size();
-    std::array<std::size_t, 4> before{}; // out's size before each of the last characters
+    out.resize(start + utf8.size());
+    char* const first = out.data() + start;
+    char* next = first;
+    std::array<char*, 4> before{}; // where each of the last characters' weight would go
     std::size_t count = 0;
     bool ascii = true;
     std::size_t pos = 0;
@@ -330,26 +334,28 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
             // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
             if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || pos + 1 == utf8.size())
                 break;
-            const auto next = static_cast<unsigned char>(utf8[pos + 1]);
-            if ((next & 0xC0) != 0x80)
+            const auto trail = static_cast<unsigned char>(utf8[pos + 1]);
+            if ((trail & 0xC0) != 0x80)
                 break;
-            weight = m_latinWeight[((byte & 0x1Fu) << 6 | (next & 0x3Fu)) - 0x80];
+            weight = m_latinWeight[((byte & 0x1Fu) << 6 | (trail & 0x3Fu)) - 0x80];
             if (weight == kNoLatinWeight)
                 break;
             ascii = false;
             pos += 2;
         }
-        before[count++ % before.size()] = out.size();
-        if (weight != 0)
-            out.push_back(static_cast<char>(weight));
+        before[count++ % before.size()] = next;
+        *next = static_cast<char>(weight);
+        next += weight != 0;
     }
+    LeadingWeights result;
     if (pos == utf8.size())
-        return {true, ascii};
-    if (!m_latinWeights || m_latinTail >= count)
-        out.resize(start);
+        result = {true, ascii};
+    else if (!m_latinWeights || m_latinTail >= count)
+        next = first;
     else if (m_latinTail > 0)
-        out.resize(before[(count - m_latinTail) % before.size()]);
-    return {};
+        next = before[(count - m_latinTail) % before.size()];
+    out.resize(static_cast<std::size_t>(next - out.data()));
+    return result;
 }
 
 void Collation::AppendSortKey(std::string_view utf8, std::string& out) const

@@ -3,6 +3,7 @@
 #include "scan/Collation.h"
 #include "scan/SortStrings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <unordered_map>
@@ -82,10 +83,10 @@ void FileSortText(const ScanRecord& record, std::string& out)
         digits[count++] = static_cast<char>('0' + size % 10);
         size /= 10;
     } while (size != 0);
-    for (std::size_t pad = count; pad < 15; ++pad)
-        out.push_back('0');
-    while (count > 0)
-        out.push_back(digits[--count]);
+    if (count < 15)
+        out.append(15 - count, '0');
+    std::reverse(digits, digits + count);
+    out.append(digits, count);
 }
 
 // Sorts the entries of one group by their texts (the SortRange algorithm): collation, then
