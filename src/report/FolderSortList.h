@@ -4,6 +4,7 @@
 #include "scan/Collation.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -37,6 +38,7 @@ private:
     std::vector<DetailsSortKey> m_keys;
     std::vector<DetailsSortKey> m_sorted;
     std::vector<std::uint32_t> m_order;
+    std::string m_text;
 };
 
 } // namespace quillon

@@ -107,19 +107,25 @@ int DetailsLineWidth(const ReportSettings& s)
 
 std::string DetailsNameColumn(std::string_view name, int columnSize)
 {
-    const auto width = static_cast<std::size_t>(std::max(columnSize, 0));
     std::string column;
+    AppendDetailsNameColumn(column, name, columnSize);
+    return column;
+}
+
+void AppendDetailsNameColumn(std::string& out, std::string_view name, int columnSize)
+{
+    const auto width = static_cast<std::size_t>(std::max(columnSize, 0));
+    const std::size_t start = out.size();
     if (Utf8Length(name) > width) {
         const std::size_t keep = width >= 3 ? width - 3 : 0;
-        column.append(TrimBlanks(Utf8Left(name, keep)));
-        column.append("...");
+        out.append(TrimBlanks(Utf8Left(name, keep)));
+        out.append("...");
     } else {
-        column.append(name);
+        out.append(name);
     }
-    const std::size_t length = Utf8Length(column);
+    const std::size_t length = Utf8Length(std::string_view(out).substr(start));
     if (length < width)
-        column.append(width - length, ' ');
-    return column;
+        out.append(width - length, ' ');
 }
 
 std::string DetailsTitle(std::string_view title, int lineWidth)
@@ -189,6 +195,7 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
         std::string path;
         std::string name;
         std::string line;
+        std::string text;
         m_folders.moveTo(folderPath);
         for (const DetailsSortKey& key : sortList) {
             m_context.progress.Yield();
@@ -208,7 +215,8 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
 
             steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
             steps.step(5, [&] {
-                std::string text = RtfSafeText(std::string_view(line), s);
+                text.clear();
+                AppendRtfSafeText(text, line, s);
                 text.append(" \\par");
                 m_file.writeLine(text);
             });
@@ -248,8 +256,18 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
     const bool known = key.statError == 0;
     line.clear();
     if (s.Filename)
-        line.append(DetailsNameColumn(key.name, m_columnSize));
-    if (s.Size) {
+        AppendDetailsNameColumn(line, key.name, m_columnSize);
+    // Most sizes: whole kilobytes in ASCII, where characters are bytes and none is blank.
+    m_size.clear();
+    if (s.Size &&
+        AppendWholeKilobytes(m_size, static_cast<double>(key.size), s.ShowSizeIn, m_locale)) {
+        if (m_size.size() < kSizeColumn)
+            line.append(kSizeColumn - m_size.size(), ' ');
+        if (known)
+            line.append(m_size);
+        else
+            line.append(m_size.size(), ' ');
+    } else if (s.Size) {
         const QString size = FormatSizeFixed(static_cast<double>(key.size), s.ShowSizeIn, m_locale);
         const auto length = static_cast<std::size_t>(size.trimmed().size());
         if (length < kSizeColumn)
@@ -272,9 +290,10 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
             line.push_back(m_dateSeparator);
             AppendTwoDigits(line, changed.tm_mon + 1);
             line.push_back(m_dateSeparator);
-            char year[16];
-            std::snprintf(year, sizeof year, "%04d", changed.tm_year + 1900);
-            line.append(year);
+            // ChangedLocalTime keeps years 1 to 9999: four digits.
+            const int year = changed.tm_year + 1900;
+            AppendTwoDigits(line, year / 100);
+            AppendTwoDigits(line, year % 100);
         } else {
             line.append(kBlankDate);
         }
@@ -347,7 +366,8 @@ void DetailsBlockWriter::tellUnreadable(const std::string& path, int error, unsi
 
 void DetailsBlockWriter::showProgress()
 {
-    if (m_counters.files % kProgressEvery != 0 || m_recordCount == 0)
+    // The text is not made where nobody shows it (batch mode without a terminal).
+    if (m_counters.files % kProgressEvery != 0 || m_recordCount == 0 || !m_context.progress.status)
         return;
     const quint32 files = m_counters.files;
     const double percent = 100.0 / static_cast<double>(m_recordCount) * files;

@@ -25,6 +25,8 @@ int DetailsLineWidth(const ReportSettings& settings);
 /// The name column: names longer than columnSize characters are cut to columnSize - 3
 /// characters, trimmed of blanks and given "..."; then padded with blanks to columnSize.
 std::string DetailsNameColumn(std::string_view name, int columnSize);
+/// Appends DetailsNameColumn(name, columnSize) to out.
+void AppendDetailsNameColumn(std::string& out, std::string_view name, int columnSize);
 
 /// The folder title: cut to lineWidth - 3 characters and "..." when longer than lineWidth.
 std::string DetailsTitle(std::string_view title, int lineWidth);
@@ -89,6 +91,7 @@ private:
     DetailChoice m_choice;
     FileDetailReader m_reader;
     FileDetails m_details;
+    std::string m_size; ///< the size text of the line being built
     FolderCursor m_folders;
 };
 
