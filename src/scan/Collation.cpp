@@ -8,6 +8,7 @@
 #include <unicode/uset.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -320,40 +321,61 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
     out.resize(start + utf8.size());
     char* const first = out.data() + start;
     char* next = first;
-    std::array<char*, 4> before{}; // where each of the last characters' weight would go
-    std::size_t count = 0;
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
     bool ascii = true;
     std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[pos]);
-        std::uint8_t weight = 0;
-        if (byte < 0x80) {
-            weight = m_asciiWeight[byte];
-            ++pos;
-        } else {
-            // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
-            if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || pos + 1 == utf8.size())
-                break;
-            const auto trail = static_cast<unsigned char>(utf8[pos + 1]);
-            if ((trail & 0xC0) != 0x80)
-                break;
-            weight = m_latinWeight[((byte & 0x1Fu) << 6 | (trail & 0x3Fu)) - 0x80];
-            if (weight == kNoLatinWeight)
-                break;
-            ascii = false;
-            pos += 2;
+    // The weight of the character at pos, kNoLatinWeight where the weighed part ends, and
+    // its length in bytes.
+    const auto weigh = [&](std::size_t at, std::size_t& length) -> std::uint8_t {
+        const unsigned char byte = bytes[at];
+        length = 1;
+        if (byte < 0x80)
+            return m_asciiWeight[byte];
+        // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
+        if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || at + 1 == size ||
+            (bytes[at + 1] & 0xC0) != 0x80)
+            return kNoLatinWeight;
+        length = 2;
+        return m_latinWeight[((byte & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)) - 0x80];
+    };
+    while (pos < size) {
+        if (bytes[pos] < 0x80) { // the common case, kept tight
+            const std::uint8_t weight = m_asciiWeight[bytes[pos++]];
+            *next = static_cast<char>(weight);
+            next += weight != 0;
+            continue;
         }
-        before[count++ % before.size()] = next;
+        std::size_t length = 0;
+        const std::uint8_t weight = weigh(pos, length);
+        if (weight == kNoLatinWeight)
+            break;
+        ascii = false;
+        pos += length;
         *next = static_cast<char>(weight);
         next += weight != 0;
     }
     LeadingWeights result;
-    if (pos == utf8.size())
+    if (pos == size) {
         result = {true, ascii};
-    else if (!m_latinWeights || m_latinTail >= count)
+    } else if (!m_latinWeights) {
         next = first;
-    else if (m_latinTail > 0)
-        next = before[(count - m_latinTail) % before.size()];
+    } else {
+        // The last m_latinTail characters before the one without a weight are left out: step
+        // back over them (one or two bytes each, as taken above).
+        for (unsigned left = m_latinTail; left > 0; --left) {
+            if (pos == 0) {
+                next = first;
+                break;
+            }
+            pos -= pos >= 2 && bytes[pos - 2] >= 0xC2 && bytes[pos - 2] <= 0xC9 &&
+                           (bytes[pos - 1] & 0xC0) == 0x80
+                       ? 2
+                       : 1;
+            std::size_t length = 0;
+            next -= weigh(pos, length) != 0;
+        }
+    }
     out.resize(static_cast<std::size_t>(next - out.data()));
     return result;
 }
@@ -500,6 +522,7 @@ void CollationTexts::clear()
 {
     m_bytes.clear();
     m_weights.clear();
+    m_leads.clear();
     m_texts.clear();
     m_chars.clear();
 }
@@ -520,6 +543,10 @@ std::uint32_t CollationTexts::add(std::string_view utf8)
         m_collation->AppendSortKey(utf8, m_weights);
     }
     text.weightsEnd = static_cast<std::uint32_t>(m_weights.size());
+    std::uint64_t lead = 0;
+    for (std::uint32_t i = text.weights; i < text.weights + 8; ++i)
+        lead = lead << 8 | (i < text.weightsEnd ? static_cast<unsigned char>(m_weights[i]) : 0u);
+    m_leads.push_back(m_collation->hasCollator() ? lead : 0);
     return index;
 }
 
@@ -542,6 +569,13 @@ const CollationTexts::Text& CollationTexts::decoded(std::uint32_t index) const
 
 int CollationTexts::compare(std::uint32_t a, std::uint32_t b) const
 {
+    // Weights are never 0: where the leads first differ in a byte that both texts have, their
+    // weights differ there too and decide.
+    if (const std::uint64_t differ = m_leads[a] ^ m_leads[b]; differ != 0) {
+        const int shift = 56 - (std::countl_zero(differ) & ~7);
+        if (((m_leads[a] >> shift) & 0xFF) != 0 && ((m_leads[b] >> shift) & 0xFF) != 0)
+            return m_leads[a] < m_leads[b] ? -1 : 1;
+    }
     const std::string_view weights(m_weights);
     const Text& ta = m_texts[a];
     const Text& tb = m_texts[b];

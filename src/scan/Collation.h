@@ -145,6 +145,9 @@ private:
     const Collation* m_collation;
     std::string m_bytes;   // the texts
     std::string m_weights; // their leading weights (without a collator: fallback keys)
+    // Per text its first eight weights as one big-endian number, zeros after the last: most
+    // comparisons end there, without reaching the texts' other fields.
+    std::vector<std::uint64_t> m_leads;
     mutable std::vector<Text> m_texts;
     mutable std::vector<char16_t> m_chars; // decoded texts, in the order they were decoded
 };
