@@ -5,6 +5,9 @@
                                and 999 sub-folders each, every sub-folder 20 files
   make_shapes.py flat ROOT N   one folder of N files named file_000000.txt ...
   make_shapes.py chain ROOT D  a chain of D folders with 200-character names, one file each
+  make_shapes.py accents ROOT N  one folder of N files whose names all hold letters outside
+                               ASCII (accents, other scripts), so each takes the collator's
+                               full path
 
 Names mix case and signs as real names do; one file in ten holds a few bytes, the rest are
 empty, so reading every file stays cheap and repeatable.
@@ -41,6 +44,19 @@ def spread(root):
             files_into(folder, 20, top * 1000 + sub)
 
 
+ACCENTED = ["Caf\u00e9", "caf\u00e9", "r\u00e9sum\u00e9", "R\u00e9sum\u00e9", "na\u00efve",
+            "\u00c5ngstr\u00f6m", "\u00fcber", "\u00dcber", "se\u00f1or", "cr\u00e8me br\u00fbl\u00e9e",
+            "fa\u00e7ade", "Zo\u00eb", "\u00f6l", "\u0152uvre", "stra\u00dfe", "\u00e9t\u00e9",
+            "\u0161koda", "\u0141\u00f3d\u017a", "\u03b1\u03bb\u03c6\u03b1", "\u041c\u043e\u0441\u043a\u0432\u0430"]
+
+
+def accents(root, count):
+    os.makedirs(root, exist_ok=True)
+    for i in range(count):
+        name = "%s %06d%s" % (ACCENTED[i % len(ACCENTED)], i * 7919 % count, EXTS[i % len(EXTS)])
+        write_file(os.path.join(root, name), i)
+
+
 def flat(root, count):
     os.makedirs(root, exist_ok=True)
     for i in range(count):
@@ -72,6 +88,8 @@ def main():
         spread(root)
     elif shape == "flat":
         flat(root, arg)
+    elif shape == "accents":
+        accents(root, arg)
     elif shape == "chain":
         chain(root, arg)
     else:

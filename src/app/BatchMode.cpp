@@ -55,6 +55,8 @@ public:
     TerminalProgress() : m_enabled(isatty(STDERR_FILENO) == 1) { m_clock.start(); }
     ~TerminalProgress() { clear(); }
 
+    bool enabled() const { return m_enabled; }
+
     void show(const QString& text)
     {
         if (!m_enabled || (m_shown && m_clock.elapsed() < 100))
@@ -749,7 +751,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     };
     ProgressHooks progress;
     progress.yield = yield;
-    progress.status = [&](const QString& text) { terminal.show(text); };
+    if (terminal.enabled()) // else no layout makes its progress texts
+        progress.status = [&](const QString& text) { terminal.show(text); };
     auto decide = [&](const ErrorReport& report) {
         terminal.clear();
         Tell(ErrorLine(report));

@@ -1,5 +1,6 @@
 #include "details/SizeText.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace quillon {
@@ -85,6 +86,23 @@ QString FormatSizeFixed(double size, const QString& showSizeIn, const QLocale& l
     if (showSizeIn == QLatin1String("GB"))
         return plain(locale, size / kGiga, 2) + QStringLiteral(" GB");
     return {};
+}
+
+bool AppendWholeKilobytes(std::string& out, double size, const QString& showSizeIn,
+                          const QLocale& locale)
+{
+    if (!std::isfinite(size) || showSizeIn != QLatin1String("KB"))
+        return false;
+    // The whole number plain() makes for decimals 0.
+    const double value = size / kKilo;
+    if (!(formatsFor(locale).asciiDigits && value >= 0 && value < 1e15))
+        return false;
+    char digits[24];
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, static_cast<qint64>(std::round(value))).ptr;
+    out.append(digits, end);
+    out.append(" KB");
+    return true;
 }
 
 } // namespace quillon

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <string>
+
 namespace quillon {
 
 // Size texts of the reports. Units are binary (1 KB = 1024 bytes); the decimal point and the
@@ -17,5 +19,11 @@ QString FormatSize(double size, const QLocale& locale = QLocale());
 /// decimals ("0.50 MB"). Any other unit text gives the empty text, so the column stays blank.
 /// A size that is not a number gives "0 Bytes".
 QString FormatSizeFixed(double size, const QString& showSizeIn, const QLocale& locale = QLocale());
+
+/// Where FormatSizeFixed's text is a whole number of kilobytes in ASCII digits (the unit "KB" in
+/// a locale of ASCII digits, the size of most report lines), appends that same text to out
+/// without making a QString and returns true; else appends nothing and returns false.
+bool AppendWholeKilobytes(std::string& out, double size, const QString& showSizeIn,
+                          const QLocale& locale = QLocale());
 
 } // namespace quillon

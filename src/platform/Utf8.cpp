@@ -1,5 +1,8 @@
 #include "platform/Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quillon {
 
 Utf8Char DecodeUtf8At(std::string_view text, std::size_t pos)
@@ -34,11 +37,26 @@ Utf8Char DecodeUtf8At(std::string_view text, std::size_t pos)
     return {cp, length};
 }
 
+// Both below run on every line of a report: an ASCII byte, most of any name, is one character
+// and needs no decoding.
 std::size_t Utf8Length(std::string_view text)
 {
     std::size_t count = 0;
-    for (std::size_t pos = 0; pos < text.size(); ++count)
-        pos += DecodeUtf8At(text, pos).length;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        // Eight ASCII bytes at a time.
+        std::uint64_t word;
+        if (text.size() - pos >= sizeof word) {
+            std::memcpy(&word, text.data() + pos, sizeof word);
+            if ((word & 0x8080808080808080u) == 0) {
+                pos += sizeof word;
+                count += sizeof word;
+                continue;
+            }
+        }
+        pos += static_cast<unsigned char>(text[pos]) < 0x80 ? 1 : DecodeUtf8At(text, pos).length;
+        ++count;
+    }
     return count;
 }
 
@@ -46,7 +64,7 @@ std::string_view Utf8Left(std::string_view text, std::size_t n)
 {
     std::size_t pos = 0;
     for (std::size_t taken = 0; taken < n && pos < text.size(); ++taken)
-        pos += DecodeUtf8At(text, pos).length;
+        pos += static_cast<unsigned char>(text[pos]) < 0x80 ? 1 : DecodeUtf8At(text, pos).length;
     return text.substr(0, pos);
 }
 

@@ -36,6 +36,9 @@ struct DetailsSortKey {
 /// "yyyymmdd?folder?name?size", sizes as 15 zero-padded digits.
 std::string DetailsKeyText(const DetailsSortKey& key, DetailsSortBy sortBy);
 
+/// Sets out to DetailsKeyText(key, sortBy), reusing its buffer.
+void AssignDetailsKeyText(std::string& out, const DetailsSortKey& key, DetailsSortBy sortBy);
+
 /// "yyyymmdd" of a local time: the day field of a key.
 std::string DayKey(const std::tm& local);
 

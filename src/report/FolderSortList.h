@@ -4,15 +4,16 @@
 #include "scan/Collation.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace quillon {
 
-/// The current folder's sort keys, sorted by the collation of their key texts. Each text is
-/// decoded once per folder and compared directly by the collator (no full sort key per file).
-/// The keys of one folder share its path, which therefore decides nothing: it is left out of
-/// the texts, so a file's cost does not grow with its folder's depth. Only a collation that
-/// compares accents from the end of the text could see the shared part, and keeps it.
+/// The current folder's sort keys, sorted by the collation of their key texts (CollationTexts:
+/// ASCII texts by their weights, others by a sort key made once per folder). The keys of one folder
+/// share its path, which therefore decides nothing: it is left out of the texts, so a file's cost
+/// does not grow with its folder's depth. Only a collation that compares accents from the end of
+/// the text could see the shared part, and keeps it.
 class FolderSortList {
 public:
     FolderSortList(DetailsSortBy sortBy, bool ascending)
@@ -37,6 +38,7 @@ private:
     std::vector<DetailsSortKey> m_keys;
     std::vector<DetailsSortKey> m_sorted;
     std::vector<std::uint32_t> m_order;
+    std::string m_text;
 };
 
 } // namespace quillon

@@ -70,7 +70,7 @@ void LayoutRun::writeScanSummary(qint32 step)
 
 void LayoutRun::showProgress(std::size_t k) const
 {
-    if (k % kProgressEvery != 0)
+    if (k % kProgressEvery != 0 || !m_context.progress.status)
         return;
     m_context.progress.Status(QStringLiteral("Formating list. please wait... ") +
                               QString::number(k) + QStringLiteral(" / ") +

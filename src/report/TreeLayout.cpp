@@ -97,13 +97,26 @@ std::size_t buildEntry(std::string& text, const std::string& prefix, std::string
 void AppendSizeColumn(std::string& line, std::size_t nameLength, std::int64_t bytes, bool known,
                       std::size_t nameWidth, const ReportSettings& settings, const QLocale& locale)
 {
+    const auto pad = [&](std::size_t sizeLength) {
+        std::size_t blanks = nameWidth - std::min(nameLength, nameWidth);
+        if (sizeLength < kSizeFieldWidth)
+            blanks += kSizeFieldWidth - sizeLength;
+        line.append(blanks, ' ');
+    };
+    // Most lines: plain ASCII, where characters are bytes and nothing is to trim.
+    thread_local std::string kilobytes;
+    kilobytes.clear();
+    if (AppendWholeKilobytes(kilobytes, static_cast<double>(bytes), settings.ShowSizeIn, locale)) {
+        pad(kilobytes.size());
+        if (known)
+            AppendRtfSafeText(line, kilobytes, settings);
+        else // a file whose status could not be read: its size is left blank
+            line.append(kilobytes.size(), ' ');
+        return;
+    }
     const QString size = FormatSizeFixed(static_cast<double>(bytes), settings.ShowSizeIn, locale);
-    const auto sizeLength = static_cast<std::size_t>(size.trimmed().size());
-    std::size_t blanks = nameWidth - std::min(nameLength, nameWidth);
-    if (sizeLength < kSizeFieldWidth)
-        blanks += kSizeFieldWidth - sizeLength;
-    line.append(blanks, ' ');
-    if (!known) { // a file whose status could not be read: its size is left blank
+    pad(static_cast<std::size_t>(size.trimmed().size()));
+    if (!known) {
         line.append(static_cast<std::size_t>(size.size()), ' ');
         return;
     }

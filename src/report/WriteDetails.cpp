@@ -104,19 +104,25 @@ int DetailsLineWidth(const ReportSettings& s)
 
 std::string DetailsNameColumn(std::string_view name, int columnSize)
 {
-    const auto width = static_cast<std::size_t>(std::max(columnSize, 0));
     std::string column;
+    AppendDetailsNameColumn(column, name, columnSize);
+    return column;
+}
+
+void AppendDetailsNameColumn(std::string& out, std::string_view name, int columnSize)
+{
+    const auto width = static_cast<std::size_t>(std::max(columnSize, 0));
+    const std::size_t start = out.size();
     if (Utf8Length(name) > width) {
         const std::size_t keep = width >= 3 ? width - 3 : 0;
-        column.append(TrimBlanks(Utf8Left(name, keep)));
-        column.append("...");
+        out.append(TrimBlanks(Utf8Left(name, keep)));
+        out.append("...");
     } else {
-        column.append(name);
+        out.append(name);
     }
-    const std::size_t length = Utf8Length(column);
+    const std::size_t length = Utf8Length(std::string_view(out).substr(start));
     if (length < width)
-        column.append(width - length, ' ');
-    return column;
+        out.append(width - length, ' ');
 }
 
 std::string DetailsTitle(std::string_view title, int lineWidth)
@@ -165,6 +171,7 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
         std::string path;
         std::string name;
         std::string line;
+        std::string text;
         const bool stored = static_cast<bool>(m_context.recordDetails);
         if (!stored)
             m_folders.moveTo(folderPath);
@@ -186,7 +193,8 @@ bool DetailsBlockWriter::WriteDetails(std::string_view folder,
 
             steps.step(4, [&] { buildLine(key, file, path, timeKnown, changed, line); });
             steps.step(5, [&] {
-                std::string text = RtfSafeText(std::string_view(line), m_settings);
+                text.clear();
+                AppendRtfSafeText(text, line, m_settings);
                 text.append(" \\par");
                 m_file.writeLine(text);
             });
@@ -263,7 +271,7 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
         }
         switch (column) {
         case DetailColumn::Filename:
-            line.append(DetailsNameColumn(key.name, m_columnSize));
+            AppendDetailsNameColumn(line, key.name, m_columnSize);
             break;
         case DetailColumn::Size:
             appendSize(key, known, line);
@@ -305,8 +313,20 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
     }
 }
 
-void DetailsBlockWriter::appendSize(const DetailsSortKey& key, bool known, std::string& line) const
+void DetailsBlockWriter::appendSize(const DetailsSortKey& key, bool known, std::string& line)
 {
+    // Most sizes: whole kilobytes in ASCII, where characters are bytes and none is blank.
+    m_size.clear();
+    if (AppendWholeKilobytes(m_size, static_cast<double>(key.size), m_settings.ShowSizeIn,
+                             m_locale)) {
+        if (m_size.size() < kSizeColumn)
+            line.append(kSizeColumn - m_size.size(), ' ');
+        if (known)
+            line.append(m_size);
+        else
+            line.append(m_size.size(), ' ');
+        return;
+    }
     const QString size =
         FormatSizeFixed(static_cast<double>(key.size), m_settings.ShowSizeIn, m_locale);
     const auto length = static_cast<std::size_t>(size.trimmed().size());
@@ -333,9 +353,10 @@ void DetailsBlockWriter::appendDate(const DetailsSortKey& key, bool timeKnown, b
         line.push_back(m_dateSeparator);
         AppendTwoDigits(line, changed.tm_mon + 1);
         line.push_back(m_dateSeparator);
-        char year[16];
-        std::snprintf(year, sizeof year, "%04d", changed.tm_year + 1900);
-        line.append(year);
+        // ChangedLocalTime keeps years 1 to 9999: four digits.
+        const int year = changed.tm_year + 1900;
+        AppendTwoDigits(line, year / 100);
+        AppendTwoDigits(line, year % 100);
     } else {
         line.append(kBlankDate);
     }
@@ -381,7 +402,8 @@ void DetailsBlockWriter::tellUnreadable(const std::string& path, int error, unsi
 
 void DetailsBlockWriter::showProgress()
 {
-    if (m_counters.files % kProgressEvery != 0 || m_recordCount == 0)
+    // The text is not made where nobody shows it (batch mode without a terminal).
+    if (m_counters.files % kProgressEvery != 0 || m_recordCount == 0 || !m_context.progress.status)
         return;
     const quint32 files = m_counters.files;
     const double percent = 100.0 / static_cast<double>(m_recordCount) * files;

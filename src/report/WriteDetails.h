@@ -27,6 +27,8 @@ int DetailsLineWidth(const ReportSettings& settings);
 /// The name column: names longer than columnSize characters are cut to columnSize - 3
 /// characters, trimmed of blanks and given "..."; then padded with blanks to columnSize.
 std::string DetailsNameColumn(std::string_view name, int columnSize);
+/// Appends DetailsNameColumn(name, columnSize) to out.
+void AppendDetailsNameColumn(std::string& out, std::string_view name, int columnSize);
 
 /// The folder title: cut to lineWidth - 3 characters and "..." when longer than lineWidth.
 std::string DetailsTitle(std::string_view title, int lineWidth);
@@ -77,7 +79,7 @@ private:
                    CommandSteps& steps);
     void buildLine(const DetailsSortKey& key, const FileAt& file, const std::string& path,
                    bool timeKnown, const std::tm& changed, std::string& line);
-    void appendSize(const DetailsSortKey& key, bool known, std::string& line) const;
+    void appendSize(const DetailsSortKey& key, bool known, std::string& line);
     void appendDate(const DetailsSortKey& key, bool timeKnown, bool known, const std::tm& changed,
                     std::string& line) const;
     void appendTime(bool timeKnown, const std::tm& changed, std::string& line) const;
@@ -99,6 +101,7 @@ private:
     DetailChoice m_choice;
     FileDetailReader m_reader;
     FileDetails m_details;
+    std::string m_size; ///< the size text of the line being built
     FolderCursor m_folders;
 };
 

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -178,6 +180,18 @@ private:
         const char* const start = m_p;
         const char* q = start;
         bool ascii = true;
+        // Eight bytes at a time while none is a control, a sign RTF gives a meaning, or
+        // outside ASCII (any doubt goes to the byte loop below).
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHighs = 0x8080808080808080u;
+        const auto hasZeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+        for (std::uint64_t word; m_end - q >= 8; q += 8) {
+            std::memcpy(&word, q, sizeof word);
+            if ((word & kHighs) || ((word - 0x20 * kOnes) & kHighs) ||
+                hasZeroByte(word ^ ('\\' * kOnes)) || hasZeroByte(word ^ ('{' * kOnes)) ||
+                hasZeroByte(word ^ ('}' * kOnes)))
+                break;
+        }
         while (q != m_end) {
             const auto byte = static_cast<unsigned char>(*q);
             if (byte < 0x20 || byte == '\\' || byte == '{' || byte == '}')
@@ -307,10 +321,17 @@ private:
 
         if (consumeFallback())
             return;
-        const auto it = words().find(std::string_view(name.data(), length));
-        if (it == words().end())
-            return;
-        handleWord(it->second, Control{hasParam, param, it->second.character});
+        const std::string_view word(name.data(), length);
+        // Every line of a report ends in \par: it skips the table.
+        static const WordInfo& par = words().at("par");
+        const WordInfo* info = &par;
+        if (word != "par") {
+            const auto it = words().find(word);
+            if (it == words().end())
+                return;
+            info = &it->second;
+        }
+        handleWord(*info, Control{hasParam, param, info->character});
     }
 
     // --- control words ---
@@ -583,8 +604,23 @@ private:
     {
         startParagraph();
         flushText();
-        m_sink.paragraphEnd(RtfParagraphFormat{m_state.leftIndent}, currentFormat());
+        m_sink.paragraphEnd(RtfParagraphFormat{m_state.leftIndent}, markFormat());
         m_inParagraph = false;
+    }
+
+    /// currentFormat(), made anew only when something it is made of has changed since the last
+    /// paragraph mark: a report's marks all share one format.
+    const RtfCharFormat& markFormat()
+    {
+        const FormatSource source{m_state.font,  m_state.halfPoints, m_state.colour,
+                                  m_state.bold,  m_state.italic,     m_state.underline,
+                                  m_defaultFont, m_fonts.size(),     m_colours.size()};
+        if (!m_markValid || !(source == m_markSource)) {
+            m_markFormat = currentFormat();
+            m_markSource = source;
+            m_markValid = true;
+        }
+        return m_markFormat;
     }
 
     void startParagraph()
@@ -601,7 +637,7 @@ private:
         if (m_pending.isEmpty())
             return;
         m_sink.text(m_pending, m_pendingFormat);
-        m_pending.clear();
+        m_pending.resize(0); // keeps the buffer: clear() would free it once per paragraph
     }
 
     RtfCharFormat currentFormat() const
@@ -687,6 +723,24 @@ private:
     int m_green = 0;
     int m_blue = 0;
     bool m_colourSet = false;
+
+    /// What currentFormat() is made of. Fonts and colours are only ever added to their tables,
+    /// so their counts stand for their contents.
+    struct FormatSource {
+        int font;
+        int halfPoints;
+        int colour;
+        bool bold;
+        bool italic;
+        bool underline;
+        int defaultFont;
+        qsizetype fonts;
+        qsizetype colours;
+        friend bool operator==(const FormatSource&, const FormatSource&) = default;
+    };
+    FormatSource m_markSource{};
+    RtfCharFormat m_markFormat;
+    bool m_markValid = false;
 
     bool m_begun = false;
     bool m_inParagraph = false;

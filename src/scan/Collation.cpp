@@ -3,10 +3,12 @@
 #include "platform/Utf8.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uiter.h>
 #include <unicode/uloc.h>
 #include <unicode/uset.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -75,7 +77,8 @@ Collation::~Collation()
 Collation::Collation(Collation&& other) noexcept
     : m_collator(std::exchange(other.m_collator, nullptr)),
       m_localeName(std::move(other.m_localeName)), m_asciiWeights(other.m_asciiWeights),
-      m_asciiWeight(other.m_asciiWeight)
+      m_asciiWeight(other.m_asciiWeight), m_latinWeights(other.m_latinWeights),
+      m_latinTail(other.m_latinTail), m_latinWeight(other.m_latinWeight)
 {}
 
 Collation& Collation::operator=(Collation&& other) noexcept
@@ -87,6 +90,9 @@ Collation& Collation::operator=(Collation&& other) noexcept
         m_localeName = std::move(other.m_localeName);
         m_asciiWeights = other.m_asciiWeights;
         m_asciiWeight = other.m_asciiWeight;
+        m_latinWeights = other.m_latinWeights;
+        m_latinTail = other.m_latinTail;
+        m_latinWeight = other.m_latinWeight;
     }
     return *this;
 }
@@ -112,6 +118,9 @@ void Collation::Open(std::string_view posixLocale)
         std::string localeName;
         bool asciiWeights = false;
         std::array<std::uint8_t, 128> asciiWeight{};
+        bool latinWeights = false;
+        std::uint8_t latinTail = 0;
+        std::array<std::uint8_t, kLatinEnd - 0x80> latinWeight{};
     };
     static std::mutex mutex;
     // Kept past the end of the process (never destroyed, so never leaked).
@@ -126,6 +135,9 @@ void Collation::Open(std::string_view posixLocale)
             m_localeName = found->second.localeName;
             m_asciiWeights = found->second.asciiWeights;
             m_asciiWeight = found->second.asciiWeight;
+            m_latinWeights = found->second.latinWeights;
+            m_latinTail = found->second.latinTail;
+            m_latinWeight = found->second.latinWeight;
             return;
         }
     }
@@ -138,6 +150,9 @@ void Collation::Open(std::string_view posixLocale)
     ready.localeName = m_localeName;
     ready.asciiWeights = m_asciiWeights;
     ready.asciiWeight = m_asciiWeight;
+    ready.latinWeights = m_latinWeights;
+    ready.latinTail = m_latinTail;
+    ready.latinWeight = m_latinWeight;
     prepared.emplace(std::string(posixLocale), ready);
 }
 
@@ -187,6 +202,7 @@ void Collation::OpenUncached(std::string_view posixLocale)
 void Collation::PrepareAsciiWeights()
 {
     m_asciiWeights = false;
+    m_latinWeights = false;
     UErrorCode status = U_ZERO_ERROR;
     // A contraction, context rule or expansion among ASCII characters breaks the
     // character-by-character order.
@@ -194,6 +210,7 @@ void Collation::PrepareAsciiWeights()
     USet* expansions = uset_openEmpty();
     ucol_getContractionsAndExpansions(m_collator, contractions, expansions, true, &status);
     bool plain = U_SUCCESS(status);
+    std::vector<std::u16string> latinContractions; // those that begin below kLatinEnd
     for (int32_t i = 0, n = uset_getItemCount(contractions); plain && i < n; ++i) {
         UChar32 start = 0;
         UChar32 end = 0;
@@ -206,6 +223,9 @@ void Collation::PrepareAsciiWeights()
             plain = std::any_of(text, text + length, [](UChar c) { return c >= 0x80; });
         else
             plain = false;
+        if (plain && length > 0 && text[0] < kLatinEnd)
+            latinContractions.emplace_back(reinterpret_cast<const char16_t*>(text),
+                                           static_cast<std::size_t>(length));
     }
     for (UChar32 c = 0; plain && c < 0x80; ++c)
         plain = !uset_contains(expansions, c);
@@ -216,10 +236,9 @@ void Collation::PrepareAsciiWeights()
 
     // Rank the characters; equal ones share a weight, ignorable ones get 0.
     const UChar nothing = 0;
-    std::array<UChar, 128> chars{};
+    std::array<UChar, 128> order{};
     for (int c = 0; c < 128; ++c)
-        chars[static_cast<std::size_t>(c)] = static_cast<UChar>(c);
-    std::array<UChar, 128> order = chars;
+        order[static_cast<std::size_t>(c)] = static_cast<UChar>(c);
     const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
     std::stable_sort(order.begin(), order.end(),
                      [&](UChar a, UChar b) { return coll(a, b) == UCOL_LESS; });
@@ -244,25 +263,121 @@ void Collation::PrepareAsciiWeights()
         if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
             single = coll(a, b) != UCOL_EQUAL;
     }
+    if (single)
+        PrepareLatinWeights(order, latinContractions);
     ucol_setStrength(m_collator, UCOL_SECONDARY);
     m_asciiWeights = single;
 }
 
-bool Collation::AppendAsciiWeights(std::string_view utf8, std::string& out) const
+// Accented Latin letters mostly share their first-level weight with an ASCII letter (é with e),
+// and a name's first level decides most comparisons: each such letter below kLatinEnd takes
+// the weight of its ASCII letter, so that the leading part of a name made of them and of ASCII
+// is weighed as ASCII is. Called at first-level strength.
+void Collation::PrepareLatinWeights(const std::array<char16_t, 128>& order,
+                                    const std::vector<std::u16string>& contractions)
+{
+    const UChar nothing = 0;
+    const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
+    for (UChar c = 0x80; c < kLatinEnd; ++c) {
+        std::uint8_t& weight = m_latinWeight[c - 0x80];
+        weight = kNoLatinWeight;
+        if (ucol_strcoll(m_collator, &c, 1, &nothing, 0) == UCOL_EQUAL) {
+            weight = 0;
+            continue;
+        }
+        // order is sorted at the second level, so also at the first.
+        const auto it = std::lower_bound(order.begin(), order.end(), c,
+                                         [&](UChar x, UChar v) { return coll(x, v) == UCOL_LESS; });
+        if (it != order.end() && m_asciiWeight[*it] != 0 && coll(*it, c) == UCOL_EQUAL)
+            weight = m_asciiWeight[*it];
+    }
+    // A contraction or context rule that begins in the weighed part may reach the character
+    // after it: the last characters before one without a weight are left out. One made of
+    // weighed characters alone would break the character-by-character order.
+    const auto weighed = [this](char16_t c) {
+        return c < 0x80 || (c < kLatinEnd && m_latinWeight[c - 0x80] != kNoLatinWeight);
+    };
+    std::size_t longest = 1;
+    for (const std::u16string& text : contractions) {
+        if (!weighed(text.front()))
+            continue;
+        if (std::all_of(text.begin(), text.end(), weighed))
+            return;
+        longest = std::max(longest, text.size());
+    }
+    if (longest > 4)
+        return;
+    m_latinTail = static_cast<std::uint8_t>(longest - 1);
+    m_latinWeights = true;
+}
+
+Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
+                                                          std::string& out) const
 {
     if (!m_asciiWeights)
-        return false;
+        return {};
+    // At most one weight per byte: written in place, then trimmed.
     const std::size_t start = out.size();
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x80) {
-            out.resize(start);
-            return false;
+    out.resize(start + utf8.size());
+    char* const first = out.data() + start;
+    char* next = first;
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    bool ascii = true;
+    std::size_t pos = 0;
+    // The weight of the character at pos, kNoLatinWeight where the weighed part ends, and
+    // its length in bytes.
+    const auto weigh = [&](std::size_t at, std::size_t& length) -> std::uint8_t {
+        const unsigned char byte = bytes[at];
+        length = 1;
+        if (byte < 0x80)
+            return m_asciiWeight[byte];
+        // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
+        if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || at + 1 == size ||
+            (bytes[at + 1] & 0xC0) != 0x80)
+            return kNoLatinWeight;
+        length = 2;
+        return m_latinWeight[((byte & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)) - 0x80];
+    };
+    while (pos < size) {
+        if (bytes[pos] < 0x80) { // the common case, kept tight
+            const std::uint8_t weight = m_asciiWeight[bytes[pos++]];
+            *next = static_cast<char>(weight);
+            next += weight != 0;
+            continue;
         }
-        if (const std::uint8_t w = m_asciiWeight[c])
-            out.push_back(static_cast<char>(w));
+        std::size_t length = 0;
+        const std::uint8_t weight = weigh(pos, length);
+        if (weight == kNoLatinWeight)
+            break;
+        ascii = false;
+        pos += length;
+        *next = static_cast<char>(weight);
+        next += weight != 0;
     }
-    return true;
+    LeadingWeights result;
+    if (pos == size) {
+        result = {true, ascii};
+    } else if (!m_latinWeights) {
+        next = first;
+    } else {
+        // The last m_latinTail characters before the one without a weight are left out: step
+        // back over them (one or two bytes each, as taken above).
+        for (unsigned left = m_latinTail; left > 0; --left) {
+            if (pos == 0) {
+                next = first;
+                break;
+            }
+            pos -= pos >= 2 && bytes[pos - 2] >= 0xC2 && bytes[pos - 2] <= 0xC9 &&
+                           (bytes[pos - 1] & 0xC0) == 0x80
+                       ? 2
+                       : 1;
+            std::size_t length = 0;
+            next -= weigh(pos, length) != 0;
+        }
+    }
+    out.resize(static_cast<std::size_t>(next - out.data()));
+    return result;
 }
 
 void Collation::AppendSortKey(std::string_view utf8, std::string& out) const
@@ -362,11 +477,6 @@ std::uint32_t SortKeyArena::add(std::string_view utf8)
 
 namespace quillon {
 
-void Collation::AppendDecoded(std::string_view utf8, std::vector<char16_t>& out)
-{
-    AppendUtf16(utf8, out);
-}
-
 bool Collation::comparesAccentsBackwards() const
 {
     if (!m_collator)
@@ -374,6 +484,28 @@ bool Collation::comparesAccentsBackwards() const
     UErrorCode status = U_ZERO_ERROR;
     return ucol_getAttribute(m_collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON &&
            U_SUCCESS(status);
+}
+
+void Collation::AppendDecoded(std::string_view utf8, std::vector<char16_t>& out)
+{
+    AppendUtf16(utf8, out);
+}
+
+std::array<std::uint64_t, 2> Collation::KeyPrefixOfDecoded(std::u16string_view text) const
+{
+    UCharIterator iter;
+    uiter_setString(&iter, reinterpret_cast<const UChar*>(text.data()),
+                    static_cast<int32_t>(text.size()));
+    std::uint32_t state[2] = {0, 0};
+    std::uint8_t bytes[16] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    ucol_nextSortKeyPart(m_collator, &iter, state, bytes, sizeof bytes, &status);
+    if (U_FAILURE(status)) // cannot happen for a valid collator; the collator then decides
+        std::fill(std::begin(bytes), std::end(bytes), std::uint8_t{0});
+    std::array<std::uint64_t, 2> prefix{};
+    for (std::size_t i = 0; i < 16; ++i)
+        prefix[i / 8] = prefix[i / 8] << 8 | bytes[i];
+    return prefix;
 }
 
 int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) const
@@ -386,58 +518,91 @@ int Collation::CompareDecoded(std::u16string_view a, std::u16string_view b) cons
 
 CollationTexts::CollationTexts(const Collation& collation) : m_collation(&collation) {}
 
-namespace {
-constexpr std::size_t kNoWeights = static_cast<std::size_t>(-1);
-} // namespace
-
 void CollationTexts::clear()
 {
-    m_chars.clear();
-    m_keys.clear();
-    m_offsets.assign(1, 0);
+    m_bytes.clear();
     m_weights.clear();
-    m_weightStart.clear();
-    m_weightEnd.clear();
+    m_leads.clear();
+    m_texts.clear();
+    m_chars.clear();
 }
 
 std::uint32_t CollationTexts::add(std::string_view utf8)
 {
+    const auto index = static_cast<std::uint32_t>(m_texts.size());
+    Text& text = m_texts.emplace_back();
+    text.bytes = static_cast<std::uint32_t>(m_bytes.size());
+    text.weights = static_cast<std::uint32_t>(m_weights.size());
     if (m_collation->hasCollator()) {
-        const std::size_t before = m_weights.size();
-        const bool weighed = m_collation->AppendAsciiWeights(utf8, m_weights);
-        m_weightStart.push_back(weighed ? before : kNoWeights);
-        m_weightEnd.push_back(m_weights.size());
-        Collation::AppendDecoded(utf8, m_chars);
-        m_offsets.push_back(m_chars.size());
+        m_bytes.append(utf8);
+        const Collation::LeadingWeights leading =
+            m_collation->AppendLeadingWeights(utf8, m_weights);
+        text.complete = leading.complete;
+        text.ascii = leading.ascii;
     } else {
-        m_collation->AppendSortKey(utf8, m_keys);
-        m_offsets.push_back(m_keys.size());
+        m_collation->AppendSortKey(utf8, m_weights);
     }
-    return static_cast<std::uint32_t>(m_offsets.size() - 2);
+    text.weightsEnd = static_cast<std::uint32_t>(m_weights.size());
+    std::uint64_t lead = 0;
+    for (std::uint32_t i = text.weights; i < text.weights + 8; ++i)
+        lead = lead << 8 | (i < text.weightsEnd ? static_cast<unsigned char>(m_weights[i]) : 0u);
+    m_leads.push_back(m_collation->hasCollator() ? lead : 0);
+    return index;
 }
 
-std::u16string_view CollationTexts::text(std::uint32_t index) const
+const CollationTexts::Text& CollationTexts::decoded(std::uint32_t index) const
 {
-    return std::u16string_view(m_chars.data() + m_offsets[index],
-                               m_offsets[index + 1] - m_offsets[index]);
+    Text& text = m_texts[index];
+    if (!text.decoded) {
+        const std::size_t end =
+            index + 1 < m_texts.size() ? m_texts[index + 1].bytes : m_bytes.size();
+        text.chars = static_cast<std::uint32_t>(m_chars.size());
+        Collation::AppendDecoded(std::string_view(m_bytes).substr(text.bytes, end - text.bytes),
+                                 m_chars);
+        text.charsEnd = static_cast<std::uint32_t>(m_chars.size());
+        text.prefix = m_collation->KeyPrefixOfDecoded(
+            std::u16string_view(m_chars.data() + text.chars, text.charsEnd - text.chars));
+        text.decoded = true;
+    }
+    return text;
 }
 
 int CollationTexts::compare(std::uint32_t a, std::uint32_t b) const
 {
-    if (m_collation->hasCollator()) {
-        const std::size_t wa = m_weightStart[a];
-        const std::size_t wb = m_weightStart[b];
-        if (wa != kNoWeights && wb != kNoWeights) {
-            const std::string_view weights(m_weights);
-            const int c = weights.substr(wa, m_weightEnd[a] - wa)
-                              .compare(weights.substr(wb, m_weightEnd[b] - wb));
-            return (c > 0) - (c < 0);
-        }
-        return m_collation->CompareDecoded(text(a), text(b));
+    // Weights are never 0: where the leads first differ in a byte that both texts have, their
+    // weights differ there too and decide.
+    if (const std::uint64_t differ = m_leads[a] ^ m_leads[b]; differ != 0) {
+        const int shift = 56 - (std::countl_zero(differ) & ~7);
+        if (((m_leads[a] >> shift) & 0xFF) != 0 && ((m_leads[b] >> shift) & 0xFF) != 0)
+            return m_leads[a] < m_leads[b] ? -1 : 1;
     }
-    const std::string_view keys(m_keys);
-    return Collation::CompareKeys(keys.substr(m_offsets[a], m_offsets[a + 1] - m_offsets[a]),
-                                  keys.substr(m_offsets[b], m_offsets[b + 1] - m_offsets[b]));
+    const std::string_view weights(m_weights);
+    const Text& ta = m_texts[a];
+    const Text& tb = m_texts[b];
+    const std::size_t la = ta.weightsEnd - ta.weights;
+    const std::size_t lb = tb.weightsEnd - tb.weights;
+    const int c =
+        weights.substr(ta.weights, la)
+            .compare(0, std::min(la, lb), weights.substr(tb.weights, lb), 0, std::min(la, lb));
+    if (c != 0)
+        return (c > 0) - (c < 0);
+    if (!m_collation->hasCollator()) // fallback keys
+        return (la > lb) - (la < lb);
+    // The weights agree as far as the shorter goes: a whole text's first level that ends there
+    // comes first; two ASCII texts that end together collate equal.
+    if (la < lb && ta.complete)
+        return -1;
+    if (lb < la && tb.complete)
+        return 1;
+    if (la == lb && ta.ascii && tb.ascii)
+        return 0;
+    const Text& da = decoded(a);
+    const Text& db = decoded(b);
+    if (da.prefix != db.prefix)
+        return da.prefix < db.prefix ? -1 : 1;
+    return m_collation->CompareDecoded(
+        std::u16string_view(m_chars.data() + da.chars, da.charsEnd - da.chars),
+        std::u16string_view(m_chars.data() + db.chars, db.charsEnd - db.chars));
 }
 
 } // namespace quillon

@@ -63,34 +63,58 @@ public:
     /// Appends the UTF-16 form the collator reads (an invalid byte becomes U+FFFD).
     static void AppendDecoded(std::string_view utf8, std::vector<char16_t>& out);
 
+    /// The first 16 bytes of the sort key of a decoded text, as two big-endian numbers padded
+    /// with zeros: where two texts' prefixes differ, so do their keys, the same way. Needs
+    /// hasCollator().
+    std::array<std::uint64_t, 2> KeyPrefixOfDecoded(std::u16string_view text) const;
+
     /// Orders two decoded texts by collation alone (the order of their sort keys): -1, 0 or 1.
     /// Needs hasCollator().
     int CompareDecoded(std::u16string_view a, std::u16string_view b) const;
 
+    /// How much of a text AppendLeadingWeights weighed.
+    struct LeadingWeights {
+        bool complete = false; ///< the whole text: its weights are its whole first level
+        bool ascii = false;    ///< the text is ASCII: its weights alone decide its order
+    };
+
     /// Where this collation orders ASCII text character by character (no rule joins or
-    /// splits ASCII characters, and none differ at the second level only), appends to out
-    /// one weight byte per character of an ASCII text, leaving out the ignorable ones, and
-    /// returns true: such texts then compare by memcmp of their weights, shorter first, in
-    /// the collation's own order. False (out unchanged) for other text or collations.
-    bool AppendAsciiWeights(std::string_view utf8, std::string& out) const;
+    /// splits ASCII characters, and none differ at the second level only), appends to out one
+    /// weight byte per character of the longest leading part of utf8 made of ASCII characters
+    /// and of Latin letters that share their first-level weight with one (é with e), leaving
+    /// out the ignorable ones. Weights compare by memcmp in the order of the collation's first
+    /// level: where two texts' weights differ before the shorter ends, so do their keys, the
+    /// same way. Leaves out the last characters of that part where a rule could join them to
+    /// the character after it. Appends nothing for other collations.
+    LeadingWeights AppendLeadingWeights(std::string_view utf8, std::string& out) const;
 
 private:
     void Open(std::string_view posixLocale);
     void OpenUncached(std::string_view posixLocale);
     void PrepareAsciiWeights();
+    void PrepareLatinWeights(const std::array<char16_t, 128>& order,
+                             const std::vector<std::u16string>& contractions);
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
 
     UCollator* m_collator = nullptr;
     std::string m_localeName;
     bool m_asciiWeights = false;
     std::array<std::uint8_t, 128> m_asciiWeight{}; // 0: ignorable
-    mutable std::vector<char16_t> m_utf16;         // scratch for the decoded text
+    // Characters below kLatinEnd take two bytes in UTF-8 and hold the accented Latin letters.
+    static constexpr char16_t kLatinEnd = 0x250;
+    static constexpr std::uint8_t kNoLatinWeight = 0xFF; // above every ASCII weight
+    bool m_latinWeights = false;
+    std::uint8_t m_latinTail = 0; // characters left out before one without a weight
+    std::array<std::uint8_t, kLatinEnd - 0x80> m_latinWeight{}; // 0: ignorable
+    mutable std::vector<char16_t> m_utf16;                      // scratch for the decoded text
 };
 
-/// Many texts decoded once and compared directly by the collator. Where each text takes part in
-/// only a few comparisons (one folder's sort), this costs far less than making every text's
-/// full sort key, since ICU compares Latin text on a fast path and stops at the first
-/// difference. The order is the same as that of the sort keys.
+/// Many texts of one sort, compared in the collation's order. Each text's leading weights
+/// (Collation::AppendLeadingWeights) decide most comparisons by a memcmp: all of them for ASCII
+/// texts. The rest, where two texts' weights agree, go to the collator, which first looks at
+/// the first bytes of each text's sort key (decoded and made once, when first needed). A full
+/// key per text would cost more than the few comparisons a sort makes of it. The order is that
+/// of the sort keys.
 class CollationTexts {
 public:
     explicit CollationTexts(const Collation& collation);
@@ -99,19 +123,33 @@ public:
     void clear();
     /// Adds a text and returns its index (0, 1, 2... in order of adding).
     std::uint32_t add(std::string_view utf8);
-    /// Orders the texts with indexes a and b by collation alone: -1, 0 or 1.
+    /// Orders the texts with indexes a and b by collation alone: -1, 0 or 1. Not safe to call
+    /// from two threads at once (it may decode a text).
     int compare(std::uint32_t a, std::uint32_t b) const;
 
 private:
-    std::u16string_view text(std::uint32_t index) const;
+    using Prefix = std::array<std::uint64_t, 2>;
+    struct Text {
+        std::uint32_t bytes = 0;   // start in m_bytes
+        std::uint32_t weights = 0; // start in m_weights (or of the fallback key in m_keys)
+        std::uint32_t weightsEnd = 0;
+        bool complete = false;
+        bool ascii = false;
+        bool decoded = false;
+        std::uint32_t chars = 0; // start in m_chars, once decoded
+        std::uint32_t charsEnd = 0;
+        Prefix prefix{};
+    };
+    const Text& decoded(std::uint32_t index) const;
 
     const Collation* m_collation;
-    std::vector<char16_t> m_chars;
-    std::vector<std::size_t> m_offsets{0};
-    std::string m_weights;                  // ASCII texts' weights, where the collation has them
-    std::vector<std::size_t> m_weightStart; // per text; kNoWeights for a text without
-    std::vector<std::size_t> m_weightEnd;
-    std::string m_keys; // without a collator: fallback keys instead of decoded texts
+    std::string m_bytes;   // the texts
+    std::string m_weights; // their leading weights (without a collator: fallback keys)
+    // Per text its first eight weights as one big-endian number, zeros after the last: most
+    // comparisons end there, without reaching the texts' other fields.
+    std::vector<std::uint64_t> m_leads;
+    mutable std::vector<Text> m_texts;
+    mutable std::vector<char16_t> m_chars; // decoded texts, in the order they were decoded
 };
 
 /// Sort keys of many texts in one buffer (one allocation for all keys plus an offset each),

@@ -4,6 +4,7 @@
 #include "scan/SortStrings.h"
 #include "scan/SortTexts.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <unordered_map>

@@ -71,3 +71,26 @@ TEST(SizeTexts, WholeKilobytesMatchTheLocaleFormattingAtEveryHalf)
     EXPECT_EQ(FormatSizeFixed(1536, QStringLiteral("KB"), plain), QStringLiteral("2 KB"));
     EXPECT_EQ(FormatSizeFixed(2560, QStringLiteral("KB"), plain), QStringLiteral("3 KB"));
 }
+
+TEST(FormatSizeFixed, WholeKilobytesWithoutAQStringAreTheSameText)
+{
+    // Halves round away from zero; other units and locales of other digits take the QString.
+    const double sizes[] = {0, 511, 512, 1535, 1536, 2047.5, 1e9, 9.2e18, -1};
+    for (const QLocale& locale : {kEnglish, QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        for (const char* unit : {"KB", "Bytes", "MB"}) {
+            for (const double size : sizes) {
+                std::string out = "x";
+                const QString expected = "x" + FormatSizeFixed(size, unit, locale);
+                if (AppendWholeKilobytes(out, size, unit, locale))
+                    EXPECT_EQ(QString::fromStdString(out), expected) << size;
+                else
+                    EXPECT_EQ(out, "x") << size;
+            }
+        }
+    }
+    std::string out;
+    EXPECT_TRUE(AppendWholeKilobytes(out, 1536, "KB", kEnglish));
+    EXPECT_FALSE(AppendWholeKilobytes(out, 1536, "KB", QLocale(QLocale::Arabic, QLocale::Egypt)));
+    EXPECT_FALSE(AppendWholeKilobytes(out, std::numeric_limits<double>::quiet_NaN(), "KB"));
+}

@@ -75,6 +75,16 @@ TEST(Utf8, InvalidBytesCountAsOneCharacterEach)
                          "b"),
               4u);
     EXPECT_EQ(Utf8Length("\xE2\x82"), 2u) << "truncated sequence";
+    // Long ASCII runs are counted eight bytes at a time: any other byte at any place within
+    // them still counts as decoded.
+    for (const std::string odd : {"\xC3\xA9", "\xFF", "\xE2\x82", "\xF0\x9F\x8E\xB5"}) {
+        for (std::size_t at = 0; at < 17; ++at) {
+            const std::string text = std::string(at, 'a') + odd + std::string(20, 'b');
+            EXPECT_EQ(Utf8Length(text), at + Utf8Length(odd) + 20) << at;
+            EXPECT_EQ(Utf8Left(text, at + 1),
+                      std::string(at, 'a') + odd.substr(0, odd == "\xE2\x82" ? 1 : odd.size()));
+        }
+    }
     EXPECT_EQ(Utf8Left("Caf\xC3\xA9 Menu", 4), "Caf\xC3\xA9");
     EXPECT_EQ(DecodeUtf8At("\xC0\x80", 0).codePoint, kInvalidCodePoint) << "overlong";
     std::string out;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <vector>
 
 using namespace quillon;
 
@@ -111,12 +112,20 @@ TEST(RtfFiles, FailuresAreReported)
 
 TEST(RtfFiles, StreamingConvertersAgreeWithTheDocument)
 {
-    const QByteArray inputs[] = {
+    std::vector<QByteArray> inputs = {
         kTreeReport,
         "{\\rtf1 no paragraph mark at the end",
         "{\\rtf1{\\fonttbl{\\f0 A;}{\\f1 B;}}\\li400 x{\\f1\\i\\cf9 y}\\par\\par z\\par}",
         "",
     };
+    // ASCII text goes to the plain text sixteen characters at a time: a character outside
+    // ASCII, a line break, a no-break space or half a pair anywhere in a run still counts.
+    for (const char* odd : {"\\'e9", "\\line ", "\\~", "\\u-10179?\\u-8704?", "\\u-10179?"}) {
+        QByteArray rtf = "{\\rtf1 ";
+        for (int at = 0; at < 33; ++at)
+            rtf += QByteArray(at, 'a') + odd + QByteArray(20, 'b') + "\\par ";
+        inputs.push_back(rtf + "}");
+    }
     for (const QByteArray& rtf : inputs) {
         QTextDocument document;
         {

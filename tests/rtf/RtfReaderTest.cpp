@@ -105,6 +105,17 @@ TEST(RtfReader, CharactersFromEscapesCodePageAndUnicode)
     EXPECT_EQ(Text("{\\rtf1 \\{x\\}\\\\y}"), "{x}\\y");
     EXPECT_EQ(Text("{\\rtf1 \\par1\\par  two}"), "\n\n two")
         << "digits are the parameter; one blank is the delimiter";
+    // Plain text is taken eight bytes at a time: a sign, control or 8-bit byte at any place
+    // within a long run still counts.
+    for (const char* odd : {"\\{", "\\}", "\\\\", "{\\b x}", "\\'e9", "\xE9", "\t", "\\par "}) {
+        for (int at = 0; at < 17; ++at) {
+            const QByteArray rtf =
+                "{\\rtf1 " + QByteArray(at, 'a') + odd + QByteArray(20, 'b') + "}";
+            const QString expected =
+                QString(at, 'a') + Text(QByteArray("{\\rtf1 ") + odd + "}") + QString(20, 'b');
+            EXPECT_EQ(Text(rtf), expected) << rtf.constData();
+        }
+    }
 }
 
 TEST(RtfReader, CharacterFormatsFollowGroupsAndResets)

@@ -182,3 +182,42 @@ TEST(Collation, ASharedFolderPartDecidesNothing)
 }
 
 } // namespace quillon
+
+namespace quillon {
+
+TEST(Collation, AccentedLatinNamesOrderAsTheSortKeys)
+{
+    // Latin letters that share an ASCII letter's first level are weighed as that letter;
+    // the rest (own letters, expansions, ignorables, the middle dot that "l" joins in some
+    // rules, other scripts, combining marks, broken bytes) hand over to the collator.
+    const std::string pieces[] = {"a",        "e",        "l",        "L",        "o",
+                                  "s",        " ",        "-",        "0",        "\xC3\xA9",
+                                  "\xC3\x89", "\xC3\xAB", "\xC3\xB8", "\xC3\xA5", "\xC3\xA4",
+                                  "\xC3\xA6", "\xC3\x9F", "\xC5\x82", "\xC2\xB7", "\xC2\xAD",
+                                  "\xC2\xA0", "\xC2\x85", "\xC7\x86", "\xC4\xB3", "\xCE\xB1",
+                                  "\xCC\x81", "\xCC\x8A", "\xC9",     "\xC4\xB1"};
+    std::vector<std::string> texts;
+    for (const std::string& first : pieces) {
+        for (const std::string& second : pieces) {
+            texts.push_back(first + second);
+            texts.push_back("x" + first + second + "e");
+        }
+    }
+    for (const char* locale : {"en_US", "C", "sv_SE", "da_DK", "fr_CA", "pl_PL", "tr_TR"}) {
+        const Collation collation(locale);
+        CollationTexts weighed(collation);
+        std::vector<std::string> keys;
+        for (const std::string& text : texts) {
+            weighed.add(text);
+            keys.push_back(collation.SortKey(text));
+        }
+        for (std::uint32_t a = 0; a < texts.size(); ++a) {
+            for (std::uint32_t b = a % 7; b < texts.size(); b += 7) {
+                ASSERT_EQ(weighed.compare(a, b), Collation::CompareKeys(keys[a], keys[b]))
+                    << locale << ": " << texts[a] << " / " << texts[b];
+            }
+        }
+    }
+}
+
+} // namespace quillon
