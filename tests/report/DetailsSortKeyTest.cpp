@@ -24,9 +24,10 @@ TEST(DetailsSortKey, KeyTextsKeepFieldsWhole)
 TEST(DetailsSortKey, FolderListsSortFromAnyStartingOrder)
 {
     // A list already in order is taken as it is; one pair out of order anywhere, or two keys
-    // that collate equal, must still be sorted. Negative sizes and days spell as printf did.
+    // that collate equal, must still be sorted. A negative size sorts as 0; days spell as printf
+    // did.
     const DetailsSortKey negative{"", "n", -5, ""};
-    EXPECT_EQ(DetailsKeyText(negative, DetailsSortBy::Size), "000000000000005??n");
+    EXPECT_EQ(DetailsKeyText(negative, DetailsSortBy::Size), "000000000000000??n");
     std::tm day{};
     day.tm_year = 5 - 1900;
     day.tm_mon = 11;
