@@ -8,7 +8,6 @@
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "listing/SummaryListing.h"
-#include "app/Dialogs.h"
 #include "output/SaveFailureText.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"

@@ -1,6 +1,5 @@
 #include "FakeDialogs.h"
 #include "FirstRun.h"
-#include "output/EditHistory.h"
 #include "app/MainFrm.h"
 #include "app/findFrm.h"
 #include "output/EditHistory.h"
