@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
@@ -417,6 +418,7 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
     m_filter = TypeFilter(settings.filter);
     m_entryCount = 0;
     m_parallel = false;
+    m_pendingThreads = 0;
 
     const std::string openPath(locationPath);
     m_path = WithTrailingSlash(locationPath);
@@ -537,6 +539,8 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     if (m_settings.folderRecords)
         m_records.appendFolderRecord(frame.node);
     ++m_depth;
+    if (m_pendingThreads > 1 && !claimed && frame.fd >= 0)
+        watchForDiskWaits();
     if (m_parallel && frame.fd >= 0)
         submitChildren(frame);
 
@@ -555,11 +559,63 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     }
 }
 
+namespace {
+
+// How often the walk thread gave up the processor waiting (for the disk, when walking).
+long VoluntaryWaits()
+{
+    struct rusage usage {};
+    return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
+
+// Looked at every so many folders read; waits in half of them mean a cold cache.
+constexpr unsigned kFoldersPerLook = 16;
+constexpr long kWaitsForThreads = 8;
+
+} // namespace
+
 void Walker::startThreads(int fd, dev_t device)
 {
+    m_pendingThreads = 0;
     int threads = m_threads;
-    if (threads == 0)
+    if (threads == 0) {
         threads = PrefersSequentialWalk(fd, device) ? 1 : kAutoThreads;
+        if (threads > 1) {
+            m_pendingThreads = threads;
+            m_waitsBefore = VoluntaryWaits();
+            m_foldersRead = 0;
+            return;
+        }
+    }
+    startPool(threads);
+}
+
+void Walker::watchForDiskWaits()
+{
+    ++m_foldersRead;
+    if (m_startAfter != 0) {
+        if (m_foldersRead < m_startAfter)
+            return;
+    } else {
+        if (m_foldersRead < kFoldersPerLook)
+            return;
+        const long waits = VoluntaryWaits();
+        const bool waiting = waits - m_waitsBefore >= kWaitsForThreads;
+        m_waitsBefore = waits;
+        m_foldersRead = 0;
+        if (!waiting)
+            return;
+    }
+    // The walk must fit in its half of the descriptors the threads share with it.
+    if (m_openDescriptors > m_descriptorBudget / 2)
+        return;
+    const int threads = m_pendingThreads;
+    m_pendingThreads = 0;
+    startPool(threads);
+}
+
+void Walker::startPool(int threads)
+{
     // Too few descriptors to share: the walk keeps them all.
     if (threads <= 1 || m_descriptorBudget < 16)
         return;

@@ -76,8 +76,15 @@ public:
     /// disk (not a virtio one, which claims to be) or a network file system, where reading in
     /// parallel makes the disk seek. Either way the records come out in the same order, as a
     /// walk on one thread makes them.
+    ///
+    /// With 0 the threads start only once the walk is seen waiting on the disk (a cold cache):
+    /// from a warm cache one thread is quicker, as handing folders over costs more than it saves.
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
+
+    /// For tests: with 0 threads chosen, start them after this many folders whatever the disk
+    /// does (0: as the disk says).
+    void startThreadsAfter(unsigned folders) { m_startAfter = folders; }
 
 private:
     struct Frame;
@@ -87,6 +94,8 @@ private:
     class Pool;
     friend class Pool;
 
+    void startPool(int threads);
+    void watchForDiskWaits();
     void enterFolder(const FolderNode* parent, const char* name, int separators, int location,
                      std::size_t entryOffset);
     int locationOfChild(const Frame& frame) const;
@@ -143,6 +152,10 @@ private:
     bool m_parallel = false;       ///< this location is read by the pool
     std::atomic<int> m_poolFds{0}; ///< descriptors the pool's tasks hold or reserved
     int m_poolFdCap = 0;
+    int m_pendingThreads = 0;   ///< threads to start once the walk waits on the disk
+    long m_waitsBefore = 0;     ///< the walk thread's voluntary waits at the last look
+    unsigned m_foldersRead = 0; ///< folders read since then
+    unsigned m_startAfter = 0;  ///< startThreadsAfter
 };
 
 /// True when parallel reading would make the disk under the open folder seek (a rotational

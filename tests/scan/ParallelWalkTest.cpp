@@ -59,12 +59,13 @@ struct RandomTree {
 };
 
 Texts Walked(const RandomTree& random, const WalkSettings& settings, const ExclusionList& list,
-             int threads, int budget = 256)
+             int threads, int budget = 256, unsigned startAfter = 0)
 {
     RecordList records;
     Walker walker(records, list, {random.tree.root()}, {}, nullptr);
     walker.setThreads(threads);
     walker.setDescriptorBudget(budget);
+    walker.startThreadsAfter(startAfter);
     walker.WalkLocation(random.tree.root(), settings);
     Texts texts;
     for (std::size_t i = 1; i <= records.lastIndex(); ++i) {
@@ -115,6 +116,10 @@ TEST_F(ParallelWalk, GivesTheRecordsOfOneThreadInTheSameOrder)
         EXPECT_EQ(Walked(random, everything, {}, threads), expected) << threads << " threads";
     // Few descriptors to share: the threads get none beyond their budget, the walk still ends.
     EXPECT_EQ(Walked(random, everything, {}, 4, 24), expected);
+    // The threads chosen by the walk start mid-way, at the first folder or deep in the tree.
+    for (unsigned after : {1u, 37u, 700u})
+        EXPECT_EQ(Walked(random, everything, {}, 0, 256, after), expected) << "after " << after;
+    EXPECT_EQ(Walked(random, everything, {}, 0, 24, 50), expected);
 
     WalkSettings filtered; // a type filter, a depth limit and every kind of exclusion
     filtered.filter = ".txt;.dat";
