@@ -11,8 +11,8 @@
 #include "listing/ListingRecords.h"
 #include "listing/ListingWriter.h"
 #include "report/Layouts.h"
+#include "report/ReportType.h"
 #include "scan/RecordSort.h"
-#include "scan/ScanRun.h"
 #include "scan/Walker.h"
 
 #include <QCoreApplication>

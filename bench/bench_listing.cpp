@@ -4,9 +4,9 @@
 // scans TREE as a Tree view, writes OUTDIR/listing.json and OUTDIR/listing.csv, and prints the
 // time of each step and the peak memory after it. Compare two listings with
 //   /usr/bin/time quillon --compare OUTDIR/listing.json OTHER.json
+#include "app/ScanRun.h"
 #include "listing/ListingWriter.h"
 #include "report/ReportSettings.h"
-#include "scan/ScanRun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

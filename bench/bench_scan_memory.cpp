@@ -1,7 +1,7 @@
 // Peak memory of a scan of 1,000,000 files (1000 folders of 1000 files): walk and sort.
 
 #include "BenchTree.h"
-#include "scan/ScanRun.h"
+#include "app/ScanRun.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,6 +5,7 @@
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/JobFile.h"
+#include "app/ScanRun.h"
 #include "app/StandardOutput.h"
 #include "listing/ComparisonOutput.h"
 #include "listing/JsonListingReader.h"
@@ -20,7 +21,6 @@
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
 #include "report/ReportSettings.h"
-#include "scan/ScanRun.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "listing/ListingWriter.h"
+#include "report/ReportType.h"
 #include "scan/ExclusionList.h"
-#include "scan/ReportType.h"
 #include "scan/ScanLocation.h"
 
 #include <QString>

@@ -5,6 +5,7 @@
 #include "app/BatchListing.h"
 #include "app/CommandOptions.h"
 #include "app/JobFile.h"
+#include "app/ScanRun.h"
 #include "app/StandardOutput.h"
 #include "details/FileDetails.h"
 #include "listing/ListingRecords.h"
@@ -21,7 +22,6 @@
 #include "report/OwnStaging.h"
 #include "rtf/RtfFiles.h"
 #include "scan/ExclusionList.h"
-#include "scan/ScanRun.h"
 
 #include <QDir>
 #include <QElapsedTimer>

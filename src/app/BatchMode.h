@@ -1,8 +1,8 @@
 #pragma once
 
 #include "output/SaveFormat.h"
+#include "report/ReportType.h"
 #include "report/ScanSummary.h"
-#include "scan/ReportType.h"
 
 #include <QString>
 #include <QStringList>

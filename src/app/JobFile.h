@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/ReportType.h"
+#include "report/ReportType.h"
 #include "scan/ScanLocation.h"
 
 #include <QByteArray>

@@ -3,6 +3,7 @@
 #include "app/ExcludeFrm.h"
 #include "app/QtDialogs.h"
 #include "app/ReportPane.h"
+#include "app/ScanRun.h"
 #include "app/SettingsFrm.h"
 #include "app/ShownStaging.h"
 #include "app/Twips.h"
@@ -14,7 +15,6 @@
 #include "platform/SettingsStore.h"
 #include "platform/ThrottledYield.h"
 #include "scan/BuzTimer.h"
-#include "scan/ScanRun.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -4,8 +4,8 @@
 #include "output/PageMargins.h"
 #include "platform/ErrorReport.h"
 #include "report/ReportSettings.h"
+#include "report/ReportType.h"
 #include "scan/ExclusionList.h"
-#include "scan/ReportType.h"
 #include "scan/ScanCounters.h"
 #include "scan/ScanLocation.h"
 

@@ -7,6 +7,7 @@
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
 #include "app/JobFile.h"
+#include "app/ScanRun.h"
 #include "app/ShownStaging.h"
 #include "listing/ListingSource.h"
 #include "output/EditHistory.h"
@@ -22,7 +23,6 @@
 #include "rtf/RtfFiles.h"
 #include "rtf/RtfReader.h"
 #include "scan/BuzTimer.h"
-#include "scan/ScanRun.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

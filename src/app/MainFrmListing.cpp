@@ -4,6 +4,7 @@
 #include "report/OwnStaging.h"
 
 #include "app/Dialogs.h"
+#include "app/ScanRun.h"
 #include "listing/ComparisonOutput.h"
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
@@ -13,7 +14,6 @@
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
 #include "platform/CommandError.h"
-#include "scan/ScanRun.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 #include "app/MainFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/ScanRun.h"
 #include "listing/ListingWriter.h"
 #include "platform/ThrottledYield.h"
-#include "scan/ScanRun.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -5,7 +5,7 @@
 #include "listing/ListingWriter.h"
 #include "report/LayoutContext.h"
 #include "report/ReportSettings.h"
-#include "scan/ReportType.h"
+#include "report/ReportType.h"
 #include "scan/ScanLocation.h"
 #include "scan/ScanRecord.h"
 

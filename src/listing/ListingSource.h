@@ -2,7 +2,7 @@
 
 #include "details/FileDetails.h"
 #include "listing/ListingEntry.h"
-#include "scan/ReportType.h"
+#include "report/ReportType.h"
 #include "scan/ScanLocation.h"
 
 #include <QString>

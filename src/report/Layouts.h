@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/LayoutContext.h"
-#include "scan/ReportType.h"
+#include "report/ReportType.h"
 #include "scan/ScanLocation.h"
 
 namespace quillon {

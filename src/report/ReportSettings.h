@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/ScanSummary.h"
-#include "scan/ScanRun.h"
+#include "scan/ScanOptions.h"
 
 #include <QString>
 

@@ -3,9 +3,9 @@
 #include "listing/ListingRecords.h"
 #include "listing/JsonListingReader.h"
 #include "report/Layouts.h"
-#include "scan/ScanRun.h"
 #include "support/FileBytes.h"
 #include "support/FixtureTree.h"
+#include "support/WalkedScan.h"
 
 #include <QBuffer>
 #include <QRegularExpression>
@@ -30,13 +30,13 @@ ScanLocation LocationOf(const std::string& root)
 
 // A scan of root as type with settings, and its JSON listing.
 struct Scanned {
-    ScanRun run;
+    test::WalkedScan run;
     QByteArray listing;
 
     Scanned(const std::string& root, ReportType type, const ReportSettings& settings)
     {
         run.setOptions(ScanOptionsOf(settings));
-        EXPECT_TRUE(run.Run({LocationOf(root)}, {}, type, {}));
+        EXPECT_TRUE(run.Run({LocationOf(root)}, {}, type));
         RecordListingSource source(
             run.records(), MakeListingHeader({LocationOf(root)}, type, settings, ExclusionList()));
         source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk, settings.IncludeHidden);

@@ -5,8 +5,8 @@
 #include "listing/ListingComparison.h"
 #include "listing/ListingWriter.h"
 #include "report/ReportSettings.h"
-#include "scan/ScanRun.h"
 #include "support/FixtureTree.h"
+#include "support/WalkedScan.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -115,7 +115,7 @@ protected:
         ScanLocation location;
         location.path = QString::fromStdString(m_tree.root());
         location.level = QStringLiteral("All Levels");
-        ASSERT_TRUE(m_run.Run({location}, {}, ReportType::TreeView, {}));
+        ASSERT_TRUE(m_run.Run({location}, {}, ReportType::TreeView));
         m_settings.Attribute = m_settings.Version = m_settings.Owner = m_settings.CRC32 = true;
         m_settings.Title = m_settings.Artist = m_settings.Year = m_settings.Genre = true;
         m_header = MakeListingHeader({location}, ReportType::TreeView, m_settings, {});
@@ -187,7 +187,7 @@ protected:
     }
 
     test::FixtureTree m_tree;
-    ScanRun m_run;
+    test::WalkedScan m_run;
     ReportSettings m_settings;
     ListingHeader m_header;
     std::vector<std::string> m_seen;
@@ -421,13 +421,13 @@ protected:
         m_new.setModified("a/touched.txt", "2021-01-01 00:00:00");
     }
 
-    static std::unique_ptr<ScanRun> ScanOf(const test::FixtureTree& tree)
+    static std::unique_ptr<test::WalkedScan> ScanOf(const test::FixtureTree& tree)
     {
-        auto run = std::make_unique<ScanRun>();
+        auto run = std::make_unique<test::WalkedScan>();
         ScanLocation location;
         location.path = QString::fromStdString(tree.root());
         location.level = QStringLiteral("All Levels");
-        EXPECT_TRUE(run->Run({location}, {}, ReportType::TreeView, {}));
+        EXPECT_TRUE(run->Run({location}, {}, ReportType::TreeView));
         return run;
     }
     static ListingHeader HeaderOf(const test::FixtureTree& tree)
@@ -556,8 +556,8 @@ TEST(ListingDetails, PathsPastPathMaxKeepEveryDetailAndLinksStayLinks)
     ScanLocation location;
     location.path = QString::fromStdString(tree.root());
     location.level = QStringLiteral("All Levels");
-    ScanRun run;
-    ASSERT_TRUE(run.Run({location}, {}, ReportType::TreeView, {}));
+    test::WalkedScan run;
+    ASSERT_TRUE(run.Run({location}, {}, ReportType::TreeView));
     ReportSettings settings;
     settings.Attribute = settings.Owner = settings.CRC32 = true;
     RecordListingSource source(run.records(),

@@ -1,8 +1,8 @@
 #include "report/ScanSummary.h"
 #include "platform/SettingsStore.h"
-#include "scan/ScanRun.h"
 #include "support/FixtureTree.h"
 #include "support/NoReadOverride.h"
+#include "support/WalkedScan.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -31,7 +31,7 @@ std::string RandomBytes(std::size_t size, unsigned seed)
 struct SummaryTree {
     test::FixtureTree tree;
     RecordList records;
-    ScanRun run;
+    test::WalkedScan run;
 
     SummaryTree()
     {
@@ -60,7 +60,7 @@ struct SummaryTree {
         ScanLocation location;
         location.path = QString::fromStdString(tree.root());
         location.level = kAllLevels;
-        EXPECT_TRUE(run.Run({location}, {}, ReportType::ListInDetails, {}));
+        EXPECT_TRUE(run.Run({location}, {}, ReportType::ListInDetails));
     }
 
     ScanSummary summarize(const SummarySettings& settings, std::vector<std::string>* told)

@@ -1,4 +1,4 @@
-#include "scan/ScanRun.h"
+#include "app/ScanRun.h"
 
 #include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
