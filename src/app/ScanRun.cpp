@@ -28,93 +28,118 @@ int DepthLimitFromLevel(const QString& level)
     return static_cast<int>(rounded);
 }
 
+namespace {
+
+// What the walk of one location records for the report type.
+WalkSettings WalkSettingsFor(const ScanLocation& location, ReportType type,
+                             const ScanOptions& options)
+{
+    WalkSettings settings;
+    settings.subFolders = location.withSubFolders();
+    settings.filter = location.filter;
+    settings.folderRecords = type != ReportType::ListInDetails;
+    // The folder list shows no file: no record, no status read for one.
+    // Folder totals count the files, which a folder list then does not show.
+    settings.fileRecords =
+        type != ReportType::FolderList || options.folderTotals || options.sortFoldersByTotal;
+    settings.includeHidden = options.includeHidden;
+    settings.oneFileSystem = options.oneFileSystem;
+    settings.countHardLinksOnce = options.countHardLinksOnce;
+    settings.sizeOnDisk = options.sizeOnDisk;
+    return settings;
+}
+
+} // namespace
+
 bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclusions,
                   ReportType type, const ScanRunHooks& hooks)
 {
     CommandSteps steps(QStringLiteral("Scanning"), hooks.decide, [this] { m_cancel = true; });
     bool started = false;
     const bool completed = RunCommand(steps, [&] {
-        steps.step(1, [&] {
-            m_records.clear();
-            m_unreadable.clear();
-            m_unreadableFiles = 0;
-        });
-        steps.step(2, [&] {
-            if (hooks.saveDefaultJob)
-                hooks.saveDefaultJob();
-        });
-        if (locations.empty()) {
-            steps.step(3, [&] {
-                if (hooks.noLocations)
-                    hooks.noLocations();
-            });
+        if (!start(steps, locations.empty(), hooks, &started))
             return;
-        }
-        steps.step(6, [&] { m_counters = ScanCounters(); });
-        steps.step(7, [&] {
-            started = true;
-            if (hooks.started)
-                hooks.started();
-        });
-        steps.step(8, [&] {
-            if (hooks.setScanningState)
-                hooks.setScanningState(false);
-        });
-        steps.step(9, [&] { m_cancel = false; });
-
-        const std::vector<std::string> paths = LocationPaths(locations);
-        {
-            // The walker's folder buffers go before the sort: a folder of a million entries
-            // holds tens of megabytes of them.
-            Walker walker(m_records, exclusions, paths, hooks.progress, &m_cancel);
-            walker.setThreads(m_options.threads);
-            for (std::size_t row = 0; row < locations.size(); ++row) {
-                const ScanLocation& location = locations[row];
-                // An excluded row stays in the list but is never walked; an empty one names no
-                // folder (walking it would mean the root).
-                if (location.excluded() || location.path.trimmed().isEmpty())
-                    continue;
-                WalkSettings settings;
-                settings.subFolders = location.withSubFolders();
-                settings.filter = location.filter;
-                settings.folderRecords = type != ReportType::ListInDetails;
-                // The folder list shows no file: no record, no status read for one.
-                // Folder totals count the files, which a folder list then does not show.
-                settings.fileRecords = type != ReportType::FolderList || m_options.folderTotals ||
-                                       m_options.sortFoldersByTotal;
-                settings.includeHidden = m_options.includeHidden;
-                settings.oneFileSystem = m_options.oneFileSystem;
-                settings.countHardLinksOnce = m_options.countHardLinksOnce;
-                settings.sizeOnDisk = m_options.sizeOnDisk;
-                settings.depthLimit =
-                    steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
-                steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
-            }
-            m_unreadable = walker.unreadableFolders();
-            m_unreadableFiles = walker.unreadableFileCount();
-        }
-
-        steps.step(11, [&] {
-            hooks.progress.Status(QStringLiteral("Initializing format engine, please wait..."));
-        });
-        steps.step(12, [&] {
-            SortRecords(m_records, hooks.progress.yield);
-            if (m_options.folderTotals || m_options.sortFoldersByTotal)
-                m_records.computeFolderTotals();
-            if (m_options.sortFoldersByTotal)
-                m_records.sortFoldersByTotal(m_options.totalsDescending, hooks.progress.yield);
-        });
-        steps.step(13, [&] { hooks.progress.Status(QStringLiteral("please wait...")); });
-        steps.step(14, [&] {
-            if (type != ReportType::None && hooks.layout)
-                hooks.layout(type, m_records, m_counters, &m_cancel);
-        });
-        steps.step(15, [&] { finish(hooks); });
+        walk(steps, locations, exclusions, type, hooks.progress);
+        sortAndLayOut(steps, type, hooks);
     });
     // After Abort the run ends at once; the window still goes back to idle.
     if (!completed && started)
         finish(hooks);
     return completed;
+}
+
+bool ScanRun::start(CommandSteps& steps, bool noLocations, const ScanRunHooks& hooks, bool* started)
+{
+    steps.step(1, [&] {
+        m_records.clear();
+        m_unreadable.clear();
+        m_unreadableFiles = 0;
+    });
+    steps.step(2, [&] {
+        if (hooks.saveDefaultJob)
+            hooks.saveDefaultJob();
+    });
+    if (noLocations) {
+        steps.step(3, [&] {
+            if (hooks.noLocations)
+                hooks.noLocations();
+        });
+        return false;
+    }
+    steps.step(6, [&] { m_counters = ScanCounters(); });
+    steps.step(7, [&] {
+        *started = true;
+        if (hooks.started)
+            hooks.started();
+    });
+    steps.step(8, [&] {
+        if (hooks.setScanningState)
+            hooks.setScanningState(false);
+    });
+    steps.step(9, [&] { m_cancel = false; });
+    return true;
+}
+
+void ScanRun::walk(CommandSteps& steps, const ScanLocationList& locations,
+                   const ExclusionList& exclusions, ReportType type, const ProgressHooks& progress)
+{
+    // The walker's folder buffers go before the sort: a folder of a million entries holds
+    // tens of megabytes of them.
+    const std::vector<std::string> paths = LocationPaths(locations);
+    Walker walker(m_records, exclusions, paths, progress, &m_cancel);
+    walker.setThreads(m_options.threads);
+    for (std::size_t row = 0; row < locations.size(); ++row) {
+        const ScanLocation& location = locations[row];
+        // An excluded row stays in the list but is never walked; an empty one names no
+        // folder (walking it would mean the root).
+        if (location.excluded() || location.path.trimmed().isEmpty())
+            continue;
+        WalkSettings settings = WalkSettingsFor(location, type, m_options);
+        settings.depthLimit = steps.step(10, [&] { return DepthLimitFromLevel(location.level); });
+        steps.step(10, [&] { walker.WalkLocation(paths[row], settings); });
+    }
+    m_unreadable = walker.unreadableFolders();
+    m_unreadableFiles = walker.unreadableFileCount();
+}
+
+void ScanRun::sortAndLayOut(CommandSteps& steps, ReportType type, const ScanRunHooks& hooks)
+{
+    steps.step(11, [&] {
+        hooks.progress.Status(QStringLiteral("Initializing format engine, please wait..."));
+    });
+    steps.step(12, [&] {
+        SortRecords(m_records, hooks.progress.yield);
+        if (m_options.folderTotals || m_options.sortFoldersByTotal)
+            m_records.computeFolderTotals();
+        if (m_options.sortFoldersByTotal)
+            m_records.sortFoldersByTotal(m_options.totalsDescending, hooks.progress.yield);
+    });
+    steps.step(13, [&] { hooks.progress.Status(QStringLiteral("please wait...")); });
+    steps.step(14, [&] {
+        if (type != ReportType::None && hooks.layout)
+            hooks.layout(type, m_records, m_counters, &m_cancel);
+    });
+    steps.step(15, [&] { finish(hooks); });
 }
 
 std::vector<std::size_t> ScanRun::unreadableFiles() const

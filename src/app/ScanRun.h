@@ -13,6 +13,8 @@
 
 namespace quillon {
 
+class CommandSteps;
+
 /// What the scan run needs from whoever drives it (the window, batch mode, tests). Every
 /// member is optional; an empty one does nothing.
 struct ScanRunHooks {
@@ -57,6 +59,13 @@ public:
     std::vector<std::size_t> unreadableFiles() const;
 
 private:
+    /// Steps 1 to 9; false when there is nothing to walk (step 3 told the user).
+    bool start(CommandSteps& steps, bool noLocations, const ScanRunHooks& hooks, bool* started);
+    /// Step 10 for every location not marked excluded.
+    void walk(CommandSteps& steps, const ScanLocationList& locations,
+              const ExclusionList& exclusions, ReportType type, const ProgressHooks& progress);
+    /// Steps 11 to 15.
+    void sortAndLayOut(CommandSteps& steps, ReportType type, const ScanRunHooks& hooks);
     void finish(const ScanRunHooks& hooks);
 
     bool m_cancel = false;
