@@ -337,248 +337,269 @@ const CommandOption* OptionNamed(const QString& argument, QString* inlineValue, 
     return nullptr;
 }
 
-} // namespace
+// The command line as it is read: what came before decides what may follow.
+struct ArgumentReader {
+    ArgumentReader(const QStringList& list, QString* message) : arguments(list), error(message) {}
 
-std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error)
-{
+    const QStringList& arguments;
+    QString* error;
     BatchRequest request;
     bool haveJob = false;
     bool haveOutput = false;
     bool report = false;
     QStringList reportOnly; // options that mean nothing to --compare
     QList<OptionId> seen;
-    // A --report path: a folder is scanned, anything else names the job file as before.
-    auto addPath = [&](const QString& path) {
-        if (QFileInfo(path).isDir()) {
-            request.folders += path;
-            return true;
-        }
-        if (path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
-            request.listings += path;
-            return true;
-        }
-        if (haveJob) {
-            *error = QStringLiteral("one job file at a time (\"%1\" and \"%2\")")
-                         .arg(request.jobPath, path);
-            return false;
-        }
-        haveJob = true;
-        request.jobPath = path;
+
+    bool Read(qsizetype& i);
+    bool AddPath(const QString& path);
+    bool TakeValue(const CommandOption& option, const QString& argument, bool hasInline,
+                   qsizetype& i, QString& value);
+    bool Apply(const CommandOption& option, const QString& value, qsizetype& i);
+    bool ApplyReportOption(const CommandOption& option, const QString& value);
+    bool ApplyChoice(const CommandOption& option, const QString& value);
+    bool ApplyDepth(const QString& value);
+    bool NumberFrom1(const char* name, const QString& value, int last, int* number);
+    bool Finish();
+};
+
+// A --report path: a folder is scanned, anything else names the job file as before.
+bool ArgumentReader::AddPath(const QString& path)
+{
+    if (QFileInfo(path).isDir()) {
+        request.folders += path;
         return true;
-    };
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (report && !argument.startsWith(QLatin1Char('-')) && !argument.isEmpty()) {
-            if (!addPath(argument))
-                return std::nullopt;
-            continue;
-        }
-        QString value;
-        bool hasInline = false;
-        const CommandOption* option = OptionNamed(argument, &value, &hasInline);
-        if (!option) {
-            *error = QStringLiteral("unknown argument \"%1\"").arg(argument);
-            return std::nullopt;
-        }
-        const QString name = QString::fromLatin1(option->name);
-        const OptionId id = option->id;
-        if (*option->argument && id != OptionId::Compare) {
-            if (seen.contains(id) || (id == OptionId::Job && haveJob)) {
-                *error = QStringLiteral("%1 given twice")
-                             .arg(id == OptionId::Output && argument == "-o" ? QStringLiteral("-o")
-                                                                             : name);
-                return std::nullopt;
-            }
-            if (!hasInline) {
-                if (i + 1 >= arguments.size()) {
-                    value.clear();
-                } else {
-                    value = arguments[++i];
-                }
-            }
-            if (value.isEmpty()) {
-                const bool file = option->value == OptionValue::Path;
-                *error = QStringLiteral("%1 needs %2")
-                             .arg(id == OptionId::Output && argument == "-o" ? QStringLiteral("-o")
-                                                                             : name,
-                                  file ? QStringLiteral("a file name")
-                                       : QStringLiteral("a value (%1)")
-                                             .arg(QLatin1String(option->argument)));
-                return std::nullopt;
-            }
-        }
-        seen += id;
-        switch (id) {
-        case OptionId::Help:
-            request.help = true;
-            break;
-        case OptionId::Version: // handled before batch mode; harmless here
-            break;
-        case OptionId::Report:
-            report = true;
-            if (!addPath(value))
-                return std::nullopt;
-            break;
-        case OptionId::Job:
-            haveJob = true;
-            request.jobPath = value;
-            break;
-        case OptionId::Compare:
-            if (request.compare || i + 2 >= arguments.size()) {
-                *error = QStringLiteral("--compare needs two folders or listings");
-                return std::nullopt;
-            }
-            request.compare = true;
-            request.compareA = arguments[++i];
-            request.compareB = arguments[++i];
-            break;
-        case OptionId::Crc:
-            request.crc = true;
-            break;
-        case OptionId::Threads: {
-            bool number = false;
-            const int threads = value.toInt(&number);
-            if (!number || threads < 1 || threads > kMaxWalkThreads) {
-                *error = QStringLiteral("--threads: \"%1\" is not a number from 1 to %2")
-                             .arg(value)
-                             .arg(kMaxWalkThreads);
-                return std::nullopt;
-            }
-            request.threads = threads;
-            break;
-        }
-        case OptionId::Output:
-            haveOutput = true;
-            request.outputPath = value;
-            break;
-        case OptionId::Format: {
-            static constexpr OutputKind kKinds[] = {
-                OutputKind::PlainText, OutputKind::RichText, OutputKind::Html,   OutputKind::Csv,
-                OutputKind::Json,      OutputKind::Pdf,      OutputKind::WebPage};
-            const int index = ChoiceOf(*option, value, error);
-            if (index < 0)
-                return std::nullopt;
-            request.format = kKinds[index];
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Type: {
-            static constexpr ReportType kTypes[] = {ReportType::ListInDetails, ReportType::TreeView,
-                                                    ReportType::TreeViewWithSize,
-                                                    ReportType::FolderList};
-            const int index = ChoiceOf(*option, value, error);
-            if (index < 0)
-                return std::nullopt;
-            request.type = kTypes[index];
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Sort: {
-            const int index = ChoiceOf(*option, value, error);
-            if (index < 0)
-                return std::nullopt;
-            request.sortKey = QStringList{"Name", "Size", "Date"}[index];
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Descending:
-        case OptionId::Ascending:
-            if (request.ascending) {
-                *error = QStringLiteral("--ascending and --descending: one order at a time");
-                return std::nullopt;
-            }
-            request.ascending = id == OptionId::Ascending;
-            reportOnly += name;
-            break;
-        case OptionId::Depth: {
-            bool number = false;
-            const int depth = value.toInt(&number);
-            if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0 ||
-                (number && depth == 0)) {
-                request.level = kAllLevels;
-            } else if (number && depth > 0 && depth <= 32767) { // the scan's 16-bit level
-                request.level = QString::number(depth);
-            } else {
-                *error = QStringLiteral("--depth: \"%1\" is not a number from 0 to 32767 or "
-                                        "\"all\"")
-                             .arg(value);
-                return std::nullopt;
-            }
-            reportOnly += name;
-            break;
-        }
-        case OptionId::NoSubfolders:
-            request.noSubfolders = true;
-            reportOnly += name;
-            break;
-        case OptionId::Types:
-            if (!FilterOf(value, &request.filter)) {
-                *error = QStringLiteral("--types: \"%1\" is not a list of file types such as "
-                                        "\"*.mp3;*.flac\"")
-                             .arg(value);
-                return std::nullopt;
-            }
-            reportOnly += name;
-            break;
-        case OptionId::Font:
-            request.fontName = value;
-            reportOnly += name;
-            break;
-        case OptionId::Size: {
-            bool number = false;
-            const int size = value.toInt(&number);
-            if (!number || size < 1 || size > 999) {
-                *error = QStringLiteral("--size: \"%1\" is not a number from 1 to 999").arg(value);
-                return std::nullopt;
-            }
-            request.fontSize = QString::number(size);
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Summary: {
-            SummarySettings kinds;
-            if (!ParseSummaryKinds(value, kinds)) {
-                *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
-                                        "duplicates or all")
-                             .arg(value);
-                return std::nullopt;
-            }
-            request.summaryKinds = kinds;
-            reportOnly += name;
-            break;
-        }
-        case OptionId::SummaryAlone:
-            request.summaryAlone = true;
-            reportOnly += name;
-            break;
-        case OptionId::Top: {
-            bool number = false;
-            const int count = value.toInt(&number);
-            if (!number || count < 1 || count > kMaxTopCount) {
-                *error = QStringLiteral("--top: \"%1\" is not a number from 1 to %2")
-                             .arg(value)
-                             .arg(kMaxTopCount);
-                return std::nullopt;
-            }
-            request.topCount = count;
-            reportOnly += name;
-            break;
-        }
-        case OptionId::SameBytes:
-            request.sameBytes = true;
-            reportOnly += name;
-            break;
+    }
+    if (path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        request.listings += path;
+        return true;
+    }
+    if (haveJob) {
+        *error =
+            QStringLiteral("one job file at a time (\"%1\" and \"%2\")").arg(request.jobPath, path);
+        return false;
+    }
+    haveJob = true;
+    request.jobPath = path;
+    return true;
+}
+
+// Reads arguments[i] (and the value it takes, moving i past it).
+bool ArgumentReader::Read(qsizetype& i)
+{
+    const QString& argument = arguments[i];
+    if (report && !argument.startsWith(QLatin1Char('-')) && !argument.isEmpty())
+        return AddPath(argument);
+    QString value;
+    bool hasInline = false;
+    const CommandOption* option = OptionNamed(argument, &value, &hasInline);
+    if (!option) {
+        *error = QStringLiteral("unknown argument \"%1\"").arg(argument);
+        return false;
+    }
+    if (*option->argument && option->id != OptionId::Compare &&
+        !TakeValue(*option, argument, hasInline, i, value))
+        return false;
+    seen += option->id;
+    return Apply(*option, value, i);
+}
+
+// An option's value, inline ("--type=tree") or the next argument; each such option once.
+bool ArgumentReader::TakeValue(const CommandOption& option, const QString& argument, bool hasInline,
+                               qsizetype& i, QString& value)
+{
+    const OptionId id = option.id;
+    const QString name = id == OptionId::Output && argument == "-o"
+                             ? QStringLiteral("-o")
+                             : QString::fromLatin1(option.name);
+    if (seen.contains(id) || (id == OptionId::Job && haveJob)) {
+        *error = QStringLiteral("%1 given twice").arg(name);
+        return false;
+    }
+    if (!hasInline) {
+        if (i + 1 >= arguments.size()) {
+            value.clear();
+        } else {
+            value = arguments[++i];
         }
     }
+    if (value.isEmpty()) {
+        const bool file = option.value == OptionValue::Path;
+        *error =
+            QStringLiteral("%1 needs %2")
+                .arg(name,
+                     file ? QStringLiteral("a file name")
+                          : QStringLiteral("a value (%1)").arg(QLatin1String(option.argument)));
+        return false;
+    }
+    return true;
+}
+
+bool ArgumentReader::Apply(const CommandOption& option, const QString& value, qsizetype& i)
+{
+    switch (option.id) {
+    case OptionId::Help:
+        request.help = true;
+        return true;
+    case OptionId::Version: // handled before batch mode; harmless here
+        return true;
+    case OptionId::Report:
+        report = true;
+        return AddPath(value);
+    case OptionId::Job:
+        haveJob = true;
+        request.jobPath = value;
+        return true;
+    case OptionId::Compare:
+        if (request.compare || i + 2 >= arguments.size()) {
+            *error = QStringLiteral("--compare needs two folders or listings");
+            return false;
+        }
+        request.compare = true;
+        request.compareA = arguments[++i];
+        request.compareB = arguments[++i];
+        return true;
+    case OptionId::Crc:
+        request.crc = true;
+        return true;
+    case OptionId::Threads:
+        return NumberFrom1("--threads", value, kMaxWalkThreads, &request.threads);
+    case OptionId::Output:
+        haveOutput = true;
+        request.outputPath = value;
+        return true;
+    default:
+        // The rest shape the report only; --compare refuses them by the first one's name.
+        if (!ApplyReportOption(option, value))
+            return false;
+        reportOnly += QString::fromLatin1(option.name);
+        return true;
+    }
+}
+
+bool ArgumentReader::ApplyReportOption(const CommandOption& option, const QString& value)
+{
+    switch (option.id) {
+    case OptionId::Format:
+    case OptionId::Type:
+    case OptionId::Sort:
+        return ApplyChoice(option, value);
+    case OptionId::Descending:
+    case OptionId::Ascending:
+        if (request.ascending) {
+            *error = QStringLiteral("--ascending and --descending: one order at a time");
+            return false;
+        }
+        request.ascending = option.id == OptionId::Ascending;
+        return true;
+    case OptionId::Depth:
+        return ApplyDepth(value);
+    case OptionId::NoSubfolders:
+        request.noSubfolders = true;
+        return true;
+    case OptionId::Types:
+        if (!FilterOf(value, &request.filter)) {
+            *error = QStringLiteral("--types: \"%1\" is not a list of file types such as "
+                                    "\"*.mp3;*.flac\"")
+                         .arg(value);
+            return false;
+        }
+        return true;
+    case OptionId::Font:
+        request.fontName = value;
+        return true;
+    case OptionId::Size: {
+        int size = 0;
+        if (!NumberFrom1("--size", value, 999, &size))
+            return false;
+        request.fontSize = QString::number(size);
+        return true;
+    }
+    case OptionId::Summary: {
+        SummarySettings kinds;
+        if (!ParseSummaryKinds(value, kinds)) {
+            *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
+                                    "duplicates or all")
+                         .arg(value);
+            return false;
+        }
+        request.summaryKinds = kinds;
+        return true;
+    }
+    case OptionId::SummaryAlone:
+        request.summaryAlone = true;
+        return true;
+    case OptionId::Top:
+        return NumberFrom1("--top", value, kMaxTopCount, &request.topCount);
+    case OptionId::SameBytes:
+        request.sameBytes = true;
+        return true;
+    default:
+        return true;
+    }
+}
+
+// --format, --type and --sort: a word of the option's table, by its place there.
+bool ArgumentReader::ApplyChoice(const CommandOption& option, const QString& value)
+{
+    static constexpr OutputKind kKinds[] = {
+        OutputKind::PlainText, OutputKind::RichText, OutputKind::Html,   OutputKind::Csv,
+        OutputKind::Json,      OutputKind::Pdf,      OutputKind::WebPage};
+    static constexpr ReportType kTypes[] = {ReportType::ListInDetails, ReportType::TreeView,
+                                            ReportType::TreeViewWithSize, ReportType::FolderList};
+    const int index = ChoiceOf(option, value, error);
+    if (index < 0)
+        return false;
+    if (option.id == OptionId::Format)
+        request.format = kKinds[index];
+    else if (option.id == OptionId::Type)
+        request.type = kTypes[index];
+    else
+        request.sortKey = QStringList{"Name", "Size", "Date"}[index];
+    return true;
+}
+
+bool ArgumentReader::ApplyDepth(const QString& value)
+{
+    bool number = false;
+    const int depth = value.toInt(&number);
+    if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0 || (number && depth == 0)) {
+        request.level = kAllLevels;
+    } else if (number && depth > 0 && depth <= 32767) { // the scan's 16-bit level
+        request.level = QString::number(depth);
+    } else {
+        *error =
+            QStringLiteral("--depth: \"%1\" is not a number from 0 to 32767 or \"all\"").arg(value);
+        return false;
+    }
+    return true;
+}
+
+bool ArgumentReader::NumberFrom1(const char* name, const QString& value, int last, int* number)
+{
+    bool ok = false;
+    const int parsed = value.toInt(&ok);
+    if (!ok || parsed < 1 || parsed > last) {
+        *error = QStringLiteral("%1: \"%2\" is not a number from 1 to %3")
+                     .arg(QLatin1String(name), value)
+                     .arg(last);
+        return false;
+    }
+    *number = parsed;
+    return true;
+}
+
+// What the options say together, once all are read.
+bool ArgumentReader::Finish()
+{
     if (request.help)
-        return request;
+        return true;
     if (request.compare) {
         if (!reportOnly.isEmpty()) {
             *error = QStringLiteral("%1 works with --report, not with --compare")
                          .arg(reportOnly.front());
-            return std::nullopt;
+            return false;
         }
-        return request;
+        return true;
     }
     if (!request.listings.isEmpty()) {
         // A listing holds what its scan took; nothing is walked again to filter it.
@@ -592,20 +613,34 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             *error = QStringLiteral("%1 does not go with a listing (%2): a listing is not "
                                     "scanned again")
                          .arg(scanOnly, request.listings.front());
-            return std::nullopt;
+            return false;
         }
-        return request;
+        return true;
     }
     if (!request.level.isEmpty() && request.noSubfolders) {
         *error = QStringLiteral("--depth and --no-subfolders: one at a time");
-        return std::nullopt;
+        return false;
     }
     if (!haveJob && request.folders.isEmpty()) {
         *error =
             haveOutput ? QStringLiteral("-o needs --report JOB") : QStringLiteral("no job given");
-        return std::nullopt;
+        return false;
     }
-    return request;
+    return true;
+}
+
+} // namespace
+
+std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error)
+{
+    ArgumentReader reader{arguments, error};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!reader.Read(i))
+            return std::nullopt;
+    }
+    if (!reader.Finish())
+        return std::nullopt;
+    return reader.request;
 }
 
 QString BatchUsage()
