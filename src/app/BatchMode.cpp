@@ -358,6 +358,7 @@ struct ArgumentReader {
     bool ApplyReportOption(const CommandOption& option, const QString& value);
     bool ApplyChoice(const CommandOption& option, const QString& value);
     bool ApplyDepth(const QString& value);
+    bool ApplySummary(const QString& value);
     bool NumberFrom1(const char* name, const QString& value, int last, int* number);
     bool Finish();
 };
@@ -514,17 +515,8 @@ bool ArgumentReader::ApplyReportOption(const CommandOption& option, const QStrin
         request.fontSize = QString::number(size);
         return true;
     }
-    case OptionId::Summary: {
-        SummarySettings kinds;
-        if (!ParseSummaryKinds(value, kinds)) {
-            *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
-                                    "duplicates or all")
-                         .arg(value);
-            return false;
-        }
-        request.summaryKinds = kinds;
-        return true;
-    }
+    case OptionId::Summary:
+        return ApplySummary(value);
     case OptionId::SummaryAlone:
         request.summaryAlone = true;
         return true;
@@ -555,6 +547,19 @@ bool ArgumentReader::ApplyChoice(const CommandOption& option, const QString& val
         request.type = kTypes[index];
     else
         request.sortKey = QStringList{"Name", "Size", "Date"}[index];
+    return true;
+}
+
+bool ArgumentReader::ApplySummary(const QString& value)
+{
+    SummarySettings kinds;
+    if (!ParseSummaryKinds(value, kinds)) {
+        *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
+                                "duplicates or all")
+                     .arg(value);
+        return false;
+    }
+    request.summaryKinds = kinds;
     return true;
 }
 
@@ -684,57 +689,60 @@ bool BatchWritesPdf(const QStringList& arguments)
     return request && request->format == OutputKind::Pdf;
 }
 
-int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
-{
-    // Ctrl+C once cancels like the Cancel command: the report of what was gathered is still
-    // written. The handler is then reset, so a second Ctrl+C ends the program at once for a
-    // user who does not want to wait for the report.
-    CatchInterrupt();
+namespace {
 
-    // Without a job file, the job a new window starts with: List In Details by name,
-    // ascending, Courier New 10.
-    Job job;
+// Without a job file, the job a new window starts with: List In Details by name,
+// ascending, Courier New 10.
+bool ReadRequestJob(const BatchRequest& request, Job& job)
+{
     QString error;
     // "--report /home/ann/Musik", mistyped, is more likely a folder than a job file.
     if (!request.jobPath.isEmpty() && !QFileInfo::exists(request.jobPath) &&
         !request.jobPath.endsWith(QLatin1String(".qjb"), Qt::CaseInsensitive)) {
         Tell(QStringLiteral("%1: no such folder or job file").arg(request.jobPath));
-        return kBatchFailed;
+        return false;
     }
     if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
         Tell(error);
-        return kBatchFailed;
+        return false;
     }
-    const bool toStandardOutput =
-        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
-    OutputKind kind = request.format;
-    if (kind == OutputKind::None)
-        kind = toStandardOutput ? OutputKind::PlainText
-                                : OutputKindForPath(request.outputPath, kReportOutputs);
-    if (kind == OutputKind::None) {
+    return true;
+}
+
+// Where a batch report goes and in which form.
+struct BatchOutput {
+    OutputKind kind = OutputKind::None;
+    bool toStandardOutput = false;
+    bool listing = false;     // made from the records, as the web page is too
+    bool throughFile = false; // to standard output by way of a temporary file
+};
+
+bool PlanOutput(const BatchRequest& request, BatchOutput& out)
+{
+    QString error;
+    out.toStandardOutput = request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+    out.kind = request.format;
+    if (out.kind == OutputKind::None)
+        out.kind = out.toStandardOutput ? OutputKind::PlainText
+                                        : OutputKindForPath(request.outputPath, kReportOutputs);
+    if (out.kind == OutputKind::None) {
         Tell(OutputNameRefusal(request.outputPath, kReportOutputs));
-        return kBatchFailed;
+        return false;
     }
-    if (!toStandardOutput && !CheckOutput(request.outputPath, &error)) {
+    if (!out.toStandardOutput && !CheckOutput(request.outputPath, &error)) {
         Tell(error);
-        return kBatchFailed;
+        return false;
     }
-    // The web page is made from the records, as a listing is.
-    const bool listing =
-        kind == OutputKind::Csv || kind == OutputKind::Json || kind == OutputKind::WebPage;
+    out.listing = out.kind == OutputKind::Csv || out.kind == OutputKind::Json ||
+                  out.kind == OutputKind::WebPage;
     // Text and rich text go to standard output as they are converted; the rest through a file.
-    QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
-    QString target = toStandardOutput ? QString() : request.outputPath;
-    const bool throughFile =
-        toStandardOutput && kind != OutputKind::PlainText && kind != OutputKind::RichText;
-    if (throughFile) {
-        if (!pipeFolder.isValid()) {
-            Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
-                     .arg(QDir::tempPath(), pipeFolder.errorString()));
-            return kBatchFailed;
-        }
-        target = pipeFolder.filePath(QStringLiteral("output"));
-    }
+    out.throughFile = out.toStandardOutput && out.kind != OutputKind::PlainText &&
+                      out.kind != OutputKind::RichText;
+    return true;
+}
+
+void AddRequestLocations(const BatchRequest& request, Job& job)
+{
     // Hand-written job files may hold "/data/" or a path relative to the job file.
     const QDir jobFolder = QFileInfo(request.jobPath).absoluteDir();
     for (ScanLocation& location : job.locations) {
@@ -748,6 +756,62 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         location.level = kAllLevels;
         job.locations.push_back(location);
     }
+}
+
+// Tells what the walk could not read; true when there was any.
+bool TellUnreadable(const ScanRun& run, bool listing, const ReportChoices& choices)
+{
+    bool told = false;
+    // Listed as empty folders in the report, as the window does; told here.
+    for (const FolderNode* folder : run.unreadableFolders()) {
+        Tell(QStringLiteral("cannot read the folder %1: %2")
+                 .arg(FolderPathOf(folder),
+                      QString::fromLocal8Bit(std::strerror(folder->readError))));
+        told = true;
+    }
+    // Files the walk could not look at keep their report lines with blank values; a listing
+    // tells them itself, with whatever else of its entries could not be read.
+    if (!listing) {
+        for (const std::size_t k : run.unreadableFiles()) {
+            const ScanRecord& record = run.records()[k];
+            choices.unreadableDetail(
+                record.folder->path() + record.name,
+                QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
+            told = true;
+        }
+    }
+    return told;
+}
+
+} // namespace
+
+int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
+{
+    // Ctrl+C once cancels like the Cancel command: the report of what was gathered is still
+    // written. The handler is then reset, so a second Ctrl+C ends the program at once for a
+    // user who does not want to wait for the report.
+    CatchInterrupt();
+
+    Job job;
+    QString error;
+    BatchOutput out;
+    if (!ReadRequestJob(request, job) || !PlanOutput(request, out))
+        return kBatchFailed;
+    const OutputKind kind = out.kind;
+    const bool toStandardOutput = out.toStandardOutput;
+    const bool listing = out.listing;
+    const bool throughFile = out.throughFile;
+    QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
+    QString target = toStandardOutput ? QString() : request.outputPath;
+    if (throughFile) {
+        if (!pipeFolder.isValid()) {
+            Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
+                     .arg(QDir::tempPath(), pipeFolder.errorString()));
+            return kBatchFailed;
+        }
+        target = pipeFolder.filePath(QStringLiteral("output"));
+    }
+    AddRequestLocations(request, job);
     ApplyOptions(request, job);
     // Saved listings stand for the scan: a listing output merges them, anything else is a
     // report laid out of them.
@@ -855,23 +919,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     terminal.clear();
     if (!ran || (!laidOut && !fromListings))
         return kBatchFailed;
-    // Listed as empty folders in the report, as the window does; told here.
-    for (const FolderNode* folder : run.unreadableFolders()) {
-        Tell(QStringLiteral("cannot read the folder %1: %2")
-                 .arg(FolderPathOf(folder),
-                      QString::fromLocal8Bit(std::strerror(folder->readError))));
+    if (TellUnreadable(run, listing, choices))
         incomplete = true;
-    }
-    // Files the walk could not look at keep their report lines with blank values; a listing
-    // tells them itself, with whatever else of its entries could not be read.
-    if (!listing) {
-        for (const std::size_t k : run.unreadableFiles()) {
-            const ScanRecord& record = run.records()[k];
-            choices.unreadableDetail(
-                record.folder->path() + record.name,
-                QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
-        }
-    }
     // A listing lays out no report, so there is none to publish; the last one stays.
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
