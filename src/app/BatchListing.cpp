@@ -244,22 +244,95 @@ bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* err
     return WritePdfReportFromRtf(stagingPath, LoadPageMargins(store), path, error, keepGoing);
 }
 
+namespace {
+
+constexpr int kSame = 0;
+constexpr int kDifferent = 1;
+constexpr int kTrouble = 2;
+
+int CompareInterrupted(const BatchRequest& request, bool named)
+{
+    Complain(named ? QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath)
+                   : QStringLiteral("interrupted"));
+    return kBatchInterrupted;
+}
+
+// A folder is walked as the reports walk it: hidden files when they list them, not into
+// other file systems when they do not go there. Sizes stay the files' own, as listings
+// hold them; totals, their order and links counted once change no entry.
+bool CompareWalk(const BatchRequest& request, ScanOptions& walk)
+{
+    const SettingsStore store;
+    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
+        Complain(unusable);
+        return false;
+    }
+    const ReportSettings settings = LoadReportSettings(store);
+    walk.includeHidden = settings.IncludeHidden;
+    walk.oneFileSystem = settings.OneFileSystem;
+    walk.threads = request.threads != 0 ? request.threads : settings.WalkThreads;
+    return true;
+}
+
+// The first side's scan into a temporary file, the scan then let go; false when stopped or
+// failed (told).
+bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing)
+{
+    side.spilled = std::make_unique<SpilledListingSource>(*side.source, keepGoing);
+    if (!keepGoing())
+        return false;
+    if (!side.spilled->error().isEmpty()) {
+        Complain(side.spilled->error());
+        return false;
+    }
+    side.source.reset();
+    side.run.reset();
+    // The scan's many small blocks are free now but scattered through the heap.
+    ReturnFreedMemory();
+    return true;
+}
+
+// Writes the comparison and gives the exit status it comes to.
+int WriteComparison(ListingComparison& comparison, const BatchRequest& request, const Job& job,
+                    const std::function<bool()>& keepGoing)
+{
+    QString error;
+    const CompareFeed feed = [&comparison](CompareSink& sink, QString* why) {
+        return comparison.write(sink, why);
+    };
+    if (request.outputPath.isEmpty() || request.outputPath == QLatin1String("-")) {
+        StandardOutput out(keepGoing);
+        if (!out.openDescriptor() || !WriteCompareText(feed, out, &error) || !out.flush()) {
+            if (!keepGoing())
+                return CompareInterrupted(request, false);
+            Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);
+            return kTrouble;
+        }
+    } else if (!SaveComparison(feed, ReportFont{job.fontName, job.fontSize, 0}, request.outputPath,
+                               &error)) {
+        if (!keepGoing())
+            return CompareInterrupted(request, true);
+        Complain(error);
+        return kTrouble;
+    }
+    // Ctrl+C as the last bytes went out: the result is whole, but the user asked to stop.
+    if (!keepGoing())
+        return CompareInterrupted(request, false);
+    // A comparison that could not see everything never says "same".
+    if (!comparison.summary().complete())
+        return kTrouble;
+    return comparison.summary().same() ? kSame : kDifferent;
+}
+
+} // namespace
+
 int RunBatchCompare(const BatchRequest& request)
 {
-    constexpr int kSame = 0;
-    constexpr int kDifferent = 1;
-    constexpr int kTrouble = 2;
-
     // Ctrl+C stops the scans, the comparison and the writing where they stand: no result
     // then, an output file stays as it was, and the exit status says so.
     CatchInterrupt();
     const std::function<bool()> keepGoing = [] { return InterruptCount() == 0; };
-    const auto interrupted = [&request](bool named) {
-        Complain(named
-                     ? QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath)
-                     : QStringLiteral("interrupted"));
-        return kBatchInterrupted;
-    };
+    const auto interrupted = [&request](bool named) { return CompareInterrupted(request, named); };
 
     Job job;
     QString error;
@@ -288,19 +361,9 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    // A folder is walked as the reports walk it: hidden files when they list them, not into
-    // other file systems when they do not go there. Sizes stay the files' own, as listings
-    // hold them; totals, their order and links counted once change no entry.
-    const SettingsStore store;
-    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
-        Complain(unusable);
-        return kTrouble;
-    }
-    const ReportSettings settings = LoadReportSettings(store);
     ScanOptions walk;
-    walk.includeHidden = settings.IncludeHidden;
-    walk.oneFileSystem = settings.OneFileSystem;
-    walk.threads = request.threads != 0 ? request.threads : settings.WalkThreads;
+    if (!CompareWalk(request, walk))
+        return kTrouble;
 
     // The first side is read into a temporary file and its scan let go before the second
     // is scanned, so only one scan is held at a time.
@@ -316,19 +379,8 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    if (a.run) {
-        a.spilled = std::make_unique<SpilledListingSource>(*a.source, keepGoing);
-        if (!keepGoing())
-            return interrupted(toFile);
-        if (!a.spilled->error().isEmpty()) {
-            Complain(a.spilled->error());
-            return kTrouble;
-        }
-        a.source.reset();
-        a.run.reset();
-        // The scan's many small blocks are free now but scattered through the heap.
-        ReturnFreedMemory();
-    }
+    if (a.run && !SpillSide(a, keepGoing))
+        return keepGoing() ? kTrouble : interrupted(toFile);
     if (!OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error)) {
         if (!keepGoing())
             return interrupted(toFile);
@@ -359,31 +411,7 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    const CompareFeed feed = [&comparison](CompareSink& sink, QString* why) {
-        return comparison.write(sink, why);
-    };
-    if (toStandardOutput) {
-        StandardOutput out(keepGoing);
-        if (!out.openDescriptor() || !WriteCompareText(feed, out, &error) || !out.flush()) {
-            if (!keepGoing())
-                return interrupted(false);
-            Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);
-            return kTrouble;
-        }
-    } else if (!SaveComparison(feed, ReportFont{job.fontName, job.fontSize, 0}, request.outputPath,
-                               &error)) {
-        if (!keepGoing())
-            return interrupted(true);
-        Complain(error);
-        return kTrouble;
-    }
-    // Ctrl+C as the last bytes went out: the result is whole, but the user asked to stop.
-    if (!keepGoing())
-        return interrupted(false);
-    // A comparison that could not see everything never says "same".
-    if (!comparison.summary().complete())
-        return kTrouble;
-    return comparison.summary().same() ? kSame : kDifferent;
+    return WriteComparison(comparison, request, job, keepGoing);
 }
 
 } // namespace quillon
