@@ -73,70 +73,23 @@ struct CompareSide {
     ListingSource& entries() { return spilled ? *spilled : *source; }
 };
 
-// keepGoing is asked through the scan and between blocks of each checksum the side reads.
-bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOptions& walk,
-              const ListingColumns& columns, const ExclusionList& exclusions,
-              const std::function<bool()>& keepGoing, CompareSide& side, QString* error)
+// A scanned side's entries, read from its records as a listing would hold them.
+std::unique_ptr<ListingSource> ScannedSource(CompareSide& side, const ScanLocation& location,
+                                             const ListingColumns& columns, const ScanOptions& walk,
+                                             const std::function<bool()>& keepGoing,
+                                             const std::string& root, const std::string& shownRoot)
 {
-    const QByteArray raw = RawArgument(argument);
-    struct stat st {};
-    if (::stat(raw.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        ScanLocation location = options;
-        QString scanned = QFile::decodeName(raw);
-        std::string shownRoot;
-        if (QFile::encodeName(scanned) != raw) {
-            // A QString cannot hold the name: the walk goes through an open descriptor.
-            side.folderFd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (side.folderFd < 0) {
-                *error = QStringLiteral("cannot read the folder %1: %2")
-                             .arg(Visible(raw.toStdString()),
-                                  QString::fromLocal8Bit(std::strerror(errno)));
-                return false;
-            }
-            scanned = QStringLiteral("/proc/self/fd/%1").arg(side.folderFd);
-            shownRoot = raw.toStdString();
-        }
-        location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
-        location.setExcluded(false);
-        side.run = std::make_unique<ScanRun>();
-        side.run->setOptions(walk);
-        ScanRunHooks hooks;
-        // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
-        // comparison is not made then.
-        hooks.progress.yield = [keepGoing] {
-            if (!keepGoing())
-                throw CommandAborted{};
-        };
-        // Tree view: the records of a tree report hold the folders too.
-        if (!side.run->Run({location}, exclusions, ReportType::TreeView, hooks)) {
-            *error = QStringLiteral("cannot scan %1").arg(argument);
-            return false;
-        }
-        const std::string root = QFile::encodeName(location.path).toStdString();
-        if (!shownRoot.empty()) {
-            side.scannedRoot = root;
-            side.shownRoot = shownRoot;
-        }
-        for (const FolderNode* folder : side.run->unreadableFolders()) {
-            std::string path = folder->path();
-            if (path.size() > 1 && path.back() == '/')
-                path.pop_back();
-            if (!shownRoot.empty() && path.starts_with(root))
-                path.replace(0, root.size(), shownRoot);
-            side.unreadable.push_back({std::move(path), QStringLiteral("folder"),
-                                       QString::fromLocal8Bit(std::strerror(folder->readError))});
-        }
-        ListingHeader header;
-        header.locations = {location};
-        header.reportType = ReportTypeName(ReportType::TreeView);
-        header.columns = columns;
-        auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
-        records->setInterrupt([keepGoing] { return !keepGoing(); });
-        records->setSizeChoices(false, false, walk.includeHidden); // hidden files' checksums
-        // Every detail the source could not read is named and makes the comparison
-        // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
-        records->setUnreadableHook([&side, root, shownRoot](const std::string& entry,
-                                                            const QString& reason, unsigned what) {
+    ListingHeader header;
+    header.locations = {location};
+    header.reportType = ReportTypeName(ReportType::TreeView);
+    header.columns = columns;
+    auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
+    records->setInterrupt([keepGoing] { return !keepGoing(); });
+    records->setSizeChoices(false, false, walk.includeHidden); // hidden files' checksums
+    // Every detail the source could not read is named and makes the comparison
+    // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
+    records->setUnreadableHook(
+        [&side, root, shownRoot](const std::string& entry, const QString& reason, unsigned what) {
             std::string path = entry;
             if (!shownRoot.empty() && path.starts_with(root))
                 path.replace(0, root.size(), shownRoot);
@@ -146,9 +99,73 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOp
             else
                 side.unreadable.push_back(std::move(u));
         });
-        side.source = std::move(records);
-        return true;
+    return records;
+}
+
+// A folder side: scanned, with the folders it could not read kept to be named.
+bool ScanSide(const QString& argument, const QByteArray& raw, const ScanLocation& options,
+              const ScanOptions& walk, const ListingColumns& columns,
+              const ExclusionList& exclusions, const std::function<bool()>& keepGoing,
+              CompareSide& side, QString* error)
+{
+    ScanLocation location = options;
+    QString scanned = QFile::decodeName(raw);
+    std::string shownRoot;
+    if (QFile::encodeName(scanned) != raw) {
+        // A QString cannot hold the name: the walk goes through an open descriptor.
+        side.folderFd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (side.folderFd < 0) {
+            *error =
+                QStringLiteral("cannot read the folder %1: %2")
+                    .arg(Visible(raw.toStdString()), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        scanned = QStringLiteral("/proc/self/fd/%1").arg(side.folderFd);
+        shownRoot = raw.toStdString();
     }
+    location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
+    location.setExcluded(false);
+    side.run = std::make_unique<ScanRun>();
+    side.run->setOptions(walk);
+    ScanRunHooks hooks;
+    // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
+    // comparison is not made then.
+    hooks.progress.yield = [keepGoing] {
+        if (!keepGoing())
+            throw CommandAborted{};
+    };
+    // Tree view: the records of a tree report hold the folders too.
+    if (!side.run->Run({location}, exclusions, ReportType::TreeView, hooks)) {
+        *error = QStringLiteral("cannot scan %1").arg(argument);
+        return false;
+    }
+    const std::string root = QFile::encodeName(location.path).toStdString();
+    if (!shownRoot.empty()) {
+        side.scannedRoot = root;
+        side.shownRoot = shownRoot;
+    }
+    for (const FolderNode* folder : side.run->unreadableFolders()) {
+        std::string path = folder->path();
+        if (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (!shownRoot.empty() && path.starts_with(root))
+            path.replace(0, root.size(), shownRoot);
+        side.unreadable.push_back({std::move(path), QStringLiteral("folder"),
+                                   QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+    side.source = ScannedSource(side, location, columns, walk, keepGoing, root, shownRoot);
+    return true;
+}
+
+// keepGoing is asked through the scan and between blocks of each checksum the side reads.
+bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOptions& walk,
+              const ListingColumns& columns, const ExclusionList& exclusions,
+              const std::function<bool()>& keepGoing, CompareSide& side, QString* error)
+{
+    const QByteArray raw = RawArgument(argument);
+    struct stat st {};
+    if (::stat(raw.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return ScanSide(argument, raw, options, walk, columns, exclusions, keepGoing, side, error);
     side.file = std::make_unique<QFile>();
     if (!OpenListingFile(raw, *side.file, error))
         return false;
