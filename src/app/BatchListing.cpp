@@ -192,6 +192,21 @@ bool IsPdfOutput(const QString& path)
     return OutputKindForPath(path, kReportOutputs) == OutputKind::Pdf;
 }
 
+namespace {
+
+bool SaveSummaryCsv(const ScanSummary& summary, const QString& path, QString* error)
+{
+    QString reason;
+    const bool saved = SaveChecked(
+        path, [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(summary, file, why); },
+        &reason);
+    if (!saved)
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+    return saved;
+}
+
+} // namespace
+
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
                        const ExclusionList& exclusions, ListingFormat format, const QString& path,
@@ -215,16 +230,8 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
             return false;
         }
     }
-    if (summary && format == ListingFormat::Csv) {
-        QString reason;
-        const bool saved = SaveChecked(
-            path,
-            [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(*summary, file, why); },
-            &reason);
-        if (!saved)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
-        return saved;
-    }
+    if (summary && format == ListingFormat::Csv)
+        return SaveSummaryCsv(*summary, path, error);
     ListingHeader header = MakeListingHeader(locations, type, settings, exclusions);
     if (summary)
         header.summary = &*summary;
