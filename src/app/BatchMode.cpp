@@ -783,6 +783,59 @@ bool TellUnreadable(const ScanRun& run, bool listing, const ReportChoices& choic
     return told;
 }
 
+// A settings file or exclusion list that cannot be read would give another report than
+// the window's, without a word.
+bool LoadBatchSettings(const BatchRequest& request, ReportSettings& settings,
+                       ExclusionList& exclusions)
+{
+    const SettingsStore store;
+    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
+        Tell(unusable);
+        return false;
+    }
+    settings = LoadReportSettings(store);
+    ApplySummaryOptions(request, settings.Summary);
+    QString error;
+    exclusions = LoadExclusionList(ExclusionListPath(), &error);
+    if (!error.isEmpty()) {
+        Tell(error);
+        return false;
+    }
+    return true;
+}
+
+// A report laid out of saved listings instead of a scan; kBatchDone or the exit status.
+int LayOutListings(const BatchRequest& request, const ReportSettings& settings,
+                   const ReportChoices& choices, const std::function<void()>& yield, Job& job,
+                   const QString& stagingPath)
+{
+    QString error;
+    ListingRecords records(settings);
+    records.setUnreadHook([&](const std::string& path, const QString& what) {
+        choices.unreadableDetail(path,
+                                 what + QStringLiteral(" not read when the listing was made"));
+    });
+    if (!ReadListingFiles(request.listings, records, &error,
+                          [] { return InterruptCount() == 0; })) {
+        Tell(InterruptCount() > 0 ? QStringLiteral("interrupted") : error);
+        return InterruptCount() > 0 ? kBatchInterrupted : kBatchFailed;
+    }
+    const ReportType type = request.type ? *request.type : records.reportType();
+    for (const QString& lack : records.lacks(type))
+        Tell(lack);
+    job.locations = records.locations();
+    bool cancel = false;
+    ReportChoices laying = choices;
+    laying.progress.yield = [&] {
+        yield();
+        cancel = cancel || InterruptCount() > 0;
+    };
+    ScanCounters counters;
+    return LayOutListingRecords(type, records, counters, &cancel, laying, stagingPath)
+               ? kBatchDone
+               : kBatchFailed;
+}
+
 } // namespace
 
 int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
@@ -821,20 +874,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         return kBatchFailed;
     }
 
-    const SettingsStore store;
-    // A settings file or exclusion list that cannot be read would give another report than
-    // the window's, without a word.
-    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
-        Tell(unusable);
+    ReportSettings settings;
+    ExclusionList exclusions;
+    if (!LoadBatchSettings(request, settings, exclusions))
         return kBatchFailed;
-    }
-    ReportSettings settings = LoadReportSettings(store);
-    ApplySummaryOptions(request, settings.Summary);
-    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
-    if (!error.isEmpty()) {
-        Tell(error);
-        return kBatchFailed;
-    }
     // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
     const OwnStaging staging(SharedStagingPath());
     const QString& stagingPath = staging.path();
@@ -874,30 +917,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
 
     bool laidOut = false;
     if (fromListings && !listing) {
-        ListingRecords records(settings);
-        records.setUnreadHook([&](const std::string& path, const QString& what) {
-            choices.unreadableDetail(path,
-                                     what + QStringLiteral(" not read when the listing was made"));
-        });
-        if (!ReadListingFiles(request.listings, records, &error,
-                              [] { return InterruptCount() == 0; })) {
-            Tell(InterruptCount() > 0 ? QStringLiteral("interrupted") : error);
-            return InterruptCount() > 0 ? kBatchInterrupted : kBatchFailed;
-        }
-        const ReportType type = request.type ? *request.type : records.reportType();
-        for (const QString& lack : records.lacks(type))
-            Tell(lack);
-        job.locations = records.locations();
-        bool cancel = false;
-        ReportChoices laying = choices;
-        laying.progress.yield = [&] {
-            yield();
-            cancel = cancel || InterruptCount() > 0;
-        };
-        ScanCounters counters;
-        laidOut = LayOutListingRecords(type, records, counters, &cancel, laying, stagingPath);
-        if (!laidOut)
-            return kBatchFailed;
+        if (const int failed = LayOutListings(request, settings, choices, yield, job, stagingPath);
+            failed != kBatchDone)
+            return failed;
+        laidOut = true;
     }
     ScanRunHooks hooks;
     hooks.progress = progress;
