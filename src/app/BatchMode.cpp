@@ -836,6 +836,52 @@ int LayOutListings(const BatchRequest& request, const ReportSettings& settings,
                : kBatchFailed;
 }
 
+// Writes the report, listing or PDF once the scan is done; the run's exit status.
+// incomplete is read at the end: choices.unreadableDetail sets it while a listing is written.
+int WriteBatchOutput(const BatchRequest& request, const BatchOutput& out, const QString& target,
+                     const Job& job, const ReportSettings& settings,
+                     const ExclusionList& exclusions, const RecordList& records,
+                     const QString& stagingPath, const ReportChoices& choices,
+                     const bool& incomplete)
+{
+    const OutputKind kind = out.kind;
+    const bool fromListings = !request.listings.isEmpty();
+    QString error;
+    // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
+    // was. After a Ctrl+C during the scan the handler is set again, so the second one also
+    // stops cleanly.
+    const int interruptsBefore = InterruptCount();
+    if (interruptsBefore > 0)
+        ArmInterrupt();
+    const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
+    const ListingFormat format = kind == OutputKind::Csv    ? ListingFormat::Csv
+                                 : kind == OutputKind::Json ? ListingFormat::Json
+                                                            : ListingFormat::WebPage;
+    const bool written =
+        (fromListings && out.listing
+             ? MergeListingFiles(request.listings, format, target, &error, keepGoing, Tell)
+         : out.listing
+             ? WriteBatchListing(records, job.locations, job.type, settings, exclusions, format,
+                                 target, &error, keepGoing, choices.unreadableDetail)
+         : kind == OutputKind::Pdf
+             ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
+             : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
+        (!out.throughFile || CopyToStandardOutput(target, &error, keepGoing));
+    if (!written && !keepGoing()) {
+        Tell(out.toStandardOutput
+                 ? QStringLiteral("interrupted")
+                 : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
+        return kBatchInterrupted;
+    }
+    if (!written) {
+        Tell(error);
+        return kBatchFailed;
+    }
+    if (InterruptCount() > 0)
+        return kBatchInterrupted;
+    return incomplete ? kBatchIncomplete : kBatchDone;
+}
+
 } // namespace
 
 int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
@@ -850,13 +896,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     BatchOutput out;
     if (!ReadRequestJob(request, job) || !PlanOutput(request, out))
         return kBatchFailed;
-    const OutputKind kind = out.kind;
-    const bool toStandardOutput = out.toStandardOutput;
     const bool listing = out.listing;
-    const bool throughFile = out.throughFile;
     QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
-    QString target = toStandardOutput ? QString() : request.outputPath;
-    if (throughFile) {
+    QString target = out.toStandardOutput ? QString() : request.outputPath;
+    if (out.throughFile) {
         if (!pipeFolder.isValid()) {
             Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
                      .arg(QDir::tempPath(), pipeFolder.errorString()));
@@ -948,38 +991,8 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
-    // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
-    // was. After a Ctrl+C during the scan the handler is set again, so the second one also
-    // stops cleanly.
-    const int interruptsBefore = InterruptCount();
-    if (interruptsBefore > 0)
-        ArmInterrupt();
-    const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
-    const ListingFormat format = kind == OutputKind::Csv    ? ListingFormat::Csv
-                                 : kind == OutputKind::Json ? ListingFormat::Json
-                                                            : ListingFormat::WebPage;
-    const bool written =
-        (fromListings && listing
-             ? MergeListingFiles(request.listings, format, target, &error, keepGoing, Tell)
-         : listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                       format, target, &error, keepGoing, choices.unreadableDetail)
-         : kind == OutputKind::Pdf
-             ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
-             : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
-        (!throughFile || CopyToStandardOutput(target, &error, keepGoing));
-    if (!written && !keepGoing()) {
-        Tell(toStandardOutput
-                 ? QStringLiteral("interrupted")
-                 : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
-        return kBatchInterrupted;
-    }
-    if (!written) {
-        Tell(error);
-        return kBatchFailed;
-    }
-    if (InterruptCount() > 0)
-        return kBatchInterrupted;
-    return incomplete ? kBatchIncomplete : kBatchDone;
+    return WriteBatchOutput(request, out, target, job, settings, exclusions, run.records(),
+                            stagingPath, choices, incomplete);
 }
 
 int RunBatchMode(const QStringList& arguments)
