@@ -284,8 +284,14 @@ int CompareInterrupted(const BatchRequest& request, bool named)
 // A folder is walked as the reports walk it: hidden files when they list them, not into
 // other file systems when they do not go there. Sizes stay the files' own, as listings
 // hold them; totals, their order and links counted once change no entry.
-bool CompareWalk(const BatchRequest& request, ScanOptions& walk)
+bool CompareWalk(const BatchRequest& request, ExclusionList& exclusions, ScanOptions& walk)
 {
+    QString error;
+    exclusions = LoadExclusionList(ExclusionListPath(), &error);
+    if (!error.isEmpty()) {
+        Complain(error);
+        return false;
+    }
     const SettingsStore store;
     if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
         Complain(unusable);
@@ -314,6 +320,48 @@ bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing)
     // The scan's many small blocks are free now but scattered through the heap.
     ReturnFreedMemory();
     return true;
+}
+
+// The job's compare choices, and the output name checked before anything is scanned.
+bool CompareJob(const BatchRequest& request, Job& job, ScanLocation& options)
+{
+    QString error;
+    if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
+        Complain(error);
+        return false;
+    }
+    // The first location of the job says how deep and which files; its path is not used.
+    options.level = kAllLevels;
+    if (!request.jobPath.isEmpty() && !job.locations.empty())
+        options = job.locations.front();
+    // "-o -" is standard output, as for a report.
+    const bool toStandardOutput =
+        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+    if (!toStandardOutput &&
+        OutputKindForPath(request.outputPath, kCompareOutputs) == OutputKind::None) {
+        Complain(OutputNameRefusal(request.outputPath, kCompareOutputs));
+        return false;
+    }
+    return true;
+}
+
+// Hands what the sides could not read to the comparison, now and while it runs.
+void JoinSides(ListingComparison& comparison, CompareSide& a, CompareSide& b)
+{
+    // Whatever could not be read is named at once; the comparison then is incomplete.
+    comparison.onUnreadable = [](const Unreadable& u) {
+        Complain(QStringLiteral("cannot read the %1 %2%3%4")
+                     .arg(u.what, u.what == QLatin1String("checksum") ? "of " : "", Visible(u.path),
+                          u.reason.isEmpty() ? QString() : ": " + u.reason));
+    };
+    for (CompareSide* side : {&a, &b}) {
+        for (Unreadable& u : side->unreadable)
+            comparison.addUnreadable(std::move(u));
+        side->unreadable.clear();
+        side->tell = [&comparison](Unreadable u) { comparison.addUnreadable(std::move(u)); };
+        if (!side->scannedRoot.empty())
+            comparison.showPathAs(side->scannedRoot, side->shownRoot);
+    }
 }
 
 // Writes the comparison and gives the exit status it comes to.
@@ -360,33 +408,18 @@ int RunBatchCompare(const BatchRequest& request)
 
     Job job;
     QString error;
-    if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
-        Complain(error);
-        return kTrouble;
-    }
-    // The first location of the job says how deep and which files; its path is not used.
     ScanLocation options;
-    options.level = kAllLevels;
-    if (!request.jobPath.isEmpty() && !job.locations.empty())
-        options = job.locations.front();
+    if (!CompareJob(request, job, options))
+        return kTrouble;
     // "-o -" is standard output, as for a report.
     const bool toStandardOutput =
         request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
-    if (!toStandardOutput &&
-        OutputKindForPath(request.outputPath, kCompareOutputs) == OutputKind::None) {
-        Complain(OutputNameRefusal(request.outputPath, kCompareOutputs));
-        return kTrouble;
-    }
 
     ListingColumns columns;
     columns.crc32 = request.crc;
-    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
-    if (!error.isEmpty()) {
-        Complain(error);
-        return kTrouble;
-    }
+    ExclusionList exclusions;
     ScanOptions walk;
-    if (!CompareWalk(request, walk))
+    if (!CompareWalk(request, exclusions, walk))
         return kTrouble;
 
     // The first side is read into a temporary file and its scan let go before the second
@@ -414,20 +447,7 @@ int RunBatchCompare(const BatchRequest& request)
     ListingComparison comparison(a.entries(), b.entries(),
                                  RawArgument(request.compareA).toStdString(),
                                  RawArgument(request.compareB).toStdString());
-    // Whatever could not be read is named at once; the comparison then is incomplete.
-    comparison.onUnreadable = [](const Unreadable& u) {
-        Complain(QStringLiteral("cannot read the %1 %2%3%4")
-                     .arg(u.what, u.what == QLatin1String("checksum") ? "of " : "", Visible(u.path),
-                          u.reason.isEmpty() ? QString() : ": " + u.reason));
-    };
-    for (CompareSide* side : {&a, &b}) {
-        for (Unreadable& u : side->unreadable)
-            comparison.addUnreadable(std::move(u));
-        side->unreadable.clear();
-        side->tell = [&comparison](Unreadable u) { comparison.addUnreadable(std::move(u)); };
-        if (!side->scannedRoot.empty())
-            comparison.showPathAs(side->scannedRoot, side->shownRoot);
-    }
+    JoinSides(comparison, a, b);
     // Its yield also stops the writing below, every thousand or so differences.
     if (!comparison.run(&error, keepGoing) || !keepGoing()) {
         if (!keepGoing())
