@@ -31,6 +31,46 @@ const QString kListingFilter =
     QStringLiteral("CSV listing(*.csv)|*.csv|JSON listing(*.json)|*.json");
 const QString kCompareFilter = QStringLiteral("JSON listing(*.json)|*.json");
 
+// The summaries a listing export holds; files not read for them are added to unread.
+std::optional<ScanSummary> SummaryForExport(const RecordList& records,
+                                            const SummarySettings& wanted, QStringList& unread)
+{
+    if (!wanted.any())
+        return std::nullopt;
+    SummaryHooks hooks;
+    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    hooks.unreadable = [&](const std::string& entry, const QString& reason) {
+        unread +=
+            QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + reason;
+    };
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<ScanSummary> summary = SummarizeScan(records, wanted, hooks);
+    QGuiApplication::restoreOverrideCursor();
+    return summary;
+}
+
+// A saved listing that could not read everything says so, naming the first.
+void TellPartlyRead(Dialogs& dialogs, const QStringList& unread, std::size_t unreadableEntries,
+                    const QString& firstEntry)
+{
+    if (!unread.isEmpty())
+        dialogs.ShowMessage(
+            QStringLiteral("The listing was saved, but %1 file(s) could not be read for the "
+                           "duplicates and are not counted as such. The first: %2")
+                .arg(unread.size())
+                .arg(unread.front()),
+            QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+            MessageResult::Ok);
+    if (unreadableEntries > 0)
+        dialogs.ShowMessage(
+            QStringLiteral("The listing was saved, but %1 of its entries could not be read in "
+                           "full; their unknown values are marked in it. The first: %2")
+                .arg(unreadableEntries)
+                .arg(firstEntry),
+            QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+            MessageResult::Ok);
+}
+
 } // namespace
 
 void MainFrm::ExportListing()
@@ -55,21 +95,9 @@ void MainFrm::ExportListing()
     } else {
         // The summaries as the report settings ask for them now, as batch mode writes them.
         const SummarySettings wanted = Settings().Summary;
-        std::optional<ScanSummary> summary;
         QStringList unread;
-        if (wanted.any()) {
-            SummaryHooks hooks;
-            hooks.yield = [] {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            };
-            hooks.unreadable = [&](const std::string& entry, const QString& reason) {
-                unread += QFile::decodeName(QByteArray::fromStdString(entry)) +
-                          QStringLiteral(": ") + reason;
-            };
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            summary = SummarizeScan(m_run->records(), wanted, hooks);
-            QGuiApplication::restoreOverrideCursor();
-        }
+        const std::optional<ScanSummary> summary =
+            SummaryForExport(m_run->records(), wanted, unread);
         ListingHeader header = *m_scanHeader;
         if (summary)
             header.summary = &*summary;
@@ -93,22 +121,8 @@ void MainFrm::ExportListing()
         else
             saved = SaveListing(source, ListingFormatForPath(path), path, &error);
         QGuiApplication::restoreOverrideCursor();
-        if (saved && !unread.isEmpty())
-            m_dialogs->ShowMessage(
-                QStringLiteral("The listing was saved, but %1 file(s) could not be read for the "
-                               "duplicates and are not counted as such. The first: %2")
-                    .arg(unread.size())
-                    .arg(unread.front()),
-                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
-                MessageResult::Ok);
-        if (saved && source.unreadableCount() > 0)
-            m_dialogs->ShowMessage(
-                QStringLiteral("The listing was saved, but %1 of its entries could not be read in "
-                               "full; their unknown values are marked in it. The first: %2")
-                    .arg(source.unreadableCount())
-                    .arg(first),
-                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
-                MessageResult::Ok);
+        if (saved)
+            TellPartlyRead(*m_dialogs, unread, source.unreadableCount(), first);
     }
     if (!saved)
         m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("listing"), path, error),
