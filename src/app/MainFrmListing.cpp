@@ -71,6 +71,31 @@ void TellPartlyRead(Dialogs& dialogs, const QStringList& unread, std::size_t unr
             MessageResult::Ok);
 }
 
+// Folders the scan could not read are part of what the comparison could not see.
+void AddUnreadableFolders(ListingComparison& comparison, const ScanRun& run)
+{
+    for (const FolderNode* folder : run.unreadableFolders()) {
+        std::string folderPath = folder->path();
+        if (folderPath.size() > 1)
+            folderPath.pop_back();
+        comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
+                                  QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+}
+
+// A staging file of its own, as a scan's report has, so Save As reads this comparison; null
+// with *error when it cannot be written.
+std::unique_ptr<OwnStaging> StageComparison(ListingComparison& comparison, const ReportFont& font,
+                                            const QString& stagingPath, QString* error)
+{
+    auto staging = std::make_unique<OwnStaging>(stagingPath);
+    if (!WriteCompareRtf(
+            [&comparison](CompareSink& sink, QString* why) { return comparison.write(sink, why); },
+            font, staging->path(), error))
+        return nullptr;
+    return staging;
+}
+
 } // namespace
 
 void MainFrm::ExportListing()
@@ -167,14 +192,7 @@ void MainFrm::CompareWithListing()
                         m_run->options().includeHidden);
     ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
                                  "the last scan");
-    // Folders the scan could not read are part of what the comparison could not see.
-    for (const FolderNode* folder : m_run->unreadableFolders()) {
-        std::string folderPath = folder->path();
-        if (folderPath.size() > 1)
-            folderPath.pop_back();
-        comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
-                                  QString::fromLocal8Bit(std::strerror(folder->readError))});
-    }
+    AddUnreadableFolders(comparison, *m_run);
     // So is every detail of the scan's files that cannot be read now.
     scan.setUnreadableHook(
         [&comparison](const std::string& entry, const QString& reason, unsigned what) {
@@ -192,12 +210,10 @@ void MainFrm::CompareWithListing()
         tell(error);
         return;
     }
-    // A staging file of its own, as a scan's report has, so Save As reads this comparison.
-    auto staging = std::make_unique<OwnStaging>(StagingPath());
-    if (!WriteCompareRtf(
-            [&comparison](CompareSink& sink, QString* why) { return comparison.write(sink, why); },
-            ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
-            staging->path(), &error)) {
+    auto staging = StageComparison(
+        comparison, ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
+        StagingPath(), &error);
+    if (!staging) {
         tell(QStringLiteral("The comparison could not be written: ") + error);
         return;
     }
