@@ -83,6 +83,21 @@ void AddUnreadableFolders(ListingComparison& comparison, const ScanRun& run)
     }
 }
 
+// Runs the comparison under the wait cursor; eachStep lets the window's events run.
+bool RunComparison(ListingComparison& comparison, const std::function<void()>& eachStep,
+                   QString* error)
+{
+    const auto yield = [&eachStep] {
+        if (eachStep)
+            eachStep();
+        return true;
+    };
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool compared = comparison.run(error, yield);
+    QGuiApplication::restoreOverrideCursor();
+    return compared;
+}
+
 // A staging file of its own, as a scan's report has, so Save As reads this comparison; null
 // with *error when it cannot be written.
 std::unique_ptr<OwnStaging> StageComparison(ListingComparison& comparison, const ReportFont& font,
@@ -198,15 +213,7 @@ void MainFrm::CompareWithListing()
         [&comparison](const std::string& entry, const QString& reason, unsigned what) {
             comparison.addUnreadable(UnreadableDetail(entry, reason, what));
         });
-    const auto yield = [this] {
-        if (m_yieldHook)
-            m_yieldHook();
-        return true;
-    };
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool compared = comparison.run(&error, yield);
-    QGuiApplication::restoreOverrideCursor();
-    if (!compared) {
+    if (!RunComparison(comparison, m_yieldHook, &error)) {
         tell(error);
         return;
     }
