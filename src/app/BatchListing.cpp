@@ -73,70 +73,23 @@ struct CompareSide {
     ListingSource& entries() { return spilled ? *spilled : *source; }
 };
 
-// keepGoing is asked through the scan and between blocks of each checksum the side reads.
-bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOptions& walk,
-              const ListingColumns& columns, const ExclusionList& exclusions,
-              const std::function<bool()>& keepGoing, CompareSide& side, QString* error)
+// A scanned side's entries, read from its records as a listing would hold them.
+std::unique_ptr<ListingSource> ScannedSource(CompareSide& side, const ScanLocation& location,
+                                             const ListingColumns& columns, const ScanOptions& walk,
+                                             const std::function<bool()>& keepGoing,
+                                             const std::string& root, const std::string& shownRoot)
 {
-    const QByteArray raw = RawArgument(argument);
-    struct stat st {};
-    if (::stat(raw.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        ScanLocation location = options;
-        QString scanned = QFile::decodeName(raw);
-        std::string shownRoot;
-        if (QFile::encodeName(scanned) != raw) {
-            // A QString cannot hold the name: the walk goes through an open descriptor.
-            side.folderFd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (side.folderFd < 0) {
-                *error = QStringLiteral("cannot read the folder %1: %2")
-                             .arg(Visible(raw.toStdString()),
-                                  QString::fromLocal8Bit(std::strerror(errno)));
-                return false;
-            }
-            scanned = QStringLiteral("/proc/self/fd/%1").arg(side.folderFd);
-            shownRoot = raw.toStdString();
-        }
-        location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
-        location.setExcluded(false);
-        side.run = std::make_unique<ScanRun>();
-        side.run->setOptions(walk);
-        ScanRunHooks hooks;
-        // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
-        // comparison is not made then.
-        hooks.progress.yield = [keepGoing] {
-            if (!keepGoing())
-                throw CommandAborted{};
-        };
-        // Tree view: the records of a tree report hold the folders too.
-        if (!side.run->Run({location}, exclusions, ReportType::TreeView, hooks)) {
-            *error = QStringLiteral("cannot scan %1").arg(argument);
-            return false;
-        }
-        const std::string root = QFile::encodeName(location.path).toStdString();
-        if (!shownRoot.empty()) {
-            side.scannedRoot = root;
-            side.shownRoot = shownRoot;
-        }
-        for (const FolderNode* folder : side.run->unreadableFolders()) {
-            std::string path = folder->path();
-            if (path.size() > 1 && path.back() == '/')
-                path.pop_back();
-            if (!shownRoot.empty() && path.starts_with(root))
-                path.replace(0, root.size(), shownRoot);
-            side.unreadable.push_back({std::move(path), QStringLiteral("folder"),
-                                       QString::fromLocal8Bit(std::strerror(folder->readError))});
-        }
-        ListingHeader header;
-        header.locations = {location};
-        header.reportType = ReportTypeName(ReportType::TreeView);
-        header.columns = columns;
-        auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
-        records->setInterrupt([keepGoing] { return !keepGoing(); });
-        records->setSizeChoices(false, false, walk.includeHidden); // hidden files' checksums
-        // Every detail the source could not read is named and makes the comparison
-        // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
-        records->setUnreadableHook([&side, root, shownRoot](const std::string& entry,
-                                                            const QString& reason, unsigned what) {
+    ListingHeader header;
+    header.locations = {location};
+    header.reportType = ReportTypeName(ReportType::TreeView);
+    header.columns = columns;
+    auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
+    records->setInterrupt([keepGoing] { return !keepGoing(); });
+    records->setSizeChoices(false, false, walk.includeHidden); // hidden files' checksums
+    // Every detail the source could not read is named and makes the comparison
+    // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
+    records->setUnreadableHook(
+        [&side, root, shownRoot](const std::string& entry, const QString& reason, unsigned what) {
             std::string path = entry;
             if (!shownRoot.empty() && path.starts_with(root))
                 path.replace(0, root.size(), shownRoot);
@@ -146,9 +99,73 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOp
             else
                 side.unreadable.push_back(std::move(u));
         });
-        side.source = std::move(records);
-        return true;
+    return records;
+}
+
+// A folder side: scanned, with the folders it could not read kept to be named.
+bool ScanSide(const QString& argument, const QByteArray& raw, const ScanLocation& options,
+              const ScanOptions& walk, const ListingColumns& columns,
+              const ExclusionList& exclusions, const std::function<bool()>& keepGoing,
+              CompareSide& side, QString* error)
+{
+    ScanLocation location = options;
+    QString scanned = QFile::decodeName(raw);
+    std::string shownRoot;
+    if (QFile::encodeName(scanned) != raw) {
+        // A QString cannot hold the name: the walk goes through an open descriptor.
+        side.folderFd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (side.folderFd < 0) {
+            *error =
+                QStringLiteral("cannot read the folder %1: %2")
+                    .arg(Visible(raw.toStdString()), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        scanned = QStringLiteral("/proc/self/fd/%1").arg(side.folderFd);
+        shownRoot = raw.toStdString();
     }
+    location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
+    location.setExcluded(false);
+    side.run = std::make_unique<ScanRun>();
+    side.run->setOptions(walk);
+    ScanRunHooks hooks;
+    // Ctrl+C gives the scan up where it stands, without sorting what it gathered: the
+    // comparison is not made then.
+    hooks.progress.yield = [keepGoing] {
+        if (!keepGoing())
+            throw CommandAborted{};
+    };
+    // Tree view: the records of a tree report hold the folders too.
+    if (!side.run->Run({location}, exclusions, ReportType::TreeView, hooks)) {
+        *error = QStringLiteral("cannot scan %1").arg(argument);
+        return false;
+    }
+    const std::string root = QFile::encodeName(location.path).toStdString();
+    if (!shownRoot.empty()) {
+        side.scannedRoot = root;
+        side.shownRoot = shownRoot;
+    }
+    for (const FolderNode* folder : side.run->unreadableFolders()) {
+        std::string path = folder->path();
+        if (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (!shownRoot.empty() && path.starts_with(root))
+            path.replace(0, root.size(), shownRoot);
+        side.unreadable.push_back({std::move(path), QStringLiteral("folder"),
+                                   QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+    side.source = ScannedSource(side, location, columns, walk, keepGoing, root, shownRoot);
+    return true;
+}
+
+// keepGoing is asked through the scan and between blocks of each checksum the side reads.
+bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOptions& walk,
+              const ListingColumns& columns, const ExclusionList& exclusions,
+              const std::function<bool()>& keepGoing, CompareSide& side, QString* error)
+{
+    const QByteArray raw = RawArgument(argument);
+    struct stat st {};
+    if (::stat(raw.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return ScanSide(argument, raw, options, walk, columns, exclusions, keepGoing, side, error);
     side.file = std::make_unique<QFile>();
     if (!OpenListingFile(raw, *side.file, error))
         return false;
@@ -175,6 +192,21 @@ bool IsPdfOutput(const QString& path)
     return OutputKindForPath(path, kReportOutputs) == OutputKind::Pdf;
 }
 
+namespace {
+
+bool SaveSummaryCsv(const ScanSummary& summary, const QString& path, QString* error)
+{
+    QString reason;
+    const bool saved = SaveChecked(
+        path, [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(summary, file, why); },
+        &reason);
+    if (!saved)
+        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+    return saved;
+}
+
+} // namespace
+
 bool WriteBatchListing(const RecordList& records, const ScanLocationList& locations,
                        ReportType type, const ReportSettings& settings,
                        const ExclusionList& exclusions, ListingFormat format, const QString& path,
@@ -198,16 +230,8 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
             return false;
         }
     }
-    if (summary && format == ListingFormat::Csv) {
-        QString reason;
-        const bool saved = SaveChecked(
-            path,
-            [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(*summary, file, why); },
-            &reason);
-        if (!saved)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
-        return saved;
-    }
+    if (summary && format == ListingFormat::Csv)
+        return SaveSummaryCsv(*summary, path, error);
     ListingHeader header = MakeListingHeader(locations, type, settings, exclusions);
     if (summary)
         header.summary = &*summary;
@@ -244,31 +268,69 @@ bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* err
     return WritePdfReportFromRtf(stagingPath, LoadPageMargins(store), path, error, keepGoing);
 }
 
-int RunBatchCompare(const BatchRequest& request)
+namespace {
+
+constexpr int kSame = 0;
+constexpr int kDifferent = 1;
+constexpr int kTrouble = 2;
+
+int CompareInterrupted(const BatchRequest& request, bool named)
 {
-    constexpr int kSame = 0;
-    constexpr int kDifferent = 1;
-    constexpr int kTrouble = 2;
+    Complain(named ? QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath)
+                   : QStringLiteral("interrupted"));
+    return kBatchInterrupted;
+}
 
-    // Ctrl+C stops the scans, the comparison and the writing where they stand: no result
-    // then, an output file stays as it was, and the exit status says so.
-    CatchInterrupt();
-    const std::function<bool()> keepGoing = [] { return InterruptCount() == 0; };
-    const auto interrupted = [&request](bool named) {
-        Complain(named
-                     ? QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath)
-                     : QStringLiteral("interrupted"));
-        return kBatchInterrupted;
-    };
+// A folder is walked as the reports walk it: hidden files when they list them, not into
+// other file systems when they do not go there. Sizes stay the files' own, as listings
+// hold them; totals, their order and links counted once change no entry.
+bool CompareWalk(const BatchRequest& request, ExclusionList& exclusions, ScanOptions& walk)
+{
+    QString error;
+    exclusions = LoadExclusionList(ExclusionListPath(), &error);
+    if (!error.isEmpty()) {
+        Complain(error);
+        return false;
+    }
+    const SettingsStore store;
+    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
+        Complain(unusable);
+        return false;
+    }
+    const ReportSettings settings = LoadReportSettings(store);
+    walk.includeHidden = settings.IncludeHidden;
+    walk.oneFileSystem = settings.OneFileSystem;
+    walk.threads = request.threads != 0 ? request.threads : settings.WalkThreads;
+    return true;
+}
 
-    Job job;
+// The first side's scan into a temporary file, the scan then let go; false when stopped or
+// failed (told).
+bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing)
+{
+    side.spilled = std::make_unique<SpilledListingSource>(*side.source, keepGoing);
+    if (!keepGoing())
+        return false;
+    if (!side.spilled->error().isEmpty()) {
+        Complain(side.spilled->error());
+        return false;
+    }
+    side.source.reset();
+    side.run.reset();
+    // The scan's many small blocks are free now but scattered through the heap.
+    ReturnFreedMemory();
+    return true;
+}
+
+// The job's compare choices, and the output name checked before anything is scanned.
+bool CompareJob(const BatchRequest& request, Job& job, ScanLocation& options)
+{
     QString error;
     if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
         Complain(error);
-        return kTrouble;
+        return false;
     }
     // The first location of the job says how deep and which files; its path is not used.
-    ScanLocation options;
     options.level = kAllLevels;
     if (!request.jobPath.isEmpty() && !job.locations.empty())
         options = job.locations.front();
@@ -278,29 +340,87 @@ int RunBatchCompare(const BatchRequest& request)
     if (!toStandardOutput &&
         OutputKindForPath(request.outputPath, kCompareOutputs) == OutputKind::None) {
         Complain(OutputNameRefusal(request.outputPath, kCompareOutputs));
-        return kTrouble;
+        return false;
     }
+    return true;
+}
 
-    ListingColumns columns;
-    columns.crc32 = request.crc;
-    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
-    if (!error.isEmpty()) {
+// Hands what the sides could not read to the comparison, now and while it runs.
+void JoinSides(ListingComparison& comparison, CompareSide& a, CompareSide& b)
+{
+    // Whatever could not be read is named at once; the comparison then is incomplete.
+    comparison.onUnreadable = [](const Unreadable& u) {
+        Complain(QStringLiteral("cannot read the %1 %2%3%4")
+                     .arg(u.what, u.what == QLatin1String("checksum") ? "of " : "", Visible(u.path),
+                          u.reason.isEmpty() ? QString() : ": " + u.reason));
+    };
+    for (CompareSide* side : {&a, &b}) {
+        for (Unreadable& u : side->unreadable)
+            comparison.addUnreadable(std::move(u));
+        side->unreadable.clear();
+        side->tell = [&comparison](Unreadable u) { comparison.addUnreadable(std::move(u)); };
+        if (!side->scannedRoot.empty())
+            comparison.showPathAs(side->scannedRoot, side->shownRoot);
+    }
+}
+
+// Writes the comparison and gives the exit status it comes to.
+int WriteComparison(ListingComparison& comparison, const BatchRequest& request, const Job& job,
+                    const std::function<bool()>& keepGoing)
+{
+    QString error;
+    const CompareFeed feed = [&comparison](CompareSink& sink, QString* why) {
+        return comparison.write(sink, why);
+    };
+    if (request.outputPath.isEmpty() || request.outputPath == QLatin1String("-")) {
+        StandardOutput out(keepGoing);
+        if (!out.openDescriptor() || !WriteCompareText(feed, out, &error) || !out.flush()) {
+            if (!keepGoing())
+                return CompareInterrupted(request, false);
+            Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);
+            return kTrouble;
+        }
+    } else if (!SaveComparison(feed, ReportFont{job.fontName, job.fontSize, 0}, request.outputPath,
+                               &error)) {
+        if (!keepGoing())
+            return CompareInterrupted(request, true);
         Complain(error);
         return kTrouble;
     }
-    // A folder is walked as the reports walk it: hidden files when they list them, not into
-    // other file systems when they do not go there. Sizes stay the files' own, as listings
-    // hold them; totals, their order and links counted once change no entry.
-    const SettingsStore store;
-    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
-        Complain(unusable);
+    // Ctrl+C as the last bytes went out: the result is whole, but the user asked to stop.
+    if (!keepGoing())
+        return CompareInterrupted(request, false);
+    // A comparison that could not see everything never says "same".
+    if (!comparison.summary().complete())
         return kTrouble;
-    }
-    const ReportSettings settings = LoadReportSettings(store);
+    return comparison.summary().same() ? kSame : kDifferent;
+}
+
+} // namespace
+
+int RunBatchCompare(const BatchRequest& request)
+{
+    // Ctrl+C stops the scans, the comparison and the writing where they stand: no result
+    // then, an output file stays as it was, and the exit status says so.
+    CatchInterrupt();
+    const std::function<bool()> keepGoing = [] { return InterruptCount() == 0; };
+    const auto interrupted = [&request](bool named) { return CompareInterrupted(request, named); };
+
+    Job job;
+    QString error;
+    ScanLocation options;
+    if (!CompareJob(request, job, options))
+        return kTrouble;
+    // "-o -" is standard output, as for a report.
+    const bool toStandardOutput =
+        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+
+    ListingColumns columns;
+    columns.crc32 = request.crc;
+    ExclusionList exclusions;
     ScanOptions walk;
-    walk.includeHidden = settings.IncludeHidden;
-    walk.oneFileSystem = settings.OneFileSystem;
-    walk.threads = request.threads != 0 ? request.threads : settings.WalkThreads;
+    if (!CompareWalk(request, exclusions, walk))
+        return kTrouble;
 
     // The first side is read into a temporary file and its scan let go before the second
     // is scanned, so only one scan is held at a time.
@@ -316,19 +436,8 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    if (a.run) {
-        a.spilled = std::make_unique<SpilledListingSource>(*a.source, keepGoing);
-        if (!keepGoing())
-            return interrupted(toFile);
-        if (!a.spilled->error().isEmpty()) {
-            Complain(a.spilled->error());
-            return kTrouble;
-        }
-        a.source.reset();
-        a.run.reset();
-        // The scan's many small blocks are free now but scattered through the heap.
-        ReturnFreedMemory();
-    }
+    if (a.run && !SpillSide(a, keepGoing))
+        return keepGoing() ? kTrouble : interrupted(toFile);
     if (!OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error)) {
         if (!keepGoing())
             return interrupted(toFile);
@@ -338,20 +447,7 @@ int RunBatchCompare(const BatchRequest& request)
     ListingComparison comparison(a.entries(), b.entries(),
                                  RawArgument(request.compareA).toStdString(),
                                  RawArgument(request.compareB).toStdString());
-    // Whatever could not be read is named at once; the comparison then is incomplete.
-    comparison.onUnreadable = [](const Unreadable& u) {
-        Complain(QStringLiteral("cannot read the %1 %2%3%4")
-                     .arg(u.what, u.what == QLatin1String("checksum") ? "of " : "", Visible(u.path),
-                          u.reason.isEmpty() ? QString() : ": " + u.reason));
-    };
-    for (CompareSide* side : {&a, &b}) {
-        for (Unreadable& u : side->unreadable)
-            comparison.addUnreadable(std::move(u));
-        side->unreadable.clear();
-        side->tell = [&comparison](Unreadable u) { comparison.addUnreadable(std::move(u)); };
-        if (!side->scannedRoot.empty())
-            comparison.showPathAs(side->scannedRoot, side->shownRoot);
-    }
+    JoinSides(comparison, a, b);
     // Its yield also stops the writing below, every thousand or so differences.
     if (!comparison.run(&error, keepGoing) || !keepGoing()) {
         if (!keepGoing())
@@ -359,31 +455,7 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    const CompareFeed feed = [&comparison](CompareSink& sink, QString* why) {
-        return comparison.write(sink, why);
-    };
-    if (toStandardOutput) {
-        StandardOutput out(keepGoing);
-        if (!out.openDescriptor() || !WriteCompareText(feed, out, &error) || !out.flush()) {
-            if (!keepGoing())
-                return interrupted(false);
-            Complain(error.isEmpty() ? QStringLiteral("cannot write to standard output") : error);
-            return kTrouble;
-        }
-    } else if (!SaveComparison(feed, ReportFont{job.fontName, job.fontSize, 0}, request.outputPath,
-                               &error)) {
-        if (!keepGoing())
-            return interrupted(true);
-        Complain(error);
-        return kTrouble;
-    }
-    // Ctrl+C as the last bytes went out: the result is whole, but the user asked to stop.
-    if (!keepGoing())
-        return interrupted(false);
-    // A comparison that could not see everything never says "same".
-    if (!comparison.summary().complete())
-        return kTrouble;
-    return comparison.summary().same() ? kSame : kDifferent;
+    return WriteComparison(comparison, request, job, keepGoing);
 }
 
 } // namespace quillon

@@ -337,248 +337,274 @@ const CommandOption* OptionNamed(const QString& argument, QString* inlineValue, 
     return nullptr;
 }
 
-} // namespace
+// The command line as it is read: what came before decides what may follow.
+struct ArgumentReader {
+    ArgumentReader(const QStringList& list, QString* message) : arguments(list), error(message) {}
 
-std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error)
-{
+    const QStringList& arguments;
+    QString* error;
     BatchRequest request;
     bool haveJob = false;
     bool haveOutput = false;
     bool report = false;
     QStringList reportOnly; // options that mean nothing to --compare
     QList<OptionId> seen;
-    // A --report path: a folder is scanned, anything else names the job file as before.
-    auto addPath = [&](const QString& path) {
-        if (QFileInfo(path).isDir()) {
-            request.folders += path;
-            return true;
-        }
-        if (path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
-            request.listings += path;
-            return true;
-        }
-        if (haveJob) {
-            *error = QStringLiteral("one job file at a time (\"%1\" and \"%2\")")
-                         .arg(request.jobPath, path);
-            return false;
-        }
-        haveJob = true;
-        request.jobPath = path;
+
+    bool Read(qsizetype& i);
+    bool AddPath(const QString& path);
+    bool TakeValue(const CommandOption& option, const QString& argument, bool hasInline,
+                   qsizetype& i, QString& value);
+    bool Apply(const CommandOption& option, const QString& value, qsizetype& i);
+    bool ApplyReportOption(const CommandOption& option, const QString& value);
+    bool ApplyChoice(const CommandOption& option, const QString& value);
+    bool ApplyDepth(const QString& value);
+    bool ApplySummary(const QString& value);
+    bool NumberFrom1(const char* name, const QString& value, int last, int* number);
+    bool Finish();
+};
+
+// A --report path: a folder is scanned, anything else names the job file as before.
+bool ArgumentReader::AddPath(const QString& path)
+{
+    if (QFileInfo(path).isDir()) {
+        request.folders += path;
         return true;
-    };
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (report && !argument.startsWith(QLatin1Char('-')) && !argument.isEmpty()) {
-            if (!addPath(argument))
-                return std::nullopt;
-            continue;
-        }
-        QString value;
-        bool hasInline = false;
-        const CommandOption* option = OptionNamed(argument, &value, &hasInline);
-        if (!option) {
-            *error = QStringLiteral("unknown argument \"%1\"").arg(argument);
-            return std::nullopt;
-        }
-        const QString name = QString::fromLatin1(option->name);
-        const OptionId id = option->id;
-        if (*option->argument && id != OptionId::Compare) {
-            if (seen.contains(id) || (id == OptionId::Job && haveJob)) {
-                *error = QStringLiteral("%1 given twice")
-                             .arg(id == OptionId::Output && argument == "-o" ? QStringLiteral("-o")
-                                                                             : name);
-                return std::nullopt;
-            }
-            if (!hasInline) {
-                if (i + 1 >= arguments.size()) {
-                    value.clear();
-                } else {
-                    value = arguments[++i];
-                }
-            }
-            if (value.isEmpty()) {
-                const bool file = option->value == OptionValue::Path;
-                *error = QStringLiteral("%1 needs %2")
-                             .arg(id == OptionId::Output && argument == "-o" ? QStringLiteral("-o")
-                                                                             : name,
-                                  file ? QStringLiteral("a file name")
-                                       : QStringLiteral("a value (%1)")
-                                             .arg(QLatin1String(option->argument)));
-                return std::nullopt;
-            }
-        }
-        seen += id;
-        switch (id) {
-        case OptionId::Help:
-            request.help = true;
-            break;
-        case OptionId::Version: // handled before batch mode; harmless here
-            break;
-        case OptionId::Report:
-            report = true;
-            if (!addPath(value))
-                return std::nullopt;
-            break;
-        case OptionId::Job:
-            haveJob = true;
-            request.jobPath = value;
-            break;
-        case OptionId::Compare:
-            if (request.compare || i + 2 >= arguments.size()) {
-                *error = QStringLiteral("--compare needs two folders or listings");
-                return std::nullopt;
-            }
-            request.compare = true;
-            request.compareA = arguments[++i];
-            request.compareB = arguments[++i];
-            break;
-        case OptionId::Crc:
-            request.crc = true;
-            break;
-        case OptionId::Threads: {
-            bool number = false;
-            const int threads = value.toInt(&number);
-            if (!number || threads < 1 || threads > kMaxWalkThreads) {
-                *error = QStringLiteral("--threads: \"%1\" is not a number from 1 to %2")
-                             .arg(value)
-                             .arg(kMaxWalkThreads);
-                return std::nullopt;
-            }
-            request.threads = threads;
-            break;
-        }
-        case OptionId::Output:
-            haveOutput = true;
-            request.outputPath = value;
-            break;
-        case OptionId::Format: {
-            static constexpr OutputKind kKinds[] = {
-                OutputKind::PlainText, OutputKind::RichText, OutputKind::Html,   OutputKind::Csv,
-                OutputKind::Json,      OutputKind::Pdf,      OutputKind::WebPage};
-            const int index = ChoiceOf(*option, value, error);
-            if (index < 0)
-                return std::nullopt;
-            request.format = kKinds[index];
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Type: {
-            static constexpr ReportType kTypes[] = {ReportType::ListInDetails, ReportType::TreeView,
-                                                    ReportType::TreeViewWithSize,
-                                                    ReportType::FolderList};
-            const int index = ChoiceOf(*option, value, error);
-            if (index < 0)
-                return std::nullopt;
-            request.type = kTypes[index];
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Sort: {
-            const int index = ChoiceOf(*option, value, error);
-            if (index < 0)
-                return std::nullopt;
-            request.sortKey = QStringList{"Name", "Size", "Date"}[index];
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Descending:
-        case OptionId::Ascending:
-            if (request.ascending) {
-                *error = QStringLiteral("--ascending and --descending: one order at a time");
-                return std::nullopt;
-            }
-            request.ascending = id == OptionId::Ascending;
-            reportOnly += name;
-            break;
-        case OptionId::Depth: {
-            bool number = false;
-            const int depth = value.toInt(&number);
-            if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0 ||
-                (number && depth == 0)) {
-                request.level = kAllLevels;
-            } else if (number && depth > 0 && depth <= 32767) { // the scan's 16-bit level
-                request.level = QString::number(depth);
-            } else {
-                *error = QStringLiteral("--depth: \"%1\" is not a number from 0 to 32767 or "
-                                        "\"all\"")
-                             .arg(value);
-                return std::nullopt;
-            }
-            reportOnly += name;
-            break;
-        }
-        case OptionId::NoSubfolders:
-            request.noSubfolders = true;
-            reportOnly += name;
-            break;
-        case OptionId::Types:
-            if (!FilterOf(value, &request.filter)) {
-                *error = QStringLiteral("--types: \"%1\" is not a list of file types such as "
-                                        "\"*.mp3;*.flac\"")
-                             .arg(value);
-                return std::nullopt;
-            }
-            reportOnly += name;
-            break;
-        case OptionId::Font:
-            request.fontName = value;
-            reportOnly += name;
-            break;
-        case OptionId::Size: {
-            bool number = false;
-            const int size = value.toInt(&number);
-            if (!number || size < 1 || size > 999) {
-                *error = QStringLiteral("--size: \"%1\" is not a number from 1 to 999").arg(value);
-                return std::nullopt;
-            }
-            request.fontSize = QString::number(size);
-            reportOnly += name;
-            break;
-        }
-        case OptionId::Summary: {
-            SummarySettings kinds;
-            if (!ParseSummaryKinds(value, kinds)) {
-                *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
-                                        "duplicates or all")
-                             .arg(value);
-                return std::nullopt;
-            }
-            request.summaryKinds = kinds;
-            reportOnly += name;
-            break;
-        }
-        case OptionId::SummaryAlone:
-            request.summaryAlone = true;
-            reportOnly += name;
-            break;
-        case OptionId::Top: {
-            bool number = false;
-            const int count = value.toInt(&number);
-            if (!number || count < 1 || count > kMaxTopCount) {
-                *error = QStringLiteral("--top: \"%1\" is not a number from 1 to %2")
-                             .arg(value)
-                             .arg(kMaxTopCount);
-                return std::nullopt;
-            }
-            request.topCount = count;
-            reportOnly += name;
-            break;
-        }
-        case OptionId::SameBytes:
-            request.sameBytes = true;
-            reportOnly += name;
-            break;
+    }
+    if (path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        request.listings += path;
+        return true;
+    }
+    if (haveJob) {
+        *error =
+            QStringLiteral("one job file at a time (\"%1\" and \"%2\")").arg(request.jobPath, path);
+        return false;
+    }
+    haveJob = true;
+    request.jobPath = path;
+    return true;
+}
+
+// Reads arguments[i] (and the value it takes, moving i past it).
+bool ArgumentReader::Read(qsizetype& i)
+{
+    const QString& argument = arguments[i];
+    if (report && !argument.startsWith(QLatin1Char('-')) && !argument.isEmpty())
+        return AddPath(argument);
+    QString value;
+    bool hasInline = false;
+    const CommandOption* option = OptionNamed(argument, &value, &hasInline);
+    if (!option) {
+        *error = QStringLiteral("unknown argument \"%1\"").arg(argument);
+        return false;
+    }
+    if (*option->argument && option->id != OptionId::Compare &&
+        !TakeValue(*option, argument, hasInline, i, value))
+        return false;
+    seen += option->id;
+    return Apply(*option, value, i);
+}
+
+// An option's value, inline ("--type=tree") or the next argument; each such option once.
+bool ArgumentReader::TakeValue(const CommandOption& option, const QString& argument, bool hasInline,
+                               qsizetype& i, QString& value)
+{
+    const OptionId id = option.id;
+    const QString name = id == OptionId::Output && argument == "-o"
+                             ? QStringLiteral("-o")
+                             : QString::fromLatin1(option.name);
+    if (seen.contains(id) || (id == OptionId::Job && haveJob)) {
+        *error = QStringLiteral("%1 given twice").arg(name);
+        return false;
+    }
+    if (!hasInline) {
+        if (i + 1 >= arguments.size()) {
+            value.clear();
+        } else {
+            value = arguments[++i];
         }
     }
+    if (value.isEmpty()) {
+        const bool file = option.value == OptionValue::Path;
+        *error =
+            QStringLiteral("%1 needs %2")
+                .arg(name,
+                     file ? QStringLiteral("a file name")
+                          : QStringLiteral("a value (%1)").arg(QLatin1String(option.argument)));
+        return false;
+    }
+    return true;
+}
+
+bool ArgumentReader::Apply(const CommandOption& option, const QString& value, qsizetype& i)
+{
+    switch (option.id) {
+    case OptionId::Help:
+        request.help = true;
+        return true;
+    case OptionId::Version: // handled before batch mode; harmless here
+        return true;
+    case OptionId::Report:
+        report = true;
+        return AddPath(value);
+    case OptionId::Job:
+        haveJob = true;
+        request.jobPath = value;
+        return true;
+    case OptionId::Compare:
+        if (request.compare || i + 2 >= arguments.size()) {
+            *error = QStringLiteral("--compare needs two folders or listings");
+            return false;
+        }
+        request.compare = true;
+        request.compareA = arguments[++i];
+        request.compareB = arguments[++i];
+        return true;
+    case OptionId::Crc:
+        request.crc = true;
+        return true;
+    case OptionId::Threads:
+        return NumberFrom1("--threads", value, kMaxWalkThreads, &request.threads);
+    case OptionId::Output:
+        haveOutput = true;
+        request.outputPath = value;
+        return true;
+    default:
+        // The rest shape the report only; --compare refuses them by the first one's name.
+        if (!ApplyReportOption(option, value))
+            return false;
+        reportOnly += QString::fromLatin1(option.name);
+        return true;
+    }
+}
+
+bool ArgumentReader::ApplyReportOption(const CommandOption& option, const QString& value)
+{
+    switch (option.id) {
+    case OptionId::Format:
+    case OptionId::Type:
+    case OptionId::Sort:
+        return ApplyChoice(option, value);
+    case OptionId::Descending:
+    case OptionId::Ascending:
+        if (request.ascending) {
+            *error = QStringLiteral("--ascending and --descending: one order at a time");
+            return false;
+        }
+        request.ascending = option.id == OptionId::Ascending;
+        return true;
+    case OptionId::Depth:
+        return ApplyDepth(value);
+    case OptionId::NoSubfolders:
+        request.noSubfolders = true;
+        return true;
+    case OptionId::Types:
+        if (!FilterOf(value, &request.filter)) {
+            *error = QStringLiteral("--types: \"%1\" is not a list of file types such as "
+                                    "\"*.mp3;*.flac\"")
+                         .arg(value);
+            return false;
+        }
+        return true;
+    case OptionId::Font:
+        request.fontName = value;
+        return true;
+    case OptionId::Size: {
+        int size = 0;
+        if (!NumberFrom1("--size", value, 999, &size))
+            return false;
+        request.fontSize = QString::number(size);
+        return true;
+    }
+    case OptionId::Summary:
+        return ApplySummary(value);
+    case OptionId::SummaryAlone:
+        request.summaryAlone = true;
+        return true;
+    case OptionId::Top:
+        return NumberFrom1("--top", value, kMaxTopCount, &request.topCount);
+    case OptionId::SameBytes:
+        request.sameBytes = true;
+        return true;
+    default:
+        return true;
+    }
+}
+
+// --format, --type and --sort: a word of the option's table, by its place there.
+bool ArgumentReader::ApplyChoice(const CommandOption& option, const QString& value)
+{
+    static constexpr OutputKind kKinds[] = {
+        OutputKind::PlainText, OutputKind::RichText, OutputKind::Html,   OutputKind::Csv,
+        OutputKind::Json,      OutputKind::Pdf,      OutputKind::WebPage};
+    static constexpr ReportType kTypes[] = {ReportType::ListInDetails, ReportType::TreeView,
+                                            ReportType::TreeViewWithSize, ReportType::FolderList};
+    const int index = ChoiceOf(option, value, error);
+    if (index < 0)
+        return false;
+    if (option.id == OptionId::Format)
+        request.format = kKinds[index];
+    else if (option.id == OptionId::Type)
+        request.type = kTypes[index];
+    else
+        request.sortKey = QStringList{"Name", "Size", "Date"}[index];
+    return true;
+}
+
+bool ArgumentReader::ApplySummary(const QString& value)
+{
+    SummarySettings kinds;
+    if (!ParseSummaryKinds(value, kinds)) {
+        *error = QStringLiteral("--summary: \"%1\" is not a list of top, types, "
+                                "duplicates or all")
+                     .arg(value);
+        return false;
+    }
+    request.summaryKinds = kinds;
+    return true;
+}
+
+bool ArgumentReader::ApplyDepth(const QString& value)
+{
+    bool number = false;
+    const int depth = value.toInt(&number);
+    if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0 || (number && depth == 0)) {
+        request.level = kAllLevels;
+    } else if (number && depth > 0 && depth <= 32767) { // the scan's 16-bit level
+        request.level = QString::number(depth);
+    } else {
+        *error =
+            QStringLiteral("--depth: \"%1\" is not a number from 0 to 32767 or \"all\"").arg(value);
+        return false;
+    }
+    return true;
+}
+
+bool ArgumentReader::NumberFrom1(const char* name, const QString& value, int last, int* number)
+{
+    bool ok = false;
+    const int parsed = value.toInt(&ok);
+    if (!ok || parsed < 1 || parsed > last) {
+        *error = QStringLiteral("%1: \"%2\" is not a number from 1 to %3")
+                     .arg(QLatin1String(name), value)
+                     .arg(last);
+        return false;
+    }
+    *number = parsed;
+    return true;
+}
+
+// What the options say together, once all are read.
+bool ArgumentReader::Finish()
+{
     if (request.help)
-        return request;
+        return true;
     if (request.compare) {
         if (!reportOnly.isEmpty()) {
             *error = QStringLiteral("%1 works with --report, not with --compare")
                          .arg(reportOnly.front());
-            return std::nullopt;
+            return false;
         }
-        return request;
+        return true;
     }
     if (!request.listings.isEmpty()) {
         // A listing holds what its scan took; nothing is walked again to filter it.
@@ -592,20 +618,34 @@ std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QS
             *error = QStringLiteral("%1 does not go with a listing (%2): a listing is not "
                                     "scanned again")
                          .arg(scanOnly, request.listings.front());
-            return std::nullopt;
+            return false;
         }
-        return request;
+        return true;
     }
     if (!request.level.isEmpty() && request.noSubfolders) {
         *error = QStringLiteral("--depth and --no-subfolders: one at a time");
-        return std::nullopt;
+        return false;
     }
     if (!haveJob && request.folders.isEmpty()) {
         *error =
             haveOutput ? QStringLiteral("-o needs --report JOB") : QStringLiteral("no job given");
-        return std::nullopt;
+        return false;
     }
-    return request;
+    return true;
+}
+
+} // namespace
+
+std::optional<BatchRequest> ParseBatchArguments(const QStringList& arguments, QString* error)
+{
+    ArgumentReader reader{arguments, error};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!reader.Read(i))
+            return std::nullopt;
+    }
+    if (!reader.Finish())
+        return std::nullopt;
+    return reader.request;
 }
 
 QString BatchUsage()
@@ -649,57 +689,60 @@ bool BatchWritesPdf(const QStringList& arguments)
     return request && request->format == OutputKind::Pdf;
 }
 
-int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
-{
-    // Ctrl+C once cancels like the Cancel command: the report of what was gathered is still
-    // written. The handler is then reset, so a second Ctrl+C ends the program at once for a
-    // user who does not want to wait for the report.
-    CatchInterrupt();
+namespace {
 
-    // Without a job file, the job a new window starts with: List In Details by name,
-    // ascending, Courier New 10.
-    Job job;
+// Without a job file, the job a new window starts with: List In Details by name,
+// ascending, Courier New 10.
+bool ReadRequestJob(const BatchRequest& request, Job& job)
+{
     QString error;
     // "--report /home/ann/Musik", mistyped, is more likely a folder than a job file.
     if (!request.jobPath.isEmpty() && !QFileInfo::exists(request.jobPath) &&
         !request.jobPath.endsWith(QLatin1String(".qjb"), Qt::CaseInsensitive)) {
         Tell(QStringLiteral("%1: no such folder or job file").arg(request.jobPath));
-        return kBatchFailed;
+        return false;
     }
     if (!request.jobPath.isEmpty() && !ReadJobFile(request.jobPath, job, &error)) {
         Tell(error);
-        return kBatchFailed;
+        return false;
     }
-    const bool toStandardOutput =
-        request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
-    OutputKind kind = request.format;
-    if (kind == OutputKind::None)
-        kind = toStandardOutput ? OutputKind::PlainText
-                                : OutputKindForPath(request.outputPath, kReportOutputs);
-    if (kind == OutputKind::None) {
+    return true;
+}
+
+// Where a batch report goes and in which form.
+struct BatchOutput {
+    OutputKind kind = OutputKind::None;
+    bool toStandardOutput = false;
+    bool listing = false;     // made from the records, as the web page is too
+    bool throughFile = false; // to standard output by way of a temporary file
+};
+
+bool PlanOutput(const BatchRequest& request, BatchOutput& out)
+{
+    QString error;
+    out.toStandardOutput = request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
+    out.kind = request.format;
+    if (out.kind == OutputKind::None)
+        out.kind = out.toStandardOutput ? OutputKind::PlainText
+                                        : OutputKindForPath(request.outputPath, kReportOutputs);
+    if (out.kind == OutputKind::None) {
         Tell(OutputNameRefusal(request.outputPath, kReportOutputs));
-        return kBatchFailed;
+        return false;
     }
-    if (!toStandardOutput && !CheckOutput(request.outputPath, &error)) {
+    if (!out.toStandardOutput && !CheckOutput(request.outputPath, &error)) {
         Tell(error);
-        return kBatchFailed;
+        return false;
     }
-    // The web page is made from the records, as a listing is.
-    const bool listing =
-        kind == OutputKind::Csv || kind == OutputKind::Json || kind == OutputKind::WebPage;
+    out.listing = out.kind == OutputKind::Csv || out.kind == OutputKind::Json ||
+                  out.kind == OutputKind::WebPage;
     // Text and rich text go to standard output as they are converted; the rest through a file.
-    QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
-    QString target = toStandardOutput ? QString() : request.outputPath;
-    const bool throughFile =
-        toStandardOutput && kind != OutputKind::PlainText && kind != OutputKind::RichText;
-    if (throughFile) {
-        if (!pipeFolder.isValid()) {
-            Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
-                     .arg(QDir::tempPath(), pipeFolder.errorString()));
-            return kBatchFailed;
-        }
-        target = pipeFolder.filePath(QStringLiteral("output"));
-    }
+    out.throughFile = out.toStandardOutput && out.kind != OutputKind::PlainText &&
+                      out.kind != OutputKind::RichText;
+    return true;
+}
+
+void AddRequestLocations(const BatchRequest& request, Job& job)
+{
     // Hand-written job files may hold "/data/" or a path relative to the job file.
     const QDir jobFolder = QFileInfo(request.jobPath).absoluteDir();
     for (ScanLocation& location : job.locations) {
@@ -713,6 +756,158 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         location.level = kAllLevels;
         job.locations.push_back(location);
     }
+}
+
+// Tells what the walk could not read; true when there was any.
+bool TellUnreadable(const ScanRun& run, bool listing, const ReportChoices& choices)
+{
+    bool told = false;
+    // Listed as empty folders in the report, as the window does; told here.
+    for (const FolderNode* folder : run.unreadableFolders()) {
+        Tell(QStringLiteral("cannot read the folder %1: %2")
+                 .arg(FolderPathOf(folder),
+                      QString::fromLocal8Bit(std::strerror(folder->readError))));
+        told = true;
+    }
+    // Files the walk could not look at keep their report lines with blank values; a listing
+    // tells them itself, with whatever else of its entries could not be read.
+    if (!listing) {
+        for (const std::size_t k : run.unreadableFiles()) {
+            const ScanRecord& record = run.records()[k];
+            choices.unreadableDetail(
+                record.folder->path() + record.name,
+                QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
+            told = true;
+        }
+    }
+    return told;
+}
+
+// A settings file or exclusion list that cannot be read would give another report than
+// the window's, without a word.
+bool LoadBatchSettings(const BatchRequest& request, ReportSettings& settings,
+                       ExclusionList& exclusions)
+{
+    const SettingsStore store;
+    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
+        Tell(unusable);
+        return false;
+    }
+    settings = LoadReportSettings(store);
+    ApplySummaryOptions(request, settings.Summary);
+    QString error;
+    exclusions = LoadExclusionList(ExclusionListPath(), &error);
+    if (!error.isEmpty()) {
+        Tell(error);
+        return false;
+    }
+    return true;
+}
+
+// A report laid out of saved listings instead of a scan; kBatchDone or the exit status.
+int LayOutListings(const BatchRequest& request, const ReportSettings& settings,
+                   const ReportChoices& choices, const std::function<void()>& yield, Job& job,
+                   const QString& stagingPath)
+{
+    QString error;
+    ListingRecords records(settings);
+    records.setUnreadHook([&](const std::string& path, const QString& what) {
+        choices.unreadableDetail(path,
+                                 what + QStringLiteral(" not read when the listing was made"));
+    });
+    if (!ReadListingFiles(request.listings, records, &error,
+                          [] { return InterruptCount() == 0; })) {
+        Tell(InterruptCount() > 0 ? QStringLiteral("interrupted") : error);
+        return InterruptCount() > 0 ? kBatchInterrupted : kBatchFailed;
+    }
+    const ReportType type = request.type ? *request.type : records.reportType();
+    for (const QString& lack : records.lacks(type))
+        Tell(lack);
+    job.locations = records.locations();
+    bool cancel = false;
+    ReportChoices laying = choices;
+    laying.progress.yield = [&] {
+        yield();
+        cancel = cancel || InterruptCount() > 0;
+    };
+    ScanCounters counters;
+    return LayOutListingRecords(type, records, counters, &cancel, laying, stagingPath)
+               ? kBatchDone
+               : kBatchFailed;
+}
+
+// Writes the report, listing or PDF once the scan is done; the run's exit status.
+// incomplete is read at the end: choices.unreadableDetail sets it while a listing is written.
+int WriteBatchOutput(const BatchRequest& request, const BatchOutput& out, const QString& target,
+                     const Job& job, const ReportSettings& settings,
+                     const ExclusionList& exclusions, const RecordList& records,
+                     const QString& stagingPath, const ReportChoices& choices,
+                     const bool& incomplete)
+{
+    const OutputKind kind = out.kind;
+    const bool fromListings = !request.listings.isEmpty();
+    QString error;
+    // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
+    // was. After a Ctrl+C during the scan the handler is set again, so the second one also
+    // stops cleanly.
+    const int interruptsBefore = InterruptCount();
+    if (interruptsBefore > 0)
+        ArmInterrupt();
+    const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
+    const ListingFormat format = kind == OutputKind::Csv    ? ListingFormat::Csv
+                                 : kind == OutputKind::Json ? ListingFormat::Json
+                                                            : ListingFormat::WebPage;
+    const bool written =
+        (fromListings && out.listing
+             ? MergeListingFiles(request.listings, format, target, &error, keepGoing, Tell)
+         : out.listing
+             ? WriteBatchListing(records, job.locations, job.type, settings, exclusions, format,
+                                 target, &error, keepGoing, choices.unreadableDetail)
+         : kind == OutputKind::Pdf
+             ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
+             : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
+        (!out.throughFile || CopyToStandardOutput(target, &error, keepGoing));
+    if (!written && !keepGoing()) {
+        Tell(out.toStandardOutput
+                 ? QStringLiteral("interrupted")
+                 : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
+        return kBatchInterrupted;
+    }
+    if (!written) {
+        Tell(error);
+        return kBatchFailed;
+    }
+    if (InterruptCount() > 0)
+        return kBatchInterrupted;
+    return incomplete ? kBatchIncomplete : kBatchDone;
+}
+
+} // namespace
+
+int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
+{
+    // Ctrl+C once cancels like the Cancel command: the report of what was gathered is still
+    // written. The handler is then reset, so a second Ctrl+C ends the program at once for a
+    // user who does not want to wait for the report.
+    CatchInterrupt();
+
+    Job job;
+    QString error;
+    BatchOutput out;
+    if (!ReadRequestJob(request, job) || !PlanOutput(request, out))
+        return kBatchFailed;
+    const bool listing = out.listing;
+    QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
+    QString target = out.toStandardOutput ? QString() : request.outputPath;
+    if (out.throughFile) {
+        if (!pipeFolder.isValid()) {
+            Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
+                     .arg(QDir::tempPath(), pipeFolder.errorString()));
+            return kBatchFailed;
+        }
+        target = pipeFolder.filePath(QStringLiteral("output"));
+    }
+    AddRequestLocations(request, job);
     ApplyOptions(request, job);
     // Saved listings stand for the scan: a listing output merges them, anything else is a
     // report laid out of them.
@@ -722,20 +917,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
         return kBatchFailed;
     }
 
-    const SettingsStore store;
-    // A settings file or exclusion list that cannot be read would give another report than
-    // the window's, without a word.
-    if (const QString unusable = store.errorString(); !unusable.isEmpty()) {
-        Tell(unusable);
+    ReportSettings settings;
+    ExclusionList exclusions;
+    if (!LoadBatchSettings(request, settings, exclusions))
         return kBatchFailed;
-    }
-    ReportSettings settings = LoadReportSettings(store);
-    ApplySummaryOptions(request, settings.Summary);
-    const ExclusionList exclusions = LoadExclusionList(ExclusionListPath(), &error);
-    if (!error.isEmpty()) {
-        Tell(error);
-        return kBatchFailed;
-    }
     // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
     const OwnStaging staging(SharedStagingPath());
     const QString& stagingPath = staging.path();
@@ -775,30 +960,10 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
 
     bool laidOut = false;
     if (fromListings && !listing) {
-        ListingRecords records(settings);
-        records.setUnreadHook([&](const std::string& path, const QString& what) {
-            choices.unreadableDetail(path,
-                                     what + QStringLiteral(" not read when the listing was made"));
-        });
-        if (!ReadListingFiles(request.listings, records, &error,
-                              [] { return InterruptCount() == 0; })) {
-            Tell(InterruptCount() > 0 ? QStringLiteral("interrupted") : error);
-            return InterruptCount() > 0 ? kBatchInterrupted : kBatchFailed;
-        }
-        const ReportType type = request.type ? *request.type : records.reportType();
-        for (const QString& lack : records.lacks(type))
-            Tell(lack);
-        job.locations = records.locations();
-        bool cancel = false;
-        ReportChoices laying = choices;
-        laying.progress.yield = [&] {
-            yield();
-            cancel = cancel || InterruptCount() > 0;
-        };
-        ScanCounters counters;
-        laidOut = LayOutListingRecords(type, records, counters, &cancel, laying, stagingPath);
-        if (!laidOut)
-            return kBatchFailed;
+        if (const int failed = LayOutListings(request, settings, choices, yield, job, stagingPath);
+            failed != kBatchDone)
+            return failed;
+        laidOut = true;
     }
     ScanRunHooks hooks;
     hooks.progress = progress;
@@ -820,59 +985,14 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     terminal.clear();
     if (!ran || (!laidOut && !fromListings))
         return kBatchFailed;
-    // Listed as empty folders in the report, as the window does; told here.
-    for (const FolderNode* folder : run.unreadableFolders()) {
-        Tell(QStringLiteral("cannot read the folder %1: %2")
-                 .arg(FolderPathOf(folder),
-                      QString::fromLocal8Bit(std::strerror(folder->readError))));
+    if (TellUnreadable(run, listing, choices))
         incomplete = true;
-    }
-    // Files the walk could not look at keep their report lines with blank values; a listing
-    // tells them itself, with whatever else of its entries could not be read.
-    if (!listing) {
-        for (const std::size_t k : run.unreadableFiles()) {
-            const ScanRecord& record = run.records()[k];
-            choices.unreadableDetail(
-                record.folder->path() + record.name,
-                QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
-        }
-    }
     // A listing lays out no report, so there is none to publish; the last one stays.
     if (!listing && !staging.publish(&error))
         Tell(error); // the output is still this run's whole report
 
-    // An output stops on a Ctrl+C that comes while it is written and leaves the old file as it
-    // was. After a Ctrl+C during the scan the handler is set again, so the second one also
-    // stops cleanly.
-    const int interruptsBefore = InterruptCount();
-    if (interruptsBefore > 0)
-        ArmInterrupt();
-    const auto keepGoing = [&] { return InterruptCount() == interruptsBefore; };
-    const ListingFormat format = kind == OutputKind::Csv    ? ListingFormat::Csv
-                                 : kind == OutputKind::Json ? ListingFormat::Json
-                                                            : ListingFormat::WebPage;
-    const bool written =
-        (fromListings && listing
-             ? MergeListingFiles(request.listings, format, target, &error, keepGoing, Tell)
-         : listing ? WriteBatchListing(run.records(), job.locations, job.type, settings, exclusions,
-                                       format, target, &error, keepGoing, choices.unreadableDetail)
-         : kind == OutputKind::Pdf
-             ? WriteBatchPdf(stagingPath, target, &error, keepGoing)
-             : WriteReport(stagingPath, target, kind, job, &error, keepGoing)) &&
-        (!throughFile || CopyToStandardOutput(target, &error, keepGoing));
-    if (!written && !keepGoing()) {
-        Tell(toStandardOutput
-                 ? QStringLiteral("interrupted")
-                 : QStringLiteral("interrupted: %1 was left as it was").arg(request.outputPath));
-        return kBatchInterrupted;
-    }
-    if (!written) {
-        Tell(error);
-        return kBatchFailed;
-    }
-    if (InterruptCount() > 0)
-        return kBatchInterrupted;
-    return incomplete ? kBatchIncomplete : kBatchDone;
+    return WriteBatchOutput(request, out, target, job, settings, exclusions, run.records(),
+                            stagingPath, choices, incomplete);
 }
 
 int RunBatchMode(const QStringList& arguments)

@@ -130,6 +130,27 @@ void MainFrm::ReplacePaneDocument(std::unique_ptr<QTextDocument> document,
     UpdateToggles();
 }
 
+namespace {
+
+// The edit command a key stands for in the pane, by its place in eventFilter's table; -1 none.
+int PaneCommandOf(const QKeyEvent* key)
+{
+    if (key->matches(QKeySequence::Undo))
+        return 0;
+    if (key->matches(QKeySequence::Redo) ||
+        key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y))
+        return 1;
+    if (key->matches(QKeySequence::Copy))
+        return 2;
+    if (key->matches(QKeySequence::Cut))
+        return 3;
+    if (key->matches(QKeySequence::Paste))
+        return 4;
+    return key->matches(QKeySequence::SelectAll) ? 5 : -1;
+}
+
+} // namespace
+
 bool MainFrm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == rTxt &&
@@ -137,21 +158,11 @@ bool MainFrm::eventFilter(QObject* watched, QEvent* event)
         // The pane's own keys would bypass the history and copy formatting: the window's
         // commands take them.
         auto* key = static_cast<QKeyEvent*>(event);
-        void (MainFrm::*command)() = nullptr;
-        if (key->matches(QKeySequence::Undo))
-            command = &MainFrm::Undo;
-        else if (key->matches(QKeySequence::Redo) ||
-                 key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y))
-            command = &MainFrm::Redo;
-        else if (key->matches(QKeySequence::Copy))
-            command = &MainFrm::CopyText;
-        else if (key->matches(QKeySequence::Cut))
-            command = &MainFrm::CutText;
-        else if (key->matches(QKeySequence::Paste))
-            command = &MainFrm::PasteText;
-        else if (key->matches(QKeySequence::SelectAll))
-            command = &MainFrm::SelectAllText;
-        if (command) {
+        void (MainFrm::*const commands[])() = {&MainFrm::Undo,      &MainFrm::Redo,
+                                               &MainFrm::CopyText,  &MainFrm::CutText,
+                                               &MainFrm::PasteText, &MainFrm::SelectAllText};
+        if (const int index = PaneCommandOf(key); index >= 0) {
+            const auto command = commands[index];
             if (event->type() == QEvent::ShortcutOverride)
                 event->accept(); // the key comes to the pane, where the filter takes it
             else if (mnuEdit->menuAction()->isEnabled())

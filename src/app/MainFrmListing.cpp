@@ -31,6 +31,86 @@ const QString kListingFilter =
     QStringLiteral("CSV listing(*.csv)|*.csv|JSON listing(*.json)|*.json");
 const QString kCompareFilter = QStringLiteral("JSON listing(*.json)|*.json");
 
+// The summaries a listing export holds; files not read for them are added to unread.
+std::optional<ScanSummary> SummaryForExport(const RecordList& records,
+                                            const SummarySettings& wanted, QStringList& unread)
+{
+    if (!wanted.any())
+        return std::nullopt;
+    SummaryHooks hooks;
+    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    hooks.unreadable = [&](const std::string& entry, const QString& reason) {
+        unread +=
+            QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + reason;
+    };
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<ScanSummary> summary = SummarizeScan(records, wanted, hooks);
+    QGuiApplication::restoreOverrideCursor();
+    return summary;
+}
+
+// A saved listing that could not read everything says so, naming the first.
+void TellPartlyRead(Dialogs& dialogs, const QStringList& unread, std::size_t unreadableEntries,
+                    const QString& firstEntry)
+{
+    if (!unread.isEmpty())
+        dialogs.ShowMessage(
+            QStringLiteral("The listing was saved, but %1 file(s) could not be read for the "
+                           "duplicates and are not counted as such. The first: %2")
+                .arg(unread.size())
+                .arg(unread.front()),
+            QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+            MessageResult::Ok);
+    if (unreadableEntries > 0)
+        dialogs.ShowMessage(
+            QStringLiteral("The listing was saved, but %1 of its entries could not be read in "
+                           "full; their unknown values are marked in it. The first: %2")
+                .arg(unreadableEntries)
+                .arg(firstEntry),
+            QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
+            MessageResult::Ok);
+}
+
+// Folders the scan could not read are part of what the comparison could not see.
+void AddUnreadableFolders(ListingComparison& comparison, const ScanRun& run)
+{
+    for (const FolderNode* folder : run.unreadableFolders()) {
+        std::string folderPath = folder->path();
+        if (folderPath.size() > 1)
+            folderPath.pop_back();
+        comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
+                                  QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+}
+
+// Runs the comparison under the wait cursor; eachStep lets the window's events run.
+bool RunComparison(ListingComparison& comparison, const std::function<void()>& eachStep,
+                   QString* error)
+{
+    const auto yield = [&eachStep] {
+        if (eachStep)
+            eachStep();
+        return true;
+    };
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool compared = comparison.run(error, yield);
+    QGuiApplication::restoreOverrideCursor();
+    return compared;
+}
+
+// A staging file of its own, as a scan's report has, so Save As reads this comparison; null
+// with *error when it cannot be written.
+std::unique_ptr<OwnStaging> StageComparison(ListingComparison& comparison, const ReportFont& font,
+                                            const QString& stagingPath, QString* error)
+{
+    auto staging = std::make_unique<OwnStaging>(stagingPath);
+    if (!WriteCompareRtf(
+            [&comparison](CompareSink& sink, QString* why) { return comparison.write(sink, why); },
+            font, staging->path(), error))
+        return nullptr;
+    return staging;
+}
+
 } // namespace
 
 void MainFrm::ExportListing()
@@ -55,21 +135,9 @@ void MainFrm::ExportListing()
     } else {
         // The summaries as the report settings ask for them now, as batch mode writes them.
         const SummarySettings wanted = Settings().Summary;
-        std::optional<ScanSummary> summary;
         QStringList unread;
-        if (wanted.any()) {
-            SummaryHooks hooks;
-            hooks.yield = [] {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            };
-            hooks.unreadable = [&](const std::string& entry, const QString& reason) {
-                unread += QFile::decodeName(QByteArray::fromStdString(entry)) +
-                          QStringLiteral(": ") + reason;
-            };
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            summary = SummarizeScan(m_run->records(), wanted, hooks);
-            QGuiApplication::restoreOverrideCursor();
-        }
+        const std::optional<ScanSummary> summary =
+            SummaryForExport(m_run->records(), wanted, unread);
         ListingHeader header = *m_scanHeader;
         if (summary)
             header.summary = &*summary;
@@ -93,22 +161,8 @@ void MainFrm::ExportListing()
         else
             saved = SaveListing(source, ListingFormatForPath(path), path, &error);
         QGuiApplication::restoreOverrideCursor();
-        if (saved && !unread.isEmpty())
-            m_dialogs->ShowMessage(
-                QStringLiteral("The listing was saved, but %1 file(s) could not be read for the "
-                               "duplicates and are not counted as such. The first: %2")
-                    .arg(unread.size())
-                    .arg(unread.front()),
-                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
-                MessageResult::Ok);
-        if (saved && source.unreadableCount() > 0)
-            m_dialogs->ShowMessage(
-                QStringLiteral("The listing was saved, but %1 of its entries could not be read in "
-                               "full; their unknown values are marked in it. The first: %2")
-                    .arg(source.unreadableCount())
-                    .arg(first),
-                QStringLiteral("Export Listing"), MessageIcon::Exclamation, MessageButtons::Ok,
-                MessageResult::Ok);
+        if (saved)
+            TellPartlyRead(*m_dialogs, unread, source.unreadableCount(), first);
     }
     if (!saved)
         m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("listing"), path, error),
@@ -153,37 +207,20 @@ void MainFrm::CompareWithListing()
                         m_run->options().includeHidden);
     ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
                                  "the last scan");
-    // Folders the scan could not read are part of what the comparison could not see.
-    for (const FolderNode* folder : m_run->unreadableFolders()) {
-        std::string folderPath = folder->path();
-        if (folderPath.size() > 1)
-            folderPath.pop_back();
-        comparison.addUnreadable({std::move(folderPath), QStringLiteral("folder"),
-                                  QString::fromLocal8Bit(std::strerror(folder->readError))});
-    }
+    AddUnreadableFolders(comparison, *m_run);
     // So is every detail of the scan's files that cannot be read now.
     scan.setUnreadableHook(
         [&comparison](const std::string& entry, const QString& reason, unsigned what) {
             comparison.addUnreadable(UnreadableDetail(entry, reason, what));
         });
-    const auto yield = [this] {
-        if (m_yieldHook)
-            m_yieldHook();
-        return true;
-    };
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool compared = comparison.run(&error, yield);
-    QGuiApplication::restoreOverrideCursor();
-    if (!compared) {
+    if (!RunComparison(comparison, m_yieldHook, &error)) {
         tell(error);
         return;
     }
-    // A staging file of its own, as a scan's report has, so Save As reads this comparison.
-    auto staging = std::make_unique<OwnStaging>(StagingPath());
-    if (!WriteCompareRtf(
-            [&comparison](CompareSink& sink, QString* why) { return comparison.write(sink, why); },
-            ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
-            staging->path(), &error)) {
+    auto staging = StageComparison(
+        comparison, ReportFont{cmbFont->currentText(), cmbFontSize->currentText(), m_reportColour},
+        StagingPath(), &error);
+    if (!staging) {
         tell(QStringLiteral("The comparison could not be written: ") + error);
         return;
     }
