@@ -512,25 +512,49 @@ struct ListingComparison::State {
     // A file on one side and a folder at the same path on the other meet in different groups
     // (the file in its folder's, the folder in its own), so they are paired once all is read:
     // a few passes over the added and removed entries, holding only those that pair.
+    // Entries that are not folders whose path an opposite folder has, by path hash: the
+    // offset of their record in the spill, and the entry.
+    using Others = std::unordered_map<std::uint64_t, std::pair<std::uint64_t, CompareItem>>;
+
+    // Calls f(offset, entry) for each entry of spill, the entry of its added or removed side.
+    template <typename F> bool collect(Spill& spill, bool isAdded, F&& f)
+    {
+        if (!spill.seek(0))
+            return false;
+        Difference d;
+        for (std::size_t k = 0; k < spill.count(); ++k) {
+            const std::uint64_t at = spill.position();
+            if (!spill.get(d) || !step())
+                return false;
+            f(at, isAdded ? d.now : d.old);
+        }
+        return true;
+    }
+
+    // Pairs folder (at offset k, on the added side when folderAdded) with the entry of
+    // others at its path, if any.
+    void pairRetyped(Others& others, std::uint64_t k, CompareItem& folder, bool folderAdded,
+                     std::vector<Pair>& pairs)
+    {
+        auto other = others.find(PathHash(folder.path));
+        if (other == others.end() || other->second.second.path != folder.path)
+            return;
+        CompareItem& removedItem = folderAdded ? other->second.second : folder;
+        CompareItem& addedItem = folderAdded ? folder : other->second.second;
+        Difference d;
+        Differ(removedItem, addedItem, d);
+        d.old = std::move(removedItem);
+        d.now = std::move(addedItem);
+        pairs.push_back(folderAdded ? Pair{other->second.first, k} : Pair{k, other->second.first});
+        retyped.push_back(std::move(d));
+        others.erase(other);
+    }
+
     bool findRetyped(QString* error)
     {
         if (addedFolders.empty() && removedFolders.empty())
             return true;
-        // Entries that are not folders whose path an opposite folder has, by path hash.
-        std::unordered_map<std::uint64_t, std::pair<std::uint64_t, CompareItem>> removedOthers,
-            addedOthers;
-        const auto collect = [&](Spill& spill, bool isAdded, auto&& f) {
-            if (!spill.seek(0))
-                return false;
-            Difference d;
-            for (std::size_t k = 0; k < spill.count(); ++k) {
-                const std::uint64_t at = spill.position();
-                if (!spill.get(d) || !step())
-                    return false;
-                f(at, isAdded ? d.now : d.old);
-            }
-            return true;
-        };
+        Others removedOthers, addedOthers;
         // Each pass only where it can pair something.
         bool ok = addedFolders.empty() ||
                   collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
@@ -541,37 +565,18 @@ struct ListingComparison::State {
         std::vector<Pair> pairs;
         ok = ok && ((removedFolders.empty() && removedOthers.empty()) ||
                     collect(added, true, [&](std::uint64_t k, CompareItem& item) {
-                        const std::uint64_t hash = PathHash(item.path);
-                        if (item.kind != EntryKind::Folder) {
-                            if (removedFolders.contains(hash))
-                                addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
+                        if (item.kind == EntryKind::Folder) {
+                            pairRetyped(removedOthers, k, item, true, pairs);
                             return;
                         }
-                        auto other = removedOthers.find(hash);
-                        if (other == removedOthers.end() || other->second.second.path != item.path)
-                            return;
-                        Difference d;
-                        Differ(other->second.second, item, d);
-                        d.old = std::move(other->second.second);
-                        d.now = std::move(item);
-                        pairs.push_back({other->second.first, k});
-                        retyped.push_back(std::move(d));
-                        removedOthers.erase(other);
+                        const std::uint64_t hash = PathHash(item.path);
+                        if (removedFolders.contains(hash))
+                            addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
                     }));
         if (!addedOthers.empty())
             ok = ok && collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
-                     if (item.kind != EntryKind::Folder)
-                         return;
-                     auto other = addedOthers.find(PathHash(item.path));
-                     if (other == addedOthers.end() || other->second.second.path != item.path)
-                         return;
-                     Difference d;
-                     Differ(item, other->second.second, d);
-                     d.old = std::move(item);
-                     d.now = std::move(other->second.second);
-                     pairs.push_back({k, other->second.first});
-                     retyped.push_back(std::move(d));
-                     addedOthers.erase(other);
+                     if (item.kind == EntryKind::Folder)
+                         pairRetyped(addedOthers, k, item, false, pairs);
                  });
         if (!ok) {
             *error = QStringLiteral("cannot read back a temporary file of the comparison");
