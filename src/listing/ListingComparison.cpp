@@ -460,6 +460,62 @@ struct ListingComparison::State {
 
     bool step() { return !yield || ++steps % kYieldEvery != 0 || yield(); }
 
+    // What writing a part of the comparison came to.
+    enum class Written { Done, Stopped, ReadFailed };
+
+    Written writeUnreadable(CompareSink& sink)
+    {
+        Unreadable u;
+        if (!unreadable.seek(0))
+            return Written::ReadFailed;
+        for (std::size_t k = 0; k < unreadable.count(); ++k) {
+            if (!unreadable.get(u))
+                return Written::ReadFailed;
+            if (!sink.unreadable(u))
+                return Written::Stopped;
+        }
+        return Written::Done;
+    }
+
+    // The differences of spill as kind, all but those at the offsets taken (sorted).
+    Written writeSpill(CompareSink& sink, ChangeKind kind, Spill& spill,
+                       const std::vector<std::uint64_t>& taken)
+    {
+        if (!spill.seek(0))
+            return Written::ReadFailed;
+        Difference d;
+        auto skip = taken.begin();
+        for (std::size_t k = 0; k < spill.count(); ++k) {
+            const std::uint64_t at = spill.position();
+            if (!spill.get(d))
+                return Written::ReadFailed;
+            if (skip != taken.end() && *skip == at) {
+                ++skip;
+                continue;
+            }
+            if (!sink.difference(kind, d) || !step())
+                return Written::Stopped;
+        }
+        return Written::Done;
+    }
+
+    // Each move: the removed side's old entry with the added side's new one.
+    Written writeMoves(CompareSink& sink)
+    {
+        for (const Pair& p : moves) {
+            Difference from, to;
+            if (!removed.seek(p.removed) || !removed.get(from) || !added.seek(p.added) ||
+                !added.get(to))
+                return Written::ReadFailed;
+            Difference move;
+            move.old = std::move(from.old);
+            move.now = std::move(to.now);
+            if (!sink.difference(ChangeKind::Moved, move) || !step())
+                return Written::Stopped;
+        }
+        return Written::Done;
+    }
+
     void add(CompareItem&& item, bool isAdded)
     {
         Spill& spill = isAdded ? added : removed;
@@ -729,71 +785,29 @@ bool ListingComparison::run(QString* error, const std::function<bool()>& yield)
 bool ListingComparison::write(CompareSink& sink, QString* error)
 {
     State& s = *m_state;
-    const auto readBack = [error] {
-        *error = QStringLiteral("cannot read back a temporary file of the comparison");
-        return false;
+    using Written = State::Written;
+    const auto done = [error](Written written) {
+        if (written == Written::ReadFailed)
+            *error = QStringLiteral("cannot read back a temporary file of the comparison");
+        return written == Written::Done;
     };
-    if (!sink.begin(m_summary))
+    if (!sink.begin(m_summary) || !done(s.writeUnreadable(sink)))
         return false;
-    Unreadable u;
-    if (!s.unreadable.seek(0))
-        return readBack();
-    for (std::size_t k = 0; k < s.unreadable.count(); ++k) {
-        if (!s.unreadable.get(u))
-            return readBack();
-        if (!sink.unreadable(u))
-            return false;
-    }
-    Difference d;
     // Added and removed: all but those written as retyped or moved.
-    const std::pair<ChangeKind, std::pair<Spill*, const std::vector<std::uint64_t>*>> ends[] = {
-        {ChangeKind::Added, {&s.added, &s.takenAdded}},
-        {ChangeKind::Removed, {&s.removed, &s.takenRemoved}}};
-    for (const auto& [kind, what] : ends) {
-        const auto& [spill, taken] = what;
-        if (!sink.section(kind, spill->count() - taken->size()))
-            return false;
-        if (!spill->seek(0))
-            return readBack();
-        auto skip = taken->begin();
-        for (std::size_t k = 0; k < spill->count(); ++k) {
-            const std::uint64_t at = spill->position();
-            if (!spill->get(d))
-                return readBack();
-            if (skip != taken->end() && *skip == at) {
-                ++skip;
-                continue;
-            }
-            if (!sink.difference(kind, d) || !s.step())
-                return false;
-        }
-    }
-    if (!sink.section(ChangeKind::Changed, m_summary.changed))
+    if (!sink.section(ChangeKind::Added, s.added.count() - s.takenAdded.size()) ||
+        !done(s.writeSpill(sink, ChangeKind::Added, s.added, s.takenAdded)))
         return false;
-    if (!s.changed.seek(0))
-        return readBack();
-    for (std::size_t k = 0; k < s.changed.count(); ++k) {
-        if (!s.changed.get(d))
-            return readBack();
-        if (!sink.difference(ChangeKind::Changed, d) || !s.step())
-            return false;
-    }
+    if (!sink.section(ChangeKind::Removed, s.removed.count() - s.takenRemoved.size()) ||
+        !done(s.writeSpill(sink, ChangeKind::Removed, s.removed, s.takenRemoved)))
+        return false;
+    if (!sink.section(ChangeKind::Changed, m_summary.changed) ||
+        !done(s.writeSpill(sink, ChangeKind::Changed, s.changed, {})))
+        return false;
     for (const Difference& retyped : s.retyped)
         if (!sink.difference(ChangeKind::Changed, retyped))
             return false;
-    if (!sink.section(ChangeKind::Moved, m_summary.moved))
+    if (!sink.section(ChangeKind::Moved, m_summary.moved) || !done(s.writeMoves(sink)))
         return false;
-    for (const Pair& p : s.moves) {
-        Difference from, to;
-        if (!s.removed.seek(p.removed) || !s.removed.get(from) || !s.added.seek(p.added) ||
-            !s.added.get(to))
-            return readBack();
-        Difference move;
-        move.old = std::move(from.old);
-        move.now = std::move(to.now);
-        if (!sink.difference(ChangeKind::Moved, move) || !s.step())
-            return false;
-    }
     return sink.end();
 }
 
