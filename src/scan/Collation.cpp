@@ -203,14 +203,37 @@ void Collation::PrepareAsciiWeights()
 {
     m_asciiWeights = false;
     m_latinWeights = false;
+    std::vector<std::u16string> latinContractions; // those that begin below kLatinEnd
+    if (!AsciiIsPlain(latinContractions))
+        return;
+    const std::array<char16_t, 128> order = RankAscii();
+    // Characters that differ only at the second level would be ordered by their first
+    // difference instead of after every first-level weight: then no shortcut.
+    const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
+    ucol_setStrength(m_collator, UCOL_PRIMARY);
+    bool single = true;
+    for (std::size_t i = 1; single && i < order.size(); ++i) {
+        const UChar a = order[i - 1];
+        const UChar b = order[i];
+        if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
+            single = coll(a, b) != UCOL_EQUAL;
+    }
+    if (single)
+        PrepareLatinWeights(order, latinContractions);
+    ucol_setStrength(m_collator, UCOL_SECONDARY);
+    m_asciiWeights = single;
+}
+
+// A contraction, context rule or expansion among ASCII characters breaks the
+// character-by-character order: false when the collator has one. The contractions that begin
+// below kLatinEnd go to latinContractions.
+bool Collation::AsciiIsPlain(std::vector<std::u16string>& latinContractions) const
+{
     UErrorCode status = U_ZERO_ERROR;
-    // A contraction, context rule or expansion among ASCII characters breaks the
-    // character-by-character order.
     USet* contractions = uset_openEmpty();
     USet* expansions = uset_openEmpty();
     ucol_getContractionsAndExpansions(m_collator, contractions, expansions, true, &status);
     bool plain = U_SUCCESS(status);
-    std::vector<std::u16string> latinContractions; // those that begin below kLatinEnd
     for (int32_t i = 0, n = uset_getItemCount(contractions); plain && i < n; ++i) {
         UChar32 start = 0;
         UChar32 end = 0;
@@ -231,10 +254,13 @@ void Collation::PrepareAsciiWeights()
         plain = !uset_contains(expansions, c);
     uset_close(contractions);
     uset_close(expansions);
-    if (!plain)
-        return;
+    return plain;
+}
 
-    // Rank the characters; equal ones share a weight, ignorable ones get 0.
+// Ranks the ASCII characters into m_asciiWeight: equal ones share a weight, ignorable ones get
+// 0. Returns them in the collator's order.
+std::array<char16_t, 128> Collation::RankAscii()
+{
     const UChar nothing = 0;
     std::array<UChar, 128> order{};
     for (int c = 0; c < 128; ++c)
@@ -253,20 +279,7 @@ void Collation::PrepareAsciiWeights()
             ++weight;
         m_asciiWeight[c] = weight;
     }
-    // Characters that differ only at the second level would be ordered by their first
-    // difference instead of after every first-level weight: then no shortcut.
-    ucol_setStrength(m_collator, UCOL_PRIMARY);
-    bool single = true;
-    for (std::size_t i = 1; single && i < order.size(); ++i) {
-        const UChar a = order[i - 1];
-        const UChar b = order[i];
-        if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
-            single = coll(a, b) != UCOL_EQUAL;
-    }
-    if (single)
-        PrepareLatinWeights(order, latinContractions);
-    ucol_setStrength(m_collator, UCOL_SECONDARY);
-    m_asciiWeights = single;
+    return order;
 }
 
 // Accented Latin letters mostly share their first-level weight with an ASCII letter (é with e),

@@ -92,6 +92,8 @@ private:
     void Open(std::string_view posixLocale);
     void OpenUncached(std::string_view posixLocale);
     void PrepareAsciiWeights();
+    bool AsciiIsPlain(std::vector<std::u16string>& latinContractions) const;
+    std::array<char16_t, 128> RankAscii();
     void PrepareLatinWeights(const std::array<char16_t, 128>& order,
                              const std::vector<std::u16string>& contractions);
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
