@@ -363,11 +363,12 @@ private:
         return file;
     }
 
+    static constexpr std::size_t kBlock = 256 * 1024;
+
     // Files of equal size and checksum fall into classes of equal bytes: each file is
     // compared with the first file of each class until one matches.
     void splitByBytes(const std::vector<Candidate>& group)
     {
-        constexpr std::size_t kBlock = 256 * 1024;
         if (!m_bufferA) {
             m_bufferA = std::make_unique_for_overwrite<unsigned char[]>(kBlock);
             m_bufferB = std::make_unique_for_overwrite<unsigned char[]>(kBlock);
@@ -382,46 +383,11 @@ private:
                 tell(c.record, error);
                 continue;
             }
-            bool placed = false;
-            bool failed = false;
-            for (auto& members : classes) {
-                const Candidate& first = members.front();
-                if (first.device == c.device && first.inode == c.inode) {
-                    members.push_back(c);
-                    placed = true;
-                    break;
-                }
-                Fd other = open(first.record, &error);
-                if (other.fd < 0) {
-                    // The class's first file went away: drop the class as not proven.
-                    tell(first.record, error);
-                    members.clear();
-                    continue;
-                }
-                const Bytes result = CompareOpen(file.fd, other.fd, m_bufferA.get(),
-                                                 m_bufferB.get(), kBlock, m_hooks, &error);
-                if (result == Bytes::Stopped) {
-                    m_summary.stopped = true;
-                    return;
-                }
-                if (result == Bytes::FirstFailed) {
-                    tell(c.record, error);
-                    failed = true;
-                    break;
-                }
-                if (result == Bytes::SecondFailed) {
-                    tell(first.record, error);
-                    members.clear();
-                    continue;
-                }
-                if (result == Bytes::Same) {
-                    members.push_back(c);
-                    placed = true;
-                    break;
-                }
-            }
+            const Placed placed = place(c, file.fd, classes);
+            if (placed == Placed::Stopped)
+                return;
             std::erase_if(classes, [](const auto& members) { return members.empty(); });
-            if (!placed && !failed)
+            if (placed == Placed::Alone)
                 classes.push_back({c});
         }
         for (auto& members : classes) {
@@ -432,6 +398,48 @@ private:
                 addGroup(members);
             }
         }
+    }
+
+    enum class Placed { InClass, Alone, Unreadable, Stopped };
+
+    // Puts c (open as fd) into the first class whose bytes it has. A class whose first file
+    // can no longer be read is emptied, as not proven.
+    Placed place(const Candidate& c, int fd, std::vector<std::vector<Candidate>>& classes)
+    {
+        int error = 0;
+        for (auto& members : classes) {
+            const Candidate& first = members.front();
+            if (first.device == c.device && first.inode == c.inode) {
+                members.push_back(c);
+                return Placed::InClass;
+            }
+            Fd other = open(first.record, &error);
+            if (other.fd < 0) {
+                tell(first.record, error);
+                members.clear();
+                continue;
+            }
+            const Bytes result = CompareOpen(fd, other.fd, m_bufferA.get(), m_bufferB.get(), kBlock,
+                                             m_hooks, &error);
+            if (result == Bytes::Stopped) {
+                m_summary.stopped = true;
+                return Placed::Stopped;
+            }
+            if (result == Bytes::FirstFailed) {
+                tell(c.record, error);
+                return Placed::Unreadable;
+            }
+            if (result == Bytes::SecondFailed) {
+                tell(first.record, error);
+                members.clear();
+                continue;
+            }
+            if (result == Bytes::Same) {
+                members.push_back(c);
+                return Placed::InClass;
+            }
+        }
+        return Placed::Alone;
     }
 
     const RecordList& m_records;
