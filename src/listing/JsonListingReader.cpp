@@ -365,6 +365,42 @@ bool JsonListingReader::readLocation()
     return true;
 }
 
+// The job's "locations": an array of them; any other value is passed over.
+bool JsonListingReader::readLocations()
+{
+    Tokens& t = *m_tokens;
+    if (t.peek() != '[')
+        return t.skip(2) || broken();
+    t.take('[');
+    if (t.take(']'))
+        return true;
+    do {
+        if (!readLocation())
+            return false;
+    } while (t.take(','));
+    return t.take(']') || broken();
+}
+
+// The job's "exclusions" object; key is scratch.
+bool JsonListingReader::readExclusions(std::string& key)
+{
+    Tokens& t = *m_tokens;
+    t.take('{');
+    if (t.take('}'))
+        return true;
+    do {
+        if (!t.string(&key, kLongestKey) || !t.take(':'))
+            return broken();
+        QStringList* list = key == "names"        ? &m_header.excludedNames
+                            : key == "folders"    ? &m_header.excludedFolders
+                            : key == "extensions" ? &m_header.excludedExtensions
+                                                  : nullptr;
+        if (!(list ? readTexts(*list) : t.skip(3) || broken()))
+            return false;
+    } while (t.take(','));
+    return t.take('}') || broken();
+}
+
 bool JsonListingReader::readJob()
 {
     Tokens& t = *m_tokens;
@@ -378,40 +414,15 @@ bool JsonListingReader::readJob()
         if (!t.string(&key, kLongestKey) || !t.take(':'))
             return broken();
         if (key == "locations") {
-            if (t.peek() != '[') {
-                if (!t.skip(2))
-                    return broken();
-                continue;
-            }
-            t.take('[');
-            if (!t.take(']')) {
-                do {
-                    if (!readLocation())
-                        return false;
-                } while (t.take(','));
-                if (!t.take(']'))
-                    return broken();
-            }
+            if (!readLocations())
+                return false;
         } else if (key == "reportType" && t.peek() == '"') {
             if (!t.string(&text, kLongestText) || !keep(text.size()))
                 return broken();
             m_header.reportType = QString::fromStdString(text);
         } else if (key == "exclusions" && t.peek() == '{') {
-            t.take('{');
-            if (!t.take('}')) {
-                do {
-                    if (!t.string(&key, kLongestKey) || !t.take(':'))
-                        return broken();
-                    QStringList* list = key == "names"        ? &m_header.excludedNames
-                                        : key == "folders"    ? &m_header.excludedFolders
-                                        : key == "extensions" ? &m_header.excludedExtensions
-                                                              : nullptr;
-                    if (!(list ? readTexts(*list) : t.skip(3) || broken()))
-                        return false;
-                } while (t.take(','));
-                if (!t.take('}'))
-                    return broken();
-            }
+            if (!readExclusions(key))
+                return false;
         } else if (key == "columns") {
             QStringList columns;
             if (!readTexts(columns))

@@ -46,6 +46,8 @@ private:
     bool broken();
     bool readHeaderValue(const std::string& key);
     bool readJob();
+    bool readLocations();
+    bool readExclusions(std::string& key);
     bool readLocation();
     bool readTexts(QStringList& list);
     bool keep(std::size_t bytes);
