@@ -35,6 +35,13 @@ bool RestatForLine(DetailsBlockWriter& writer, const std::string& folder, const 
     return true;
 }
 
+/// The Date sort's day of a file changed at changed; empty when it has no local time.
+std::string DayOf(std::int64_t changed)
+{
+    std::tm local{};
+    return ChangedLocalTime(changed, local) ? DayKey(local) : std::string();
+}
+
 /// Collects each folder's keys in record order and writes the folder's block when the next
 /// folder begins; the last block is written also after a cancel, and for an empty report.
 void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
@@ -89,11 +96,8 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
                            statError,
                            record.repeatLink,
                            k};
-        if (sortBy == DetailsSortBy::Date && statError == 0) {
-            std::tm changed{};
-            if (ChangedLocalTime(key.changed, changed))
-                key.day = DayKey(changed);
-        }
+        if (sortBy == DetailsSortBy::Date && statError == 0)
+            key.day = DayOf(key.changed);
         sortList.add(std::move(key));
     }
     writeFolder();
