@@ -324,6 +324,23 @@ void Collation::PrepareLatinWeights(const std::array<char16_t, 128>& order,
     m_latinWeights = true;
 }
 
+// The weight of the character at bytes[at] (of size bytes), kNoLatinWeight where the weighed
+// part ends, and its length in bytes.
+std::uint8_t Collation::WeightAt(const unsigned char* bytes, std::size_t size, std::size_t at,
+                                 std::size_t& length) const
+{
+    const unsigned char byte = bytes[at];
+    length = 1;
+    if (byte < 0x80)
+        return m_asciiWeight[byte];
+    // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
+    if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || at + 1 == size ||
+        (bytes[at + 1] & 0xC0) != 0x80)
+        return kNoLatinWeight;
+    length = 2;
+    return m_latinWeight[((byte & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)) - 0x80];
+}
+
 Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
                                                           std::string& out) const
 {
@@ -338,20 +355,6 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
     const std::size_t size = utf8.size();
     bool ascii = true;
     std::size_t pos = 0;
-    // The weight of the character at pos, kNoLatinWeight where the weighed part ends, and
-    // its length in bytes.
-    const auto weigh = [&](std::size_t at, std::size_t& length) -> std::uint8_t {
-        const unsigned char byte = bytes[at];
-        length = 1;
-        if (byte < 0x80)
-            return m_asciiWeight[byte];
-        // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
-        if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || at + 1 == size ||
-            (bytes[at + 1] & 0xC0) != 0x80)
-            return kNoLatinWeight;
-        length = 2;
-        return m_latinWeight[((byte & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)) - 0x80];
-    };
     while (pos < size) {
         if (bytes[pos] < 0x80) { // the common case, kept tight
             const std::uint8_t weight = m_asciiWeight[bytes[pos++]];
@@ -360,7 +363,7 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
             continue;
         }
         std::size_t length = 0;
-        const std::uint8_t weight = weigh(pos, length);
+        const std::uint8_t weight = WeightAt(bytes, size, pos, length);
         if (weight == kNoLatinWeight)
             break;
         ascii = false;
@@ -369,28 +372,33 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
         next += weight != 0;
     }
     LeadingWeights result;
-    if (pos == size) {
+    if (pos == size)
         result = {true, ascii};
-    } else if (!m_latinWeights) {
+    else if (!m_latinWeights)
         next = first;
-    } else {
-        // The last m_latinTail characters before the one without a weight are left out: step
-        // back over them (one or two bytes each, as taken above).
-        for (unsigned left = m_latinTail; left > 0; --left) {
-            if (pos == 0) {
-                next = first;
-                break;
-            }
-            pos -= pos >= 2 && bytes[pos - 2] >= 0xC2 && bytes[pos - 2] <= 0xC9 &&
-                           (bytes[pos - 1] & 0xC0) == 0x80
-                       ? 2
-                       : 1;
-            std::size_t length = 0;
-            next -= weigh(pos, length) != 0;
-        }
-    }
+    else
+        next = LeaveOutLatinTail(bytes, size, pos, first, next);
     out.resize(static_cast<std::size_t>(next - out.data()));
     return result;
+}
+
+// The last m_latinTail characters before the one without a weight at pos are left out: step
+// back over them (one or two bytes each, as taken by WeightAt) and their weights. Returns where
+// the weights written from first now end.
+char* Collation::LeaveOutLatinTail(const unsigned char* bytes, std::size_t size, std::size_t pos,
+                                   char* first, char* next) const
+{
+    for (unsigned left = m_latinTail; left > 0; --left) {
+        if (pos == 0)
+            return first;
+        pos -= pos >= 2 && bytes[pos - 2] >= 0xC2 && bytes[pos - 2] <= 0xC9 &&
+                       (bytes[pos - 1] & 0xC0) == 0x80
+                   ? 2
+                   : 1;
+        std::size_t length = 0;
+        next -= WeightAt(bytes, size, pos, length) != 0;
+    }
+    return next;
 }
 
 void Collation::AppendSortKey(std::string_view utf8, std::string& out) const
