@@ -192,8 +192,9 @@ private:
         ++m_pos;
         return true;
     }
-    // The character of the escape after a backslash; a lone surrogate reads as U+FFFD.
-    bool escaped(char32_t& cp)
+    // The character of the escape after a backslash; a lone surrogate reads as U+FFFD. Cold:
+    // escapes are rare in a listing, and inlined they slow string's loop over plain runs.
+    [[gnu::cold]] bool escaped(char32_t& cp)
     {
         switch (raw()) {
         case '"':
