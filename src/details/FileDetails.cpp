@@ -43,6 +43,26 @@ int ReadStatus(const FileAt& file, struct stat& st)
     return StatNoFollow(file, st) ? 0 : errno;
 }
 
+namespace {
+
+// The content details to read of the regular file with status st.
+unsigned WantedContent(const FileAt& file, const struct stat& st, const DetailChoice& choice)
+{
+    // A plain directory lookup does not see hidden files: they show no tag and no checksum,
+    // unless hidden files are listed like any other.
+    const bool hidden = !choice.hiddenLikeAny && IsHiddenName(LastComponent(file.name));
+    unsigned wanted = 0;
+    if (choice.version && HasVersionExtension(file.name))
+        wanted |= kVersionDetail;
+    if (choice.tag && !hidden && st.st_size >= 128)
+        wanted |= kTagDetail;
+    if (choice.crc32 && !hidden)
+        wanted |= kCrcDetail;
+    return wanted;
+}
+
+} // namespace
+
 void FileDetailReader::Read(const FileAt& file, const struct stat& st, const DetailChoice& choice,
                             const std::string& shownPath, FileDetails& out,
                             const UnreadableHook& unreadable)
@@ -64,17 +84,7 @@ void FileDetailReader::Read(const FileAt& file, const struct stat& st, const Det
         out.owner = AccountName(st.st_uid);
     if (!S_ISREG(st.st_mode))
         return;
-
-    // A plain directory lookup does not see hidden files: they show no tag and no checksum,
-    // unless hidden files are listed like any other.
-    const bool hidden = !choice.hiddenLikeAny && IsHiddenName(LastComponent(file.name));
-    unsigned wanted = 0;
-    if (choice.version && HasVersionExtension(file.name))
-        wanted |= kVersionDetail;
-    if (choice.tag && !hidden && st.st_size >= 128)
-        wanted |= kTagDetail;
-    if (choice.crc32 && !hidden)
-        wanted |= kCrcDetail;
+    const unsigned wanted = WantedContent(file, st, choice);
     if (wanted == 0)
         return;
 
@@ -98,7 +108,13 @@ void FileDetailReader::Read(const FileAt& file, const struct stat& st, const Det
     struct stat opened;
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
         return;
+    readContent(fd, opened, wanted, shownPath, out, unreadable);
+}
 
+void FileDetailReader::readContent(int fd, const struct stat& opened, unsigned wanted,
+                                   const std::string& shownPath, FileDetails& out,
+                                   const UnreadableHook& unreadable)
+{
     unsigned failed = 0;
     int failure = 0;
     const auto fail = [&](unsigned detail, int error) {
@@ -118,27 +134,34 @@ void FileDetailReader::Read(const FileAt& file, const struct stat& st, const Det
         if (error != 0)
             fail(kTagDetail, error);
     }
-    if (wanted & kCrcDetail) {
-        try {
-            switch (m_crc.ComputeOpen(fd, shownPath)) {
-            case CrcCtrl::Outcome::Done:
-                out.crcState = CrcState::Known;
-                out.crc = m_crc.Value();
-                break;
-            case CrcCtrl::Outcome::Cancelled:
-                out.crcState = CrcState::Cancelled;
-                break;
-            case CrcCtrl::Outcome::Skipped:
-                break;
-            }
-        } catch (const CommandError& error) {
-            out.crcState = CrcState::Unreadable;
-            fail(kCrcDetail, error.number());
-        }
-    }
+    if (int error = 0; (wanted & kCrcDetail) && !readCrc(fd, shownPath, out, error))
+        fail(kCrcDetail, error);
     out.unreadable = failed;
     if (failed != 0 && unreadable)
         unreadable(failed, failure);
+}
+
+// The checksum of the open file into out; false with error when it could not be read.
+bool FileDetailReader::readCrc(int fd, const std::string& shownPath, FileDetails& out, int& error)
+{
+    try {
+        switch (m_crc.ComputeOpen(fd, shownPath)) {
+        case CrcCtrl::Outcome::Done:
+            out.crcState = CrcState::Known;
+            out.crc = m_crc.Value();
+            break;
+        case CrcCtrl::Outcome::Cancelled:
+            out.crcState = CrcState::Cancelled;
+            break;
+        case CrcCtrl::Outcome::Skipped:
+            break;
+        }
+    } catch (const CommandError& thrown) {
+        out.crcState = CrcState::Unreadable;
+        error = thrown.number();
+        return false;
+    }
+    return true;
 }
 
 } // namespace quillon

@@ -76,6 +76,11 @@ public:
               const std::string& shownPath, FileDetails& out, const UnreadableHook& unreadable);
 
 private:
+    void readContent(int fd, const struct stat& opened, unsigned wanted,
+                     const std::string& shownPath, FileDetails& out,
+                     const UnreadableHook& unreadable);
+    bool readCrc(int fd, const std::string& shownPath, FileDetails& out, int& error);
+
     CrcCtrl m_crc;
 };
 

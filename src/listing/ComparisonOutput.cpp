@@ -390,16 +390,64 @@ CompareFeed FeedOf(const CompareResult& result)
 
 } // namespace
 
+namespace {
+
+// Marks are shown as escapes only where the name is not composed: there they are what tells
+// it from its composed twin; in a composed name they are letters of its script.
+bool IsComposedName(std::string_view bytes)
+{
+    if (!IsValidUtf8(bytes) ||
+        std::none_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }))
+        return true;
+    const QString name = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return name.normalized(QString::NormalizationForm_C) == name;
+}
+
+// Whether a character is written as an escape: controls, formats, line breaks, the
+// backslash, and the marks of a name that is not composed.
+bool ShownAsEscape(char32_t cp, bool composed)
+{
+    if (cp < 0x80)
+        return cp == '\\' || cp < 0x20 || cp == 0x7F;
+    const QChar::Category category = QChar::category(cp);
+    const bool mark = category == QChar::Mark_NonSpacing ||
+                      category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing;
+    return category == QChar::Other_Control || category == QChar::Other_Format ||
+           category == QChar::Separator_Line || category == QChar::Separator_Paragraph ||
+           (mark && !composed);
+}
+
+void AppendEscape(std::string& out, char32_t cp)
+{
+    switch (cp) {
+    case '\\':
+        out.append("\\\\");
+        return;
+    case '\n':
+        out.append("\\n");
+        return;
+    case '\r':
+        out.append("\\r");
+        return;
+    case '\t':
+        out.append("\\t");
+        return;
+    default:
+        break;
+    }
+    if (cp < 0x80)
+        AppendHex(out, "\\x", cp, 2);
+    else if (cp > 0xFFFF)
+        AppendHex(out, "\\U", cp, 8);
+    else
+        AppendHex(out, "\\u", cp, 4);
+}
+
+} // namespace
+
 std::string VisibleText(std::string_view bytes)
 {
-    // Marks are shown as escapes only where the name is not composed: there they are what
-    // tells it from its composed twin; in a composed name they are letters of its script.
-    const bool valid = IsValidUtf8(bytes);
-    bool composed = true;
-    if (valid && std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; })) {
-        const QString name = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        composed = name.normalized(QString::NormalizationForm_C) == name;
-    }
+    const bool composed = IsComposedName(bytes);
     std::string out;
     out.reserve(bytes.size());
     // A name's right-to-left run is closed, as in the reports, so that what follows it (an
@@ -421,43 +469,15 @@ std::string VisibleText(std::string_view bytes)
         const std::string_view raw = bytes.substr(pos, c.length);
         pos += c.length;
         const std::string_view rest = bytes.substr(pos);
-        if (cp == '\\') {
+        if (ShownAsEscape(cp, composed)) {
             next('\\', rest);
-            out.append("\\\\");
-        } else if (cp == '\n') {
-            next('\\', rest);
-            out.append("\\n");
-        } else if (cp == '\r') {
-            next('\\', rest);
-            out.append("\\r");
-        } else if (cp == '\t') {
-            next('\\', rest);
-            out.append("\\t");
-        } else if (cp < 0x20 || cp == 0x7F) {
-            next('\\', rest);
-            AppendHex(out, "\\x", cp, 2);
-        } else if (cp < 0x80) {
-            next(cp, rest);
-            out.push_back(static_cast<char>(cp));
-        } else {
-            const QChar::Category category = QChar::category(cp);
-            const bool mark = category == QChar::Mark_NonSpacing ||
-                              category == QChar::Mark_SpacingCombining ||
-                              category == QChar::Mark_Enclosing;
-            if (category == QChar::Other_Control || category == QChar::Other_Format ||
-                category == QChar::Separator_Line || category == QChar::Separator_Paragraph ||
-                (mark && !composed)) {
-                next('\\', rest);
-                if (cp > 0xFFFF)
-                    AppendHex(out, "\\U", cp, 8);
-                else
-                    AppendHex(out, "\\u", cp, 4);
-            } else {
-                next(cp, rest);
-                out.append(raw);
-                runs.wrote(cp);
-            }
+            AppendEscape(out, cp);
+            continue;
         }
+        next(cp, rest);
+        out.append(raw);
+        if (cp >= 0x80)
+            runs.wrote(cp);
     }
     if (runs.open())
         AppendUtf8(out, kLeftToRightMark);

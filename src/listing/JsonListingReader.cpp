@@ -80,51 +80,18 @@ public:
                 return true;
             if (c != '\\')
                 return false; // a raw control character
-            const int e = raw();
-            char plain = 0;
-            switch (e) {
-            case '"':
-            case '\\':
-            case '/':
-                plain = static_cast<char>(e);
-                break;
-            case 'b':
-                plain = '\b';
-                break;
-            case 'f':
-                plain = '\f';
-                break;
-            case 'n':
-                plain = '\n';
-                break;
-            case 'r':
-                plain = '\r';
-                break;
-            case 't':
-                plain = '\t';
-                break;
-            case 'u': {
-                char32_t cp = 0;
-                if (!hex4(cp))
-                    return false;
-                if (cp >= 0xD800 && cp <= 0xDBFF && rawIs('\\') && rawIs('u')) {
-                    char32_t low = 0;
-                    if (!hex4(low) || low < 0xDC00 || low > 0xDFFF)
-                        return false;
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-                    cp = 0xFFFD;
-                }
-                std::string utf8;
-                AppendUtf8(utf8, cp);
-                if (!add(utf8.data(), utf8.size()))
+            char32_t cp = 0;
+            if (!escaped(cp))
+                return false;
+            if (cp < 0x80) {
+                const char plain = static_cast<char>(cp);
+                if (!add(&plain, 1))
                     return false;
                 continue;
             }
-            default:
-                return false;
-            }
-            if (!add(&plain, 1))
+            std::string utf8;
+            AppendUtf8(utf8, cp);
+            if (!add(utf8.data(), utf8.size()))
                 return false;
         }
     }
@@ -223,6 +190,52 @@ private:
         if (m_buf[m_pos] != c)
             return false;
         ++m_pos;
+        return true;
+    }
+    // The character of the escape after a backslash; a lone surrogate reads as U+FFFD. Cold:
+    // escapes are rare in a listing, and inlined they slow string's loop over plain runs.
+    [[gnu::cold]] bool escaped(char32_t& cp)
+    {
+        switch (raw()) {
+        case '"':
+            cp = '"';
+            return true;
+        case '\\':
+            cp = '\\';
+            return true;
+        case '/':
+            cp = '/';
+            return true;
+        case 'b':
+            cp = '\b';
+            return true;
+        case 'f':
+            cp = '\f';
+            return true;
+        case 'n':
+            cp = '\n';
+            return true;
+        case 'r':
+            cp = '\r';
+            return true;
+        case 't':
+            cp = '\t';
+            return true;
+        case 'u':
+            break;
+        default:
+            return false;
+        }
+        if (!hex4(cp))
+            return false;
+        if (cp >= 0xD800 && cp <= 0xDBFF && rawIs('\\') && rawIs('u')) {
+            char32_t low = 0;
+            if (!hex4(low) || low < 0xDC00 || low > 0xDFFF)
+                return false;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
         return true;
     }
     bool hex4(char32_t& cp)
@@ -353,6 +366,42 @@ bool JsonListingReader::readLocation()
     return true;
 }
 
+// The job's "locations": an array of them; any other value is passed over.
+bool JsonListingReader::readLocations()
+{
+    Tokens& t = *m_tokens;
+    if (t.peek() != '[')
+        return t.skip(2) || broken();
+    t.take('[');
+    if (t.take(']'))
+        return true;
+    do {
+        if (!readLocation())
+            return false;
+    } while (t.take(','));
+    return t.take(']') || broken();
+}
+
+// The job's "exclusions" object; key is scratch.
+bool JsonListingReader::readExclusions(std::string& key)
+{
+    Tokens& t = *m_tokens;
+    t.take('{');
+    if (t.take('}'))
+        return true;
+    do {
+        if (!t.string(&key, kLongestKey) || !t.take(':'))
+            return broken();
+        QStringList* list = key == "names"        ? &m_header.excludedNames
+                            : key == "folders"    ? &m_header.excludedFolders
+                            : key == "extensions" ? &m_header.excludedExtensions
+                                                  : nullptr;
+        if (!(list ? readTexts(*list) : t.skip(3) || broken()))
+            return false;
+    } while (t.take(','));
+    return t.take('}') || broken();
+}
+
 bool JsonListingReader::readJob()
 {
     Tokens& t = *m_tokens;
@@ -366,40 +415,15 @@ bool JsonListingReader::readJob()
         if (!t.string(&key, kLongestKey) || !t.take(':'))
             return broken();
         if (key == "locations") {
-            if (t.peek() != '[') {
-                if (!t.skip(2))
-                    return broken();
-                continue;
-            }
-            t.take('[');
-            if (!t.take(']')) {
-                do {
-                    if (!readLocation())
-                        return false;
-                } while (t.take(','));
-                if (!t.take(']'))
-                    return broken();
-            }
+            if (!readLocations())
+                return false;
         } else if (key == "reportType" && t.peek() == '"') {
             if (!t.string(&text, kLongestText) || !keep(text.size()))
                 return broken();
             m_header.reportType = QString::fromStdString(text);
         } else if (key == "exclusions" && t.peek() == '{') {
-            t.take('{');
-            if (!t.take('}')) {
-                do {
-                    if (!t.string(&key, kLongestKey) || !t.take(':'))
-                        return broken();
-                    QStringList* list = key == "names"        ? &m_header.excludedNames
-                                        : key == "folders"    ? &m_header.excludedFolders
-                                        : key == "extensions" ? &m_header.excludedExtensions
-                                                              : nullptr;
-                    if (!(list ? readTexts(*list) : t.skip(3) || broken()))
-                        return false;
-                } while (t.take(','));
-                if (!t.take('}'))
-                    return broken();
-            }
+            if (!readExclusions(key))
+                return false;
         } else if (key == "columns") {
             QStringList columns;
             if (!readTexts(columns))
@@ -524,6 +548,54 @@ bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
     return true;
 }
 
+namespace {
+
+// The keys of an entry the reader knows, one bit each so that a repeated key is caught.
+enum EntryKey : unsigned {
+    Path = 1,
+    Hex = 2,
+    Kind = 4,
+    Size = 8,
+    Modified = 16,
+    Crc = 32,
+    Allocated = 64,
+    TotalSize = 128,
+    FileCount = 256
+};
+
+// Compared as views: lengths first, so most keys are passed over without a memcmp.
+unsigned EntryKeyBit(std::string_view k)
+{
+    if (k == "path")
+        return Path;
+    if (k == "pathHex")
+        return Hex;
+    if (k == "kind")
+        return Kind;
+    if (k == "size")
+        return Size;
+    if (k == "modified")
+        return Modified;
+    if (k == "crc32")
+        return Crc;
+    if (k == "allocated")
+        return Allocated;
+    if (k == "totalSize")
+        return TotalSize;
+    if (k == "fileCount")
+        return FileCount;
+    return 0;
+}
+
+// A whole number written in full (no sign, no fraction, nothing after it).
+bool WholeNumber(const std::string& text, std::int64_t& number)
+{
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return ec == std::errc() && end == text.data() + text.size() && number >= 0;
+}
+
+} // namespace
+
 bool JsonListingReader::readEntry(ListingEntry& entry)
 {
     Tokens& t = *m_tokens;
@@ -535,159 +607,13 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
     const qint64 at = t.offset();
     if (!t.take('{'))
         return fail(QStringLiteral("an entry is no object"));
-    enum : unsigned {
-        Path = 1,
-        Hex = 2,
-        Kind = 4,
-        Size = 8,
-        Modified = 16,
-        Crc = 32,
-        Allocated = 64,
-        TotalSize = 128,
-        FileCount = 256
-    };
     unsigned seen = 0;
-    // Kept from entry to entry with their buffers.
-    std::string& key = m_key;
-    std::string& text = m_text;
-    std::string& hex = m_hex;
-    hex.clear();
+    m_hex.clear();
     if (t.take('}'))
         return fail(QStringLiteral("an entry without path"), at);
     do {
-        if (!t.string(&key, kLongestKey) || !t.take(':'))
-            return broken();
-        std::string* detail = nullptr;
-        unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
-        unsigned bit = 0;
-        // Compared as views: lengths first, so most keys are passed over without a memcmp.
-        const std::string_view k = key;
-        if (k == "path")
-            bit = Path;
-        else if (k == "pathHex")
-            bit = Hex;
-        else if (k == "kind")
-            bit = Kind;
-        else if (k == "size")
-            bit = Size;
-        else if (k == "modified")
-            bit = Modified;
-        else if (k == "crc32")
-            bit = Crc;
-        else if (k == "allocated")
-            bit = Allocated;
-        else if (k == "totalSize")
-            bit = TotalSize;
-        else if (k == "fileCount")
-            bit = FileCount;
-        else {
-            for (const DetailColumnRow& row : kDetailColumns) {
-                if (row.listingKey && k == row.listingKey) {
-                    detail = entry.detail(row.column);
-                    detailUnknown = row.unreadable;
-                }
-            }
-        }
-        if (!bit && !detail) { // another writer's key: passed over, never kept
-            if (!t.skip(3))
-                return broken();
-            continue;
-        }
-        if (seen & bit)
-            return fail(QStringLiteral("the key \"%1\" given twice in an entry")
-                            .arg(QString::fromStdString(key)));
-        seen |= bit;
-        const int c = t.peek();
-        const bool isString = c == '"';
-        if (!(isString ? t.string(&text, bit == Hex ? 2 * kLongestText : kLongestText)
-                       : t.word(text)))
-            return broken();
-        const bool isNull = !isString && text == "null";
-        if (detail) {
-            if (!isString && !isNull)
-                return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
-            // null: a version or a tag field is null only when it could not be read.
-            detail->assign(text);
-            if (isNull) {
-                detail->clear();
-                entry.unreadable |= detailUnknown;
-            }
-            continue;
-        }
-        switch (bit) {
-        case Path:
-            if (!isString)
-                return fail(QStringLiteral("a path is no text"));
-            entry.path = text;
-            break;
-        case Hex:
-            if (!isString)
-                return fail(QStringLiteral("a pathHex is no text"));
-            hex.assign(text);
-            break;
-        case Kind:
-            if (!isString || !EntryKindFromText(text, entry.kind))
-                return fail(QStringLiteral("unknown kind"));
-            break;
-        case Size: {
-            if (isNull) {
-                entry.unreadable |= kUnreadableStatus; // a size that could not be read
-                break;
-            }
-            const auto [end, ec] =
-                std::from_chars(text.data(), text.data() + text.size(), entry.size);
-            if (isString || ec != std::errc() || end != text.data() + text.size() || entry.size < 0)
-                return fail(QStringLiteral("a size is no whole number of bytes"));
-            break;
-        }
-        case Modified:
-            if (isNull)
-                break;
-            if (!isString || !ParseIsoTime(text, entry.modified, entry.utcOffset))
-                return fail(QStringLiteral("a last change is no ISO 8601 time"));
-            entry.timeKnown = true;
-            break;
-        case Crc: {
-            // null: no checksum (a folder, a link, a listing without the column);
-            // "unreadable": the file's content could not be read when the listing was made.
-            if (isString && text == kUnreadableText)
-                entry.unreadable |= kUnreadableCrc;
-            if (isNull || (isString && text == kUnreadableText))
-                break;
-            std::uint32_t crc = 0;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), crc, 16);
-            if (!isString || text.size() != 8 || ec != std::errc() ||
-                end != text.data() + text.size())
-                return fail(QStringLiteral("a crc32 is neither 8 hexadecimal digits, null nor "
-                                           "\"unreadable\""));
-            entry.crc = crc;
-            entry.crcKnown = true;
-            break;
-        }
-        case Allocated:
-        case TotalSize:
-        case FileCount: {
-            // Sizes and totals a listing carries with its switches on; null: not known.
-            if (isNull)
-                break;
-            std::int64_t number = 0;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-            if (isString || ec != std::errc() || end != text.data() + text.size() || number < 0)
-                return fail(
-                    QStringLiteral("the %1 is no whole number").arg(QString::fromStdString(key)));
-            if (bit == Allocated) {
-                entry.allocated = number;
-                entry.allocatedKnown = true;
-            } else if (bit == TotalSize) {
-                entry.totalSize = number;
-            } else {
-                entry.fileCount = static_cast<std::uint64_t>(number);
-            }
-            break;
-        }
-        default:
-            break;
-        }
+        if (!readEntryMember(entry, seen))
+            return false;
     } while (t.take(','));
     if (!t.take('}'))
         return broken();
@@ -696,9 +622,134 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
     if (!(seen & Kind) || !(seen & Size))
         return fail(QStringLiteral("an entry without kind or size"), at);
     entry.totalsKnown = (seen & TotalSize) && (seen & FileCount);
-    if (!hex.empty() && !BytesFromHex(hex, entry.path))
+    if (!m_hex.empty() && !BytesFromHex(m_hex, entry.path))
         return fail(QStringLiteral("a pathHex is no hexadecimal text"), at);
     return checkRepeat(entry, at);
+}
+
+// One "key": value of an entry; seen gathers the bits of the keys met.
+bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
+{
+    Tokens& t = *m_tokens;
+    // Kept from entry to entry with their buffers.
+    std::string& key = m_key;
+    std::string& text = m_text;
+    if (!t.string(&key, kLongestKey) || !t.take(':'))
+        return broken();
+    std::string* detail = nullptr;
+    unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
+    const unsigned bit = EntryKeyBit(key);
+    if (!bit) {
+        for (const DetailColumnRow& row : kDetailColumns) {
+            if (row.listingKey && std::string_view(key) == row.listingKey) {
+                detail = entry.detail(row.column);
+                detailUnknown = row.unreadable;
+            }
+        }
+    }
+    if (!bit && !detail) // another writer's key: passed over, never kept
+        return t.skip(3) || broken();
+    if (seen & bit)
+        return fail(QStringLiteral("the key \"%1\" given twice in an entry")
+                        .arg(QString::fromStdString(key)));
+    seen |= bit;
+    const bool isString = t.peek() == '"';
+    if (!(isString ? t.string(&text, bit == Hex ? 2 * kLongestText : kLongestText) : t.word(text)))
+        return broken();
+    const bool isNull = !isString && text == "null";
+    if (detail) {
+        if (!isString && !isNull)
+            return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
+        // null: a version or a tag field is null only when it could not be read.
+        detail->assign(text);
+        if (isNull) {
+            detail->clear();
+            entry.unreadable |= detailUnknown;
+        }
+        return true;
+    }
+    return readEntryValue(entry, bit, isString, isNull);
+}
+
+// The value (in m_text) of the known key bit.
+bool JsonListingReader::readEntryValue(ListingEntry& entry, unsigned bit, bool isString,
+                                       bool isNull)
+{
+    const std::string& text = m_text;
+    switch (bit) {
+    case Path:
+        if (!isString)
+            return fail(QStringLiteral("a path is no text"));
+        entry.path = text;
+        return true;
+    case Hex:
+        if (!isString)
+            return fail(QStringLiteral("a pathHex is no text"));
+        m_hex.assign(text);
+        return true;
+    case Kind:
+        if (!isString || !EntryKindFromText(text, entry.kind))
+            return fail(QStringLiteral("unknown kind"));
+        return true;
+    case Size:
+        if (isNull) {
+            entry.unreadable |= kUnreadableStatus; // a size that could not be read
+            return true;
+        }
+        if (isString || !WholeNumber(text, entry.size))
+            return fail(QStringLiteral("a size is no whole number of bytes"));
+        return true;
+    case Modified:
+        if (isNull)
+            return true;
+        if (!isString || !ParseIsoTime(text, entry.modified, entry.utcOffset))
+            return fail(QStringLiteral("a last change is no ISO 8601 time"));
+        entry.timeKnown = true;
+        return true;
+    case Crc:
+        return readEntryCrc(entry, isString, isNull);
+    default:
+        return readEntryCount(entry, bit, isString, isNull);
+    }
+}
+
+bool JsonListingReader::readEntryCrc(ListingEntry& entry, bool isString, bool isNull)
+{
+    const std::string& text = m_text;
+    // null: no checksum (a folder, a link, a listing without the column);
+    // "unreadable": the file's content could not be read when the listing was made.
+    if (isString && text == kUnreadableText)
+        entry.unreadable |= kUnreadableCrc;
+    if (isNull || (isString && text == kUnreadableText))
+        return true;
+    std::uint32_t crc = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), crc, 16);
+    if (!isString || text.size() != 8 || ec != std::errc() || end != text.data() + text.size())
+        return fail(QStringLiteral("a crc32 is neither 8 hexadecimal digits, null nor "
+                                   "\"unreadable\""));
+    entry.crc = crc;
+    entry.crcKnown = true;
+    return true;
+}
+
+// Sizes and totals a listing carries with its switches on; null: not known.
+bool JsonListingReader::readEntryCount(ListingEntry& entry, unsigned bit, bool isString,
+                                       bool isNull)
+{
+    if (isNull)
+        return true;
+    std::int64_t number = 0;
+    if (isString || !WholeNumber(m_text, number))
+        return fail(QStringLiteral("the %1 is no whole number").arg(QString::fromStdString(m_key)));
+    if (bit == Allocated) {
+        entry.allocated = number;
+        entry.allocatedKnown = true;
+    } else if (bit == TotalSize) {
+        entry.totalSize = number;
+    } else {
+        entry.fileCount = static_cast<std::uint64_t>(number);
+    }
+    return true;
 }
 
 bool JsonListingReader::next(ListingEntry& entry)

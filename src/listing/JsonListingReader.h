@@ -46,10 +46,16 @@ private:
     bool broken();
     bool readHeaderValue(const std::string& key);
     bool readJob();
+    bool readLocations();
+    bool readExclusions(std::string& key);
     bool readLocation();
     bool readTexts(QStringList& list);
     bool keep(std::size_t bytes);
     bool readEntry(ListingEntry& entry);
+    bool readEntryMember(ListingEntry& entry, unsigned& seen);
+    bool readEntryValue(ListingEntry& entry, unsigned bit, bool isString, bool isNull);
+    bool readEntryCrc(ListingEntry& entry, bool isString, bool isNull);
+    bool readEntryCount(ListingEntry& entry, unsigned bit, bool isString, bool isNull);
     bool checkRepeat(const ListingEntry& entry, qint64 at);
     bool finishDocument();
 

@@ -460,6 +460,62 @@ struct ListingComparison::State {
 
     bool step() { return !yield || ++steps % kYieldEvery != 0 || yield(); }
 
+    // What writing a part of the comparison came to.
+    enum class Written { Done, Stopped, ReadFailed };
+
+    Written writeUnreadable(CompareSink& sink)
+    {
+        Unreadable u;
+        if (!unreadable.seek(0))
+            return Written::ReadFailed;
+        for (std::size_t k = 0; k < unreadable.count(); ++k) {
+            if (!unreadable.get(u))
+                return Written::ReadFailed;
+            if (!sink.unreadable(u))
+                return Written::Stopped;
+        }
+        return Written::Done;
+    }
+
+    // The differences of spill as kind, all but those at the offsets taken (sorted).
+    Written writeSpill(CompareSink& sink, ChangeKind kind, Spill& spill,
+                       const std::vector<std::uint64_t>& taken)
+    {
+        if (!spill.seek(0))
+            return Written::ReadFailed;
+        Difference d;
+        auto skip = taken.begin();
+        for (std::size_t k = 0; k < spill.count(); ++k) {
+            const std::uint64_t at = spill.position();
+            if (!spill.get(d))
+                return Written::ReadFailed;
+            if (skip != taken.end() && *skip == at) {
+                ++skip;
+                continue;
+            }
+            if (!sink.difference(kind, d) || !step())
+                return Written::Stopped;
+        }
+        return Written::Done;
+    }
+
+    // Each move: the removed side's old entry with the added side's new one.
+    Written writeMoves(CompareSink& sink)
+    {
+        for (const Pair& p : moves) {
+            Difference from, to;
+            if (!removed.seek(p.removed) || !removed.get(from) || !added.seek(p.added) ||
+                !added.get(to))
+                return Written::ReadFailed;
+            Difference move;
+            move.old = std::move(from.old);
+            move.now = std::move(to.now);
+            if (!sink.difference(ChangeKind::Moved, move) || !step())
+                return Written::Stopped;
+        }
+        return Written::Done;
+    }
+
     void add(CompareItem&& item, bool isAdded)
     {
         Spill& spill = isAdded ? added : removed;
@@ -512,25 +568,49 @@ struct ListingComparison::State {
     // A file on one side and a folder at the same path on the other meet in different groups
     // (the file in its folder's, the folder in its own), so they are paired once all is read:
     // a few passes over the added and removed entries, holding only those that pair.
+    // Entries that are not folders whose path an opposite folder has, by path hash: the
+    // offset of their record in the spill, and the entry.
+    using Others = std::unordered_map<std::uint64_t, std::pair<std::uint64_t, CompareItem>>;
+
+    // Calls f(offset, entry) for each entry of spill, the entry of its added or removed side.
+    template <typename F> bool collect(Spill& spill, bool isAdded, F&& f)
+    {
+        if (!spill.seek(0))
+            return false;
+        Difference d;
+        for (std::size_t k = 0; k < spill.count(); ++k) {
+            const std::uint64_t at = spill.position();
+            if (!spill.get(d) || !step())
+                return false;
+            f(at, isAdded ? d.now : d.old);
+        }
+        return true;
+    }
+
+    // Pairs folder (at offset k, on the added side when folderAdded) with the entry of
+    // others at its path, if any.
+    void pairRetyped(Others& others, std::uint64_t k, CompareItem& folder, bool folderAdded,
+                     std::vector<Pair>& pairs)
+    {
+        auto other = others.find(PathHash(folder.path));
+        if (other == others.end() || other->second.second.path != folder.path)
+            return;
+        CompareItem& removedItem = folderAdded ? other->second.second : folder;
+        CompareItem& addedItem = folderAdded ? folder : other->second.second;
+        Difference d;
+        Differ(removedItem, addedItem, d);
+        d.old = std::move(removedItem);
+        d.now = std::move(addedItem);
+        pairs.push_back(folderAdded ? Pair{other->second.first, k} : Pair{k, other->second.first});
+        retyped.push_back(std::move(d));
+        others.erase(other);
+    }
+
     bool findRetyped(QString* error)
     {
         if (addedFolders.empty() && removedFolders.empty())
             return true;
-        // Entries that are not folders whose path an opposite folder has, by path hash.
-        std::unordered_map<std::uint64_t, std::pair<std::uint64_t, CompareItem>> removedOthers,
-            addedOthers;
-        const auto collect = [&](Spill& spill, bool isAdded, auto&& f) {
-            if (!spill.seek(0))
-                return false;
-            Difference d;
-            for (std::size_t k = 0; k < spill.count(); ++k) {
-                const std::uint64_t at = spill.position();
-                if (!spill.get(d) || !step())
-                    return false;
-                f(at, isAdded ? d.now : d.old);
-            }
-            return true;
-        };
+        Others removedOthers, addedOthers;
         // Each pass only where it can pair something.
         bool ok = addedFolders.empty() ||
                   collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
@@ -541,37 +621,18 @@ struct ListingComparison::State {
         std::vector<Pair> pairs;
         ok = ok && ((removedFolders.empty() && removedOthers.empty()) ||
                     collect(added, true, [&](std::uint64_t k, CompareItem& item) {
-                        const std::uint64_t hash = PathHash(item.path);
-                        if (item.kind != EntryKind::Folder) {
-                            if (removedFolders.contains(hash))
-                                addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
+                        if (item.kind == EntryKind::Folder) {
+                            pairRetyped(removedOthers, k, item, true, pairs);
                             return;
                         }
-                        auto other = removedOthers.find(hash);
-                        if (other == removedOthers.end() || other->second.second.path != item.path)
-                            return;
-                        Difference d;
-                        Differ(other->second.second, item, d);
-                        d.old = std::move(other->second.second);
-                        d.now = std::move(item);
-                        pairs.push_back({other->second.first, k});
-                        retyped.push_back(std::move(d));
-                        removedOthers.erase(other);
+                        const std::uint64_t hash = PathHash(item.path);
+                        if (removedFolders.contains(hash))
+                            addedOthers.emplace(hash, std::make_pair(k, std::move(item)));
                     }));
         if (!addedOthers.empty())
             ok = ok && collect(removed, false, [&](std::uint64_t k, CompareItem& item) {
-                     if (item.kind != EntryKind::Folder)
-                         return;
-                     auto other = addedOthers.find(PathHash(item.path));
-                     if (other == addedOthers.end() || other->second.second.path != item.path)
-                         return;
-                     Difference d;
-                     Differ(item, other->second.second, d);
-                     d.old = std::move(item);
-                     d.now = std::move(other->second.second);
-                     pairs.push_back({k, other->second.first});
-                     retyped.push_back(std::move(d));
-                     addedOthers.erase(other);
+                     if (item.kind == EntryKind::Folder)
+                         pairRetyped(addedOthers, k, item, false, pairs);
                  });
         if (!ok) {
             *error = QStringLiteral("cannot read back a temporary file of the comparison");
@@ -724,71 +785,29 @@ bool ListingComparison::run(QString* error, const std::function<bool()>& yield)
 bool ListingComparison::write(CompareSink& sink, QString* error)
 {
     State& s = *m_state;
-    const auto readBack = [error] {
-        *error = QStringLiteral("cannot read back a temporary file of the comparison");
-        return false;
+    using Written = State::Written;
+    const auto done = [error](Written written) {
+        if (written == Written::ReadFailed)
+            *error = QStringLiteral("cannot read back a temporary file of the comparison");
+        return written == Written::Done;
     };
-    if (!sink.begin(m_summary))
+    if (!sink.begin(m_summary) || !done(s.writeUnreadable(sink)))
         return false;
-    Unreadable u;
-    if (!s.unreadable.seek(0))
-        return readBack();
-    for (std::size_t k = 0; k < s.unreadable.count(); ++k) {
-        if (!s.unreadable.get(u))
-            return readBack();
-        if (!sink.unreadable(u))
-            return false;
-    }
-    Difference d;
     // Added and removed: all but those written as retyped or moved.
-    const std::pair<ChangeKind, std::pair<Spill*, const std::vector<std::uint64_t>*>> ends[] = {
-        {ChangeKind::Added, {&s.added, &s.takenAdded}},
-        {ChangeKind::Removed, {&s.removed, &s.takenRemoved}}};
-    for (const auto& [kind, what] : ends) {
-        const auto& [spill, taken] = what;
-        if (!sink.section(kind, spill->count() - taken->size()))
-            return false;
-        if (!spill->seek(0))
-            return readBack();
-        auto skip = taken->begin();
-        for (std::size_t k = 0; k < spill->count(); ++k) {
-            const std::uint64_t at = spill->position();
-            if (!spill->get(d))
-                return readBack();
-            if (skip != taken->end() && *skip == at) {
-                ++skip;
-                continue;
-            }
-            if (!sink.difference(kind, d) || !s.step())
-                return false;
-        }
-    }
-    if (!sink.section(ChangeKind::Changed, m_summary.changed))
+    if (!sink.section(ChangeKind::Added, s.added.count() - s.takenAdded.size()) ||
+        !done(s.writeSpill(sink, ChangeKind::Added, s.added, s.takenAdded)))
         return false;
-    if (!s.changed.seek(0))
-        return readBack();
-    for (std::size_t k = 0; k < s.changed.count(); ++k) {
-        if (!s.changed.get(d))
-            return readBack();
-        if (!sink.difference(ChangeKind::Changed, d) || !s.step())
-            return false;
-    }
+    if (!sink.section(ChangeKind::Removed, s.removed.count() - s.takenRemoved.size()) ||
+        !done(s.writeSpill(sink, ChangeKind::Removed, s.removed, s.takenRemoved)))
+        return false;
+    if (!sink.section(ChangeKind::Changed, m_summary.changed) ||
+        !done(s.writeSpill(sink, ChangeKind::Changed, s.changed, {})))
+        return false;
     for (const Difference& retyped : s.retyped)
         if (!sink.difference(ChangeKind::Changed, retyped))
             return false;
-    if (!sink.section(ChangeKind::Moved, m_summary.moved))
+    if (!sink.section(ChangeKind::Moved, m_summary.moved) || !done(s.writeMoves(sink)))
         return false;
-    for (const Pair& p : s.moves) {
-        Difference from, to;
-        if (!s.removed.seek(p.removed) || !s.removed.get(from) || !s.added.seek(p.added) ||
-            !s.added.get(to))
-            return readBack();
-        Difference move;
-        move.old = std::move(from.old);
-        move.now = std::move(to.now);
-        if (!sink.difference(ChangeKind::Moved, move) || !s.step())
-            return false;
-    }
     return sink.end();
 }
 

@@ -226,36 +226,10 @@ bool ListingRecords::add(ListingSource& source, const QString& name,
             return false;
         }
         if (entry.kind == EntryKind::Folder) {
-            m_records.appendFolderRecord(node);
-            seen.folders = true;
-            seen.totals = seen.totals && entry.totalsKnown;
-            if (entry.totalsKnown) {
-                // The nodes are this list's own; records hold them const for the layouts.
-                auto* own = const_cast<FolderNode*>(node);
-                own->totalSize = entry.totalSize;
-                own->totalFiles = entry.fileCount;
-            }
+            addFolder(entry, node, seen);
             continue;
         }
-        seen.files = true;
-        const FolderNode* folder = node;
-        std::string fileName(entry.name());
-        if (entry.unreadable & kUnreadableStatus) {
-            m_records.appendUnreadableFile(folder, std::move(fileName), EACCES);
-        } else {
-            seen.allocated = seen.allocated && entry.allocatedKnown;
-            const bool onDisk = m_settings.SizeOnDisk && entry.allocatedKnown;
-            m_records.appendFile(folder, std::move(fileName),
-                                 onDisk ? entry.allocated : entry.size);
-            ScanRecord& record = m_records.items().back();
-            record.statKnown = true;
-            record.link = entry.kind == EntryKind::Link;
-            // A link's line shows its target's time, which a listing does not hold: blank.
-            record.modified = entry.timeKnown && !record.link ? entry.modified : kNoTime;
-            seen.links += record.link ? 1 : 0;
-            if (keep)
-                keepDetails(entry, header.columns);
-        }
+        addFile(entry, node, seen, keep ? &header.columns : nullptr);
         if (entry.unreadable && m_unreadHook)
             m_unreadHook(entry.path, UnreadWhat(entry.unreadable));
     }
@@ -266,6 +240,42 @@ bool ListingRecords::add(ListingSource& source, const QString& name,
     seen.totals = seen.totals && seen.folders;
     m_sources.push_back(seen);
     return true;
+}
+
+void ListingRecords::addFolder(const ListingEntry& entry, const FolderNode* node, Source& seen)
+{
+    m_records.appendFolderRecord(node);
+    seen.folders = true;
+    seen.totals = seen.totals && entry.totalsKnown;
+    if (entry.totalsKnown) {
+        // The nodes are this list's own; records hold them const for the layouts.
+        auto* own = const_cast<FolderNode*>(node);
+        own->totalSize = entry.totalSize;
+        own->totalFiles = entry.fileCount;
+    }
+}
+
+// detailColumns: the listing's columns when details are kept, else null.
+void ListingRecords::addFile(const ListingEntry& entry, const FolderNode* folder, Source& seen,
+                             const ListingColumns* detailColumns)
+{
+    seen.files = true;
+    std::string fileName(entry.name());
+    if (entry.unreadable & kUnreadableStatus) {
+        m_records.appendUnreadableFile(folder, std::move(fileName), EACCES);
+        return;
+    }
+    seen.allocated = seen.allocated && entry.allocatedKnown;
+    const bool onDisk = m_settings.SizeOnDisk && entry.allocatedKnown;
+    m_records.appendFile(folder, std::move(fileName), onDisk ? entry.allocated : entry.size);
+    ScanRecord& record = m_records.items().back();
+    record.statKnown = true;
+    record.link = entry.kind == EntryKind::Link;
+    // A link's line shows its target's time, which a listing does not hold: blank.
+    record.modified = entry.timeKnown && !record.link ? entry.modified : kNoTime;
+    seen.links += record.link ? 1 : 0;
+    if (detailColumns)
+        keepDetails(entry, *detailColumns);
 }
 
 void ListingRecords::finish()

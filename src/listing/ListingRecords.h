@@ -78,6 +78,9 @@ private:
 
     const FolderNode* nodeFor(std::string_view folderPath);
     void keepDetails(const ListingEntry& entry, const ListingColumns& columns);
+    void addFolder(const ListingEntry& entry, const FolderNode* node, Source& seen);
+    void addFile(const ListingEntry& entry, const FolderNode* folder, Source& seen,
+                 const ListingColumns* detailColumns);
 
     ReportSettings m_settings;
     ListingColumns m_shown; ///< the detail columns the report shows

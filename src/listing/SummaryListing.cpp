@@ -4,6 +4,7 @@
 #include "listing/ListingWriter.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <cstdio>
 
 namespace quillon {
@@ -27,6 +28,77 @@ void AppendPath(std::string& out, const std::string& path)
     }
 }
 
+void AppendTopJson(std::string& o, const ScanSummary& summary)
+{
+    o.append("\n\"top\": [");
+    for (std::size_t i = 0; i < summary.top.size(); ++i) {
+        o.append(i ? ",\n  {\"path\": " : "\n  {\"path\": ");
+        AppendPath(o, summary.top[i].path);
+        o.append(", \"size\": " + std::to_string(summary.top[i].size) + "}");
+    }
+    o.append("]");
+}
+
+void AppendTypesJson(std::string& o, const ScanSummary& summary)
+{
+    o.append("\n\"types\": [");
+    for (std::size_t i = 0; i < summary.types.size(); ++i) {
+        const TypeTotal& type = summary.types[i];
+        o.append(i ? ",\n  {\"extension\": " : "\n  {\"extension\": ");
+        AppendJsonString(o, type.extension);
+        o.append(", \"files\": " + std::to_string(type.files) + ", \"bytes\": " +
+                 std::to_string(type.bytes) + ", \"share\": " + Share(summary, type) + "}");
+    }
+    o.append("]");
+}
+
+// A list of paths as JSON strings, separated by commas.
+void AppendPathList(std::string& o, const std::vector<std::string>& paths)
+{
+    for (std::size_t j = 0; j < paths.size(); ++j) {
+        if (j)
+            o.push_back(',');
+        AppendJsonString(o, paths[j]);
+    }
+}
+
+void AppendGroupJson(std::string& o, const DuplicateGroup& group)
+{
+    o.append(std::to_string(group.size) + ", \"crc32\": \"" + CrcCtrl::HexText(group.crc) +
+             "\", \"wasted\": " + std::to_string(group.wasted()) + ", \"paths\": [");
+    AppendPathList(o, group.paths);
+    o.append("]");
+    // The bytes as well when a path is no UTF-8, as an entry's pathHex.
+    if (std::all_of(group.paths.begin(), group.paths.end(),
+                    [](const std::string& path) { return IsValidUtf8(path); })) {
+        o.push_back('}');
+        return;
+    }
+    o.append(", \"pathsHex\": [");
+    for (std::size_t j = 0; j < group.paths.size(); ++j) {
+        o.append(j ? ",\"" : "\"");
+        o.append(HexBytes(group.paths[j]));
+        o.push_back('"');
+    }
+    o.append("]}");
+}
+
+void AppendDuplicatesJson(std::string& o, const ScanSummary& summary)
+{
+    o.append("\n\"duplicates\": {\"sameBytes\": ");
+    o.append(summary.settings.SameBytes ? "true" : "false");
+    o.append(", \"complete\": ");
+    o.append(summary.unreadable.empty() && !summary.stopped ? "true" : "false");
+    o.append(", \"groups\": [");
+    for (std::size_t i = 0; i < summary.duplicates.size(); ++i) {
+        o.append(i ? ",\n  {\"size\": " : "\n  {\"size\": ");
+        AppendGroupJson(o, summary.duplicates[i]);
+    }
+    o.append("],\n  \"unreadable\": [");
+    AppendPathList(o, summary.unreadable);
+    o.append("]}");
+}
+
 } // namespace
 
 void AppendSummaryJson(std::string& o, const ScanSummary& summary)
@@ -35,67 +107,17 @@ void AppendSummaryJson(std::string& o, const ScanSummary& summary)
     o.append("\"summary\": {");
     const char* comma = "";
     if (s.Top) {
-        o.append("\n\"top\": [");
-        for (std::size_t i = 0; i < summary.top.size(); ++i) {
-            o.append(i ? ",\n  {\"path\": " : "\n  {\"path\": ");
-            AppendPath(o, summary.top[i].path);
-            o.append(", \"size\": " + std::to_string(summary.top[i].size) + "}");
-        }
-        o.append("]");
+        AppendTopJson(o, summary);
         comma = ",";
     }
     if (s.Types) {
         o.append(comma);
-        o.append("\n\"types\": [");
-        for (std::size_t i = 0; i < summary.types.size(); ++i) {
-            const TypeTotal& type = summary.types[i];
-            o.append(i ? ",\n  {\"extension\": " : "\n  {\"extension\": ");
-            AppendJsonString(o, type.extension);
-            o.append(", \"files\": " + std::to_string(type.files) + ", \"bytes\": " +
-                     std::to_string(type.bytes) + ", \"share\": " + Share(summary, type) + "}");
-        }
-        o.append("]");
+        AppendTypesJson(o, summary);
         comma = ",";
     }
     if (s.Duplicates) {
         o.append(comma);
-        o.append("\n\"duplicates\": {\"sameBytes\": ");
-        o.append(s.SameBytes ? "true" : "false");
-        o.append(", \"complete\": ");
-        o.append(summary.unreadable.empty() && !summary.stopped ? "true" : "false");
-        o.append(", \"groups\": [");
-        for (std::size_t i = 0; i < summary.duplicates.size(); ++i) {
-            const DuplicateGroup& group = summary.duplicates[i];
-            o.append(i ? ",\n  {\"size\": " : "\n  {\"size\": ");
-            o.append(std::to_string(group.size) + ", \"crc32\": \"" + CrcCtrl::HexText(group.crc) +
-                     "\", \"wasted\": " + std::to_string(group.wasted()) + ", \"paths\": [");
-            for (std::size_t j = 0; j < group.paths.size(); ++j) {
-                if (j)
-                    o.push_back(',');
-                AppendJsonString(o, group.paths[j]);
-            }
-            o.append("]");
-            bool hex = false;
-            for (const std::string& path : group.paths)
-                hex = hex || !IsValidUtf8(path);
-            if (hex) {
-                o.append(", \"pathsHex\": [");
-                for (std::size_t j = 0; j < group.paths.size(); ++j) {
-                    o.append(j ? ",\"" : "\"");
-                    o.append(HexBytes(group.paths[j]));
-                    o.push_back('"');
-                }
-                o.append("]");
-            }
-            o.push_back('}');
-        }
-        o.append("],\n  \"unreadable\": [");
-        for (std::size_t j = 0; j < summary.unreadable.size(); ++j) {
-            if (j)
-                o.push_back(',');
-            AppendJsonString(o, summary.unreadable[j]);
-        }
-        o.append("]}");
+        AppendDuplicatesJson(o, summary);
     }
     o.append("\n}");
 }

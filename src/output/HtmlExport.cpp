@@ -211,6 +211,16 @@ void HtmlExport::setYield(std::function<void()> yield)
     m_yield = std::move(yield);
 }
 
+namespace {
+
+// A line and its CR LF; written stays false after the first failed write.
+void WriteLine(QSaveFile& page, const QByteArray& text, bool& written)
+{
+    written = written && page.write(text) == text.size() && page.write("\r\n", 2) == 2;
+}
+
+} // namespace
+
 bool HtmlExport::run()
 {
     m_cancel = false;
@@ -225,29 +235,44 @@ bool HtmlExport::run()
         return false;
     }
     QFile staging(m_stagingPath);
-    if (!staging.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("Cannot read the report %1: %2")
-                      .arg(m_stagingPath, staging.errorString());
-        page.cancelWriting();
-        return false;
-    }
+    if (!staging.open(QIODevice::ReadOnly))
+        return stagingUnreadable(staging, page);
 
     // Names kept whole (\\u escapes) make a UTF-8 page; otherwise the page is the staging
     // file's own code page, as it always was.
     const bool unicode = StagingHoldsUnicode(staging);
-    if (!staging.seek(0)) {
-        m_error = QStringLiteral("Cannot read the report %1: %2")
-                      .arg(m_stagingPath, staging.errorString());
+    if (!staging.seek(0))
+        return stagingUnreadable(staging, page);
+    bool written = true;
+    for (const QByteArray& line : HtmlPageHeader(m_fontName, m_fontSize, unicode))
+        WriteLine(page, line, written);
+    if (!copyLines(staging, page, unicode, written))
+        return false;
+
+    QString reason;
+    if (!written) {
+        reason = WriteFailureReason(page, errno);
         page.cancelWriting();
+    }
+    if (!written || !CommitChecked(page, &reason)) {
+        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, reason);
         return false;
     }
-    bool written = true;
-    auto writeLine = [&](const QByteArray& text) {
-        written = written && page.write(text) == text.size() && page.write("\r\n", 2) == 2;
-    };
-    for (const QByteArray& line : HtmlPageHeader(m_fontName, m_fontSize, unicode))
-        writeLine(line);
+    return true;
+}
 
+bool HtmlExport::stagingUnreadable(const QFile& staging, QSaveFile& page)
+{
+    m_error =
+        QStringLiteral("Cannot read the report %1: %2").arg(m_stagingPath, staging.errorString());
+    page.cancelWriting();
+    return false;
+}
+
+// The staging lines as the page's lines, until the end, a cancel or a failed write; false
+// (the page dropped) when the export was stopped or the staging file could not be read.
+bool HtmlExport::copyLines(QFile& staging, QSaveFile& page, bool unicode, bool& written)
+{
     int value = 1;
     if (m_progress)
         m_progress(value, m_maximum);
@@ -266,29 +291,15 @@ bool HtmlExport::run()
         if (m_cancel)
             break;
         QByteArray line = staging.readLine();
-        if (line.isEmpty()) {
-            m_error = QStringLiteral("Cannot read the report %1: %2")
-                          .arg(m_stagingPath, staging.errorString());
-            page.cancelWriting();
-            return false;
-        }
+        if (line.isEmpty())
+            return stagingUnreadable(staging, page);
         ++m_linesRead;
         if (line.endsWith('\n'))
             line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
         if (const auto html = HtmlLineFor(line, m_linesRead == 1, staging.atEnd(), unicode))
-            writeLine(*html);
-    }
-
-    QString reason;
-    if (!written) {
-        reason = WriteFailureReason(page, errno);
-        page.cancelWriting();
-    }
-    if (!written || !CommitChecked(page, &reason)) {
-        m_error = QStringLiteral("Cannot write %1: %2").arg(m_pagePath, reason);
-        return false;
+            WriteLine(page, *html, written);
     }
     return true;
 }

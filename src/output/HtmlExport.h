@@ -7,6 +7,9 @@
 #include <functional>
 #include <optional>
 
+class QFile;
+class QSaveFile;
+
 namespace quillon {
 
 /// Turns the staging file of the last report into a web page, line by line, without reading
@@ -49,6 +52,9 @@ public:
     qint64 linesRead() const { return m_linesRead; }
 
 private:
+    bool stagingUnreadable(const QFile& staging, QSaveFile& page);
+    bool copyLines(QFile& staging, QSaveFile& page, bool unicode, bool& written);
+
     QString m_stagingPath;
     QString m_pagePath;
     QString m_fontName = QStringLiteral("Courier New");

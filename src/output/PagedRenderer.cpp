@@ -151,6 +151,17 @@ bool PagedRenderer::MarginsLeaveRoom(const QPagedPaintDevice& device) const
     return !TargetOn(device).isEmpty();
 }
 
+// Where the pages stand while the pieces are laid out one after the other.
+struct PagedRenderer::PageFill {
+    PrintedPage current;
+    qint64 index = 0; // of the next visual line
+    bool any = false;
+    // Whether the page holds a line with something to print: trailing pages of blank lines
+    // would come out of the printer as empty sheets.
+    bool currentInked = false;
+    qreal lastTop = 0; // where the last block laid out starts, in the report's coordinates
+};
+
 bool PagedRenderer::layOut(const QTextDocument& document, QPagedPaintDevice& device,
                            const KeepGoing& keepGoing,
                            const std::function<bool(int, bool)>& finished, bool keep)
@@ -163,16 +174,9 @@ bool PagedRenderer::layOut(const QTextDocument& document, QPagedPaintDevice& dev
     }
     m_target = target;
 
-    const qreal height = target.height();
-    PrintedPage current;
-    qint64 index = 0;
-    bool any = false;
-    // Whether the page holds a line with something to print: trailing pages of blank lines
-    // would come out of the printer as empty sheets.
-    bool currentInked = false;
+    PageFill fill;
     QTextBlock source = document.begin();
     QTextBlock last;   // the source block the previous piece ended with
-    qreal lastTop = 0; // where that block's layout starts, in the report's coordinates
     qint64 number = 0; // of the piece being laid out
     do {
         if (keepGoing && !keepGoing()) {
@@ -180,83 +184,107 @@ bool PagedRenderer::layOut(const QTextDocument& document, QPagedPaintDevice& dev
             m_error = QStringLiteral("Printing was cancelled.");
             return false;
         }
-        m_pieces.push_back(std::make_unique<Piece>());
-        Piece* piece = m_pieces.back().get();
-        piece->document = NewPieceDocument(document, device, target.width());
-        QTextCursor cursor(piece->document.get());
-        cursor.beginEditBlock();
-        bool first = true;
-        if (last.isValid()) {
-            CopyBlock(cursor, last, true, device);
-            piece->firstOwn = 1;
-            first = false;
-        }
-        int chars = 0;
-        for (int blocks = 0; source.isValid() && blocks < kPieceBlocks && chars < kPieceChars;
-             ++blocks, source = source.next()) {
-            CopyBlock(cursor, source, first, device);
-            first = false;
-            chars += source.length();
-            last = source;
-        }
-        cursor.endEditBlock();
-
-        QAbstractTextDocumentLayout* layout = piece->document->documentLayout();
-        layout->documentSize(); // lays the whole piece out
-        const QTextBlock pieceBegin = piece->document->begin();
-        if (piece->firstOwn > 0 && pieceBegin.layout())
-            piece->offset = lastTop - pieceBegin.layout()->position().y();
-        QTextBlock block = piece->document->findBlockByNumber(piece->firstOwn);
-        for (; block.isValid(); block = block.next()) {
-            const QTextLayout* lines = block.layout();
-            if (lines)
-                lastTop = lines->position().y() + piece->offset;
-            if (!block.isVisible() || !lines)
-                continue;
-            const qreal blockTop = layout->blockBoundingRect(block).top() + piece->offset;
-            const QString blockText = block.text();
-            for (int i = 0; i < lines->lineCount(); ++i) {
-                const QTextLine line = lines->lineAt(i);
-                const qreal top = blockTop + line.y();
-                const qreal bottom = top + line.height();
-                if (!any) {
-                    current.top = top;
-                    m_pageStarts.append({number, block.blockNumber(), i});
-                    any = true;
-                } else if (current.lineCount > 0 && bottom - current.top > height) {
-                    m_pages.append(current);
-                    if (!finished(int(m_pages.size()) - 1, currentInked))
-                        return false;
-                    current = PrintedPage{index, 0, top, top};
-                    m_pageStarts.append({number, block.blockNumber(), i});
-                    currentInked = false;
-                }
-                currentInked = currentInked || !QStringView(blockText)
-                                                    .mid(line.textStart(), line.textLength())
-                                                    .trimmed()
-                                                    .isEmpty();
-                ++current.lineCount;
-                current.bottom = bottom;
-                ++index;
-            }
-        }
+        Piece& piece = copyPiece(document, device, source, last);
+        if (!breakPiece(piece, number, fill, finished))
+            return false;
         ++number;
-        if (!keep) {
-            // Pieces before the one where the first unprinted page starts are done with (the
-            // page being filled is always in m_pageStarts).
-            const qint64 needed =
-                m_firstNeeded < m_pageStarts.size() ? m_pageStarts[m_firstNeeded].piece : number;
-            while (m_firstPiece < needed && !m_pieces.empty()) {
-                m_pieces.pop_front();
-                ++m_firstPiece;
-            }
-        }
+        if (!keep)
+            dropPiecesBefore(number);
     } while (source.isValid());
 
-    m_pages.append(current); // the last page, or one blank page for an empty layout
+    m_pages.append(fill.current); // the last page, or one blank page for an empty layout
     if (m_pageStarts.isEmpty())
         m_pageStarts.append({0, 0, 0});
-    return finished(int(m_pages.size()) - 1, currentInked);
+    return finished(int(m_pages.size()) - 1, fill.currentInked);
+}
+
+// A new piece holding a copy of last (when valid) and of the blocks from source on, as many
+// as a piece takes; source and last move on past them.
+PagedRenderer::Piece& PagedRenderer::copyPiece(const QTextDocument& document,
+                                               QPagedPaintDevice& device, QTextBlock& source,
+                                               QTextBlock& last)
+{
+    m_pieces.push_back(std::make_unique<Piece>());
+    Piece& piece = *m_pieces.back();
+    piece.document = NewPieceDocument(document, device, m_target.width());
+    QTextCursor cursor(piece.document.get());
+    cursor.beginEditBlock();
+    bool first = true;
+    if (last.isValid()) {
+        CopyBlock(cursor, last, true, device);
+        piece.firstOwn = 1;
+        first = false;
+    }
+    int chars = 0;
+    for (int blocks = 0; source.isValid() && blocks < kPieceBlocks && chars < kPieceChars;
+         ++blocks, source = source.next()) {
+        CopyBlock(cursor, source, first, device);
+        first = false;
+        chars += source.length();
+        last = source;
+    }
+    cursor.endEditBlock();
+    return piece;
+}
+
+// Lays piece (number) out and deals its lines onto pages, handing each full page to finished.
+bool PagedRenderer::breakPiece(Piece& piece, qint64 number, PageFill& fill,
+                               const std::function<bool(int, bool)>& finished)
+{
+    const qreal height = m_target.height();
+    QAbstractTextDocumentLayout* layout = piece.document->documentLayout();
+    layout->documentSize(); // lays the whole piece out
+    const QTextBlock pieceBegin = piece.document->begin();
+    if (piece.firstOwn > 0 && pieceBegin.layout())
+        piece.offset = fill.lastTop - pieceBegin.layout()->position().y();
+    PrintedPage& current = fill.current;
+    for (QTextBlock block = piece.document->findBlockByNumber(piece.firstOwn); block.isValid();
+         block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        if (lines)
+            fill.lastTop = lines->position().y() + piece.offset;
+        if (!block.isVisible() || !lines)
+            continue;
+        const qreal blockTop = layout->blockBoundingRect(block).top() + piece.offset;
+        const QString blockText = block.text();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const qreal top = blockTop + line.y();
+            const qreal bottom = top + line.height();
+            if (!fill.any) {
+                current.top = top;
+                m_pageStarts.append({number, block.blockNumber(), i});
+                fill.any = true;
+            } else if (current.lineCount > 0 && bottom - current.top > height) {
+                m_pages.append(current);
+                if (!finished(int(m_pages.size()) - 1, fill.currentInked))
+                    return false;
+                current = PrintedPage{fill.index, 0, top, top};
+                m_pageStarts.append({number, block.blockNumber(), i});
+                fill.currentInked = false;
+            }
+            fill.currentInked = fill.currentInked || !QStringView(blockText)
+                                                          .mid(line.textStart(), line.textLength())
+                                                          .trimmed()
+                                                          .isEmpty();
+            ++current.lineCount;
+            current.bottom = bottom;
+            ++fill.index;
+        }
+    }
+    return true;
+}
+
+// Pieces before the one where the first unprinted page starts are done with (the page being
+// filled is always in m_pageStarts); number is the count of pieces laid out so far.
+void PagedRenderer::dropPiecesBefore(qint64 number)
+{
+    const qint64 needed =
+        m_firstNeeded < m_pageStarts.size() ? m_pageStarts[m_firstNeeded].piece : number;
+    while (m_firstPiece < needed && !m_pieces.empty()) {
+        m_pieces.pop_front();
+        ++m_firstPiece;
+    }
 }
 
 bool PagedRenderer::Paginate(const QTextDocument& document, QPagedPaintDevice& device,

@@ -12,6 +12,7 @@
 
 class QPagedPaintDevice;
 class QPainter;
+class QTextBlock;
 class QTextDocument;
 
 namespace quillon {
@@ -107,6 +108,12 @@ private:
                 bool keep);
     /// The held piece of that number, or null.
     const Piece* piece(qint64 number) const;
+    struct PageFill;
+    Piece& copyPiece(const QTextDocument& document, QPagedPaintDevice& device, QTextBlock& source,
+                     QTextBlock& last);
+    bool breakPiece(Piece& piece, qint64 number, PageFill& fill,
+                    const std::function<bool(int, bool)>& finished);
+    void dropPiecesBefore(qint64 number);
     void reset();
 
     PageMargins m_margins;

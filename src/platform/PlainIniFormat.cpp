@@ -69,15 +69,56 @@ QByteArray EscapedName(QStringView name)
     return text;
 }
 
+// The control character of a letter escape (\a \b \f \n \r \t \v), else 0.
+char LetterEscape(char e)
+{
+    switch (e) {
+    case 'a':
+        return '\a';
+    case 'b':
+        return '\b';
+    case 'f':
+        return '\f';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    case 'v':
+        return '\v';
+    default:
+        return 0;
+    }
+}
+
+// The character of a \x (up to 4 hex digits) or an octal (up to 3 digits) escape whose letter
+// is at text[i]; i moves onto its last digit. False for any other escape.
+bool CodeEscape(QByteArrayView text, qsizetype& i, char16_t& code)
+{
+    const char e = text[i];
+    if (e == 'x') {
+        char32_t hex = 0;
+        for (int digits = 0; i + 1 < text.size() && HexDigitValue(text[i + 1]) >= 0 && digits < 4;
+             ++digits)
+            hex = hex << 4 | static_cast<char32_t>(HexDigitValue(text[++i]));
+        code = static_cast<char16_t>(hex);
+        return true;
+    }
+    if (e < '0' || e > '7')
+        return false;
+    code = static_cast<char16_t>(e - '0');
+    for (int digits = 1;
+         digits < 3 && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7'; ++digits)
+        code = static_cast<char16_t>(code << 3 | (text[++i] - '0'));
+    return true;
+}
+
 // A value as written: quotes group text, escapes as C has them; commas are kept as written.
 QString UnescapedValue(QByteArrayView text)
 {
     QString value;
     QByteArray raw;
-    const auto flush = [&] {
-        value += Utf8Text(raw);
-        raw.clear();
-    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '"')
@@ -87,54 +128,18 @@ QString UnescapedValue(QByteArrayView text)
             continue;
         }
         const char e = text[++i];
-        switch (e) {
-        case 'a':
-            raw += '\a';
-            break;
-        case 'b':
-            raw += '\b';
-            break;
-        case 'f':
-            raw += '\f';
-            break;
-        case 'n':
-            raw += '\n';
-            break;
-        case 'r':
-            raw += '\r';
-            break;
-        case 't':
-            raw += '\t';
-            break;
-        case 'v':
-            raw += '\v';
-            break;
-        case 'x': {
-            char32_t code = 0;
-            int digits = 0;
-            while (i + 1 < text.size() && HexDigitValue(text[i + 1]) >= 0 && digits < 4) {
-                code = code << 4 | static_cast<char32_t>(HexDigitValue(text[++i]));
-                ++digits;
-            }
-            flush();
-            value += QChar(static_cast<char16_t>(code));
-            break;
-        }
-        default:
-            if (e >= '0' && e <= '7') {
-                char16_t code = static_cast<char16_t>(e - '0');
-                for (int digits = 1;
-                     digits < 3 && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7';
-                     ++digits)
-                    code = static_cast<char16_t>(code << 3 | (text[++i] - '0'));
-                flush();
-                value += QChar(code);
-            } else {
-                raw += e; // \" \\ \' \? and anything else stand for themselves
-            }
+        char16_t code = 0;
+        if (const char control = LetterEscape(e)) {
+            raw += control;
+        } else if (CodeEscape(text, i, code)) {
+            value += Utf8Text(raw);
+            raw.clear();
+            value += QChar(code);
+        } else {
+            raw += e; // \" \\ \' \? and anything else stand for themselves
         }
     }
-    flush();
+    value += Utf8Text(raw);
     // A text that begins with "@" is written with one more, inside any quotes.
     if (value.startsWith(QLatin1String("@@")))
         value.remove(0, 1);

@@ -15,6 +15,33 @@ namespace quillon {
 
 namespace {
 
+/// The walk read the status already; only a link's line shows what it points at. A file
+/// gone since then gets no key (false), so the rest of its folder is still listed. Looked up
+/// in the folder's descriptor: the whole path may be beyond PATH_MAX. path is scratch.
+bool RestatForLine(DetailsBlockWriter& writer, const std::string& folder, const ScanRecord& record,
+                   std::string& path, std::int64_t& changed, int& statError)
+{
+    path.assign(folder).append(record.name);
+    const FileAt file = writer.folders().at(record.name, path);
+    struct stat st {};
+    if (StatForLine(file, st)) {
+        changed = st.st_mtim.tv_sec;
+    } else if (errno == ENOENT) {
+        return false;
+    } else {
+        statError = errno;
+        writer.tellUnreadable(path, statError, 0);
+    }
+    return true;
+}
+
+/// The Date sort's day of a file changed at changed; empty when it has no local time.
+std::string DayOf(std::int64_t changed)
+{
+    std::tm local{};
+    return ChangedLocalTime(changed, local) ? DayKey(local) : std::string();
+}
+
 /// Collects each folder's keys in record order and writes the folder's block when the next
 /// folder begins; the last block is written also after a cancel, and for an empty report.
 void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
@@ -33,7 +60,6 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
     // Records of a saved listing name no file of this disk: each key is what its record holds.
     const bool stored = static_cast<bool>(run.context().recordDetails);
     std::string path;
-    std::string name;
     const std::size_t n = records.lastIndex();
     for (std::size_t k = 1; k <= n; ++k) {
         run.context().progress.Yield();
@@ -57,25 +83,11 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
                 writer.folders().moveTo(current);
         }
 
-        // The walk read the status already; only a link's line shows what it points at. A
-        // file gone since then gets no key, so the rest of its folder is still listed. Looked
-        // up in the folder's descriptor: the whole path may be beyond PATH_MAX.
         std::int64_t changed = record.modified;
         int statError = record.statError; // told with the walk's findings
-        if (!stored && statError == 0 && (!record.statKnown || record.link)) {
-            path.assign(current).append(record.name);
-            name.assign(record.name);
-            const FileAt file = writer.folders().at(name, path);
-            struct stat st {};
-            if (StatForLine(file, st)) {
-                changed = st.st_mtim.tv_sec;
-            } else if (errno == ENOENT) {
-                continue;
-            } else {
-                statError = errno;
-                writer.tellUnreadable(path, statError, 0);
-            }
-        }
+        if (!stored && statError == 0 && (!record.statKnown || record.link) &&
+            !RestatForLine(writer, current, record, path, changed, statError))
+            continue;
         DetailsSortKey key{sortList.keepsFolder() ? std::string_view(current) : std::string_view(),
                            record.name,
                            record.size,
@@ -84,11 +96,8 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
                            statError,
                            record.repeatLink,
                            k};
-        if (sortBy == DetailsSortBy::Date && statError == 0) {
-            std::tm changed{};
-            if (ChangedLocalTime(key.changed, changed))
-                key.day = DayKey(changed);
-        }
+        if (sortBy == DetailsSortBy::Date && statError == 0)
+            key.day = DayOf(key.changed);
         sortList.add(std::move(key));
     }
     writeFolder();

@@ -363,11 +363,12 @@ private:
         return file;
     }
 
+    static constexpr std::size_t kBlock = 256 * 1024;
+
     // Files of equal size and checksum fall into classes of equal bytes: each file is
     // compared with the first file of each class until one matches.
     void splitByBytes(const std::vector<Candidate>& group)
     {
-        constexpr std::size_t kBlock = 256 * 1024;
         if (!m_bufferA) {
             m_bufferA = std::make_unique_for_overwrite<unsigned char[]>(kBlock);
             m_bufferB = std::make_unique_for_overwrite<unsigned char[]>(kBlock);
@@ -382,46 +383,11 @@ private:
                 tell(c.record, error);
                 continue;
             }
-            bool placed = false;
-            bool failed = false;
-            for (auto& members : classes) {
-                const Candidate& first = members.front();
-                if (first.device == c.device && first.inode == c.inode) {
-                    members.push_back(c);
-                    placed = true;
-                    break;
-                }
-                Fd other = open(first.record, &error);
-                if (other.fd < 0) {
-                    // The class's first file went away: drop the class as not proven.
-                    tell(first.record, error);
-                    members.clear();
-                    continue;
-                }
-                const Bytes result = CompareOpen(file.fd, other.fd, m_bufferA.get(),
-                                                 m_bufferB.get(), kBlock, m_hooks, &error);
-                if (result == Bytes::Stopped) {
-                    m_summary.stopped = true;
-                    return;
-                }
-                if (result == Bytes::FirstFailed) {
-                    tell(c.record, error);
-                    failed = true;
-                    break;
-                }
-                if (result == Bytes::SecondFailed) {
-                    tell(first.record, error);
-                    members.clear();
-                    continue;
-                }
-                if (result == Bytes::Same) {
-                    members.push_back(c);
-                    placed = true;
-                    break;
-                }
-            }
+            const Placed placed = place(c, file.fd, classes);
+            if (placed == Placed::Stopped)
+                return;
             std::erase_if(classes, [](const auto& members) { return members.empty(); });
-            if (!placed && !failed)
+            if (placed == Placed::Alone)
                 classes.push_back({c});
         }
         for (auto& members : classes) {
@@ -432,6 +398,48 @@ private:
                 addGroup(members);
             }
         }
+    }
+
+    enum class Placed { InClass, Alone, Unreadable, Stopped };
+
+    // Puts c (open as fd) into the first class whose bytes it has. A class whose first file
+    // can no longer be read is emptied, as not proven.
+    Placed place(const Candidate& c, int fd, std::vector<std::vector<Candidate>>& classes)
+    {
+        int error = 0;
+        for (auto& members : classes) {
+            const Candidate& first = members.front();
+            if (first.device == c.device && first.inode == c.inode) {
+                members.push_back(c);
+                return Placed::InClass;
+            }
+            Fd other = open(first.record, &error);
+            if (other.fd < 0) {
+                tell(first.record, error);
+                members.clear();
+                continue;
+            }
+            const Bytes result = CompareOpen(fd, other.fd, m_bufferA.get(), m_bufferB.get(), kBlock,
+                                             m_hooks, &error);
+            if (result == Bytes::Stopped) {
+                m_summary.stopped = true;
+                return Placed::Stopped;
+            }
+            if (result == Bytes::FirstFailed) {
+                tell(c.record, error);
+                return Placed::Unreadable;
+            }
+            if (result == Bytes::SecondFailed) {
+                tell(first.record, error);
+                members.clear();
+                continue;
+            }
+            if (result == Bytes::Same) {
+                members.push_back(c);
+                return Placed::InClass;
+            }
+        }
+        return Placed::Alone;
     }
 
     const RecordList& m_records;
@@ -562,74 +570,103 @@ ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& sett
     return summary;
 }
 
+namespace {
+
+using EscapeText = std::function<std::string(std::string_view)>;
+
+std::string LocaleNumber(const QLocale& locale, std::int64_t value)
+{
+    return locale.toString(static_cast<qlonglong>(value)).toStdString();
+}
+
+std::string PadLeft(std::string text, std::size_t width)
+{
+    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+std::string PadRight(std::string text, std::size_t width)
+{
+    return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
+}
+
+void AppendTopLines(const ScanSummary& summary, const EscapeText& escape, const QLocale& locale,
+                    std::vector<std::string>& lines)
+{
+    lines.push_back("\\par Largest files: \\par ");
+    for (const SummaryFile& file : summary.top)
+        lines.push_back(PadLeft(LocaleNumber(locale, file.size), 18) + "  " + escape(file.path) +
+                        " \\par ");
+    if (summary.top.empty())
+        lines.push_back("  (no files) \\par ");
+}
+
+void AppendTypeLines(const ScanSummary& summary, const EscapeText& escape, const QLocale& locale,
+                     std::vector<std::string>& lines)
+{
+    lines.push_back("\\par Totals by type: \\par ");
+    lines.push_back("  " + PadRight("Type", 16) + PadLeft("Files", 12) + PadLeft("Bytes", 20) +
+                    PadLeft("Share", 9) + " \\par ");
+    std::uint64_t files = 0;
+    for (const TypeTotal& type : summary.types) {
+        const std::string name =
+            type.extension.empty() ? std::string("(none)") : "." + escape(type.extension);
+        lines.push_back(
+            "  " + PadRight(name, 16) +
+            PadLeft(LocaleNumber(locale, static_cast<std::int64_t>(type.files)), 12) +
+            PadLeft(LocaleNumber(locale, type.bytes), 20) +
+            PadLeft(locale.toString(summary.share(type), 'f', 1).toStdString() + "%", 9) +
+            " \\par ");
+        files += type.files;
+    }
+    lines.push_back("  " + PadRight("All", 16) +
+                    PadLeft(LocaleNumber(locale, static_cast<std::int64_t>(files)), 12) +
+                    PadLeft(LocaleNumber(locale, summary.totalBytes), 20) + " \\par ");
+}
+
+void AppendDuplicateLines(const ScanSummary& summary, const EscapeText& escape,
+                          const QLocale& locale, std::vector<std::string>& lines)
+{
+    const auto number = [&](std::int64_t value) { return LocaleNumber(locale, value); };
+    lines.push_back(summary.settings.SameBytes
+                        ? "\\par Duplicates (equal size, CRC32 and bytes): \\par "
+                        : "\\par Duplicates (equal size and CRC32): \\par ");
+    std::int64_t wasted = 0;
+    for (const DuplicateGroup& group : summary.duplicates) {
+        wasted += group.wasted();
+        lines.push_back("  " + number(static_cast<std::int64_t>(group.paths.size())) +
+                        " files of " + number(group.size) + " bytes, CRC32 " +
+                        CrcCtrl::HexText(group.crc) + ", " + number(group.wasted()) +
+                        " bytes wasted \\par ");
+        for (const std::string& path : group.paths)
+            lines.push_back("      " + escape(path) + " \\par ");
+    }
+    lines.push_back("  " + number(static_cast<std::int64_t>(summary.duplicates.size())) +
+                    " group(s), " + FormatSize(static_cast<double>(wasted), locale).toStdString() +
+                    " wasted \\par ");
+    if (!summary.unreadable.empty()) {
+        lines.push_back("  " + number(static_cast<std::int64_t>(summary.unreadable.size())) +
+                        " file(s) could not be read and are not counted as duplicates: \\par ");
+        for (const std::string& path : summary.unreadable)
+            lines.push_back("      " + escape(path) + " \\par ");
+    }
+    if (summary.stopped)
+        lines.push_back("  Stopped before every file was compared. \\par ");
+}
+
+} // namespace
+
 std::vector<std::string>
 SummaryReportLines(const ScanSummary& summary,
                    const std::function<std::string(std::string_view)>& escape)
 {
     const QLocale locale;
-    const auto number = [&](std::int64_t value) {
-        return locale.toString(static_cast<qlonglong>(value)).toStdString();
-    };
-    const auto right = [](std::string text, std::size_t width) {
-        return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
-    };
-    const auto left = [](std::string text, std::size_t width) {
-        return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
-    };
     std::vector<std::string> lines;
-    const SummarySettings& s = summary.settings;
-    if (s.Top) {
-        lines.push_back("\\par Largest files: \\par ");
-        for (const SummaryFile& file : summary.top)
-            lines.push_back(right(number(file.size), 18) + "  " + escape(file.path) + " \\par ");
-        if (summary.top.empty())
-            lines.push_back("  (no files) \\par ");
-    }
-    if (s.Types) {
-        lines.push_back("\\par Totals by type: \\par ");
-        lines.push_back("  " + left("Type", 16) + right("Files", 12) + right("Bytes", 20) +
-                        right("Share", 9) + " \\par ");
-        for (const TypeTotal& type : summary.types) {
-            const std::string name =
-                type.extension.empty() ? std::string("(none)") : "." + escape(type.extension);
-            lines.push_back(
-                "  " + left(name, 16) + right(number(static_cast<std::int64_t>(type.files)), 12) +
-                right(number(type.bytes), 20) +
-                right(locale.toString(summary.share(type), 'f', 1).toStdString() + "%", 9) +
-                " \\par ");
-        }
-        std::uint64_t files = 0;
-        for (const TypeTotal& type : summary.types)
-            files += type.files;
-        lines.push_back("  " + left("All", 16) +
-                        right(number(static_cast<std::int64_t>(files)), 12) +
-                        right(number(summary.totalBytes), 20) + " \\par ");
-    }
-    if (s.Duplicates) {
-        lines.push_back(s.SameBytes ? "\\par Duplicates (equal size, CRC32 and bytes): \\par "
-                                    : "\\par Duplicates (equal size and CRC32): \\par ");
-        std::int64_t wasted = 0;
-        for (const DuplicateGroup& group : summary.duplicates) {
-            wasted += group.wasted();
-            lines.push_back("  " + number(static_cast<std::int64_t>(group.paths.size())) +
-                            " files of " + number(group.size) + " bytes, CRC32 " +
-                            CrcCtrl::HexText(group.crc) + ", " + number(group.wasted()) +
-                            " bytes wasted \\par ");
-            for (const std::string& path : group.paths)
-                lines.push_back("      " + escape(path) + " \\par ");
-        }
-        lines.push_back(
-            "  " + number(static_cast<std::int64_t>(summary.duplicates.size())) + " group(s), " +
-            FormatSize(static_cast<double>(wasted), locale).toStdString() + " wasted \\par ");
-        if (!summary.unreadable.empty()) {
-            lines.push_back("  " + number(static_cast<std::int64_t>(summary.unreadable.size())) +
-                            " file(s) could not be read and are not counted as duplicates: \\par ");
-            for (const std::string& path : summary.unreadable)
-                lines.push_back("      " + escape(path) + " \\par ");
-        }
-        if (summary.stopped)
-            lines.push_back("  Stopped before every file was compared. \\par ");
-    }
+    if (summary.settings.Top)
+        AppendTopLines(summary, escape, locale, lines);
+    if (summary.settings.Types)
+        AppendTypeLines(summary, escape, locale, lines);
+    if (summary.settings.Duplicates)
+        AppendDuplicateLines(summary, escape, locale, lines);
     return lines;
 }
 

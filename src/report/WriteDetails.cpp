@@ -282,34 +282,47 @@ void DetailsBlockWriter::buildLine(const DetailsSortKey& key, const FileAt& file
         case DetailColumn::Time:
             appendTime(known && timeKnown, changed, line);
             break;
-        case DetailColumn::Attribute:
-            line.append("  ").append(DetailText(row, m_details));
-            break;
-        case DetailColumn::Version:
-            line.append("  ");
-            AppendFixed(line, DetailText(row, m_details), kVersionColumn, kVersionColumn);
-            break;
-        case DetailColumn::Title:
-        case DetailColumn::Artist:
-        case DetailColumn::Album:
-        case DetailColumn::Year:
-        case DetailColumn::Genre:
-        case DetailColumn::Comment:
-            line.append("   ");
-            line.append(m_settings.RemoveBlankSpaces ? TrimBlanks(DetailText(row, m_details))
-                                                     : DetailText(row, m_details));
-            break;
-        case DetailColumn::Owner:
-            line.append("  ");
-            AppendFixed(line, DetailText(row, m_details), kOwnerCut, kOwnerColumn);
-            break;
-        case DetailColumn::CRC32:
-            // Skipped (a link, a pipe, a hidden name), cancelled or unreadable: no checksum text.
-            if (m_details.crcState == CrcState::Known)
-                AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn,
-                            kChecksumColumn);
+        default:
+            appendDetail(column, row, line);
             break;
         }
+    }
+}
+
+// A column of the file's details (read into m_details for the line).
+void DetailsBlockWriter::appendDetail(DetailColumn column, const DetailColumnRow& row,
+                                      std::string& line) const
+{
+    switch (column) {
+    case DetailColumn::Attribute:
+        line.append("  ").append(DetailText(row, m_details));
+        break;
+    case DetailColumn::Version:
+        line.append("  ");
+        AppendFixed(line, DetailText(row, m_details), kVersionColumn, kVersionColumn);
+        break;
+    case DetailColumn::Title:
+    case DetailColumn::Artist:
+    case DetailColumn::Album:
+    case DetailColumn::Year:
+    case DetailColumn::Genre:
+    case DetailColumn::Comment:
+        line.append("   ");
+        line.append(m_settings.RemoveBlankSpaces ? TrimBlanks(DetailText(row, m_details))
+                                                 : DetailText(row, m_details));
+        break;
+    case DetailColumn::Owner:
+        line.append("  ");
+        AppendFixed(line, DetailText(row, m_details), kOwnerCut, kOwnerColumn);
+        break;
+    case DetailColumn::CRC32:
+        // Skipped (a link, a pipe, a hidden name), cancelled or unreadable: no checksum text.
+        if (m_details.crcState == CrcState::Known)
+            AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn,
+                        kChecksumColumn);
+        break;
+    default: // the name, size, date and time columns are the line's own
+        break;
     }
 }
 

@@ -79,6 +79,7 @@ private:
                    CommandSteps& steps);
     void buildLine(const DetailsSortKey& key, const FileAt& file, const std::string& path,
                    bool timeKnown, const std::tm& changed, std::string& line);
+    void appendDetail(DetailColumn column, const DetailColumnRow& row, std::string& line) const;
     void appendSize(const DetailsSortKey& key, bool known, std::string& line);
     void appendDate(const DetailsSortKey& key, bool timeKnown, bool known, const std::tm& changed,
                     std::string& line) const;

@@ -203,14 +203,37 @@ void Collation::PrepareAsciiWeights()
 {
     m_asciiWeights = false;
     m_latinWeights = false;
+    std::vector<std::u16string> latinContractions; // those that begin below kLatinEnd
+    if (!AsciiIsPlain(latinContractions))
+        return;
+    const std::array<char16_t, 128> order = RankAscii();
+    // Characters that differ only at the second level would be ordered by their first
+    // difference instead of after every first-level weight: then no shortcut.
+    const auto coll = [this](UChar a, UChar b) { return ucol_strcoll(m_collator, &a, 1, &b, 1); };
+    ucol_setStrength(m_collator, UCOL_PRIMARY);
+    bool single = true;
+    for (std::size_t i = 1; single && i < order.size(); ++i) {
+        const UChar a = order[i - 1];
+        const UChar b = order[i];
+        if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
+            single = coll(a, b) != UCOL_EQUAL;
+    }
+    if (single)
+        PrepareLatinWeights(order, latinContractions);
+    ucol_setStrength(m_collator, UCOL_SECONDARY);
+    m_asciiWeights = single;
+}
+
+// A contraction, context rule or expansion among ASCII characters breaks the
+// character-by-character order: false when the collator has one. The contractions that begin
+// below kLatinEnd go to latinContractions.
+bool Collation::AsciiIsPlain(std::vector<std::u16string>& latinContractions) const
+{
     UErrorCode status = U_ZERO_ERROR;
-    // A contraction, context rule or expansion among ASCII characters breaks the
-    // character-by-character order.
     USet* contractions = uset_openEmpty();
     USet* expansions = uset_openEmpty();
     ucol_getContractionsAndExpansions(m_collator, contractions, expansions, true, &status);
     bool plain = U_SUCCESS(status);
-    std::vector<std::u16string> latinContractions; // those that begin below kLatinEnd
     for (int32_t i = 0, n = uset_getItemCount(contractions); plain && i < n; ++i) {
         UChar32 start = 0;
         UChar32 end = 0;
@@ -231,10 +254,13 @@ void Collation::PrepareAsciiWeights()
         plain = !uset_contains(expansions, c);
     uset_close(contractions);
     uset_close(expansions);
-    if (!plain)
-        return;
+    return plain;
+}
 
-    // Rank the characters; equal ones share a weight, ignorable ones get 0.
+// Ranks the ASCII characters into m_asciiWeight: equal ones share a weight, ignorable ones get
+// 0. Returns them in the collator's order.
+std::array<char16_t, 128> Collation::RankAscii()
+{
     const UChar nothing = 0;
     std::array<UChar, 128> order{};
     for (int c = 0; c < 128; ++c)
@@ -253,20 +279,7 @@ void Collation::PrepareAsciiWeights()
             ++weight;
         m_asciiWeight[c] = weight;
     }
-    // Characters that differ only at the second level would be ordered by their first
-    // difference instead of after every first-level weight: then no shortcut.
-    ucol_setStrength(m_collator, UCOL_PRIMARY);
-    bool single = true;
-    for (std::size_t i = 1; single && i < order.size(); ++i) {
-        const UChar a = order[i - 1];
-        const UChar b = order[i];
-        if (m_asciiWeight[a] != 0 && m_asciiWeight[a] != m_asciiWeight[b])
-            single = coll(a, b) != UCOL_EQUAL;
-    }
-    if (single)
-        PrepareLatinWeights(order, latinContractions);
-    ucol_setStrength(m_collator, UCOL_SECONDARY);
-    m_asciiWeights = single;
+    return order;
 }
 
 // Accented Latin letters mostly share their first-level weight with an ASCII letter (é with e),
@@ -311,6 +324,23 @@ void Collation::PrepareLatinWeights(const std::array<char16_t, 128>& order,
     m_latinWeights = true;
 }
 
+// The weight of the character at bytes[at] (of size bytes), kNoLatinWeight where the weighed
+// part ends, and its length in bytes.
+std::uint8_t Collation::WeightAt(const unsigned char* bytes, std::size_t size, std::size_t at,
+                                 std::size_t& length) const
+{
+    const unsigned char byte = bytes[at];
+    length = 1;
+    if (byte < 0x80)
+        return m_asciiWeight[byte];
+    // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
+    if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || at + 1 == size ||
+        (bytes[at + 1] & 0xC0) != 0x80)
+        return kNoLatinWeight;
+    length = 2;
+    return m_latinWeight[((byte & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)) - 0x80];
+}
+
 Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
                                                           std::string& out) const
 {
@@ -325,20 +355,6 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
     const std::size_t size = utf8.size();
     bool ascii = true;
     std::size_t pos = 0;
-    // The weight of the character at pos, kNoLatinWeight where the weighed part ends, and
-    // its length in bytes.
-    const auto weigh = [&](std::size_t at, std::size_t& length) -> std::uint8_t {
-        const unsigned char byte = bytes[at];
-        length = 1;
-        if (byte < 0x80)
-            return m_asciiWeight[byte];
-        // Below kLatinEnd a character takes two bytes, led by 0xC2 to 0xC9.
-        if (!m_latinWeights || byte < 0xC2 || byte > 0xC9 || at + 1 == size ||
-            (bytes[at + 1] & 0xC0) != 0x80)
-            return kNoLatinWeight;
-        length = 2;
-        return m_latinWeight[((byte & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)) - 0x80];
-    };
     while (pos < size) {
         if (bytes[pos] < 0x80) { // the common case, kept tight
             const std::uint8_t weight = m_asciiWeight[bytes[pos++]];
@@ -347,7 +363,7 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
             continue;
         }
         std::size_t length = 0;
-        const std::uint8_t weight = weigh(pos, length);
+        const std::uint8_t weight = WeightAt(bytes, size, pos, length);
         if (weight == kNoLatinWeight)
             break;
         ascii = false;
@@ -356,28 +372,33 @@ Collation::LeadingWeights Collation::AppendLeadingWeights(std::string_view utf8,
         next += weight != 0;
     }
     LeadingWeights result;
-    if (pos == size) {
+    if (pos == size)
         result = {true, ascii};
-    } else if (!m_latinWeights) {
+    else if (!m_latinWeights)
         next = first;
-    } else {
-        // The last m_latinTail characters before the one without a weight are left out: step
-        // back over them (one or two bytes each, as taken above).
-        for (unsigned left = m_latinTail; left > 0; --left) {
-            if (pos == 0) {
-                next = first;
-                break;
-            }
-            pos -= pos >= 2 && bytes[pos - 2] >= 0xC2 && bytes[pos - 2] <= 0xC9 &&
-                           (bytes[pos - 1] & 0xC0) == 0x80
-                       ? 2
-                       : 1;
-            std::size_t length = 0;
-            next -= weigh(pos, length) != 0;
-        }
-    }
+    else
+        next = LeaveOutLatinTail(bytes, size, pos, first, next);
     out.resize(static_cast<std::size_t>(next - out.data()));
     return result;
+}
+
+// The last m_latinTail characters before the one without a weight at pos are left out: step
+// back over them (one or two bytes each, as taken by WeightAt) and their weights. Returns where
+// the weights written from first now end.
+char* Collation::LeaveOutLatinTail(const unsigned char* bytes, std::size_t size, std::size_t pos,
+                                   char* first, char* next) const
+{
+    for (unsigned left = m_latinTail; left > 0; --left) {
+        if (pos == 0)
+            return first;
+        pos -= pos >= 2 && bytes[pos - 2] >= 0xC2 && bytes[pos - 2] <= 0xC9 &&
+                       (bytes[pos - 1] & 0xC0) == 0x80
+                   ? 2
+                   : 1;
+        std::size_t length = 0;
+        next -= WeightAt(bytes, size, pos, length) != 0;
+    }
+    return next;
 }
 
 void Collation::AppendSortKey(std::string_view utf8, std::string& out) const

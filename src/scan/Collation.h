@@ -92,9 +92,15 @@ private:
     void Open(std::string_view posixLocale);
     void OpenUncached(std::string_view posixLocale);
     void PrepareAsciiWeights();
+    bool AsciiIsPlain(std::vector<std::u16string>& latinContractions) const;
+    std::array<char16_t, 128> RankAscii();
     void PrepareLatinWeights(const std::array<char16_t, 128>& order,
                              const std::vector<std::u16string>& contractions);
     void AppendFallbackKey(std::string_view utf8, std::string& out) const;
+    std::uint8_t WeightAt(const unsigned char* bytes, std::size_t size, std::size_t at,
+                          std::size_t& length) const;
+    char* LeaveOutLatinTail(const unsigned char* bytes, std::size_t size, std::size_t pos,
+                            char* first, char* next) const;
 
     UCollator* m_collator = nullptr;
     std::string m_localeName;

@@ -129,21 +129,22 @@ void RecordList::computeFolderTotals()
     }
 }
 
-void RecordList::sortFoldersByTotal(bool descending, const std::function<void()>& yield)
-{
-    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-    const std::size_t folders = m_folders.size();
-    const std::size_t n = lastIndex();
-    // Per folder: its records as a chain through nextRecord, its sub-folders as a chain
-    // through nextSibling, both in the order they were first met in the sorted list.
-    std::vector<std::uint32_t> firstRecord(folders, kNone), lastRecord(folders, kNone);
-    std::vector<std::uint32_t> nextRecord(n + 1, kNone);
-    std::vector<std::uint32_t> firstChild(folders, kNone), lastChild(folders, kNone);
-    std::vector<std::uint32_t> nextSibling(folders, kNone);
-    std::vector<bool> met(folders, false);
-    std::vector<std::uint32_t> roots;
-    const auto meet = [&](const FolderNode* node) {
-        // Attaches node and any ancestor not met yet (a folder without records of its own).
+namespace {
+
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// Per folder: its records as a chain through nextRecord, its sub-folders as a chain through
+// nextSibling, both in the order they were first met in the sorted list.
+struct FolderChains {
+    FolderChains(std::size_t folders, std::size_t records)
+        : firstRecord(folders, kNone), lastRecord(folders, kNone), nextRecord(records + 1, kNone),
+          firstChild(folders, kNone), lastChild(folders, kNone), nextSibling(folders, kNone),
+          met(folders, false)
+    {}
+
+    // Attaches node and any ancestor not met yet (a folder without records of its own).
+    void meet(const FolderNode* node)
+    {
         while (node && !met[node->index]) {
             met[node->index] = true;
             if (!node->parent) {
@@ -158,60 +159,85 @@ void RecordList::sortFoldersByTotal(bool descending, const std::function<void()>
             lastChild[parent] = node->index;
             node = node->parent;
         }
-    };
-    for (std::size_t k = 1; k <= n; ++k) {
-        if ((k & 4095) == 0 && yield)
-            yield();
-        const FolderNode* node = m_records[k].folder;
-        if (!node)
-            continue;
+    }
+    void addRecord(const FolderNode* node, std::uint32_t record)
+    {
         meet(node);
-        const auto i = static_cast<std::uint32_t>(k);
         if (lastRecord[node->index] == kNone)
-            firstRecord[node->index] = i;
+            firstRecord[node->index] = record;
         else
-            nextRecord[lastRecord[node->index]] = i;
-        lastRecord[node->index] = i;
+            nextRecord[lastRecord[node->index]] = record;
+        lastRecord[node->index] = record;
     }
 
     // Each folder's sub-folders by total, ties in their first-met order.
-    std::vector<std::uint32_t> children;
-    for (std::size_t f = 0; f < folders; ++f) {
-        if (firstChild[f] == kNone || nextSibling[firstChild[f]] == kNone)
-            continue;
-        children.clear();
-        for (std::uint32_t c = firstChild[f]; c != kNone; c = nextSibling[c])
-            children.push_back(c);
-        std::stable_sort(children.begin(), children.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return descending ? m_folders[a].totalSize > m_folders[b].totalSize
-                              : m_folders[a].totalSize < m_folders[b].totalSize;
-        });
-        firstChild[f] = children.front();
-        for (std::size_t c = 0; c + 1 < children.size(); ++c)
-            nextSibling[children[c]] = children[c + 1];
-        nextSibling[children.back()] = kNone;
+    void sortChildren(const std::deque<FolderNode>& folders, bool descending)
+    {
+        std::vector<std::uint32_t> children;
+        for (std::size_t f = 0; f < folders.size(); ++f) {
+            if (firstChild[f] == kNone || nextSibling[firstChild[f]] == kNone)
+                continue;
+            children.clear();
+            for (std::uint32_t c = firstChild[f]; c != kNone; c = nextSibling[c])
+                children.push_back(c);
+            std::stable_sort(children.begin(), children.end(),
+                             [&](std::uint32_t a, std::uint32_t b) {
+                                 return descending ? folders[a].totalSize > folders[b].totalSize
+                                                   : folders[a].totalSize < folders[b].totalSize;
+                             });
+            firstChild[f] = children.front();
+            for (std::size_t c = 0; c + 1 < children.size(); ++c)
+                nextSibling[children[c]] = children[c + 1];
+            nextSibling[children.back()] = kNone;
+        }
     }
 
-    // Depth first without recursion: a folder's records, then its sub-folders in turn.
+    std::vector<std::uint32_t> firstRecord, lastRecord, nextRecord;
+    std::vector<std::uint32_t> firstChild, lastChild, nextSibling;
+    std::vector<bool> met;
+    std::vector<std::uint32_t> roots;
+};
+
+// The records in chains' order, depth first without recursion: a folder's records, then its
+// sub-folders in turn; record 0 (the empty one) stays first.
+std::vector<ScanRecord> RecordsInChainOrder(std::vector<ScanRecord>& records,
+                                            const FolderChains& chains,
+                                            const std::function<void()>& yield)
+{
     std::vector<ScanRecord> sorted;
-    sorted.reserve(m_records.size());
-    sorted.push_back(std::move(m_records[0]));
-    std::vector<std::uint32_t> stack;
-    for (std::size_t r = roots.size(); r-- > 0;)
-        stack.push_back(roots[r]);
+    sorted.reserve(records.size());
+    sorted.push_back(std::move(records[0]));
+    std::vector<std::uint32_t> stack(chains.roots.rbegin(), chains.roots.rend());
     std::vector<std::uint32_t> reversed;
     while (!stack.empty()) {
         const std::uint32_t f = stack.back();
         stack.pop_back();
-        for (std::uint32_t k = firstRecord[f]; k != kNone; k = nextRecord[k])
-            sorted.push_back(std::move(m_records[k]));
+        for (std::uint32_t k = chains.firstRecord[f]; k != kNone; k = chains.nextRecord[k])
+            sorted.push_back(std::move(records[k]));
         reversed.clear();
-        for (std::uint32_t c = firstChild[f]; c != kNone; c = nextSibling[c])
+        for (std::uint32_t c = chains.firstChild[f]; c != kNone; c = chains.nextSibling[c])
             reversed.push_back(c);
         stack.insert(stack.end(), reversed.rbegin(), reversed.rend());
         if ((sorted.size() & 4095) == 0 && yield)
             yield();
     }
+    return sorted;
+}
+
+} // namespace
+
+void RecordList::sortFoldersByTotal(bool descending, const std::function<void()>& yield)
+{
+    const std::size_t n = lastIndex();
+    FolderChains chains(m_folders.size(), n);
+    for (std::size_t k = 1; k <= n; ++k) {
+        if ((k & 4095) == 0 && yield)
+            yield();
+        if (const FolderNode* node = m_records[k].folder)
+            chains.addRecord(node, static_cast<std::uint32_t>(k));
+    }
+    chains.sortChildren(m_folders, descending);
+    std::vector<ScanRecord> sorted = RecordsInChainOrder(m_records, chains, yield);
     m_records.swap(sorted);
 }
 
