@@ -608,8 +608,9 @@ void AppendTypeLines(const ScanSummary& summary, const EscapeText& escape, const
                     PadLeft("Share", 9) + " \\par ");
     std::uint64_t files = 0;
     for (const TypeTotal& type : summary.types) {
-        const std::string name =
-            type.extension.empty() ? std::string("(none)") : "." + escape(type.extension);
+        const std::string name = type.extension.empty()
+                                     ? std::string("(none)")
+                                     : std::string(".").append(escape(type.extension));
         lines.push_back(
             "  " + PadRight(name, 16) +
             PadLeft(LocaleNumber(locale, static_cast<std::int64_t>(type.files)), 12) +
