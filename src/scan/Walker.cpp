@@ -754,8 +754,13 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
     // On the walk's own thread the status is read entry by entry, between yields.
     if (onMainThread || task.entries.size() > kStatusesUpTo)
         return;
-    // The same entries the walk would ask the status of: files it takes, and entries whose
-    // type the directory does not tell.
+    readStatuses(task, fd, stop);
+}
+
+// The same entries the walk would ask the status of: files it takes, and entries whose type
+// the directory does not tell. Off the walk's thread only a stop ends it.
+void Walker::readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const
+{
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < task.entries.size();) {
         const auto* entry = reinterpret_cast<const struct dirent64*>(task.entries.data() + offset);
@@ -764,7 +769,7 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
         if (entry->d_type == DT_DIR ||
             (entry->d_type != DT_UNKNOWN && !takesFile(entry->d_name, task.filesExcluded)))
             continue;
-        if (++count % 256 == 0 && stopped())
+        if (++count % 256 == 0 && stop.load(std::memory_order_relaxed))
             return;
         EntryStatus status;
         status.offset = static_cast<std::uint32_t>(here);

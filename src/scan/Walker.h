@@ -117,6 +117,7 @@ private:
     bool claim(ReadTask& task);
     void readFolder(ReadTask& task, std::vector<char>& scratch, const std::atomic<bool>& stop,
                     bool onMainThread);
+    void readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const;
 
     RecordList& m_records;
     ExclusionMatcher m_exclusions;
