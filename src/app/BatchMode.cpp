@@ -35,6 +35,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -882,6 +883,154 @@ int WriteBatchOutput(const BatchRequest& request, const BatchOutput& out, const 
     return incomplete ? kBatchIncomplete : kBatchDone;
 }
 
+// One batch run; the callbacks handed to the scan and the layout share this state.
+class BatchJobRun {
+public:
+    BatchJobRun(const BatchRequest& request, const std::function<void()>& eachStep)
+        : m_request(request), m_eachStep(eachStep)
+    {}
+
+    int Run()
+    {
+        if (const int failed = Prepare(); failed != kBatchDone)
+            return failed;
+        SetUpChoices();
+        return ScanAndWrite();
+    }
+
+private:
+    // Reads the job, plans the output and loads the settings; kBatchDone or the exit status.
+    int Prepare()
+    {
+        if (!ReadRequestJob(m_request, m_job) || !PlanOutput(m_request, m_out))
+            return kBatchFailed;
+        m_pipeFolder.emplace(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
+        m_target = m_out.toStandardOutput ? QString() : m_request.outputPath;
+        if (m_out.throughFile) {
+            if (!m_pipeFolder->isValid()) {
+                Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
+                         .arg(QDir::tempPath(), m_pipeFolder->errorString()));
+                return kBatchFailed;
+            }
+            m_target = m_pipeFolder->filePath(QStringLiteral("output"));
+        }
+        AddRequestLocations(m_request, m_job);
+        ApplyOptions(m_request, m_job);
+        // Saved listings stand for the scan: a listing output merges them, anything else is a
+        // report laid out of them.
+        m_fromListings = !m_request.listings.isEmpty();
+        if (m_job.locations.empty() && !m_fromListings) {
+            Tell(QStringLiteral("%1: the job has no scan location").arg(m_request.jobPath));
+            return kBatchFailed;
+        }
+        if (!LoadBatchSettings(m_request, m_settings, m_exclusions))
+            return kBatchFailed;
+        // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
+        m_staging.emplace(SharedStagingPath());
+        return kBatchDone;
+    }
+
+    void Yield()
+    {
+        if (m_eachStep)
+            m_eachStep();
+        if (InterruptCount() > 0 && !m_run.cancelled())
+            m_run.Cancel();
+    }
+
+    ErrorChoice Decide(const ErrorReport& report)
+    {
+        m_terminal.clear();
+        Tell(ErrorLine(report));
+        return ErrorChoice::Abort;
+    }
+
+    void SetUpChoices()
+    {
+        m_progress.yield = [this] { Yield(); };
+        if (m_terminal.enabled()) // else no layout makes its progress texts
+            m_progress.status = [this](const QString& text) { m_terminal.show(text); };
+        m_choices.settings = m_settings;
+        m_choices.font = ReportFont{m_job.fontName, m_job.fontSize, 0};
+        m_choices.sort = DetailsSort{m_job.sortKey, m_job.ascending};
+        m_choices.progress = m_progress;
+        m_choices.decide = [this](const ErrorReport& report) { return Decide(report); };
+        // A file whose checksum cannot be read keeps its line; the report goes on.
+        m_choices.unreadableDetail = [this](const std::string& path, const QString& reason) {
+            m_terminal.clear();
+            Tell(QStringLiteral("cannot read %1: %2")
+                     .arg(QFile::decodeName(QByteArray::fromStdString(path)), reason));
+            m_incomplete = true;
+        };
+    }
+
+    ScanRunHooks MakeHooks()
+    {
+        ScanRunHooks hooks;
+        hooks.progress = m_progress;
+        hooks.decide = [this](const ErrorReport& report) { return Decide(report); };
+        hooks.layout = [this](ReportType type, const RecordList& records, ScanCounters& counters,
+                              bool* cancel) {
+            if (m_out.listing) { // a listing is made from the records alone, no report is laid out
+                m_laidOut = true;
+                return;
+            }
+            m_laidOut = LayOutScan(type, records, counters, cancel, m_job.locations, m_choices,
+                                   m_staging->path());
+        };
+        return hooks;
+    }
+
+    int ScanAndWrite()
+    {
+        const bool listing = m_out.listing;
+        const QString& stagingPath = m_staging->path();
+        if (m_fromListings && !listing) {
+            if (const int failed = LayOutListings(
+                    m_request, m_settings, m_choices, [this] { Yield(); }, m_job, stagingPath);
+                failed != kBatchDone)
+                return failed;
+            m_laidOut = true;
+        }
+        const ScanRunHooks hooks = MakeHooks();
+        ScanOptions options = ScanOptionsOf(m_settings, m_job.ascending);
+        if (m_request.threads != 0)
+            options.threads = m_request.threads;
+        m_run.setOptions(options);
+        const bool ran =
+            m_fromListings || m_run.Run(m_job.locations, m_exclusions, m_job.type, hooks);
+        m_terminal.clear();
+        if (!ran || (!m_laidOut && !m_fromListings))
+            return kBatchFailed;
+        if (TellUnreadable(m_run, listing, m_choices))
+            m_incomplete = true;
+        // A listing lays out no report, so there is none to publish; the last one stays.
+        QString error;
+        if (!listing && !m_staging->publish(&error))
+            Tell(error); // the output is still this run's whole report
+
+        return WriteBatchOutput(m_request, m_out, m_target, m_job, m_settings, m_exclusions,
+                                m_run.records(), stagingPath, m_choices, m_incomplete);
+    }
+
+    const BatchRequest& m_request;
+    const std::function<void()>& m_eachStep;
+    Job m_job;
+    BatchOutput m_out;
+    std::optional<QTemporaryDir> m_pipeFolder;
+    QString m_target;
+    bool m_fromListings = false;
+    ReportSettings m_settings;
+    ExclusionList m_exclusions;
+    std::optional<OwnStaging> m_staging;
+    bool m_incomplete = false;
+    TerminalProgress m_terminal;
+    ScanRun m_run;
+    ProgressHooks m_progress;
+    ReportChoices m_choices;
+    bool m_laidOut = false;
+};
+
 } // namespace
 
 int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachStep)
@@ -890,109 +1039,7 @@ int RunBatchJob(const BatchRequest& request, const std::function<void()>& eachSt
     // written. The handler is then reset, so a second Ctrl+C ends the program at once for a
     // user who does not want to wait for the report.
     CatchInterrupt();
-
-    Job job;
-    QString error;
-    BatchOutput out;
-    if (!ReadRequestJob(request, job) || !PlanOutput(request, out))
-        return kBatchFailed;
-    const bool listing = out.listing;
-    QTemporaryDir pipeFolder(QDir::tempPath() + QStringLiteral("/quillon-XXXXXX"));
-    QString target = out.toStandardOutput ? QString() : request.outputPath;
-    if (out.throughFile) {
-        if (!pipeFolder.isValid()) {
-            Tell(QStringLiteral("cannot make a temporary folder in %1: %2")
-                     .arg(QDir::tempPath(), pipeFolder.errorString()));
-            return kBatchFailed;
-        }
-        target = pipeFolder.filePath(QStringLiteral("output"));
-    }
-    AddRequestLocations(request, job);
-    ApplyOptions(request, job);
-    // Saved listings stand for the scan: a listing output merges them, anything else is a
-    // report laid out of them.
-    const bool fromListings = !request.listings.isEmpty();
-    if (job.locations.empty() && !fromListings) {
-        Tell(QStringLiteral("%1: the job has no scan location").arg(request.jobPath));
-        return kBatchFailed;
-    }
-
-    ReportSettings settings;
-    ExclusionList exclusions;
-    if (!LoadBatchSettings(request, settings, exclusions))
-        return kBatchFailed;
-    // This run's own report: another run replacing tmpfile.dmp meanwhile cannot swap it.
-    const OwnStaging staging(SharedStagingPath());
-    const QString& stagingPath = staging.path();
-    bool incomplete = false;
-
-    TerminalProgress terminal;
-    ScanRun run;
-    auto yield = [&] {
-        if (eachStep)
-            eachStep();
-        if (InterruptCount() > 0 && !run.cancelled())
-            run.Cancel();
-    };
-    ProgressHooks progress;
-    progress.yield = yield;
-    if (terminal.enabled()) // else no layout makes its progress texts
-        progress.status = [&](const QString& text) { terminal.show(text); };
-    auto decide = [&](const ErrorReport& report) {
-        terminal.clear();
-        Tell(ErrorLine(report));
-        return ErrorChoice::Abort;
-    };
-
-    ReportChoices choices;
-    choices.settings = settings;
-    choices.font = ReportFont{job.fontName, job.fontSize, 0};
-    choices.sort = DetailsSort{job.sortKey, job.ascending};
-    choices.progress = progress;
-    choices.decide = decide;
-    // A file whose checksum cannot be read keeps its line; the report goes on.
-    choices.unreadableDetail = [&](const std::string& path, const QString& reason) {
-        terminal.clear();
-        Tell(QStringLiteral("cannot read %1: %2")
-                 .arg(QFile::decodeName(QByteArray::fromStdString(path)), reason));
-        incomplete = true;
-    };
-
-    bool laidOut = false;
-    if (fromListings && !listing) {
-        if (const int failed = LayOutListings(request, settings, choices, yield, job, stagingPath);
-            failed != kBatchDone)
-            return failed;
-        laidOut = true;
-    }
-    ScanRunHooks hooks;
-    hooks.progress = progress;
-    hooks.decide = decide;
-    hooks.layout = [&](ReportType type, const RecordList& records, ScanCounters& counters,
-                       bool* cancel) {
-        if (listing) { // a listing is made from the records alone, no report is laid out
-            laidOut = true;
-            return;
-        }
-        laidOut = LayOutScan(type, records, counters, cancel, job.locations, choices, stagingPath);
-    };
-
-    ScanOptions options = ScanOptionsOf(settings, job.ascending);
-    if (request.threads != 0)
-        options.threads = request.threads;
-    run.setOptions(options);
-    const bool ran = fromListings || run.Run(job.locations, exclusions, job.type, hooks);
-    terminal.clear();
-    if (!ran || (!laidOut && !fromListings))
-        return kBatchFailed;
-    if (TellUnreadable(run, listing, choices))
-        incomplete = true;
-    // A listing lays out no report, so there is none to publish; the last one stays.
-    if (!listing && !staging.publish(&error))
-        Tell(error); // the output is still this run's whole report
-
-    return WriteBatchOutput(request, out, target, job, settings, exclusions, run.records(),
-                            stagingPath, choices, incomplete);
+    return BatchJobRun(request, eachStep).Run();
 }
 
 int RunBatchMode(const QStringList& arguments)

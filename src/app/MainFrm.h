@@ -38,6 +38,7 @@ class ExcludeFrm;
 class ScanRun;
 class SettingsFrm;
 class ShownStaging;
+struct ReportChoices;
 class RecordList;
 class buzTimer;
 struct Job;
@@ -245,6 +246,10 @@ private:
                        bool* cancel);
     bool LoadReportIntoPane(const QString& stagingPath);
     ErrorChoice AskAboutError(const ErrorReport& report);
+    /// Open Listing's steps: its message box, the report choices, the notes on what is missing.
+    void TellOpenListing(const QString& text);
+    ReportChoices ListingReportChoices();
+    void NoteListingGaps(QStringList notes, std::size_t unread, const QString& firstUnread);
     double Dpi() const;
     void BuildEditing();
     void ApplyToggle(QAction* toggle);

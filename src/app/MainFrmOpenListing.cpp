@@ -18,13 +18,8 @@ void MainFrm::OpenListing()
 {
     if (m_scanning)
         return;
-    const QString title = QStringLiteral("Open Listing");
-    const auto tell = [&](const QString& text) {
-        m_dialogs->ShowMessage(text, title, MessageIcon::Exclamation, MessageButtons::Ok,
-                               MessageResult::Ok);
-    };
-    const QString path =
-        m_dialogs->ShowOpenDialog(QStringLiteral("JSON listing(*.json)|*.json"), title, QString());
+    const QString path = m_dialogs->ShowOpenDialog(QStringLiteral("JSON listing(*.json)|*.json"),
+                                                   QStringLiteral("Open Listing"), QString());
     if (path.isEmpty())
         return;
     ListingRecords records(Settings());
@@ -49,12 +44,8 @@ void MainFrm::OpenListing()
 
     // Laid out as a scan's report is, with the window's type, sort and font.
     const ReportType type = SelectedReportType();
-    ReportChoices choices;
-    choices.settings = Settings();
-    choices.font = ReportFont{cmbFont->currentText(), m_fontSize, m_reportColour};
-    choices.sort = DetailsSort{cmbSort->currentText(), optAsc->isChecked()};
+    ReportChoices choices = ListingReportChoices();
     choices.progress.yield = [&keepGoing] { keepGoing(); };
-    choices.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
     auto staging = std::make_unique<OwnStaging>(StagingPath());
     ScanCounters counters;
     bool cancel = false;
@@ -69,7 +60,7 @@ void MainFrm::OpenListing()
         return;
     }
     if (!read) {
-        tell(error.left(1).toUpper() + error.mid(1));
+        TellOpenListing(error.left(1).toUpper() + error.mid(1));
         return;
     }
     if (!shown)
@@ -78,16 +69,36 @@ void MainFrm::OpenListing()
     SetPanelText(1, QFile::decodeName(QFile::encodeName(path)));
     SetPanelText(3, QStringLiteral("Files : ") + QString::number(counters.files));
     SetPanelText(4, QStringLiteral("Folders : ") + QString::number(counters.folders));
+    NoteListingGaps(records.lacks(type), unread, firstUnread);
+}
 
-    // What the listing could not give this report, and what its scan could not read.
-    QStringList notes = records.lacks(type);
+void MainFrm::TellOpenListing(const QString& text)
+{
+    m_dialogs->ShowMessage(text, QStringLiteral("Open Listing"), MessageIcon::Exclamation,
+                           MessageButtons::Ok, MessageResult::Ok);
+}
+
+// Laid out as a scan's report is, with the window's type, sort and font.
+ReportChoices MainFrm::ListingReportChoices()
+{
+    ReportChoices choices;
+    choices.settings = Settings();
+    choices.font = ReportFont{cmbFont->currentText(), m_fontSize, m_reportColour};
+    choices.sort = DetailsSort{cmbSort->currentText(), optAsc->isChecked()};
+    choices.decide = [this](const ErrorReport& report) { return AskAboutError(report); };
+    return choices;
+}
+
+// What the listing could not give this report, and what its scan could not read.
+void MainFrm::NoteListingGaps(QStringList notes, std::size_t unread, const QString& firstUnread)
+{
     if (unread > 0)
         notes += QStringLiteral("%1 of its entries were not read in full when the listing was "
                                 "made; their values are blank. The first: %2")
                      .arg(unread)
                      .arg(firstUnread);
     if (!notes.isEmpty())
-        tell(notes.join(QLatin1Char('\n')));
+        TellOpenListing(notes.join(QLatin1Char('\n')));
 }
 
 } // namespace quillon

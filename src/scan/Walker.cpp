@@ -446,62 +446,59 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
         m_pool->drain();
 }
 
-void Walker::enterFolder(const FolderNode* parent, const char* name, int separators, int location,
-                         std::size_t entryOffset)
+// The read-ahead task a thread made for the child at entryOffset, if any; the children are
+// met in offset order, so the cursor only moves forward.
+std::shared_ptr<Walker::ReadTask> Walker::readAheadTask(std::size_t entryOffset)
 {
-    // m_path already ends in the folder's "/".
-    const bool hasParent = m_depth > 0;
-    std::shared_ptr<ReadTask> task;
-    if (hasParent) {
-        Frame& parentFrame = m_stack[m_depth - 1];
-        auto& children = parentFrame.children;
-        std::size_t& cursor = parentFrame.childCursor;
-        while (cursor < children.size() && children[cursor].first < entryOffset)
-            ++cursor;
-        if (cursor < children.size() && children[cursor].first == entryOffset)
-            task = std::move(children[cursor++].second);
-    }
+    Frame& parentFrame = m_stack[m_depth - 1];
+    auto& children = parentFrame.children;
+    std::size_t& cursor = parentFrame.childCursor;
+    while (cursor < children.size() && children[cursor].first < entryOffset)
+        ++cursor;
+    if (cursor < children.size() && children[cursor].first == entryOffset)
+        return std::move(children[cursor++].second);
+    return {};
+}
 
-    int fd = -1;
-    int error = 0;
-    dev_t device = 0;
-    bool claimed = false;
-    if (task) {
-        // Not claimed: cancelled while a thread still reads it; that thread keeps the task.
-        claimed = claim(*task);
-        if (claimed) {
-            fd = task->fd;
-            task->fd = -1;
-            error = task->error;
-            device = task->device;
-            if (fd >= 0)
-                ++m_openDescriptors;
-        }
-        task->releaseSlot();
-    } else if (!m_cancel || !*m_cancel) {
-        // The location itself may be a link the user chose; below it no link is followed.
-        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
-        fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
-        if (fd < 0)
-            error = errno;
-        else
+// Takes over what a thread read; false when it is not claimed: cancelled while a thread
+// still reads it, that thread keeps the task.
+bool Walker::takeReadAhead(ReadTask& task, int& fd, int& error, dev_t& device)
+{
+    const bool claimed = claim(task);
+    if (claimed) {
+        fd = task.fd;
+        task.fd = -1;
+        error = task.error;
+        device = task.device;
+        if (fd >= 0)
             ++m_openDescriptors;
     }
-    struct stat own;
-    if (!task && fd >= 0 && ::fstat(fd, &own) == 0) {
-        device = own.st_dev;
-        if (!hasParent) {
-            m_locationDevice = device;
-            m_locationOnPseudo = onPseudoFileSystem(fd, device);
-            startThreads(fd, device);
-        } else if (device != m_stack[m_depth - 1].ownDevice &&
-                   ((m_settings.oneFileSystem && device != m_locationDevice) ||
-                    (!m_locationOnPseudo && onPseudoFileSystem(fd, device)))) {
-            // A mount point left alone: the folder keeps its line, its content is not read.
-            closeFd(fd);
-        }
-    }
+    task.releaseSlot();
+    return claimed;
+}
 
+// A folder the walk opened itself: a location starts the threads, a mount point below it is
+// left alone (the folder keeps its line, its content is not read).
+void Walker::checkOwnDevice(int& fd, dev_t& device, bool hasParent)
+{
+    struct stat own;
+    if (::fstat(fd, &own) != 0)
+        return;
+    device = own.st_dev;
+    if (!hasParent) {
+        m_locationDevice = device;
+        m_locationOnPseudo = onPseudoFileSystem(fd, device);
+        startThreads(fd, device);
+    } else if (device != m_stack[m_depth - 1].ownDevice &&
+               ((m_settings.oneFileSystem && device != m_locationDevice) ||
+                (!m_locationOnPseudo && onPseudoFileSystem(fd, device)))) {
+        closeFd(fd);
+    }
+}
+
+// The frame at m_depth, emptied for a new folder; its vectors keep their capacity.
+Walker::Frame& Walker::freshFrame(int fd, dev_t device)
+{
     if (m_stack.size() == m_depth)
         m_stack.emplace_back();
     Frame& frame = m_stack[m_depth];
@@ -513,6 +510,52 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     frame.statusCursor = 0;
     frame.children.clear();
     frame.childCursor = 0;
+    return frame;
+}
+
+// Keep the number of open descriptors bounded however deep the tree goes: past the budget the
+// parent lets go of its descriptor and gets it back through ".." later. The reading threads
+// hold the rest of the budget.
+void Walker::boundDescriptors()
+{
+    const int budget = m_parallel ? m_descriptorBudget - m_poolFdCap : m_descriptorBudget;
+    if (m_openDescriptors <= budget)
+        return;
+    Frame& parentFrame = m_stack[m_depth - 2];
+    struct stat st;
+    if (parentFrame.fd >= 0 && ::fstat(parentFrame.fd, &st) == 0) {
+        parentFrame.device = st.st_dev;
+        parentFrame.inode = st.st_ino;
+        closeFd(parentFrame.fd);
+    }
+}
+
+void Walker::enterFolder(const FolderNode* parent, const char* name, int separators, int location,
+                         std::size_t entryOffset)
+{
+    // m_path already ends in the folder's "/".
+    const bool hasParent = m_depth > 0;
+    std::shared_ptr<ReadTask> task = hasParent ? readAheadTask(entryOffset) : nullptr;
+
+    int fd = -1;
+    int error = 0;
+    dev_t device = 0;
+    bool claimed = false;
+    if (task) {
+        claimed = takeReadAhead(*task, fd, error, device);
+    } else if (!m_cancel || !*m_cancel) {
+        // The location itself may be a link the user chose; below it no link is followed.
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
+        fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
+        if (fd < 0)
+            error = errno;
+        else
+            ++m_openDescriptors;
+    }
+    if (!task && fd >= 0)
+        checkOwnDevice(fd, device, hasParent);
+
+    Frame& frame = freshFrame(fd, device);
     if (claimed) {
         frame.entries.swap(task->entries);
         frame.statuses.swap(task->statuses);
@@ -543,20 +586,8 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
         watchForDiskWaits();
     if (m_parallel && frame.fd >= 0)
         submitChildren(frame);
-
-    // Keep the number of open descriptors bounded however deep the tree goes: past the
-    // budget the parent lets go of its descriptor and gets it back through ".." later. The
-    // reading threads hold the rest of the budget.
-    const int budget = m_parallel ? m_descriptorBudget - m_poolFdCap : m_descriptorBudget;
-    if (hasParent && fd >= 0 && m_openDescriptors > budget) {
-        Frame& parentFrame = m_stack[m_depth - 2];
-        struct stat st;
-        if (parentFrame.fd >= 0 && ::fstat(parentFrame.fd, &st) == 0) {
-            parentFrame.device = st.st_dev;
-            parentFrame.inode = st.st_ino;
-            closeFd(parentFrame.fd);
-        }
-    }
+    if (hasParent && fd >= 0)
+        boundDescriptors();
 }
 
 namespace {
@@ -754,8 +785,13 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
     // On the walk's own thread the status is read entry by entry, between yields.
     if (onMainThread || task.entries.size() > kStatusesUpTo)
         return;
-    // The same entries the walk would ask the status of: files it takes, and entries whose
-    // type the directory does not tell.
+    readStatuses(task, fd, stop);
+}
+
+// The same entries the walk would ask the status of: files it takes, and entries whose type
+// the directory does not tell. Off the walk's thread only a stop ends it.
+void Walker::readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const
+{
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < task.entries.size();) {
         const auto* entry = reinterpret_cast<const struct dirent64*>(task.entries.data() + offset);
@@ -764,7 +800,7 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
         if (entry->d_type == DT_DIR ||
             (entry->d_type != DT_UNKNOWN && !takesFile(entry->d_name, task.filesExcluded)))
             continue;
-        if (++count % 256 == 0 && stopped())
+        if (++count % 256 == 0 && stop.load(std::memory_order_relaxed))
             return;
         EntryStatus status;
         status.offset = static_cast<std::uint32_t>(here);

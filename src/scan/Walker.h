@@ -98,6 +98,11 @@ private:
     void watchForDiskWaits();
     void enterFolder(const FolderNode* parent, const char* name, int separators, int location,
                      std::size_t entryOffset);
+    std::shared_ptr<ReadTask> readAheadTask(std::size_t entryOffset);
+    bool takeReadAhead(ReadTask& task, int& fd, int& error, dev_t& device);
+    void checkOwnDevice(int& fd, dev_t& device, bool hasParent);
+    Frame& freshFrame(int fd, dev_t device);
+    void boundDescriptors();
     int locationOfChild(const Frame& frame) const;
     bool childToEnter(const Frame& frame, const char* name, int& separators, int& location);
     void leaveFolder();
@@ -117,6 +122,7 @@ private:
     bool claim(ReadTask& task);
     void readFolder(ReadTask& task, std::vector<char>& scratch, const std::atomic<bool>& stop,
                     bool onMainThread);
+    void readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const;
 
     RecordList& m_records;
     ExclusionMatcher m_exclusions;
