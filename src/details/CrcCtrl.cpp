@@ -40,6 +40,18 @@ bool IsPretendingEmpty(int fd)
     return type == kProcMagic || type == kSysfsMagic;
 }
 
+// One pread from at, again after a signal; a read error throws as the checksum's.
+std::size_t ReadAt(int fd, unsigned char* into, std::size_t size, off_t at, const std::string& path)
+{
+    for (;;) {
+        const ssize_t got = ::pread(fd, into, size, at);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            ThrowReadError(errno, path);
+    }
+}
+
 } // namespace
 
 CrcCtrl::CrcCtrl() = default;
@@ -85,16 +97,11 @@ CrcCtrl::Outcome CrcCtrl::ComputeOpen(int fd, const std::string& path)
     std::uint32_t crc = 0;
     // From the start, whatever was read of the file before (a tag, a version).
     for (off_t at = 0;;) {
-        const ssize_t got = ::pread(fd, m_buffer.get(), kBufferSize, at);
+        const std::size_t got = ReadAt(fd, m_buffer.get(), kBufferSize, at, path);
         if (got == 0)
             break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowReadError(errno, path);
-        }
-        at += got;
-        crc = libdeflate_crc32(crc, m_buffer.get(), static_cast<std::size_t>(got));
+        at += static_cast<off_t>(got);
+        crc = libdeflate_crc32(crc, m_buffer.get(), got);
         if (m_interrupt && m_interrupt())
             return Outcome::Cancelled;
     }
@@ -112,16 +119,11 @@ CrcCtrl::Outcome CrcCtrl::ComputePrefix(int fd, std::size_t limit, const std::st
         m_buffer = std::make_unique_for_overwrite<unsigned char[]>(kBufferSize);
     limit = std::min(limit, kBufferSize);
     while (m_read < limit) {
-        const ssize_t got =
-            ::pread(fd, m_buffer.get() + m_read, limit - m_read, static_cast<off_t>(m_read));
+        const std::size_t got =
+            ReadAt(fd, m_buffer.get() + m_read, limit - m_read, static_cast<off_t>(m_read), path);
         if (got == 0)
             break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowReadError(errno, path);
-        }
-        m_read += static_cast<std::size_t>(got);
+        m_read += got;
     }
     m_value = libdeflate_crc32(0, m_buffer.get(), m_read);
     m_result = HexText(m_value);
