@@ -16,10 +16,10 @@ constexpr CommandOption kOptions[] = {
      "place of a scan, several give one report, and with -o NAME.json they merge)"},
     {OptionId::Output, "--output", "-o", "FILE", OptionValue::Path, "", "file to write",
      "write to FILE what its name asks for: a name ending in \".pdf\" the report as "
-     "printed, in \".csv\" or \".json\" a listing of every file and folder; else the "
-     "report as plain text when the name holds \".txt\", rich text for \".rtf\", a web "
-     "page for \".htm\"; \"-\" is standard output; without -o the report is printed as "
-     "plain text"},
+     "printed, in \".csv\" or \".json\" a listing of every file and folder, in "
+     "\".html\" the web page to browse (as --format html); else the report as plain text "
+     "when the name holds \".txt\", rich text for \".rtf\", the report's web page for "
+     "\".htm\"; \"-\" is standard output; without -o the report is printed as plain text"},
     {OptionId::Format, "--format", "", "KIND", OptionValue::Choice, "txt rtf htm csv json pdf html",
      "what to write",
      "write KIND (txt, rtf, htm, csv, json, pdf or html) whatever the output's name; to "

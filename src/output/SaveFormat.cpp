@@ -19,6 +19,9 @@ constexpr Mark kMarks[] = {
     {OutputKind::Pdf, QLatin1String(".pdf"), true},
     {OutputKind::Csv, QLatin1String(".csv"), true},
     {OutputKind::Json, QLatin1String(".json"), true},
+    // Only commands that write the page to browse take ".html" for it; Save As and the
+    // comparison go on to ".htm" below and write the report's page, as they always have.
+    {OutputKind::WebPage, QLatin1String(".html"), true},
     {OutputKind::PlainText, QLatin1String(".txt"), false},
     {OutputKind::RichText, QLatin1String(".rtf"), false},
     {OutputKind::Html, QLatin1String(".htm"), false},

@@ -12,8 +12,9 @@ enum class SaveFormat { None, PlainText, RichText, Html };
 
 SaveFormat SaveFormatForPath(const QString& path);
 
-/// What an output file's name asks to be written. WebPage, the interactive page, has no
-/// name of its own (a ".html" name stays the page of the report): only its format asks for it.
+/// What an output file's name asks to be written. WebPage is the page to browse: a name
+/// ending in ".html" asks for it where the command writes it (a report); elsewhere such a name
+/// holds ".htm" and is the report's page.
 enum class OutputKind { None, PlainText, RichText, Html, Pdf, Csv, Json, WebPage };
 
 /// What each command writes.
@@ -28,10 +29,10 @@ inline constexpr OutputKind kCompareOutputs[] = {OutputKind::PlainText, OutputKi
                                                  OutputKind::Json};
 
 /// The one rule every command follows. Only the file's name decides, never its folders, and
-/// case is ignored: a name ending in ".pdf", ".csv" or ".json" asks for that; any other asks
-/// for the first of ".txt", ".rtf", ".htm" found anywhere in it, in that order (so
-/// "page.html" is a web page and "notes.rtf.txt" text). Kinds the command does not write are
-/// passed over as if the name did not hold them; None when nothing is left.
+/// case is ignored: a name ending in ".pdf", ".csv", ".json" or ".html" asks for that; any
+/// other asks for the first of ".txt", ".rtf", ".htm" found anywhere in it, in that order (so
+/// "page.htm" is the report's web page and "notes.rtf.txt" text). Kinds the command does not write
+/// are passed over as if the name did not hold them; None when nothing is left.
 OutputKind OutputKindForPath(const QString& path, std::span<const OutputKind> written);
 
 /// The one-line answer to a name that asks for none of written, naming what would do:

@@ -126,8 +126,8 @@ TEST_F(BatchMode, WritesEachFormatAndTheStagingFileButNotTheDefaultJob)
     ASSERT_EQ(run({"--report", job("Option2"), "-o", out("r.rtf")}).status, 0);
     const QByteArray rtf = read(out("r.rtf"));
     EXPECT_TRUE(rtf.startsWith("{\\rtf1") && rtf.contains("a\\}b.txt")) << rtf.constData();
-    ASSERT_EQ(run({"--report", job("Option4"), "--output=" + out("page.html")}).status, 0);
-    const QByteArray html = read(out("page.html"));
+    ASSERT_EQ(run({"--report", job("Option4"), "--output=" + out("page.htm")}).status, 0);
+    const QByteArray html = read(out("page.htm"));
     EXPECT_TRUE(html.startsWith("<html><head><title>Quillon - "));
     EXPECT_TRUE(
         html.contains(QFile::encodeName(QString::fromStdString(m_tree.path("music"))) + "<br>\r\n"))
@@ -167,7 +167,7 @@ TEST_F(BatchMode, FailuresExitOneWithOneLine)
     expectFailure({"--report", job(), "-o", out("no/such/folder/r.txt")}, "r.txt");
     // The message names every kind of output that -o takes, not only the report's three.
     expectFailure({"--report", job(), "-o", out("r.doc")},
-                  "r.doc: the output name must end in \".pdf\", \".csv\" or \".json\", or "
+                  "r.doc: the output name must end in \".pdf\", \".csv\", \".json\" or \".html\", or "
                   "hold \".txt\", \".rtf\" or \".htm\"\n");
     if (geteuid() != 0) {
         QDir().mkpath(out("locked"));
@@ -351,14 +351,15 @@ TEST_F(BatchMode, FoldersWithoutAJobAndOptionsOverTheJob)
 
 TEST_F(BatchMode, StandardOutputCarriesTheReportAndNothingElse)
 {
-    for (const char* kind : {"txt", "rtf", "htm", "csv", "json", "pdf"}) {
+    for (const char* kind : {"txt", "rtf", "htm", "csv", "json", "pdf", "html"}) {
         const Result piped = run({"--report", root(), "-o", "-", "--format", kind});
         EXPECT_EQ(piped.status, 0) << kind << piped.err.constData();
         // Qt's own warnings (for a PDF, its fonts) may go to standard error, never elsewhere.
         if (QByteArray(kind) != "pdf") {
             EXPECT_TRUE(piped.err.isEmpty()) << kind << piped.err.constData();
         }
-        // The same bytes as the file of that kind (a PDF carries its time of making).
+        // The same bytes as the file of that kind (a PDF carries its time of making); a
+        // ".html" name is the page to browse, as --format html.
         const QString file = out(QString("r.") + kind);
         ASSERT_EQ(run({"--report", root(), "-o", file}).status, 0);
         if (QByteArray(kind) == "pdf")

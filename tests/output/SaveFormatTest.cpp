@@ -39,7 +39,12 @@ TEST(OutputKind, EachCommandAsksTheSameRuleOfItsOwnKinds)
     EXPECT_EQ(OutputKindForPath("/t/r.pdf", kCompareOutputs), OutputKind::None);
     EXPECT_EQ(OutputKindForPath("/t/r.htm.pdf", kCompareOutputs), OutputKind::Html);
     EXPECT_EQ(OutputKindForPath("/t/r.json.bak", kReportOutputs), OutputKind::None);
-    EXPECT_EQ(OutputKindForPath("/t/page.html", kReportOutputs), OutputKind::Html);
+    EXPECT_EQ(OutputKindForPath("/t/page.html", kReportOutputs), OutputKind::WebPage);
+    EXPECT_EQ(OutputKindForPath("/t/page.HTML", kReportOutputs), OutputKind::WebPage);
+    EXPECT_EQ(OutputKindForPath("/t/page.htm", kReportOutputs), OutputKind::Html);
+    EXPECT_EQ(OutputKindForPath("/t/page.html.txt", kReportOutputs), OutputKind::PlainText);
+    EXPECT_EQ(OutputKindForPath("/t/page.html", kCompareOutputs), OutputKind::Html);
+    EXPECT_EQ(OutputKindForPath("/t/page.html", kSaveAsOutputs), OutputKind::Html);
     EXPECT_EQ(OutputKindForPath("/x.csv/r", kListingOutputs), OutputKind::None);
 
     EXPECT_EQ(OutputNameRefusal("r.doc", kCompareOutputs),
