@@ -291,6 +291,7 @@ private:
     QString m_fontSize = QStringLiteral("10"); ///< the last valid text of cmbFontSize
     bool m_scanning = false;
     bool m_closePending = false;
+    bool m_listingCancelled = false; ///< Cancel answered Yes while Open Listing reads
     bool m_loading = false;
     bool m_closed = false;
 };

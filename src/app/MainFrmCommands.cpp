@@ -293,8 +293,11 @@ void MainFrm::CancelScan()
         m_dialogs->ShowMessage(QStringLiteral("Are you sure to cancel scanning of directories?"),
                                QStringLiteral("Cancel Search"), MessageIcon::Question,
                                MessageButtons::YesNo, MessageResult::No);
-    if (answer == MessageResult::Yes)
-        m_run->Cancel();
+    if (answer != MessageResult::Yes)
+        return;
+    // Open Listing runs no scan: it watches its own flag.
+    m_listingCancelled = true;
+    m_run->Cancel();
 }
 
 Job MainFrm::CurrentJob() const

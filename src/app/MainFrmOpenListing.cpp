@@ -30,12 +30,14 @@ void MainFrm::OpenListing()
             firstUnread =
                 QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + what;
     });
-    // Busy as in a scan: the window's events run, its commands wait, a close waits for the end.
+    // Busy as in a scan: the window's events run, its commands wait, Cancel (F6) stops the
+    // reading or the layout and keeps the pane as it was, a close waits for the end.
     SetScanningState(false);
+    m_listingCancelled = false;
     const auto keepGoing = [this] {
         if (m_yieldHook)
             m_yieldHook();
-        return !m_closePending;
+        return !m_closePending && !m_listingCancelled;
     };
     QString error;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -45,18 +47,22 @@ void MainFrm::OpenListing()
     // Laid out as a scan's report is, with the window's type, sort and font.
     const ReportType type = SelectedReportType();
     ReportChoices choices = ListingReportChoices();
-    choices.progress.yield = [&keepGoing] { keepGoing(); };
     auto staging = std::make_unique<OwnStaging>(StagingPath());
     ScanCounters counters;
     bool cancel = false;
+    choices.progress.yield = [&] { cancel = cancel || !keepGoing(); };
     const bool shown =
-        read && !m_closePending &&
+        read && keepGoing() &&
         LayOutListingRecords(type, records, counters, &cancel, choices, staging->path()) &&
-        !m_closePending && LoadReportIntoPane(staging->path());
+        !cancel && keepGoing() && LoadReportIntoPane(staging->path());
     SetScanningState(true);
     if (m_closePending) {
         m_closePending = false;
         QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    if (m_listingCancelled) {
+        SetPanelText(1, QStringLiteral("Open Listing cancelled."));
         return;
     }
     if (!read) {

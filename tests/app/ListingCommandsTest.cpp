@@ -537,6 +537,23 @@ TEST_F(ListingCommands, WindowOpensAListingAsTheReportOfItsScan)
     EXPECT_TRUE(dialogs.messages.back().text.contains("cut.json"))
         << dialogs.messages.back().text.toStdString();
     EXPECT_EQ(window.rTxt->toPlainText(), details);
+
+    // Cancel (F6) stops it, asked as a scan's Cancel is; the pane keeps its report.
+    dialogs.messageAnswers = {MessageResult::Yes};
+    bool asked = false;
+    window.SetYieldHook([&] {
+        if (!asked && window.mnuCancel->isEnabled()) {
+            asked = true;
+            window.mnuCancel->trigger();
+        }
+    });
+    window.SelectReportType(ReportType::TreeView);
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuOpenListing->trigger();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(window.rTxt->toPlainText(), details);
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Open Listing cancelled."));
+    EXPECT_TRUE(window.mnuScan->isEnabled());
 }
 
 TEST_F(ListingCommands, KeepEveryCharacterOfNamesReachesEachOutputFormat)
