@@ -1,6 +1,7 @@
 #include "details/FileAt.h"
 
 #include <cerrno>
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,14 @@ bool FolderCursor::moveTo(std::string_view path)
     } else {
         if (m_fd >= 0)
             ::close(m_fd);
+        // A path the kernel takes whole costs one call instead of one for each folder in it.
+        if (wanted.size() < PATH_MAX) {
+            m_fd = ::open(wanted.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (m_fd >= 0 || errno != ENAMETOOLONG) {
+                m_path = std::move(wanted);
+                return m_fd >= 0;
+            }
+        }
         fd = ::open(wanted.front() == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
         rest = wanted;
     }
@@ -81,10 +90,15 @@ int OpenRegularNoFollow(const FileAt& file)
         errno = EINVAL;
         return -1;
     }
+    // Replaced between the look and the open: refuse the new one unless it is regular too.
+    return OpenListedRegular(file, st);
+}
+
+int OpenListedRegular(const FileAt& file, struct stat& st)
+{
     const int fd = ::openat(file.folder, file.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
         return -1;
-    // Replaced between the look and the open: refuse the new one unless it is regular too.
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         errno = EINVAL;

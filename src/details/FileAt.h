@@ -18,9 +18,10 @@ struct FileAt {
 };
 
 /// The folder whose files' details are being read, held as a descriptor (O_PATH). Moving to
-/// another folder opens it component by component, each relative to the one before, so a path
-/// of any length works; moving into a sub-folder of the current one opens only the rest, so a
-/// walk down a deep tree costs one open per level.
+/// another folder opens it in one call when its path is shorter than PATH_MAX, else component
+/// by component, each relative to the one before, so a path of any length works; moving into a
+/// sub-folder of the current one opens only the rest, so a walk down a deep tree costs one open
+/// per level.
 class FolderCursor {
 public:
     FolderCursor() = default;
@@ -52,5 +53,10 @@ bool StatNoFollow(const FileAt& file, struct stat& st);
 /// Opens a file for reading only when it is a regular file reached without following a link;
 /// -1 otherwise (errno set; ELOOP for a link, EINVAL for anything but a regular file).
 int OpenRegularNoFollow(const FileAt& file);
+
+/// The same for a file the walk already saw as a regular file, in one call fewer: opened
+/// without the look first (O_NONBLOCK, so a pipe put in its place meanwhile cannot block), then
+/// refused unless regular. st is the open file's status.
+int OpenListedRegular(const FileAt& file, struct stat& st);
 
 } // namespace quillon

@@ -25,6 +25,9 @@ bool LayoutRun::run(qint32 closingStep, std::string_view closingLine,
         // Inside the step: a font size that is no number is that step's error.
         m_steps.step(2, [&] { m_file->writeLine(RtfHeader(m_context.font)); });
         const SummarySettings& summary = m_context.settings.Summary;
+        // The files the duplicates compare are read on the other core meanwhile.
+        if (summary.Duplicates && !summary.Alone)
+            m_duplicates = std::make_unique<DuplicatesAhead>(records(), summary.SameBytes);
         if (!summary.any() || !summary.Alone)
             body();
         if (summary.any())
@@ -32,6 +35,7 @@ bool LayoutRun::run(qint32 closingStep, std::string_view closingLine,
         writeLine(closingStep, closingLine);
         m_steps.step(closingStep + 1, [&] { m_file->close(); });
     });
+    m_duplicates.reset(); // stops a reading that a failure left behind
     if (!done)
         m_file.reset(); // closes what was written so far; the pane keeps its old report
     return done;
@@ -61,7 +65,9 @@ void LayoutRun::writeScanSummary(qint32 step)
     hooks.unreadable =
         m_context.unreadableDetail ? m_context.unreadableDetail : m_context.unreadableNote;
     m_context.progress.Status(QStringLiteral("Summarizing the scan, please wait..."));
-    const ScanSummary summary = SummarizeScan(records(), m_context.settings.Summary, hooks);
+    const ScanSummary summary =
+        SummarizeScan(records(), m_context.settings.Summary, hooks, m_duplicates.get());
+    m_duplicates.reset();
     const ReportSettings& settings = m_context.settings;
     for (const std::string& line : SummaryReportLines(
              summary, [&](std::string_view text) { return RtfSafeText(text, settings); }))

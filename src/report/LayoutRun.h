@@ -2,9 +2,11 @@
 
 #include "platform/CommandSteps.h"
 #include "report/LayoutContext.h"
+#include "report/ScanSummary.h"
 #include "report/StagingFile.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -53,6 +55,7 @@ private:
     std::optional<ReportStagingFile> m_file;
     const RecordList m_noRecords;
     ScanCounters m_ownCounters;
+    std::unique_ptr<DuplicatesAhead> m_duplicates; ///< read while the body is laid out
 };
 
 /// Tells where a run of records of one folder path begins: the first folder, or a path other

@@ -11,10 +11,16 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace quillon {
@@ -67,20 +73,32 @@ struct Candidate {
     dev_t device = 0;
     ino_t inode = 0;
     bool read = false;
+    bool sizeKept = false; // the first pass found the size the scan saw
 };
 
-// Opens a file of the records through its folder, so that a path beyond PATH_MAX still
-// opens; -1 with errno set otherwise.
-int OpenRecord(const ScanRecord& record, FolderCursor& cursor, std::string& folder)
-{
-    const std::string path = record.folder ? record.folder->path() : std::string();
-    if (path != folder) {
-        folder = path;
-        cursor.moveTo(folder);
+// Opens files of the records through their folder, so that a path beyond PATH_MAX still
+// opens; the folder is opened again only when the next file lies in another.
+class RecordOpener {
+public:
+    // The open file (st its status), or -1 with errno set.
+    int open(const ScanRecord& record, struct stat& st)
+    {
+        if (!m_moved || !SamePath(record.folder, m_folder)) {
+            m_folder = record.folder;
+            m_moved = true;
+            m_cursor.moveTo(record.folder ? record.folder->path() : std::string());
+        }
+        if (m_cursor.descriptor() >= 0)
+            return OpenListedRegular(FileAt{m_cursor.descriptor(), record.name.c_str()}, st);
+        const std::string full = PathOf(record);
+        return OpenListedRegular(FileAt::Path(full), st);
     }
-    const std::string full = folder + record.name;
-    return OpenRegularNoFollow(cursor.at(record.name, full));
-}
+
+private:
+    FolderCursor m_cursor;
+    const FolderNode* m_folder = nullptr;
+    bool m_moved = false;
+};
 
 struct Fd {
     int fd = -1;
@@ -258,12 +276,11 @@ private:
                 m_hooks.yield();
             return stopped();
         });
-        FolderCursor cursor;
-        std::string folder;
+        RecordOpener opener;
         for (Candidate* c : again) {
             if (stopped())
                 return;
-            readWhole(*c, crc, cursor, folder);
+            readWhole(*c, crc, opener);
         }
     }
 
@@ -272,7 +289,8 @@ private:
         if (m_hooks.yield)
             m_hooks.yield();
         const ScanRecord& record = m_records[c.record];
-        Fd file{OpenRecord(record, m_cursor, m_folder)};
+        struct stat st {};
+        Fd file{m_opener.open(record, st)};
         if (file.fd < 0) {
             // Gone since the scan, or no longer a regular file: nothing to compare.
             if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
@@ -281,8 +299,8 @@ private:
         }
         const auto size = static_cast<std::uint64_t>(c.size);
         try {
-            m_crc.ComputePrefix(file.fd, static_cast<std::size_t>(std::min(size, kPrefix)),
-                                PathOf(record));
+            // Only the error number is kept: no path is built for the message.
+            m_crc.ComputePrefix(file.fd, static_cast<std::size_t>(std::min(size, kPrefix)), {});
         } catch (const CommandError& e) {
             tell(c.record, e.number() > 0 ? e.number() : EIO);
             return;
@@ -292,46 +310,52 @@ private:
             return;
         c.crc = m_crc.Value();
         c.read = true;
+        c.device = st.st_dev;
+        c.inode = st.st_ino;
+        c.sizeKept = st.st_size == c.size;
     }
 
-    void readWhole(Candidate& c, CrcCtrl& crc, FolderCursor& cursor, std::string& folder)
+    void readWhole(Candidate& c, CrcCtrl& crc, RecordOpener& opener)
     {
         c.read = false;
-        const ScanRecord& record = m_records[c.record];
-        Fd file{OpenRecord(record, cursor, folder)};
-        if (file.fd < 0) {
-            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
-                tell(c.record, errno);
-            return;
-        }
-        struct stat st {};
-        if (::fstat(file.fd, &st) != 0) {
-            tell(c.record, errno);
-            return;
-        }
         // A file that changed size since the scan is no longer the file listed.
-        if (st.st_size != c.size)
+        if (!c.sizeKept)
             return;
         // A file of one block was read whole already; another link of a file read before
         // has its checksum.
-        const auto known = m_inodeCrc.find({st.st_dev, st.st_ino});
-        if (known != m_inodeCrc.end()) {
+        const auto known = m_inodeCrc.find({c.device, c.inode});
+        if (known != m_inodeCrc.end())
             c.crc = known->second;
-        } else if (static_cast<std::uint64_t>(c.size) > kPrefix) {
-            try {
-                if (crc.ComputeOpen(file.fd, PathOf(record)) != CrcCtrl::Outcome::Done)
-                    return;
-            } catch (const CommandError& e) {
-                tell(c.record, e.number() > 0 ? e.number() : EIO);
-                return;
-            }
-            c.crc = crc.Value();
-        }
-        c.device = st.st_dev;
-        c.inode = st.st_ino;
+        else if (static_cast<std::uint64_t>(c.size) > kPrefix && !readRest(c, crc, opener))
+            return;
         c.read = true;
-        m_inodeCrc.emplace(std::make_pair(st.st_dev, st.st_ino), c.crc);
+        m_inodeCrc.emplace(std::make_pair(c.device, c.inode), c.crc);
         ++m_summary.filesRead;
+    }
+
+    // The whole checksum of a file larger than a block; false when it is not to be counted.
+    bool readRest(Candidate& c, CrcCtrl& crc, RecordOpener& opener)
+    {
+        const ScanRecord& record = m_records[c.record];
+        struct stat st {};
+        Fd file{opener.open(record, st)};
+        if (file.fd < 0) {
+            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
+                tell(c.record, errno);
+            return false;
+        }
+        // Replaced or changed since the first pass: no longer the file listed.
+        if (st.st_size != c.size || st.st_dev != c.device || st.st_ino != c.inode)
+            return false;
+        try {
+            if (crc.ComputeOpen(file.fd, {}) != CrcCtrl::Outcome::Done)
+                return false;
+        } catch (const CommandError& e) {
+            tell(c.record, e.number() > 0 ? e.number() : EIO);
+            return false;
+        }
+        c.crc = crc.Value();
+        return true;
     }
 
     void addGroup(const std::vector<Candidate>& group)
@@ -356,9 +380,9 @@ private:
 
     Fd open(std::size_t record, int* error)
     {
-        FolderCursor cursor;
-        std::string folder;
-        Fd file{OpenRecord(m_records[record], cursor, folder)};
+        RecordOpener opener;
+        struct stat st {};
+        Fd file{opener.open(m_records[record], st)};
         *error = file.fd < 0 ? errno : 0;
         return file;
     }
@@ -448,11 +472,112 @@ private:
     std::unique_ptr<unsigned char[]> m_bufferA, m_bufferB;
     std::map<std::pair<dev_t, ino_t>, std::uint32_t> m_inodeCrc; // files read whole
     CrcCtrl m_crc;                                               // the first pass's
-    FolderCursor m_cursor;
-    std::string m_folder;
+    RecordOpener m_opener;                                       // the first pass's
 };
 
+// The totals by extension.
+void AddTypeTotals(const RecordList& records, const SummaryHooks& hooks, ScanSummary& summary)
+{
+    const std::size_t n = records.lastIndex();
+    std::vector<TypeTotal> totals;
+    std::vector<std::pair<std::string, std::size_t>> index; // extension, place in totals
+    for (std::size_t k = 1; k <= n; ++k) {
+        if (hooks.yield && k % 4096 == 0)
+            hooks.yield();
+        const ScanRecord& r = records[k];
+        if (!r.isFile() || r.repeatLink)
+            continue;
+        std::string extension = ExtensionOf(r.name);
+        auto at = std::lower_bound(index.begin(), index.end(), extension,
+                                   [](const auto& e, const std::string& x) { return e.first < x; });
+        if (at == index.end() || at->first != extension) {
+            at = index.insert(at, {extension, totals.size()});
+            totals.push_back({std::move(extension), 0, 0});
+        }
+        TypeTotal& total = totals[at->second];
+        ++total.files;
+        total.bytes += r.size;
+        summary.totalBytes += r.size;
+    }
+    std::sort(totals.begin(), totals.end(), [](const TypeTotal& a, const TypeTotal& b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
+    });
+    summary.types = std::move(totals);
+}
+
 } // namespace
+
+struct DuplicatesAhead::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false; // under mutex
+    std::atomic<bool> stop{false};
+    ScanSummary found;                                       // the thread's until done
+    std::vector<std::pair<std::string, QString>> unreadable; // likewise
+    std::exception_ptr failure;                              // likewise
+    std::thread thread;
+};
+
+DuplicatesAhead::DuplicatesAhead(const RecordList& records, bool sameBytes)
+    : m_state(std::make_unique<State>())
+{
+    State& state = *m_state;
+    state.thread = std::thread([&records, sameBytes, &state] {
+        SummaryHooks hooks;
+        hooks.cancelled = [&state] { return state.stop.load(std::memory_order_relaxed); };
+        hooks.unreadable = [&state](const std::string& path, const QString& reason) {
+            state.unreadable.emplace_back(path, reason);
+        };
+        try {
+            DuplicateFinder(records, hooks, state.found).run(sameBytes);
+        } catch (...) {
+            state.failure = std::current_exception(); // thrown again where the summary waits
+        }
+        const std::lock_guard lock(state.mutex);
+        state.done = true;
+        state.changed.notify_all();
+    });
+}
+
+DuplicatesAhead::~DuplicatesAhead()
+{
+    m_state->stop = true;
+    if (m_state->thread.joinable())
+        m_state->thread.join();
+}
+
+void DuplicatesAhead::finish(ScanSummary& summary, const SummaryHooks& hooks)
+{
+    State& state = *m_state;
+    bool cancelled = false;
+    std::unique_lock lock(state.mutex);
+    while (!state.done) {
+        // Often enough for a window to stay alive and for Ctrl+C to stop the reading at once.
+        state.changed.wait_for(lock, std::chrono::milliseconds(20));
+        lock.unlock();
+        if (hooks.yield)
+            hooks.yield();
+        if (!cancelled && hooks.cancelled && hooks.cancelled()) {
+            cancelled = true;
+            state.stop = true;
+        }
+        lock.lock();
+    }
+    lock.unlock();
+    state.thread.join();
+    if (state.failure)
+        std::rethrow_exception(state.failure);
+    if (!cancelled && hooks.cancelled && hooks.cancelled())
+        cancelled = true;
+    for (const auto& [path, reason] : state.unreadable) {
+        if (hooks.unreadable)
+            hooks.unreadable(path, reason);
+    }
+    summary.duplicates = std::move(state.found.duplicates);
+    summary.unreadable = std::move(state.found.unreadable);
+    summary.filesRead = state.found.filesRead;
+    summary.stopped = state.found.stopped || cancelled;
+}
 
 SummarySettings LoadSummarySettings(const SettingsStore& store)
 {
@@ -511,7 +636,7 @@ double ScanSummary::share(const TypeTotal& type) const
 }
 
 ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& settings,
-                          const SummaryHooks& hooks)
+                          const SummaryHooks& hooks, DuplicatesAhead* ahead)
 {
     ScanSummary summary;
     summary.settings = settings;
@@ -538,34 +663,11 @@ ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& sett
         for (std::size_t i = 0; i < count; ++i)
             summary.top.push_back({PathOf(records[files[i]]), records[files[i]].size});
     }
-    if (settings.Types) {
-        std::vector<TypeTotal> totals;
-        std::vector<std::pair<std::string, std::size_t>> index; // extension, place in totals
-        for (std::size_t k = 1; k <= n; ++k) {
-            if (hooks.yield && k % 4096 == 0)
-                hooks.yield();
-            const ScanRecord& r = records[k];
-            if (!r.isFile() || r.repeatLink)
-                continue;
-            std::string extension = ExtensionOf(r.name);
-            auto at =
-                std::lower_bound(index.begin(), index.end(), extension,
-                                 [](const auto& e, const std::string& x) { return e.first < x; });
-            if (at == index.end() || at->first != extension) {
-                at = index.insert(at, {extension, totals.size()});
-                totals.push_back({std::move(extension), 0, 0});
-            }
-            TypeTotal& total = totals[at->second];
-            ++total.files;
-            total.bytes += r.size;
-            summary.totalBytes += r.size;
-        }
-        std::sort(totals.begin(), totals.end(), [](const TypeTotal& a, const TypeTotal& b) {
-            return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
-        });
-        summary.types = std::move(totals);
-    }
-    if (settings.Duplicates)
+    if (settings.Types)
+        AddTypeTotals(records, hooks, summary);
+    if (settings.Duplicates && ahead)
+        ahead->finish(summary, hooks);
+    else if (settings.Duplicates)
         DuplicateFinder(records, hooks, summary).run(settings.SameBytes);
     return summary;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,11 +78,34 @@ struct SummaryHooks {
     std::function<void(const std::string& path, const QString& reason)> unreadable;
 };
 
+/// The duplicates' files read on a thread of their own from construction on, so that the
+/// reading overlaps the report's own lines; SummarizeScan then waits only for what is left.
+/// The records must not change meanwhile. Destroying it stops the reading and waits for the
+/// thread, so none is left reading.
+class DuplicatesAhead {
+public:
+    DuplicatesAhead(const RecordList& records, bool sameBytes);
+    ~DuplicatesAhead();
+    DuplicatesAhead(const DuplicatesAhead&) = delete;
+    DuplicatesAhead& operator=(const DuplicatesAhead&) = delete;
+
+    /// Waits for the reading, serving hooks.yield and hooks.cancelled meanwhile (cancelled
+    /// stops it), then gives summary the duplicates and tells hooks.unreadable of each file
+    /// that could not be read, in the order a reading on this thread would have.
+    void finish(ScanSummary& summary, const SummaryHooks& hooks);
+
+    struct State;
+
+private:
+    std::unique_ptr<State> m_state;
+};
+
 /// The summaries that settings switch on, over the file records. Only files whose size
 /// another file shares are read (CRC32), and with SameBytes only those whose checksum is
 /// shared are compared, two at a time in blocks.
+/// With ahead, the duplicates are the ones it read.
 ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& settings,
-                          const SummaryHooks& hooks = {});
+                          const SummaryHooks& hooks = {}, DuplicatesAhead* ahead = nullptr);
 
 /// The summary as report lines of the staging file (rich text, one line each); texts are
 /// escaped by escape.

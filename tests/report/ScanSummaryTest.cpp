@@ -63,13 +63,20 @@ struct SummaryTree {
         EXPECT_TRUE(run.Run({location}, {}, ReportType::ListInDetails));
     }
 
-    ScanSummary summarize(const SummarySettings& settings, std::vector<std::string>* told)
+    // With ahead, the duplicates are read on a thread of their own (which obeys the modes too).
+    ScanSummary summarize(const SummarySettings& settings, std::vector<std::string>* told,
+                          bool ahead = false, bool cancel = false)
     {
         tree.chmod("locked.dat", 0);
         std::optional<test::NoReadOverride> obeyModes(std::in_place);
+        std::optional<DuplicatesAhead> reading;
+        if (ahead)
+            reading.emplace(run.records(), settings.SameBytes);
         SummaryHooks hooks;
         hooks.unreadable = [&](const std::string& path, const QString&) { told->push_back(path); };
-        ScanSummary summary = SummarizeScan(run.records(), settings, hooks);
+        hooks.cancelled = [cancel] { return cancel; };
+        ScanSummary summary =
+            SummarizeScan(run.records(), settings, hooks, reading ? &*reading : nullptr);
         obeyModes.reset();
         tree.chmod("locked.dat", 0644);
         return summary;
@@ -175,6 +182,35 @@ TEST(ScanSummary, DuplicatesAreEqualSizeAndChecksumAndOptionallyEqualBytes)
     EXPECT_TRUE(has("Duplicates (equal size, CRC32 and bytes)"));
     EXPECT_TRUE(has("could not be read and are not counted as duplicates"));
     EXPECT_TRUE(has(t.tree.path("locked.dat")));
+}
+
+TEST(ScanSummary, DuplicatesReadOnAThreadAreTheSameAndStopWhenCancelled)
+{
+    SummaryTree t;
+    SummarySettings settings;
+    settings.Duplicates = true;
+    for (const bool sameBytes : {false, true}) {
+        settings.SameBytes = sameBytes;
+        std::vector<std::string> told, toldAhead;
+        const ScanSummary alone = t.summarize(settings, &told);
+        const ScanSummary ahead = t.summarize(settings, &toldAhead, true);
+        EXPECT_EQ(toldAhead, told) << sameBytes;
+        EXPECT_EQ(ahead.unreadable, alone.unreadable) << sameBytes;
+        EXPECT_EQ(ahead.filesRead, alone.filesRead) << sameBytes;
+        EXPECT_FALSE(ahead.stopped);
+        ASSERT_EQ(ahead.duplicates.size(), alone.duplicates.size()) << sameBytes;
+        for (std::size_t i = 0; i < alone.duplicates.size(); ++i) {
+            EXPECT_EQ(ahead.duplicates[i].paths, alone.duplicates[i].paths) << i;
+            EXPECT_EQ(ahead.duplicates[i].crc, alone.duplicates[i].crc) << i;
+            EXPECT_EQ(ahead.duplicates[i].copies, alone.duplicates[i].copies) << i;
+        }
+    }
+    std::vector<std::string> told;
+    EXPECT_TRUE(t.summarize(settings, &told, true, true).stopped);
+    // Given up before the summary is written: the reading stops and its thread ends.
+    {
+        const DuplicatesAhead unused(t.run.records(), false);
+    }
 }
 
 TEST(ScanSummary, KindsAndSettingsReadBackAndDamageTakesTheDefault)
