@@ -5,8 +5,10 @@
 #include "platform/Utf8.h"
 
 #include <QFileDevice>
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -14,7 +16,7 @@ namespace quillon {
 
 namespace {
 
-constexpr std::size_t kChunk = 1 << 16;
+constexpr std::size_t kChunk = 1 << 18;
 constexpr std::size_t kLongestWord = 64;
 constexpr std::size_t kLongestKey = 1024;
 
@@ -30,7 +32,7 @@ public:
     int peek()
     {
         for (;;) {
-            if (m_pos == m_buf.size() && !refill())
+            if (m_pos == m_end && !refill())
                 return -1;
             const char c = m_buf[m_pos];
             if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
@@ -64,16 +66,16 @@ public:
             return true;
         };
         for (;;) {
-            if (m_pos == m_buf.size() && !refill())
+            if (m_pos == m_end && !refill())
                 return false;
-            // Copy the plain run at once: one table look per byte, as most of a listing is text.
-            std::size_t end = m_pos;
-            while (end < m_buf.size() && !kStops[static_cast<unsigned char>(m_buf[end])])
-                ++end;
+            // Copy the plain run at once, as most of a listing is text.
+            const std::size_t end =
+                m_pos +
+                JsonPlainLength(std::string_view(m_buf).substr(m_pos, m_end - m_pos), false);
             if (!add(m_buf.data() + m_pos, end - m_pos))
                 return false;
             m_pos = end;
-            if (m_pos == m_buf.size())
+            if (m_pos == m_end)
                 continue;
             const char c = m_buf[m_pos++];
             if (c == '"')
@@ -102,7 +104,7 @@ public:
         if (peek() < 0)
             return false;
         for (;;) {
-            if (m_pos == m_buf.size() && !refill())
+            if (m_pos == m_end && !refill())
                 break;
             const char c = m_buf[m_pos];
             if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-' || c == '+' ||
@@ -143,8 +145,7 @@ public:
     bool atEnd() { return peek() < 0; }
     bool seek(qint64 offset)
     {
-        m_buf.clear();
-        m_pos = 0;
+        m_end = m_pos = 0;
         m_consumed = offset;
         return m_in.seek(offset);
     }
@@ -152,15 +153,6 @@ public:
     const QString& why() const { return m_why; }
 
 private:
-    // The bytes that end a plain run in a string: a quote, a backslash, a control character.
-    static constexpr std::array<bool, 256> kStops = [] {
-        std::array<bool, 256> stops{};
-        for (int c = 0; c < 0x20; ++c)
-            stops[static_cast<std::size_t>(c)] = true;
-        stops['"'] = stops['\\'] = true;
-        return stops;
-    }();
-
     bool tooLong(std::size_t limit)
     {
         m_why = QStringLiteral("a value longer than %1 bytes").arg(limit);
@@ -168,24 +160,26 @@ private:
     }
     bool refill()
     {
+        // m_buf keeps its size: growing a string again for each chunk would clear it first.
         m_consumed += static_cast<qint64>(m_pos);
-        m_buf.erase(0, m_pos);
+        const std::size_t left = m_end - m_pos;
+        m_buf.resize(left + kChunk);
+        std::memmove(m_buf.data(), m_buf.data() + m_pos, left);
         m_pos = 0;
-        const std::size_t old = m_buf.size();
-        m_buf.resize(old + kChunk);
-        const qint64 got = m_in.read(m_buf.data() + old, kChunk);
-        m_buf.resize(old + static_cast<std::size_t>(got > 0 ? got : 0));
+        m_end = left;
+        const qint64 got = m_in.read(m_buf.data() + left, kChunk);
+        m_end += static_cast<std::size_t>(got > 0 ? got : 0);
         return got > 0;
     }
     int raw()
     {
-        if (m_pos == m_buf.size() && !refill())
+        if (m_pos == m_end && !refill())
             return -1;
         return static_cast<unsigned char>(m_buf[m_pos++]);
     }
     bool rawIs(char c)
     {
-        if (m_pos == m_buf.size() && !refill())
+        if (m_pos == m_end && !refill())
             return false;
         if (m_buf[m_pos] != c)
             return false;
@@ -258,14 +252,70 @@ private:
 
     QIODevice& m_in;
     std::string m_buf;
-    std::size_t m_pos = 0;
+    std::size_t m_pos = 0, m_end = 0; ///< what is read of m_buf, and where its bytes end
     qint64 m_consumed = 0;
     std::string m_scratch;
     QString m_why;
 };
 
+// The names of the files of one folder, to find one given twice: their bytes stand in one
+// string and an open-addressed table holds their places, so a name costs no allocation of its
+// own, and dropping a folder's names keeps the room for the next folder's.
+class JsonListingReader::Names {
+public:
+    void clear()
+    {
+        for (const Name& name : m_names)
+            m_slots[name.slot] = 0;
+        m_names.clear();
+        m_bytes.clear();
+    }
+    // False when the name is there already.
+    bool insert(std::string_view name)
+    {
+        if (2 * (m_names.size() + 1) > m_slots.size())
+            grow();
+        const std::size_t hash = std::hash<std::string_view>()(name);
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t slot = hash & mask;
+        for (; m_slots[slot] != 0; slot = (slot + 1) & mask) {
+            const Name& other = m_names[m_slots[slot] - 1];
+            if (other.hash == hash &&
+                std::string_view(m_bytes).substr(other.at, other.length) == name)
+                return false;
+        }
+        m_slots[slot] = m_names.size() + 1;
+        m_names.push_back({m_bytes.size(), name.size(), hash, slot});
+        m_bytes.append(name);
+        return true;
+    }
+
+private:
+    struct Name {
+        std::size_t at, length, hash, slot;
+    };
+    // Twice the room, at most half of it taken; every name is placed again.
+    void grow()
+    {
+        m_slots.assign(std::max<std::size_t>(64, 2 * m_slots.size()), 0);
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = 0; i < m_names.size(); ++i) {
+            std::size_t slot = m_names[i].hash & mask;
+            while (m_slots[slot] != 0)
+                slot = (slot + 1) & mask;
+            m_slots[slot] = i + 1;
+            m_names[i].slot = slot;
+        }
+    }
+
+    std::string m_bytes;
+    std::vector<Name> m_names;
+    std::vector<std::size_t> m_slots; ///< 1 + the index of a name; 0 for none
+};
+
 JsonListingReader::JsonListingReader(QIODevice& in, QString name)
-    : m_tokens(std::make_unique<Tokens>(in)), m_in(in), m_name(std::move(name))
+    : m_tokens(std::make_unique<Tokens>(in)), m_groupNames(std::make_unique<Names>()), m_in(in),
+      m_name(std::move(name))
 {
     if (m_name.isEmpty())
         if (const auto* file = qobject_cast<const QFileDevice*>(&in))
@@ -539,10 +589,10 @@ bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
         m_group.assign(group);
         m_haveGroup = true;
         m_groupFolderSeen = false;
-        m_groupNames.clear();
+        m_groupNames->clear();
     }
-    const bool repeated = folder ? std::exchange(m_groupFolderSeen, true)
-                                 : !m_groupNames.emplace(entry.name()).second;
+    const bool repeated =
+        folder ? std::exchange(m_groupFolderSeen, true) : !m_groupNames->insert(entry.name());
     if (repeated)
         return fail(QStringLiteral("an entry given twice"), at);
     return true;
@@ -562,6 +612,16 @@ enum EntryKey : unsigned {
     TotalSize = 128,
     FileCount = 256
 };
+
+// The detail columns' keys as views, so that a key is not compared with C strings that would
+// be measured again for each key of each entry.
+constexpr auto kDetailKeys = [] {
+    std::array<std::string_view, kDetailColumns.size()> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (kDetailColumns[i].listingKey)
+            keys[i] = kDetailColumns[i].listingKey;
+    return keys;
+}();
 
 // Compared as views: lengths first, so most keys are passed over without a memcmp.
 unsigned EntryKeyBit(std::string_view k)
@@ -639,11 +699,13 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
     std::string* detail = nullptr;
     unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
     const unsigned bit = EntryKeyBit(key);
+    if (key == "folder" || key == "name") // what the path says again, for other readers
+        return t.skip(3) || broken();
     if (!bit) {
-        for (const DetailColumnRow& row : kDetailColumns) {
-            if (row.listingKey && std::string_view(key) == row.listingKey) {
-                detail = entry.detail(row.column);
-                detailUnknown = row.unreadable;
+        for (std::size_t i = 0; i < kDetailColumns.size(); ++i) {
+            if (!kDetailKeys[i].empty() && kDetailKeys[i] == key) {
+                detail = entry.detail(kDetailColumns[i].column);
+                detailUnknown = kDetailColumns[i].unreadable;
             }
         }
     }
@@ -654,6 +716,8 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
                         .arg(QString::fromStdString(key)));
     seen |= bit;
     const bool isString = t.peek() == '"';
+    if (bit == Path && isString) // straight into the entry: the longest text, read most
+        return t.string(&entry.path, kLongestText) || broken();
     if (!(isString ? t.string(&text, bit == Hex ? 2 * kLongestText : kLongestText) : t.word(text)))
         return broken();
     const bool isNull = !isString && text == "null";

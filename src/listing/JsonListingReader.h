@@ -5,7 +5,6 @@
 #include <QIODevice>
 #include <memory>
 #include <string>
-#include <unordered_set>
 
 namespace quillon {
 
@@ -42,6 +41,7 @@ public:
 
 private:
     class Tokens;
+    class Names;
     bool fail(const QString& why, qint64 at = -1);
     bool broken();
     bool readHeaderValue(const std::string& key);
@@ -60,6 +60,7 @@ private:
     bool finishDocument();
 
     std::unique_ptr<Tokens> m_tokens;
+    std::unique_ptr<Names> m_groupNames; ///< of the folder being read
     QIODevice& m_in;
     QString m_name;
     ListingHeader m_header;
@@ -73,7 +74,6 @@ private:
     std::string m_group;
     bool m_groupFolderSeen = false;
     bool m_haveGroup = false;
-    std::unordered_set<std::string> m_groupNames;
     std::string m_key, m_text, m_hex; ///< an entry's scratch texts
 };
 

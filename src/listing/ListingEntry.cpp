@@ -3,6 +3,7 @@
 
 #include "platform/Utf8.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quillon {
@@ -132,7 +133,7 @@ std::string CrcText(std::uint32_t crc)
     return text;
 }
 
-std::string IsoTime(std::int64_t seconds, int utcOffset)
+void AppendIsoTime(std::string& out, std::int64_t seconds, int utcOffset)
 {
     const std::int64_t local = seconds + utcOffset;
     const std::int64_t days = FloorDiv(local, 86400);
@@ -144,7 +145,7 @@ std::string IsoTime(std::int64_t seconds, int utcOffset)
     const int offset = utcOffset < 0 ? -utcOffset : utcOffset;
     if (y >= 0 && y <= 9999 && offset < 100 * 3600) {
         // Written by hand: a listing writes one per entry, and snprintf costs as much as the rest.
-        std::string text = "0000-00-00T00:00:00+00:00";
+        char text[] = "0000-00-00T00:00:00+00:00";
         const auto put = [&text](std::size_t at, std::int64_t value, int width) {
             for (int i = width - 1; i >= 0; --i, value /= 10)
                 text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
@@ -158,13 +159,21 @@ std::string IsoTime(std::int64_t seconds, int utcOffset)
         text[19] = utcOffset < 0 ? '-' : '+';
         put(20, offset / 3600, 2);
         put(23, offset / 60 % 60, 2);
-        return text;
+        out.append(text, sizeof text - 1);
+        return;
     }
     char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02d%c%02d:%02d",
                   static_cast<long long>(y), m, d, static_cast<int>(rest / 3600),
                   static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60),
                   utcOffset < 0 ? '-' : '+', offset / 3600, offset / 60 % 60);
+    out.append(text);
+}
+
+std::string IsoTime(std::int64_t seconds, int utcOffset)
+{
+    std::string text;
+    AppendIsoTime(text, seconds, utcOffset);
     return text;
 }
 
@@ -211,7 +220,8 @@ bool IsValidUtf8(std::string_view text)
 {
     for (std::size_t pos = 0; pos < text.size();) {
         if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            ++pos;
+            // Whole runs of plain ASCII at once: most paths are nothing else.
+            pos += std::max<std::size_t>(1, JsonPlainLength(text.substr(pos), true));
             continue;
         }
         const Utf8Char c = DecodeUtf8At(text, pos);
