@@ -1,5 +1,6 @@
 #include "listing/JsonListingReader.h"
 
+#include "listing/NameSet.h"
 #include "platform/BoundedRead.h"
 #include "platform/StoredTexts.h"
 #include "platform/Utf8.h"
@@ -258,63 +259,8 @@ private:
     QString m_why;
 };
 
-// The names of the files of one folder, to find one given twice: their bytes stand in one
-// string and an open-addressed table holds their places, so a name costs no allocation of its
-// own, and dropping a folder's names keeps the room for the next folder's.
-class JsonListingReader::Names {
-public:
-    void clear()
-    {
-        for (const Name& name : m_names)
-            m_slots[name.slot] = 0;
-        m_names.clear();
-        m_bytes.clear();
-    }
-    // False when the name is there already.
-    bool insert(std::string_view name)
-    {
-        if (2 * (m_names.size() + 1) > m_slots.size())
-            grow();
-        const std::size_t hash = std::hash<std::string_view>()(name);
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t slot = hash & mask;
-        for (; m_slots[slot] != 0; slot = (slot + 1) & mask) {
-            const Name& other = m_names[m_slots[slot] - 1];
-            if (other.hash == hash &&
-                std::string_view(m_bytes).substr(other.at, other.length) == name)
-                return false;
-        }
-        m_slots[slot] = m_names.size() + 1;
-        m_names.push_back({m_bytes.size(), name.size(), hash, slot});
-        m_bytes.append(name);
-        return true;
-    }
-
-private:
-    struct Name {
-        std::size_t at, length, hash, slot;
-    };
-    // Twice the room, at most half of it taken; every name is placed again.
-    void grow()
-    {
-        m_slots.assign(std::max<std::size_t>(64, 2 * m_slots.size()), 0);
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = 0; i < m_names.size(); ++i) {
-            std::size_t slot = m_names[i].hash & mask;
-            while (m_slots[slot] != 0)
-                slot = (slot + 1) & mask;
-            m_slots[slot] = i + 1;
-            m_names[i].slot = slot;
-        }
-    }
-
-    std::string m_bytes;
-    std::vector<Name> m_names;
-    std::vector<std::size_t> m_slots; ///< 1 + the index of a name; 0 for none
-};
-
 JsonListingReader::JsonListingReader(QIODevice& in, QString name)
-    : m_tokens(std::make_unique<Tokens>(in)), m_groupNames(std::make_unique<Names>()), m_in(in),
+    : m_tokens(std::make_unique<Tokens>(in)), m_groupNames(std::make_unique<NameSet>()), m_in(in),
       m_name(std::move(name))
 {
     if (m_name.isEmpty())
@@ -623,26 +569,32 @@ constexpr auto kDetailKeys = [] {
     return keys;
 }();
 
-// Compared as views: lengths first, so most keys are passed over without a memcmp.
+// A key against a literal: with its length a constant the compare is a few instructions, and
+// most keys are passed over by their length alone.
+template <std::size_t N> bool KeyIs(std::string_view key, const char (&literal)[N])
+{
+    return key.size() == N - 1 && std::memcmp(key.data(), literal, N - 1) == 0;
+}
+
 unsigned EntryKeyBit(std::string_view k)
 {
-    if (k == "path")
+    if (KeyIs(k, "path"))
         return Path;
-    if (k == "pathHex")
+    if (KeyIs(k, "pathHex"))
         return Hex;
-    if (k == "kind")
+    if (KeyIs(k, "kind"))
         return Kind;
-    if (k == "size")
+    if (KeyIs(k, "size"))
         return Size;
-    if (k == "modified")
+    if (KeyIs(k, "modified"))
         return Modified;
-    if (k == "crc32")
+    if (KeyIs(k, "crc32"))
         return Crc;
-    if (k == "allocated")
+    if (KeyIs(k, "allocated"))
         return Allocated;
-    if (k == "totalSize")
+    if (KeyIs(k, "totalSize"))
         return TotalSize;
-    if (k == "fileCount")
+    if (KeyIs(k, "fileCount"))
         return FileCount;
     return 0;
 }
@@ -699,7 +651,7 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
     std::string* detail = nullptr;
     unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
     const unsigned bit = EntryKeyBit(key);
-    if (key == "folder" || key == "name") // what the path says again, for other readers
+    if (KeyIs(key, "folder") || KeyIs(key, "name")) // what the path says again, for others
         return t.skip(3) || broken();
     if (!bit) {
         for (std::size_t i = 0; i < kDetailColumns.size(); ++i) {

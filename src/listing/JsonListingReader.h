@@ -8,6 +8,8 @@
 
 namespace quillon {
 
+class NameSet;
+
 /// Reads a JSON listing as JsonListingWriter writes it, one entry at a time: the document is
 /// never held whole, so memory stays the same for any number of entries. Any JSON layout of
 /// the same document reads (white space, key order within an entry, escapes); keys it does not
@@ -41,7 +43,6 @@ public:
 
 private:
     class Tokens;
-    class Names;
     bool fail(const QString& why, qint64 at = -1);
     bool broken();
     bool readHeaderValue(const std::string& key);
@@ -60,7 +61,7 @@ private:
     bool finishDocument();
 
     std::unique_ptr<Tokens> m_tokens;
-    std::unique_ptr<Names> m_groupNames; ///< of the folder being read
+    std::unique_ptr<NameSet> m_groupNames; ///< of the folder being read
     QIODevice& m_in;
     QString m_name;
     ListingHeader m_header;

@@ -1,4 +1,5 @@
 #include "listing/ListingRecords.h"
+#include "listing/NameSet.h"
 
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-#include <unordered_set>
 
 namespace quillon {
 
@@ -387,15 +387,14 @@ private:
             m_checking = false;
         } else if (m_sourceChanged) {
             m_checking = true;
-            m_before = std::unordered_set<std::string>(m_names.begin(), m_names.end());
+            m_before = m_names;
         }
         m_sourceChanged = false;
-        const bool twice =
-            m_checking && (folder ? m_folderSeen : m_before.count(std::string(entry.name())) > 0);
+        const bool twice = m_checking && (folder ? m_folderSeen : m_before.contains(entry.name()));
         if (folder)
             m_folderSeen = true;
         else
-            m_names.emplace_back(entry.name());
+            m_names.insert(entry.name());
         return twice;
     }
 
@@ -404,11 +403,11 @@ private:
     std::size_t m_at = 0;
     QString m_error;
     std::string m_group = std::string(1, '\0');
-    std::vector<std::string> m_names; ///< the names of the folder being read
+    NameSet m_names; ///< the names of the folder being read
     bool m_folderSeen = false;
     bool m_sourceChanged = false;
     bool m_checking = false; ///< the folder goes on from the listing before
-    std::unordered_set<std::string> m_before;
+    NameSet m_before;
 };
 
 void AddMissing(QStringList& to, const QStringList& from)
