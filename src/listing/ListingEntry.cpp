@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace quillon {
 
@@ -34,7 +35,9 @@ void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
     y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
-bool Digits(std::string_view text, std::size_t pos, std::size_t count, int& value)
+// Inlined: a listing reads eight of them for each entry's time.
+[[gnu::always_inline]] inline bool Digits(std::string_view text, std::size_t pos, std::size_t count,
+                                          int& value)
 {
     if (pos + count > text.size())
         return false;
@@ -109,9 +112,22 @@ std::string* ListingEntry::detail(DetailColumn column)
     return nullptr;
 }
 
+namespace {
+
+// Where the last "/" of path is: memrchr reads a word at a time, as rfind does not, and a
+// listing asks it of each entry's path several times.
+std::size_t LastSlash(const std::string& path)
+{
+    const void* slash = memrchr(path.data(), '/', path.size());
+    return slash ? static_cast<std::size_t>(static_cast<const char*>(slash) - path.data())
+                 : std::string::npos;
+}
+
+} // namespace
+
 std::string_view ListingEntry::folder() const
 {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = LastSlash(path);
     if (slash == std::string::npos)
         return {};
     if (slash == 0)
@@ -121,7 +137,7 @@ std::string_view ListingEntry::folder() const
 
 std::string_view ListingEntry::name() const
 {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = LastSlash(path);
     return slash == std::string::npos ? std::string_view(path)
                                       : std::string_view(path).substr(slash + 1);
 }
