@@ -1,12 +1,15 @@
 #include "listing/JsonListingReader.h"
 
+#include "listing/NameSet.h"
 #include "platform/BoundedRead.h"
 #include "platform/StoredTexts.h"
 #include "platform/Utf8.h"
 
 #include <QFileDevice>
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -14,7 +17,7 @@ namespace quillon {
 
 namespace {
 
-constexpr std::size_t kChunk = 1 << 16;
+constexpr std::size_t kChunk = 1 << 18;
 constexpr std::size_t kLongestWord = 64;
 constexpr std::size_t kLongestKey = 1024;
 
@@ -30,7 +33,7 @@ public:
     int peek()
     {
         for (;;) {
-            if (m_pos == m_buf.size() && !refill())
+            if (m_pos == m_end && !refill())
                 return -1;
             const char c = m_buf[m_pos];
             if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
@@ -64,16 +67,16 @@ public:
             return true;
         };
         for (;;) {
-            if (m_pos == m_buf.size() && !refill())
+            if (m_pos == m_end && !refill())
                 return false;
-            // Copy the plain run at once: one table look per byte, as most of a listing is text.
-            std::size_t end = m_pos;
-            while (end < m_buf.size() && !kStops[static_cast<unsigned char>(m_buf[end])])
-                ++end;
+            // Copy the plain run at once, as most of a listing is text.
+            const std::size_t end =
+                m_pos +
+                JsonPlainLength(std::string_view(m_buf).substr(m_pos, m_end - m_pos), false);
             if (!add(m_buf.data() + m_pos, end - m_pos))
                 return false;
             m_pos = end;
-            if (m_pos == m_buf.size())
+            if (m_pos == m_end)
                 continue;
             const char c = m_buf[m_pos++];
             if (c == '"')
@@ -102,7 +105,7 @@ public:
         if (peek() < 0)
             return false;
         for (;;) {
-            if (m_pos == m_buf.size() && !refill())
+            if (m_pos == m_end && !refill())
                 break;
             const char c = m_buf[m_pos];
             if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-' || c == '+' ||
@@ -143,8 +146,7 @@ public:
     bool atEnd() { return peek() < 0; }
     bool seek(qint64 offset)
     {
-        m_buf.clear();
-        m_pos = 0;
+        m_end = m_pos = 0;
         m_consumed = offset;
         return m_in.seek(offset);
     }
@@ -152,15 +154,6 @@ public:
     const QString& why() const { return m_why; }
 
 private:
-    // The bytes that end a plain run in a string: a quote, a backslash, a control character.
-    static constexpr std::array<bool, 256> kStops = [] {
-        std::array<bool, 256> stops{};
-        for (int c = 0; c < 0x20; ++c)
-            stops[static_cast<std::size_t>(c)] = true;
-        stops['"'] = stops['\\'] = true;
-        return stops;
-    }();
-
     bool tooLong(std::size_t limit)
     {
         m_why = QStringLiteral("a value longer than %1 bytes").arg(limit);
@@ -168,24 +161,26 @@ private:
     }
     bool refill()
     {
+        // m_buf keeps its size: growing a string again for each chunk would clear it first.
         m_consumed += static_cast<qint64>(m_pos);
-        m_buf.erase(0, m_pos);
+        const std::size_t left = m_end - m_pos;
+        m_buf.resize(left + kChunk);
+        std::memmove(m_buf.data(), m_buf.data() + m_pos, left);
         m_pos = 0;
-        const std::size_t old = m_buf.size();
-        m_buf.resize(old + kChunk);
-        const qint64 got = m_in.read(m_buf.data() + old, kChunk);
-        m_buf.resize(old + static_cast<std::size_t>(got > 0 ? got : 0));
+        m_end = left;
+        const qint64 got = m_in.read(m_buf.data() + left, kChunk);
+        m_end += static_cast<std::size_t>(got > 0 ? got : 0);
         return got > 0;
     }
     int raw()
     {
-        if (m_pos == m_buf.size() && !refill())
+        if (m_pos == m_end && !refill())
             return -1;
         return static_cast<unsigned char>(m_buf[m_pos++]);
     }
     bool rawIs(char c)
     {
-        if (m_pos == m_buf.size() && !refill())
+        if (m_pos == m_end && !refill())
             return false;
         if (m_buf[m_pos] != c)
             return false;
@@ -258,14 +253,15 @@ private:
 
     QIODevice& m_in;
     std::string m_buf;
-    std::size_t m_pos = 0;
+    std::size_t m_pos = 0, m_end = 0; ///< what is read of m_buf, and where its bytes end
     qint64 m_consumed = 0;
     std::string m_scratch;
     QString m_why;
 };
 
 JsonListingReader::JsonListingReader(QIODevice& in, QString name)
-    : m_tokens(std::make_unique<Tokens>(in)), m_in(in), m_name(std::move(name))
+    : m_tokens(std::make_unique<Tokens>(in)), m_groupNames(std::make_unique<NameSet>()), m_in(in),
+      m_name(std::move(name))
 {
     if (m_name.isEmpty())
         if (const auto* file = qobject_cast<const QFileDevice*>(&in))
@@ -539,10 +535,10 @@ bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
         m_group.assign(group);
         m_haveGroup = true;
         m_groupFolderSeen = false;
-        m_groupNames.clear();
+        m_groupNames->clear();
     }
-    const bool repeated = folder ? std::exchange(m_groupFolderSeen, true)
-                                 : !m_groupNames.emplace(entry.name()).second;
+    const bool repeated =
+        folder ? std::exchange(m_groupFolderSeen, true) : !m_groupNames->insert(entry.name());
     if (repeated)
         return fail(QStringLiteral("an entry given twice"), at);
     return true;
@@ -563,26 +559,42 @@ enum EntryKey : unsigned {
     FileCount = 256
 };
 
-// Compared as views: lengths first, so most keys are passed over without a memcmp.
+// The detail columns' keys as views, so that a key is not compared with C strings that would
+// be measured again for each key of each entry.
+constexpr auto kDetailKeys = [] {
+    std::array<std::string_view, kDetailColumns.size()> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (kDetailColumns[i].listingKey)
+            keys[i] = kDetailColumns[i].listingKey;
+    return keys;
+}();
+
+// A key against a literal: with its length a constant the compare is a few instructions, and
+// most keys are passed over by their length alone.
+template <std::size_t N> bool KeyIs(std::string_view key, const char (&literal)[N])
+{
+    return key.size() == N - 1 && std::memcmp(key.data(), literal, N - 1) == 0;
+}
+
 unsigned EntryKeyBit(std::string_view k)
 {
-    if (k == "path")
+    if (KeyIs(k, "path"))
         return Path;
-    if (k == "pathHex")
+    if (KeyIs(k, "pathHex"))
         return Hex;
-    if (k == "kind")
+    if (KeyIs(k, "kind"))
         return Kind;
-    if (k == "size")
+    if (KeyIs(k, "size"))
         return Size;
-    if (k == "modified")
+    if (KeyIs(k, "modified"))
         return Modified;
-    if (k == "crc32")
+    if (KeyIs(k, "crc32"))
         return Crc;
-    if (k == "allocated")
+    if (KeyIs(k, "allocated"))
         return Allocated;
-    if (k == "totalSize")
+    if (KeyIs(k, "totalSize"))
         return TotalSize;
-    if (k == "fileCount")
+    if (KeyIs(k, "fileCount"))
         return FileCount;
     return 0;
 }
@@ -639,11 +651,13 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
     std::string* detail = nullptr;
     unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
     const unsigned bit = EntryKeyBit(key);
+    if (KeyIs(key, "folder") || KeyIs(key, "name")) // what the path says again, for others
+        return t.skip(3) || broken();
     if (!bit) {
-        for (const DetailColumnRow& row : kDetailColumns) {
-            if (row.listingKey && std::string_view(key) == row.listingKey) {
-                detail = entry.detail(row.column);
-                detailUnknown = row.unreadable;
+        for (std::size_t i = 0; i < kDetailColumns.size(); ++i) {
+            if (!kDetailKeys[i].empty() && kDetailKeys[i] == key) {
+                detail = entry.detail(kDetailColumns[i].column);
+                detailUnknown = kDetailColumns[i].unreadable;
             }
         }
     }
@@ -654,6 +668,8 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
                         .arg(QString::fromStdString(key)));
     seen |= bit;
     const bool isString = t.peek() == '"';
+    if (bit == Path && isString) // straight into the entry: the longest text, read most
+        return t.string(&entry.path, kLongestText) || broken();
     if (!(isString ? t.string(&text, bit == Hex ? 2 * kLongestText : kLongestText) : t.word(text)))
         return broken();
     const bool isNull = !isString && text == "null";

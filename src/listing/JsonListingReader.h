@@ -5,9 +5,10 @@
 #include <QIODevice>
 #include <memory>
 #include <string>
-#include <unordered_set>
 
 namespace quillon {
+
+class NameSet;
 
 /// Reads a JSON listing as JsonListingWriter writes it, one entry at a time: the document is
 /// never held whole, so memory stays the same for any number of entries. Any JSON layout of
@@ -60,6 +61,7 @@ private:
     bool finishDocument();
 
     std::unique_ptr<Tokens> m_tokens;
+    std::unique_ptr<NameSet> m_groupNames; ///< of the folder being read
     QIODevice& m_in;
     QString m_name;
     ListingHeader m_header;
@@ -73,7 +75,6 @@ private:
     std::string m_group;
     bool m_groupFolderSeen = false;
     bool m_haveGroup = false;
-    std::unordered_set<std::string> m_groupNames;
     std::string m_key, m_text, m_hex; ///< an entry's scratch texts
 };
 

@@ -1,6 +1,7 @@
 #include "listing/ListingWriter.h"
 #include "listing/SummaryListing.h"
 #include "platform/StoredTexts.h"
+#include "platform/Utf8.h"
 
 namespace quillon {
 
@@ -27,6 +28,13 @@ void AppendStringList(std::string& out, const QStringList& list)
 void AppendJsonString(std::string& out, std::string_view text)
 {
     static constexpr char kDigits[] = "0123456789abcdef";
+    // Most texts are plain ASCII: valid UTF-8 that needs no escape, written as it is.
+    if (JsonPlainLength(text, true) == text.size()) {
+        out.push_back('"');
+        out.append(text);
+        out.push_back('"');
+        return;
+    }
     const std::string valid = IsValidUtf8(text) ? std::string() : ValidUtf8(text);
     const std::string_view value = valid.empty() ? text : std::string_view(valid);
     out.push_back('"');
@@ -121,9 +129,11 @@ void JsonListingWriter::write(const ListingEntry& entry)
         o.append(std::to_string(entry.fileCount));
     }
     o.append(", \"modified\": ");
-    if (entry.timeKnown)
-        AppendJsonString(o, IsoTime(entry.modified, entry.utcOffset));
-    else
+    if (entry.timeKnown) { // digits and signs: a JSON string as it is
+        o.push_back('"');
+        AppendIsoTime(o, entry.modified, entry.utcOffset);
+        o.push_back('"');
+    } else
         o.append("null");
     ForEachDetail(m_columns, entry, [&](std::string_view key, std::string_view value, bool known) {
         o.append(", ");

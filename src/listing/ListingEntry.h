@@ -96,6 +96,8 @@ template <class F> void ForEachDetail(const ListingColumns& c, const ListingEntr
 
 /// "2026-12-07T13:01:33+01:00".
 std::string IsoTime(std::int64_t seconds, int utcOffset);
+/// Appends the same text to out, with no string of its own.
+void AppendIsoTime(std::string& out, std::int64_t seconds, int utcOffset);
 /// Reads what IsoTime writes (also "Z" and fractions of a second, which are dropped).
 bool ParseIsoTime(std::string_view text, std::int64_t& seconds, int& utcOffset);
 

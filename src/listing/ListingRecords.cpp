@@ -1,4 +1,5 @@
 #include "listing/ListingRecords.h"
+#include "listing/NameSet.h"
 
 #include "platform/PathRules.h"
 #include "platform/Utf8.h"
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-#include <unordered_set>
 
 namespace quillon {
 
@@ -382,20 +382,27 @@ private:
         if (group != m_group) {
             m_group.assign(group);
             m_names.clear();
+            m_nameEnds.clear();
             m_before.clear();
             m_folderSeen = false;
             m_checking = false;
         } else if (m_sourceChanged) {
+            // Rare: only now are the names looked up, so only now are they placed in a table.
             m_checking = true;
-            m_before = std::unordered_set<std::string>(m_names.begin(), m_names.end());
+            std::size_t at = 0;
+            for (const std::size_t end : m_nameEnds) {
+                m_before.insert(std::string_view(m_names).substr(at, end - at));
+                at = end;
+            }
         }
         m_sourceChanged = false;
-        const bool twice =
-            m_checking && (folder ? m_folderSeen : m_before.count(std::string(entry.name())) > 0);
-        if (folder)
+        const bool twice = m_checking && (folder ? m_folderSeen : m_before.contains(entry.name()));
+        if (folder) {
             m_folderSeen = true;
-        else
-            m_names.emplace_back(entry.name());
+        } else {
+            m_names.append(entry.name());
+            m_nameEnds.push_back(m_names.size());
+        }
         return twice;
     }
 
@@ -404,11 +411,12 @@ private:
     std::size_t m_at = 0;
     QString m_error;
     std::string m_group = std::string(1, '\0');
-    std::vector<std::string> m_names; ///< the names of the folder being read
+    std::string m_names; ///< the names of the folder being read, one after the other
+    std::vector<std::size_t> m_nameEnds;
     bool m_folderSeen = false;
     bool m_sourceChanged = false;
     bool m_checking = false; ///< the folder goes on from the listing before
-    std::unordered_set<std::string> m_before;
+    NameSet m_before;
 };
 
 void AddMissing(QStringList& to, const QStringList& from)

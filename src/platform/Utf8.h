@@ -29,4 +29,9 @@ std::string_view Utf8Left(std::string_view text, std::size_t n);
 /// Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
 
+/// How many bytes from the start of text a JSON string holds as they are (no quote, backslash
+/// or control character); with ascii, bytes of 0x80 and above end the run too. Read a word at
+/// a time, as listings are mostly such runs.
+std::size_t JsonPlainLength(std::string_view text, bool ascii);
+
 } // namespace quillon

@@ -353,11 +353,15 @@ TEST(ListingReader, HostileListingsAreRefusedNamingTheFileAndTheOffset)
     EXPECT_EQ(count, 1u);
 
     const std::string deep = std::string(40, '[') + std::string(40, ']');
+    std::string many; // a folder of many names, one given again after them
+    for (int n = 0; n < 300; ++n)
+        many += entry("/d/f" + std::to_string(n)) + ", ";
     const std::pair<const char*, std::string> refused[] = {
         {"nested deeper", head + R"("entries": [)" + entry("/d/a", R"(, "x": )" + deep) + "]}"},
         {"longer than", head + R"("entries": [)" + entry("/d/" + std::string(2 << 20, 'n')) + "]}"},
         {"given twice", head + R"("entries": [)" + entry("/d/a") + ", " + entry("/d/b") + ", " +
                             entry("/d/a") + "]}"},
+        {"given twice", head + R"("entries": [)" + many + entry("/d/f7") + "]}"},
         {"crc32", head + R"("entries": [)" + entry("/d/a", R"(, "crc32": "ABCDEF1")") + "]}"},
         {"crc32", head + R"("entries": [)" + entry("/d/a", R"(, "crc32": 12345678)") + "]}"},
         {"size", head + R"("entries": [{"path": "/d/a", "kind": "file", "size": -5}]})"},

@@ -91,3 +91,24 @@ TEST(Utf8, InvalidBytesCountAsOneCharacterEach)
     AppendUtf8(out, 0x1F600);
     EXPECT_EQ(DecodeUtf8At(out, 0).codePoint, 0x1F600u);
 }
+
+TEST(Utf8, JsonPlainRunEndsAtTheFirstByteThatNeedsCare)
+{
+    // Read eight bytes at a time: a stop at each place within a word, with another after it.
+    for (const char stop : {'"', '\\', '\n', '\x1f', '\0', '\xC3'}) {
+        for (std::size_t at = 0; at < 20; ++at) {
+            std::string text(24, 'a');
+            text[at] = stop;
+            text[at + 3] = '"';
+            EXPECT_EQ(JsonPlainLength(text, true), at) << int(stop) << " at " << at;
+            EXPECT_EQ(JsonPlainLength(text, false), stop == '\xC3' ? at + 3 : at);
+        }
+    }
+    // Bytes next to the stops in value, and the high ones of them, go on.
+    const std::string plain = " !#[]~\x7f"
+                              "0123456789";
+    EXPECT_EQ(JsonPlainLength(plain, true), plain.size());
+    const std::string high = "\xA2\xDC\xA0\x80\xFF\xC3\xA9 caf\xC3\xA9 \xE2\x82\xAC";
+    EXPECT_EQ(JsonPlainLength(high, false), high.size());
+    EXPECT_EQ(JsonPlainLength(high, true), 0u);
+}
