@@ -32,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillon {
@@ -305,14 +306,14 @@ bool CompareWalk(const BatchRequest& request, ExclusionList& exclusions, ScanOpt
 }
 
 // The first side's scan into a temporary file, the scan then let go; false when stopped or
-// failed (told).
-bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing)
+// failed (*error set then). Runs beside the second side's walk, so it tells nothing itself.
+bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing, QString* error)
 {
     side.spilled = std::make_unique<SpilledListingSource>(*side.source, keepGoing);
     if (!keepGoing())
         return false;
     if (!side.spilled->error().isEmpty()) {
-        Complain(side.spilled->error());
+        *error = side.spilled->error();
         return false;
     }
     side.source.reset();
@@ -436,9 +437,25 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
-    if (a.run && !SpillSide(a, keepGoing))
-        return keepGoing() ? kTrouble : interrupted(toFile);
-    if (!OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error)) {
+    // The first side goes to its temporary file while the second is walked, one core each;
+    // its scan is let go once written, early in the second walk, so the two scans are
+    // seldom held whole at once.
+    bool spilled = true;
+    QString spillError;
+    std::jthread spilling;
+    if (a.run)
+        spilling = std::jthread([&] { spilled = SpillSide(a, keepGoing, &spillError); });
+    const bool opened =
+        OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error);
+    if (spilling.joinable())
+        spilling.join();
+    if (!spilled) {
+        if (!keepGoing())
+            return interrupted(toFile);
+        Complain(spillError);
+        return kTrouble;
+    }
+    if (!opened) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);
