@@ -397,6 +397,40 @@ int WriteComparison(ListingComparison& comparison, const BatchRequest& request, 
     return comparison.summary().same() ? kSame : kDifferent;
 }
 
+// What both sides of a comparison are opened with.
+struct SideChoices {
+    const ScanLocation& options;
+    const ScanOptions& walk;
+    const ListingColumns& columns;
+    const ExclusionList& exclusions;
+    const std::function<bool()>& keepGoing;
+};
+
+// Opens both sides; false with *error set, or when stopped. The first side goes to its
+// temporary file while the second is walked, one core each; its scan is let go once written,
+// early in the second walk, so the two scans are seldom held whole at once.
+bool OpenSides(const BatchRequest& request, const SideChoices& c, CompareSide& a, CompareSide& b,
+               QString* error)
+{
+    if (!OpenSide(request.compareA, c.options, c.walk, c.columns, c.exclusions, c.keepGoing, a,
+                  error))
+        return false;
+    bool spilled = true;
+    QString spillError;
+    std::jthread spilling;
+    if (a.run)
+        spilling = std::jthread([&] { spilled = SpillSide(a, c.keepGoing, &spillError); });
+    const bool opened = OpenSide(request.compareB, c.options, c.walk, c.columns, c.exclusions,
+                                 c.keepGoing, b, error);
+    if (spilling.joinable())
+        spilling.join();
+    if (!spilled) {
+        *error = spillError;
+        return false;
+    }
+    return opened;
+}
+
 } // namespace
 
 int RunBatchCompare(const BatchRequest& request)
@@ -423,39 +457,13 @@ int RunBatchCompare(const BatchRequest& request)
     if (!CompareWalk(request, exclusions, walk))
         return kTrouble;
 
-    // The first side is read into a temporary file and its scan let go before the second
-    // is scanned, so only one scan is held at a time.
     // Without a fixed threshold the second scan's growing list would leave its old copies in
     // the heap once the first scan's list is freed (peak 194 MB instead of 153 MB over
     // 1,000,000 files).
     MapLargeBuffersApart(kCompareMapThreshold);
     CompareSide a, b;
     const bool toFile = !toStandardOutput;
-    if (!OpenSide(request.compareA, options, walk, columns, exclusions, keepGoing, a, &error)) {
-        if (!keepGoing())
-            return interrupted(toFile);
-        Complain(error);
-        return kTrouble;
-    }
-    // The first side goes to its temporary file while the second is walked, one core each;
-    // its scan is let go once written, early in the second walk, so the two scans are
-    // seldom held whole at once.
-    bool spilled = true;
-    QString spillError;
-    std::jthread spilling;
-    if (a.run)
-        spilling = std::jthread([&] { spilled = SpillSide(a, keepGoing, &spillError); });
-    const bool opened =
-        OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error);
-    if (spilling.joinable())
-        spilling.join();
-    if (!spilled) {
-        if (!keepGoing())
-            return interrupted(toFile);
-        Complain(spillError);
-        return kTrouble;
-    }
-    if (!opened) {
+    if (!OpenSides(request, {options, walk, columns, exclusions, keepGoing}, a, b, &error)) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);
