@@ -1,16 +1,19 @@
 #include "app/BatchInterrupt.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace quillon {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupts = 0;
+// Lock-free, so the handler may touch it, and read by the threads a comparison runs.
+std::atomic<int> g_interrupts = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void OnInterrupt(int)
 {
-    g_interrupts = g_interrupts + 1;
+    g_interrupts.fetch_add(1, std::memory_order_relaxed);
 }
 
 } // namespace
@@ -32,7 +35,7 @@ void CatchInterrupt()
 
 int InterruptCount()
 {
-    return g_interrupts;
+    return g_interrupts.load(std::memory_order_relaxed);
 }
 
 } // namespace quillon

@@ -32,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillon {
@@ -305,14 +306,14 @@ bool CompareWalk(const BatchRequest& request, ExclusionList& exclusions, ScanOpt
 }
 
 // The first side's scan into a temporary file, the scan then let go; false when stopped or
-// failed (told).
-bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing)
+// failed (*error set then). Runs beside the second side's walk, so it tells nothing itself.
+bool SpillSide(CompareSide& side, const std::function<bool()>& keepGoing, QString* error)
 {
     side.spilled = std::make_unique<SpilledListingSource>(*side.source, keepGoing);
     if (!keepGoing())
         return false;
     if (!side.spilled->error().isEmpty()) {
-        Complain(side.spilled->error());
+        *error = side.spilled->error();
         return false;
     }
     side.source.reset();
@@ -396,6 +397,40 @@ int WriteComparison(ListingComparison& comparison, const BatchRequest& request, 
     return comparison.summary().same() ? kSame : kDifferent;
 }
 
+// What both sides of a comparison are opened with.
+struct SideChoices {
+    const ScanLocation& options;
+    const ScanOptions& walk;
+    const ListingColumns& columns;
+    const ExclusionList& exclusions;
+    const std::function<bool()>& keepGoing;
+};
+
+// Opens both sides; false with *error set, or when stopped. The first side goes to its
+// temporary file while the second is walked, one core each; its scan is let go once written,
+// early in the second walk, so the two scans are seldom held whole at once.
+bool OpenSides(const BatchRequest& request, const SideChoices& c, CompareSide& a, CompareSide& b,
+               QString* error)
+{
+    if (!OpenSide(request.compareA, c.options, c.walk, c.columns, c.exclusions, c.keepGoing, a,
+                  error))
+        return false;
+    bool spilled = true;
+    QString spillError;
+    std::jthread spilling;
+    if (a.run)
+        spilling = std::jthread([&] { spilled = SpillSide(a, c.keepGoing, &spillError); });
+    const bool opened = OpenSide(request.compareB, c.options, c.walk, c.columns, c.exclusions,
+                                 c.keepGoing, b, error);
+    if (spilling.joinable())
+        spilling.join();
+    if (!spilled) {
+        *error = spillError;
+        return false;
+    }
+    return opened;
+}
+
 } // namespace
 
 int RunBatchCompare(const BatchRequest& request)
@@ -422,23 +457,13 @@ int RunBatchCompare(const BatchRequest& request)
     if (!CompareWalk(request, exclusions, walk))
         return kTrouble;
 
-    // The first side is read into a temporary file and its scan let go before the second
-    // is scanned, so only one scan is held at a time.
     // Without a fixed threshold the second scan's growing list would leave its old copies in
     // the heap once the first scan's list is freed (peak 194 MB instead of 153 MB over
     // 1,000,000 files).
     MapLargeBuffersApart(kCompareMapThreshold);
     CompareSide a, b;
     const bool toFile = !toStandardOutput;
-    if (!OpenSide(request.compareA, options, walk, columns, exclusions, keepGoing, a, &error)) {
-        if (!keepGoing())
-            return interrupted(toFile);
-        Complain(error);
-        return kTrouble;
-    }
-    if (a.run && !SpillSide(a, keepGoing))
-        return keepGoing() ? kTrouble : interrupted(toFile);
-    if (!OpenSide(request.compareB, options, walk, columns, exclusions, keepGoing, b, &error)) {
+    if (!OpenSides(request, {options, walk, columns, exclusions, keepGoing}, a, b, &error)) {
         if (!keepGoing())
             return interrupted(toFile);
         Complain(error);

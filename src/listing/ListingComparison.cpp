@@ -134,7 +134,8 @@ private:
     }
     void write()
     {
-        if (std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
+        // One spill is used by one thread at a time: the stream's lock is not needed.
+        if (::fwrite_unlocked(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
             m_failed = true;
         m_size += m_buffer.size();
         ++m_count;
@@ -142,7 +143,7 @@ private:
     bool getRaw(void* to, std::size_t bytes)
     {
         m_readPos += bytes;
-        return bytes == 0 || std::fread(to, 1, bytes, m_file) == bytes;
+        return bytes == 0 || ::fread_unlocked(to, 1, bytes, m_file) == bytes;
     }
     template <class T> bool getValue(T& value)
     {
