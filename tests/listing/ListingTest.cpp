@@ -116,8 +116,10 @@ protected:
         location.path = QString::fromStdString(m_tree.root());
         location.level = QStringLiteral("All Levels");
         ASSERT_TRUE(m_run.Run({location}, {}, ReportType::TreeView));
-        m_settings.Attribute = m_settings.Version = m_settings.Owner = m_settings.CRC32 = true;
-        m_settings.Title = m_settings.Artist = m_settings.Year = m_settings.Genre = true;
+        m_settings.Fields[DetailColumn::Attribute] = m_settings.Fields[DetailColumn::Version] =
+            m_settings.Fields[DetailColumn::Owner] = m_settings.Fields[DetailColumn::CRC32] = true;
+        m_settings.Fields[DetailColumn::Title] = m_settings.Fields[DetailColumn::Artist] =
+            m_settings.Fields[DetailColumn::Year] = m_settings.Fields[DetailColumn::Genre] = true;
         m_header = MakeListingHeader({location}, ReportType::TreeView, m_settings, {});
     }
 
@@ -266,7 +268,7 @@ TEST_F(Listing, OwnReaderGivesBackEveryEntryWhateverTheJsonLayout)
             EXPECT_EQ(read.modified, made.modified);
             EXPECT_EQ(read.crcKnown, made.crcKnown);
             EXPECT_EQ(read.crc, made.crc);
-            EXPECT_EQ(read.title, made.title);
+            EXPECT_EQ(read.texts, made.texts);
             ++count;
         }
         EXPECT_FALSE(reader.next(read));
@@ -435,7 +437,7 @@ protected:
         ScanLocation location;
         location.path = QString::fromStdString(tree.root());
         ReportSettings settings;
-        settings.CRC32 = true;
+        settings.Fields[DetailColumn::CRC32] = true;
         return MakeListingHeader({location}, ReportType::TreeView, settings, {});
     }
     static std::vector<std::string> Paths(const std::vector<Difference>& list, bool old)
@@ -559,7 +561,8 @@ TEST(ListingDetails, PathsPastPathMaxKeepEveryDetailAndLinksStayLinks)
     test::WalkedScan run;
     ASSERT_TRUE(run.Run({location}, {}, ReportType::TreeView));
     ReportSettings settings;
-    settings.Attribute = settings.Owner = settings.CRC32 = true;
+    settings.Fields[DetailColumn::Attribute] = settings.Fields[DetailColumn::Owner] =
+        settings.Fields[DetailColumn::CRC32] = true;
     RecordListingSource source(run.records(),
                                MakeListingHeader({location}, ReportType::TreeView, settings, {}));
     std::size_t told = 0;
@@ -586,13 +589,13 @@ TEST(ListingDetails, PathsPastPathMaxKeepEveryDetailAndLinksStayLinks)
     EXPECT_EQ(f.modified, 1600000000);
     EXPECT_TRUE(f.crcKnown);
     EXPECT_EQ(CrcText(f.crc), "CBF43926");
-    EXPECT_EQ(f.attributes, "A");
-    EXPECT_FALSE(f.owner.empty());
+    EXPECT_EQ(*f.detail(DetailColumn::Attribute), "A");
+    EXPECT_FALSE(f.detail(DetailColumn::Owner)->empty());
     const ListingEntry& link = deepest["link"];
     EXPECT_EQ(link.kind, EntryKind::Link);
     EXPECT_TRUE(link.timeKnown);
     EXPECT_FALSE(link.crcKnown);
-    EXPECT_FALSE(link.owner.empty());
+    EXPECT_FALSE(link.detail(DetailColumn::Owner)->empty());
 }
 
 TEST(ListingReader, AnUnreadableChecksumIsUnknownAndMarked)
@@ -817,8 +820,7 @@ TEST(ListingTotals, FolderEntriesCarryTotalsFilesAllocatedAndVersionOneReadersSk
 TEST(ListingColumns, EachDetailColumnRoundTripsUnderItsOwnKey)
 {
     ReportSettings all;
-    for (const DetailColumnRow& row : kDetailColumns)
-        all.*row.setting = true;
+    all.Fields.on.fill(true);
     ListingHeader header;
     header.columns = ListingColumnsOf(all);
     ListingEntry written;
