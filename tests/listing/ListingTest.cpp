@@ -440,6 +440,18 @@ protected:
         settings.Fields[DetailColumn::CRC32] = true;
         return MakeListingHeader({location}, ReportType::TreeView, settings, {});
     }
+    // The differences between the scans of two trees, each listed with its checksums.
+    static CompareResult CompareScans(const test::FixtureTree& x, const test::FixtureTree& y)
+    {
+        const auto a = ScanOf(x);
+        const auto b = ScanOf(y);
+        RecordListingSource left(a->records(), HeaderOf(x));
+        RecordListingSource right(b->records(), HeaderOf(y));
+        CompareResult result;
+        QString error;
+        EXPECT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+        return result;
+    }
     static std::vector<std::string> Paths(const std::vector<Difference>& list, bool old)
     {
         std::vector<std::string> paths;
@@ -470,13 +482,7 @@ protected:
 
 TEST_F(Compare, FindsEachKindOfDifferenceBetweenTwoScans)
 {
-    const auto a = ScanOf(m_old);
-    const auto b = ScanOf(m_new);
-    RecordListingSource left(a->records(), HeaderOf(m_old));
-    RecordListingSource right(b->records(), HeaderOf(m_new));
-    CompareResult result;
-    QString error;
-    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    const CompareResult result = CompareScans(m_old, m_new);
     Expect(result);
 
     const std::vector<CompareLine> lines = CompareReportLines(result);
@@ -491,11 +497,7 @@ TEST_F(Compare, FindsEachKindOfDifferenceBetweenTwoScans)
         << text;
 
     // A tree against itself: nothing.
-    RecordListingSource again(a->records(), HeaderOf(m_old));
-    RecordListingSource self(a->records(), HeaderOf(m_old));
-    CompareResult same;
-    ASSERT_TRUE(CompareListings(again, self, same, &error));
-    EXPECT_TRUE(same.same());
+    EXPECT_TRUE(CompareScans(m_old, m_old).same());
 }
 
 TEST_F(Compare, ASavedListingComparesLikeTheScanItWasMadeFrom)
@@ -630,13 +632,7 @@ TEST_F(Compare, KindChangesAreChangedAndNamesShowWhatTellsThemApart)
     y.file("n\xFE", "not UTF-8");
     y.file("evil\nNo differences; 0 entries against 0.", "forged");
     y.file("bell\a\x1B[31m\\", "terminal");
-    const auto a = ScanOf(x);
-    const auto b = ScanOf(y);
-    RecordListingSource left(a->records(), HeaderOf(x));
-    RecordListingSource right(b->records(), HeaderOf(y));
-    CompareResult result;
-    QString error;
-    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    const CompareResult result = CompareScans(x, y);
     std::vector<std::string> retyped;
     for (const Difference& d : result.changed)
         if (d.kindChanged)
@@ -661,6 +657,7 @@ TEST_F(Compare, KindChangesAreChangedAndNamesShowWhatTellsThemApart)
     EXPECT_EQ(text.find_first_of("\a\x1B"), std::string::npos);
 
     QTemporaryDir dir;
+    QString error;
     ASSERT_TRUE(SaveCompareResult(result, {"Courier New", "10", 0}, dir.filePath("d.csv"), &error));
     ASSERT_TRUE(SaveCompareResult(result, {"Courier New", "10", 0}, dir.filePath("d.htm"), &error));
     QFile csvFile(dir.filePath("d.csv")), htmFile(dir.filePath("d.htm"));
@@ -688,13 +685,7 @@ TEST_F(Compare, RightToLeftNamesStayLeftOfTheArrow)
     y.file(hebrew + " " + arabic, "renamed"); // the blank continues the run
     x.file(arabic + "/in.txt", "moved");
     y.file("in.txt", "moved");
-    const auto a = ScanOf(x);
-    const auto b = ScanOf(y);
-    RecordListingSource left(a->records(), HeaderOf(x));
-    RecordListingSource right(b->records(), HeaderOf(y));
-    CompareResult result;
-    QString error;
-    ASSERT_TRUE(CompareListings(left, right, result, &error)) << error.toStdString();
+    const CompareResult result = CompareScans(x, y);
     int checked = 0;
     for (const CompareLine& line : CompareReportLines(result)) {
         const QString text = QString::fromStdString(line.text);
