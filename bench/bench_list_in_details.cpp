@@ -73,8 +73,7 @@ void RunReport(benchmark::State& state, bool everyColumn)
     context.stagingPath = QString::fromStdString(out + "/tmpfile.dmp");
     quillon::ReportSettings& s = context.settings;
     if (everyColumn) {
-        s.Time = s.Attribute = s.Version = s.Owner = s.CRC32 = true;
-        s.Title = s.Artist = s.Album = s.Year = s.Genre = s.Comment = true;
+        s.Fields.on.fill(true);
     }
     bool cancel = false;
     context.cancel = &cancel;

@@ -451,7 +451,7 @@ int RunBatchCompare(const BatchRequest& request)
         request.outputPath.isEmpty() || request.outputPath == QLatin1String("-");
 
     ListingColumns columns;
-    columns.crc32 = request.crc;
+    columns[DetailColumn::CRC32] = request.crc;
     ExclusionList exclusions;
     ScanOptions walk;
     if (!CompareWalk(request, exclusions, walk))

@@ -1,6 +1,7 @@
 #include "app/BugFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/WidgetNames.h"
 #include "platform/ProgramNames.h"
 
 #include <QClipboard>
@@ -20,6 +21,12 @@ namespace {
 
 // The maker's support address.
 constexpr char kSupportEmail[] = "support@quillon.tessaly.net";
+
+const QString kApology =
+    QStringLiteral("We are very sorry for the inconvenience and we would like to provide a fix for "
+                   "this error. You may help us a great deal by reporting this error via email. "
+                   "please fill the text box below and press the Send Error Report button. Thanks "
+                   "for your time.");
 
 const QString kPlaceholder =
     QStringLiteral("< Please describe here what you were doing exactly when this error occurred >");
@@ -41,22 +48,36 @@ BugFrm::BugFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(d
     setWindowTitle(QStringLiteral("Bug Report"));
     setModal(true);
 
-    lblmsg1 =
-        new QLabel(QStringLiteral("Please tell %1 about this problem.").arg(kMakerName), this);
-    lblmsg1->setObjectName(QStringLiteral("lblmsg1"));
+    BuildMessage();
+    QGridLayout* const grid = BuildErrorGrid();
+    Text1 = Named(new QPlainTextEdit(kPlaceholder, this), "Text1");
+    QHBoxLayout* const buttons = BuildButtons();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblmsg1);
+    layout->addWidget(lblmsg2);
+    layout->addLayout(grid);
+    layout->addWidget(Text1, 1);
+    layout->addLayout(buttons);
+    resize(520, 420);
+}
+
+void BugFrm::BuildMessage()
+{
+    lblmsg1 = Named(
+        new QLabel(QStringLiteral("Please tell %1 about this problem.").arg(kMakerName), this),
+        "lblmsg1");
     QFont bold = lblmsg1->font();
     bold.setBold(true);
     lblmsg1->setFont(bold);
 
-    lblmsg2 = new QLabel(
-        QStringLiteral("We are very sorry for the inconvenience and we would like to provide a fix "
-                       "for this error. You may help us a great deal by reporting this error via "
-                       "email. please fill the text box below and press the Send Error Report "
-                       "button. Thanks for your time."),
-        this);
-    lblmsg2->setObjectName(QStringLiteral("lblmsg2"));
+    lblmsg2 = Named(new QLabel(kApology, this), "lblmsg2");
     lblmsg2->setWordWrap(true);
+}
 
+// The error's number, description, procedure and line, each after its caption.
+QGridLayout* BugFrm::BuildErrorGrid()
+{
     lblErrNo = valueLabel(QStringLiteral("lblErrNo"), this);
     lblErrDesc = valueLabel(QStringLiteral("lblErrDesc"), this);
     lblErrPro = valueLabel(QStringLiteral("lblErrPro"), this);
@@ -72,32 +93,15 @@ BugFrm::BugFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(d
         grid->addWidget(values[row], row, 2);
     }
     grid->setColumnStretch(2, 1);
+    return grid;
+}
 
-    Text1 = new QPlainTextEdit(kPlaceholder, this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-
-    Command1 = new QPushButton(QStringLiteral("Retry"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("Abort"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command3 = new QPushButton(QStringLiteral("Send Error Report"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
+QHBoxLayout* BugFrm::BuildButtons()
+{
+    Command1 = Named(new QPushButton(QStringLiteral("Retry"), this), "Command1");
+    Command2 = Named(new QPushButton(QStringLiteral("Abort"), this), "Command2");
+    Command3 = Named(new QPushButton(QStringLiteral("Send Error Report"), this), "Command3");
     Command1->setDefault(true);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Command1);
-    buttons->addWidget(Command2);
-    buttons->addStretch(1);
-    buttons->addWidget(Command3);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblmsg1);
-    layout->addWidget(lblmsg2);
-    layout->addLayout(grid);
-    layout->addWidget(Text1, 1);
-    layout->addLayout(buttons);
-    resize(520, 420);
-
     connect(Command1, &QPushButton::clicked, this, [this] {
         m_returnCode = 1;
         accept();
@@ -107,6 +111,13 @@ BugFrm::BugFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dialogs(d
         reject();
     });
     connect(Command3, &QPushButton::clicked, this, &BugFrm::SendErrorReport);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    buttons->addStretch(1);
+    buttons->addWidget(Command3);
+    return buttons;
 }
 
 void BugFrm::SetReport(const ErrorReport& report)

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -27,9 +29,6 @@ public:
     /// Fills the four value labels.
     void SetReport(const ErrorReport& report);
 
-    /// 1 after Retry, 2 after Abort, 0 before either was pressed.
-    int ReturnCode() const { return m_returnCode; }
-
     /// The text "Send Error Report" puts on the clipboard: seven labelled lines, an empty line,
     /// then the user's own account, every line ended by CR LF.
     QString ReportText() const;
@@ -37,6 +36,8 @@ public:
     /// The "mailto:" address opened by "Send Error Report".
     static QString MailUrl();
 
+    // Test and benchmark probes, not used by the program itself: the controls, named as their
+    // objectNames, and what the tests read of the dialog.
     QLabel* lblmsg1;
     QLabel* lblmsg2;
     QLabel* lblErrNo;
@@ -47,8 +48,13 @@ public:
     QPushButton* Command1;
     QPushButton* Command2;
     QPushButton* Command3;
+    /// 1 after Retry, 2 after Abort, 0 before either was pressed.
+    int ReturnCode() const { return m_returnCode; }
 
 private:
+    void BuildMessage();
+    QGridLayout* BuildErrorGrid();
+    QHBoxLayout* BuildButtons();
     void SendErrorReport();
 
     Dialogs& m_dialogs;

@@ -1,6 +1,7 @@
 #include "app/ExcludeFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/WidgetNames.h"
 #include "output/SaveFailureText.h"
 #include "scan/FileTypes.h"
 
@@ -39,6 +40,33 @@ bool IsExtensionCharacter(QChar c)
 
 } // namespace
 
+namespace {
+
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent)
+{
+    return Named(new QPushButton(caption, parent), name);
+}
+
+// One page per list: the entry row (text box or nothing, Add), the list, Remove below.
+void LayOutPage(QWidget* tab, QLabel* label, QLineEdit* text, QPushButton* add, QListWidget* list,
+                QPushButton* remove, QCheckBox* extra)
+{
+    auto* layout = new QGridLayout(tab);
+    layout->addWidget(label, 0, 0, 1, 2);
+    if (text)
+        layout->addWidget(text, 1, 0);
+    layout->addWidget(add, 1, 1);
+    layout->addWidget(list, 2, 0);
+    auto* side = new QVBoxLayout;
+    side->addWidget(remove);
+    side->addStretch(1);
+    layout->addLayout(side, 2, 1);
+    if (extra)
+        layout->addWidget(extra, 3, 0, 1, 2);
+}
+
+} // namespace
+
 ExcludeFrm::ExcludeFrm(Dialogs& dialogs, QString path, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_path(std::move(path))
 {
@@ -46,70 +74,18 @@ ExcludeFrm::ExcludeFrm(Dialogs& dialogs, QString path, QWidget* parent)
     setWindowTitle(QStringLiteral("Exclusion List"));
     setModal(true);
 
-    auto named = [](auto* widget, const char* name) {
-        widget->setObjectName(QString::fromLatin1(name));
-        return widget;
-    };
-    auto button = [&](const char* name, const QString& caption, QWidget* parent) {
-        return named(new QPushButton(caption, parent), name);
-    };
-    SSTab1 = named(new QTabWidget(this), "SSTab1");
-
-    auto* files = new QWidget(SSTab1);
-    Label1 =
-        named(new QLabel(QStringLiteral("Ignore these filenames from scanning"), files), "Label1");
-    txtFileName = named(new QLineEdit(files), "txtFileName");
-    cmdFileAdd = button("cmdFileAdd", QStringLiteral("Add"), files);
-    lstFileName = named(new QListWidget(files), "lstFileName");
-    cmdFileRemove = button("cmdFileRemove", QStringLiteral("Remove"), files);
-
-    auto* folders = new QWidget(SSTab1);
-    Label2 =
-        named(new QLabel(QStringLiteral("Ignore these folders from scanning"), folders), "Label2");
-    cmdFolderAdd = button("cmdFolderAdd", QStringLiteral("Add"), folders);
-    lstFolder = named(new QListWidget(folders), "lstFolder");
-    cmdFolderRemove = button("cmdFolderRemove", QStringLiteral("Remove"), folders);
-    chkFolderSubFolder =
-        named(new QCheckBox(QStringLiteral("Include Sub Folders"), folders), "chkFolderSubFolder");
-
-    auto* extensions = new QWidget(SSTab1);
-    Label3 =
-        named(new QLabel(QStringLiteral("Ignore these file extensions from scanning"), extensions),
-              "Label3");
-    txtExtension = named(new QLineEdit(extensions), "txtExtension");
-    txtExtension->installEventFilter(this);
-    // Typed signs are sifted by the event filter; a paste or drop holding anything but letters
-    // and digits is refused whole, with the reason.
-    txtExtension->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[A-Za-z0-9]*")), txtExtension));
-    connect(txtExtension, &QLineEdit::inputRejected, this, &ExcludeFrm::ShowRefusal);
-    cmdExtensionAdd = button("cmdExtensionAdd", QStringLiteral("Add"), extensions);
-    lstExtension = named(new QListWidget(extensions), "lstExtension");
-    cmdExtensionRemove = button("cmdExtensionRemove", QStringLiteral("Remove"), extensions);
-
-    Command6 = button("Command6", QStringLiteral("&OK"), this);
+    SSTab1 = Named(new QTabWidget(this), "SSTab1");
+    QWidget* const files = BuildFileNamesPage();
+    QWidget* const folders = BuildFoldersPage();
+    QWidget* const extensions = BuildExtensionsPage();
+    Command6 = Button("Command6", QStringLiteral("&OK"), this);
     Command6->setAutoDefault(false);
 
-    // One page per list: the entry row (text box or nothing, Add), the list, Remove below.
-    auto page = [](QWidget* tab, QLabel* label, QLineEdit* text, QPushButton* add,
-                   QListWidget* list, QPushButton* remove, QCheckBox* extra) {
-        auto* layout = new QGridLayout(tab);
-        layout->addWidget(label, 0, 0, 1, 2);
-        if (text)
-            layout->addWidget(text, 1, 0);
-        layout->addWidget(add, 1, 1);
-        layout->addWidget(list, 2, 0);
-        auto* side = new QVBoxLayout;
-        side->addWidget(remove);
-        side->addStretch(1);
-        layout->addLayout(side, 2, 1);
-        if (extra)
-            layout->addWidget(extra, 3, 0, 1, 2);
-    };
-    page(files, Label1, txtFileName, cmdFileAdd, lstFileName, cmdFileRemove, nullptr);
-    page(folders, Label2, nullptr, cmdFolderAdd, lstFolder, cmdFolderRemove, chkFolderSubFolder);
-    page(extensions, Label3, txtExtension, cmdExtensionAdd, lstExtension, cmdExtensionRemove,
-         nullptr);
+    LayOutPage(files, Label1, txtFileName, cmdFileAdd, lstFileName, cmdFileRemove, nullptr);
+    LayOutPage(folders, Label2, nullptr, cmdFolderAdd, lstFolder, cmdFolderRemove,
+               chkFolderSubFolder);
+    LayOutPage(extensions, Label3, txtExtension, cmdExtensionAdd, lstExtension, cmdExtensionRemove,
+               nullptr);
     SSTab1->addTab(files, QStringLiteral("File Names"));
     SSTab1->addTab(folders, QStringLiteral("Folders"));
     SSTab1->addTab(extensions, QStringLiteral("Extensions"));
@@ -122,6 +98,56 @@ ExcludeFrm::ExcludeFrm(Dialogs& dialogs, QString path, QWidget* parent)
     layout->addLayout(okRow);
     resize(420, 340);
 
+    ConnectControls();
+    LoadExclusionList();
+}
+
+QWidget* ExcludeFrm::BuildFileNamesPage()
+{
+    auto* files = new QWidget(SSTab1);
+    Label1 =
+        Named(new QLabel(QStringLiteral("Ignore these filenames from scanning"), files), "Label1");
+    txtFileName = Named(new QLineEdit(files), "txtFileName");
+    cmdFileAdd = Button("cmdFileAdd", QStringLiteral("Add"), files);
+    lstFileName = Named(new QListWidget(files), "lstFileName");
+    cmdFileRemove = Button("cmdFileRemove", QStringLiteral("Remove"), files);
+    return files;
+}
+
+QWidget* ExcludeFrm::BuildFoldersPage()
+{
+    auto* folders = new QWidget(SSTab1);
+    Label2 =
+        Named(new QLabel(QStringLiteral("Ignore these folders from scanning"), folders), "Label2");
+    cmdFolderAdd = Button("cmdFolderAdd", QStringLiteral("Add"), folders);
+    lstFolder = Named(new QListWidget(folders), "lstFolder");
+    cmdFolderRemove = Button("cmdFolderRemove", QStringLiteral("Remove"), folders);
+    chkFolderSubFolder =
+        Named(new QCheckBox(QStringLiteral("Include Sub Folders"), folders), "chkFolderSubFolder");
+    return folders;
+}
+
+QWidget* ExcludeFrm::BuildExtensionsPage()
+{
+    auto* extensions = new QWidget(SSTab1);
+    Label3 =
+        Named(new QLabel(QStringLiteral("Ignore these file extensions from scanning"), extensions),
+              "Label3");
+    txtExtension = Named(new QLineEdit(extensions), "txtExtension");
+    txtExtension->installEventFilter(this);
+    // Typed signs are sifted by the event filter; a paste or drop holding anything but letters
+    // and digits is refused whole, with the reason.
+    txtExtension->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[A-Za-z0-9]*")), txtExtension));
+    connect(txtExtension, &QLineEdit::inputRejected, this, &ExcludeFrm::ShowRefusal);
+    cmdExtensionAdd = Button("cmdExtensionAdd", QStringLiteral("Add"), extensions);
+    lstExtension = Named(new QListWidget(extensions), "lstExtension");
+    cmdExtensionRemove = Button("cmdExtensionRemove", QStringLiteral("Remove"), extensions);
+    return extensions;
+}
+
+void ExcludeFrm::ConnectControls()
+{
     connect(cmdFileAdd, &QPushButton::clicked, this, &ExcludeFrm::AddFileName);
     connect(txtFileName, &QLineEdit::returnPressed, this, &ExcludeFrm::AddFileName);
     connect(cmdFolderAdd, &QPushButton::clicked, this, &ExcludeFrm::AddFolder);
@@ -141,8 +167,6 @@ ExcludeFrm::ExcludeFrm(Dialogs& dialogs, QString path, QWidget* parent)
         SaveExclusionList();
         accept();
     });
-
-    LoadExclusionList();
 }
 
 ExclusionList ExcludeFrm::List() const

@@ -38,7 +38,8 @@ public:
     /// The close box: saves, then unloads (the lists come back from the file, flag clear).
     void reject() override;
 
-    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
+    // Test and benchmark probes, not used by the program itself: the controls, named as their
+    // objectNames, and what the tests read of the dialog.
     QTabWidget* SSTab1;
     QLabel* Label1;
     QLineEdit* txtFileName;
@@ -61,6 +62,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QWidget* BuildFileNamesPage();
+    QWidget* BuildFoldersPage();
+    QWidget* BuildExtensionsPage();
+    void ConnectControls();
     void AddFileName();
     void AddFolder();
     void AddExtension();

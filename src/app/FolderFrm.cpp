@@ -1,6 +1,7 @@
 #include "app/FolderFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/WidgetNames.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
 
@@ -47,62 +48,72 @@ FolderFrm::FolderFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dia
     setWindowTitle(kTitle);
     setModal(true);
 
-    auto named = [](QWidget* widget, const char* name) {
-        widget->setObjectName(QString::fromLatin1(name));
-        return widget;
-    };
-    Label1 = new QLabel(QStringLiteral("Path :"), this);
-    named(Label1, "Label1");
-    Text1 = new QLineEdit(this);
-    named(Text1, "Text1");
+    BuildPathControls();
+    BuildLevelControls();
+    BuildTypeControls();
+    LayOutControls();
+    resize(460, 400);
+    ConnectControls();
+
+    FileTypeList types;
+    SettingsStore store;
+    if (!LoadFileTypes(store, types))
+        types = LoadDefaultFileTypes();
+    FillTypes(types);
+    FilterChoiceChanged();
+}
+
+void FolderFrm::BuildPathControls()
+{
+    Label1 = Named(new QLabel(QStringLiteral("Path :"), this), "Label1");
+    Text1 = Named(new QLineEdit(this), "Text1");
     Text1->setReadOnly(true); // filled by the folder browser, so it always names a real folder
     Label1->setBuddy(Text1);
-    Command2 = new QPushButton(this);
-    named(Command2, "Command2");
+    Command2 = Named(new QPushButton(this), "Command2");
     Command2->setIcon(icon(QStringLiteral("folder")));
     Command2->setToolTip(QStringLiteral("Choose Folder to Search"));
+}
 
-    Check1 = new QCheckBox(QStringLiteral("Include Sub Folders"), this);
-    named(Check1, "Check1");
+void FolderFrm::BuildLevelControls()
+{
+    Check1 = Named(new QCheckBox(QStringLiteral("Include Sub Folders"), this), "Check1");
     Check1->setChecked(true);
-    Label2 = new QLabel(QStringLiteral("Level Deep"), this);
-    named(Label2, "Label2");
-    Text2 = new QLineEdit(QStringLiteral("1"), this);
-    named(Text2, "Text2");
+    Label2 = Named(new QLabel(QStringLiteral("Level Deep"), this), "Label2");
+    Text2 = Named(new QLineEdit(QStringLiteral("1"), this), "Text2");
     Text2->setMaximumWidth(60);
     Label2->setBuddy(Text2);
-    Check2 = new QCheckBox(kAllLevels, this);
-    named(Check2, "Check2");
+    Check2 = Named(new QCheckBox(kAllLevels, this), "Check2");
+}
 
-    Option1 = new QRadioButton(QStringLiteral("Scan All Files"), this);
-    named(Option1, "Option1");
-    Option2 = new QRadioButton(QStringLiteral("Scans the following files"), this);
-    named(Option2, "Option2");
+// The choice between all files and the listed types, the list and its buttons, and OK.
+void FolderFrm::BuildTypeControls()
+{
+    Option1 = Named(new QRadioButton(QStringLiteral("Scan All Files"), this), "Option1");
+    Option2 = Named(new QRadioButton(QStringLiteral("Scans the following files"), this), "Option2");
     auto* filterGroup = new QButtonGroup(this);
     filterGroup->addButton(Option1);
     filterGroup->addButton(Option2);
     Option1->setChecked(true);
 
-    FType = new QTreeWidget(this);
-    named(FType, "FType");
+    FType = Named(new QTreeWidget(this), "FType");
     FType->setColumnCount(2);
     FType->setHeaderLabels({QStringLiteral("Extension"), QStringLiteral("Description")});
     FType->setRootIsDecorated(false);
     FType->setUniformRowHeights(true);
     FType->setColumnWidth(0, 90);
-    cmdFileAdd = new QPushButton(this);
-    named(cmdFileAdd, "cmdFileAdd");
+    cmdFileAdd = Named(new QPushButton(this), "cmdFileAdd");
     cmdFileAdd->setIcon(icon(QStringLiteral("add")));
     cmdFileAdd->setToolTip(QStringLiteral("Add file type"));
-    cmdFileDelete = new QPushButton(this);
-    named(cmdFileDelete, "cmdFileDelete");
+    cmdFileDelete = Named(new QPushButton(this), "cmdFileDelete");
     cmdFileDelete->setIcon(icon(QStringLiteral("remove")));
     cmdFileDelete->setToolTip(QStringLiteral("Delete file type"));
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    named(cmdOK, "cmdOK");
+    cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdOK->setDefault(true);
     cmdOK->setEnabled(false);
+}
 
+void FolderFrm::LayOutControls()
+{
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(Label1);
     pathRow->addWidget(Text1, 1);
@@ -131,8 +142,10 @@ FolderFrm::FolderFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dia
     layout->addWidget(Option2);
     layout->addLayout(typeRow, 1);
     layout->addLayout(okRow);
-    resize(460, 400);
+}
 
+void FolderFrm::ConnectControls()
+{
     connect(Command2, &QPushButton::clicked, this, &FolderFrm::Browse);
     connect(Check1, &QCheckBox::clicked, this, &FolderFrm::SubFoldersClicked);
     connect(Check2, &QCheckBox::toggled, this, &FolderFrm::UpdateLevelBox);
@@ -140,13 +153,6 @@ FolderFrm::FolderFrm(Dialogs& dialogs, QWidget* parent) : QDialog(parent), m_dia
     connect(cmdFileAdd, &QPushButton::clicked, this, &FolderFrm::AddFileType);
     connect(cmdFileDelete, &QPushButton::clicked, this, &FolderFrm::DeleteFileType);
     connect(cmdOK, &QPushButton::clicked, this, &FolderFrm::Accept);
-
-    FileTypeList types;
-    SettingsStore store;
-    if (!LoadFileTypes(store, types))
-        types = LoadDefaultFileTypes();
-    FillTypes(types);
-    FilterChoiceChanged();
 }
 
 void FolderFrm::showEvent(QShowEvent* event)

@@ -34,8 +34,6 @@ public:
     void AddFileType();
     /// Removes the selected type (none selected: nothing) and stores the list.
     void DeleteFileType();
-    /// The types as the list shows them, in order.
-    FileTypeList FileTypesShown() const;
 
     // The result, set by OK.
     QString Folder;
@@ -43,7 +41,8 @@ public:
     QString FileTypes;
     QString Level;
 
-    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
+    // Test and benchmark probes, not used by the program itself: the controls, named as their
+    // objectNames, and what the tests read of the dialog.
     QLabel* Label1;
     QLineEdit* Text1;
     QPushButton* Command2;
@@ -57,11 +56,18 @@ public:
     QPushButton* cmdFileAdd;
     QPushButton* cmdFileDelete;
     QPushButton* cmdOK;
+    /// The types as the list shows them, in order.
+    FileTypeList FileTypesShown() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void BuildPathControls();
+    void BuildLevelControls();
+    void BuildTypeControls();
+    void LayOutControls();
+    void ConnectControls();
     void Accept();
     void SubFoldersClicked();
     void UpdateLevelBox();

@@ -34,9 +34,6 @@ public:
     bool cancelled() const { return m_cancelled; }
     const QString& errorString() const { return m_error; }
 
-    QProgressBar* progress;
-    QPushButton* cmdCancel;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -44,6 +41,9 @@ protected:
 
 private:
     void RunExport();
+
+    QProgressBar* progress;
+    QPushButton* cmdCancel;
 
     HtmlExport* m_export = nullptr; ///< set while the export runs
     bool m_started = false;

@@ -200,7 +200,7 @@ void MainFrm::CompareWithListing()
     // The listing is the older side: what the scan has and it lacks was added.
     ListingHeader header = *m_scanHeader;
     header.columns = ListingColumns();
-    header.columns.crc32 = listing.header().columns.crc32;
+    header.columns[DetailColumn::CRC32] = listing.header().columns[DetailColumn::CRC32];
     RecordListingSource scan(m_run->records(), header);
     // As its export holds it: a file's own size with SizeOnDisk, hidden files' checksums.
     scan.setSizeChoices(m_run->options().folderTotals, m_run->options().sizeOnDisk,

@@ -216,7 +216,7 @@ ReportSettings SettingsFrm::Values() const
         for (const CheckRow& row : rows)
             s.*row.value = (this->*row.box)->isChecked();
     for (const DetailColumnRow& row : kDetailColumns)
-        s.*row.setting = columnBox(row.column)->isChecked();
+        s.Fields[row.column] = columnBox(row.column)->isChecked();
     s.ColSize = v_ColSize->currentText();
     s.ShowSizeIn = v_ShowSizeIn->currentText();
     s.Summary = SummaryValues();
@@ -229,7 +229,7 @@ void SettingsFrm::SetValues(const ReportSettings& s)
         for (const CheckRow& row : rows)
             (this->*row.box)->setChecked(s.*row.value);
     for (const DetailColumnRow& row : kDetailColumns)
-        columnBox(row.column)->setChecked(s.*row.setting);
+        columnBox(row.column)->setChecked(s.Fields[row.column]);
     SelectChoice(v_ColSize, s.ColSize);
     SelectChoice(v_ShowSizeIn, s.ShowSizeIn);
     SetSummaryValues(s.Summary);

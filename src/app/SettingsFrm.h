@@ -41,13 +41,8 @@ public:
     /// The close box: discards unsaved edits.
     void reject() override;
 
-    /// The check box of a detail column (named by the column's control name, "f_Size"...).
-    QCheckBox* columnBox(DetailColumn column) const
-    {
-        return m_columnBoxes[static_cast<std::size_t>(column)];
-    }
-
-    // Controls, named as their objectNames; public only for the tests and benchmarks that drive it.
+    // Test and benchmark probes, not used by the program itself: the controls, named as their
+    // objectNames, and what the tests read of the dialog.
     QTabWidget* SSTab1;
     QGroupBox* FrameListOptions;
     QCheckBox* v_FullPath;
@@ -81,6 +76,11 @@ public:
     QCheckBox* s_Duplicates;
     QCheckBox* s_SameBytes;
     QCheckBox* s_Alone;
+    /// The check box of a detail column (named by the column's control name, "f_Size"...).
+    QCheckBox* columnBox(DetailColumn column) const
+    {
+        return m_columnBoxes[static_cast<std::size_t>(column)];
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,6 +1,7 @@
 #include "app/findFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/WidgetNames.h"
 #include "platform/ThrottledYield.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -34,23 +35,19 @@ findFrm::findFrm(QTextEdit* pane, Dialogs& dialogs, QWidget* parent)
     setModal(true);
     yield = ThrottledYield();
 
-    auto named = [](auto* widget, const char* name) {
-        widget->setObjectName(QLatin1String(name));
-        return widget;
-    };
-    Label1 = named(new QLabel(QStringLiteral("Find what"), this), "Label1");
-    Text1 = named(new QLineEdit(this), "Text1");
-    Label2 = named(new QLabel(QStringLiteral("Replace with"), this), "Label2");
-    Text2 = named(new QLineEdit(this), "Text2");
+    Label1 = Named(new QLabel(QStringLiteral("Find what"), this), "Label1");
+    Text1 = Named(new QLineEdit(this), "Text1");
+    Label2 = Named(new QLabel(QStringLiteral("Replace with"), this), "Label2");
+    Text2 = Named(new QLineEdit(this), "Text2");
     Label1->setBuddy(Text1);
     Label2->setBuddy(Text2);
-    Check1 = named(new QCheckBox(QStringLiteral("Case sensitive"), this), "Check1");
-    Check2 = named(new QCheckBox(QStringLiteral("Whole word only"), this), "Check2");
-    FindButton = named(new QPushButton(QStringLiteral("Find Next"), this), "FindButton");
-    ReplaceButton = named(new QPushButton(QStringLiteral("Replace"), this), "ReplaceButton");
+    Check1 = Named(new QCheckBox(QStringLiteral("Case sensitive"), this), "Check1");
+    Check2 = Named(new QCheckBox(QStringLiteral("Whole word only"), this), "Check2");
+    FindButton = Named(new QPushButton(QStringLiteral("Find Next"), this), "FindButton");
+    ReplaceButton = Named(new QPushButton(QStringLiteral("Replace"), this), "ReplaceButton");
     ReplaceAllButton =
-        named(new QPushButton(QStringLiteral("Replace All"), this), "ReplaceAllButton");
-    Command5 = named(new QPushButton(QStringLiteral("Cancel"), this), "Command5");
+        Named(new QPushButton(QStringLiteral("Replace All"), this), "ReplaceAllButton");
+    Command5 = Named(new QPushButton(QStringLiteral("Cancel"), this), "Command5");
     FindButton->setDefault(true);
     for (QPushButton* button : {ReplaceButton, ReplaceAllButton, Command5})
         button->setAutoDefault(false);

@@ -28,9 +28,13 @@ public:
     /// Lets the window's events run once per replacement of Replace All (throttled by default).
     std::function<void()> yield;
 
-    /// The search over the pane's document (its last match and stop flag).
-    const FindReplace& Search() const { return *m_search; }
+    void FindButton_Click();
+    void ReplaceButton_Click();
+    void ReplaceAllButton_Click();
+    void Command5_Click();
 
+    // Test and benchmark probes, not used by the program itself: the controls, named as their
+    // objectNames, and what the tests read of the dialog.
     QLabel* Label1;
     QLineEdit* Text1;
     QLabel* Label2;
@@ -41,11 +45,8 @@ public:
     QPushButton* ReplaceButton;
     QPushButton* ReplaceAllButton;
     QPushButton* Command5;
-
-    void FindButton_Click();
-    void ReplaceButton_Click();
-    void ReplaceAllButton_Click();
-    void Command5_Click();
+    /// The search over the pane's document (its last match and stop flag).
+    const FindReplace& Search() const { return *m_search; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -426,8 +426,8 @@ bool JsonListingReader::readJob()
                 return false;
             for (const QString& item : columns)
                 for (const DetailColumnRow& row : kDetailColumns)
-                    if (row.listed && item == QLatin1String(row.listingKey))
-                        m_header.columns.*row.listed = true;
+                    if (row.listingKey && item == QLatin1String(row.listingKey))
+                        m_header.columns[row.column] = true;
         } else if (!t.skip(2)) {
             return broken();
         }

@@ -81,37 +81,6 @@ bool EntryKindFromText(std::string_view text, EntryKind& kind)
     return false;
 }
 
-std::string* ListingEntry::detail(DetailColumn column)
-{
-    switch (column) {
-    case DetailColumn::Attribute:
-        return &attributes;
-    case DetailColumn::Version:
-        return &version;
-    case DetailColumn::Owner:
-        return &owner;
-    case DetailColumn::Title:
-        return &title;
-    case DetailColumn::Artist:
-        return &artist;
-    case DetailColumn::Album:
-        return &album;
-    case DetailColumn::Year:
-        return &year;
-    case DetailColumn::Genre:
-        return &genre;
-    case DetailColumn::Comment:
-        return &comment;
-    case DetailColumn::Filename:
-    case DetailColumn::Size:
-    case DetailColumn::Date:
-    case DetailColumn::Time:
-    case DetailColumn::CRC32:
-        break;
-    }
-    return nullptr;
-}
-
 namespace {
 
 // Where the last "/" of path is: memrchr reads a word at a time, as rfind does not, and a

@@ -2,6 +2,7 @@
 
 #include "report/DetailColumns.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,10 +37,9 @@ struct ListingEntry {
     int utcOffset = 0;         ///< seconds east of UTC the time is written with
     bool crcKnown = false;
     std::uint32_t crc = 0;
-    std::string attributes; ///< attribute letters without padding ("RA")
-    std::string version;
-    std::string owner;
-    std::string title, artist, album, year, genre, comment; ///< ID3v1 fields, trailing blanks cut
+    /// The detail columns' texts, indexed by column: attribute letters without padding ("RA"),
+    /// ID3v1 fields with their trailing blanks cut; see detail().
+    std::array<std::string, kDetailColumnCount> texts;
     /// EntryUnreadable bits: a checksum that could not be read is unknown (crcKnown false) and
     /// never equal to anything; an unreadable status leaves size and time unknown too.
     unsigned unreadable = 0;
@@ -59,11 +59,16 @@ struct ListingEntry {
 
     /// The text of a detail column; nullptr for the columns that are no text here (name,
     /// size, date, time, checksum).
-    std::string* detail(DetailColumn column);
+    std::string* detail(DetailColumn column)
+    {
+        return HasText(DetailColumnOf(column)) ? &texts[static_cast<std::size_t>(column)] : nullptr;
+    }
     const std::string* detail(DetailColumn column) const
     {
         return const_cast<ListingEntry*>(this)->detail(column);
     }
+    /// Whether a column is a text in an entry: those the file's details hold as text.
+    static constexpr bool HasText(const DetailColumnRow& row) { return row.detail || row.tagField; }
 };
 
 /// The 8 upper-case hexadecimal digits of a checksum.
@@ -80,7 +85,7 @@ template <class F> void ForEachDetail(const ListingColumns& c, const ListingEntr
 {
     const bool status = !(e.unreadable & kUnreadableStatus);
     for (const DetailColumnRow& row : kDetailColumns) {
-        if (!row.listed || !(c.*row.listed))
+        if (!row.listingKey || !c[row.column])
             continue;
         if (const std::string* text = e.detail(row.column)) {
             f(std::string_view(row.listingKey), std::string_view(*text),

@@ -41,28 +41,11 @@ std::uint64_t TakeNumber(const std::string& in, std::size_t& at)
     return value;
 }
 
-// The report's text columns in the order they are packed.
-struct TextColumn {
-    bool ListingColumns::*on;
-    std::string ListingEntry::*field;
-};
-constexpr TextColumn kTextColumns[] = {{&ListingColumns::attributes, &ListingEntry::attributes},
-                                       {&ListingColumns::version, &ListingEntry::version},
-                                       {&ListingColumns::owner, &ListingEntry::owner},
-                                       {&ListingColumns::title, &ListingEntry::title},
-                                       {&ListingColumns::artist, &ListingEntry::artist},
-                                       {&ListingColumns::album, &ListingEntry::album},
-                                       {&ListingColumns::year, &ListingEntry::year},
-                                       {&ListingColumns::genre, &ListingEntry::genre},
-                                       {&ListingColumns::comment, &ListingEntry::comment}};
-
-// Each detail column and its key in a listing.
-constexpr std::pair<bool ListingColumns::*, const char*> kColumnKeys[] = {
-    {&ListingColumns::attributes, "attributes"}, {&ListingColumns::version, "version"},
-    {&ListingColumns::owner, "owner"},           {&ListingColumns::crc32, "crc32"},
-    {&ListingColumns::title, "title"},           {&ListingColumns::artist, "artist"},
-    {&ListingColumns::album, "album"},           {&ListingColumns::year, "year"},
-    {&ListingColumns::genre, "genre"},           {&ListingColumns::comment, "comment"}};
+// The report's text columns are packed in the table's order, each that a listing has and shows.
+bool PackedText(const DetailColumnRow& row, const ListingColumns& shown)
+{
+    return row.listingKey && ListingEntry::HasText(row) && shown[row.column];
+}
 
 // A listing cuts trailing blanks and padding; a report line shows the field as read.
 void PadTo(std::string& text, std::size_t width)
@@ -146,17 +129,17 @@ void ListingRecords::keepDetails(const ListingEntry& entry, const ListingColumns
     if (m_at.size() <= k)
         m_at.resize(k + 1, std::numeric_limits<std::uint64_t>::max());
     m_at[k] = m_packed.size();
-    for (const TextColumn& column : kTextColumns) {
-        if (!(m_shown.*column.on))
+    for (const DetailColumnRow& row : kDetailColumns) {
+        if (!PackedText(row, m_shown))
             continue;
-        const std::string& text = entry.*column.field;
-        const std::size_t length = columns.*column.on ? text.size() : 0;
+        const std::string& text = *entry.detail(row.column);
+        const std::size_t length = columns[row.column] ? text.size() : 0;
         PutNumber(m_packed, length);
         m_packed.append(text, 0, length);
     }
-    if (m_shown.crc32) {
+    if (m_shown[DetailColumn::CRC32]) {
         const bool unread = (entry.unreadable & kUnreadableCrc) != 0;
-        const bool known = columns.crc32 && entry.crcKnown && !unread;
+        const bool known = columns[DetailColumn::CRC32] && entry.crcKnown && !unread;
         m_packed.push_back(static_cast<char>(unread  ? CrcState::Unreadable
                                              : known ? CrcState::Known
                                                      : CrcState::None));
@@ -171,23 +154,17 @@ void ListingRecords::details(std::size_t k, FileDetails& out) const
     if (k >= m_at.size() || m_at[k] == std::numeric_limits<std::uint64_t>::max())
         return;
     std::size_t at = m_at[k];
-    std::string* const fields[] = {&out.attributes, &out.version,       &out.owner,
-                                   &out.tag.title,  &out.tag.artist,    &out.tag.album,
-                                   &out.tag.year,   &out.tag.genreName, &out.tag.comment};
-    for (std::size_t i = 0; i < std::size(kTextColumns); ++i) {
-        if (!(m_shown.*kTextColumns[i].on))
-            continue;
-        const std::size_t length = TakeNumber(m_packed, at);
-        fields[i]->assign(m_packed, at, length);
-        at += length;
+    for (const DetailColumnRow& row : kDetailColumns) {
+        std::string* const field = DetailField(row, out);
+        if (PackedText(row, m_shown)) {
+            const std::size_t length = TakeNumber(m_packed, at);
+            field->assign(m_packed, at, length);
+            at += length;
+        }
+        if (field)
+            PadTo(*field, row.readWidth);
     }
-    PadTo(out.attributes, 4);
-    PadTo(out.tag.title, Mp3Tag::kTextWidth);
-    PadTo(out.tag.artist, Mp3Tag::kTextWidth);
-    PadTo(out.tag.album, Mp3Tag::kTextWidth);
-    PadTo(out.tag.year, Mp3Tag::kYearWidth);
-    PadTo(out.tag.comment, Mp3Tag::kTextWidth);
-    if (m_shown.crc32) {
+    if (m_shown[DetailColumn::CRC32]) {
         out.crcState = static_cast<CrcState>(m_packed[at++]);
         if (out.crcState == CrcState::Known)
             out.crc = static_cast<std::uint32_t>(TakeNumber(m_packed, at));
@@ -207,8 +184,7 @@ bool ListingRecords::add(ListingSource& source, const QString& name,
     m_locations.insert(m_locations.end(), header.locations.begin(), header.locations.end());
     // A new listing starts at its own locations, never inside the last one's folders.
     m_chain.clear();
-    const bool keep =
-        m_shown.attributes || m_shown.version || m_shown.owner || m_shown.crc32 || m_shown.anyTag();
+    const bool keep = m_shown.any();
     ListingEntry entry;
     while (true) {
         if (keepGoing && !keepGoing()) {
@@ -308,16 +284,17 @@ QStringList ListingRecords::lacks(ReportType type) const
         if (m_settings.SizeOnDisk && sizes && source.files && !source.allocated)
             lines += name + QStringLiteral("the listing holds no sizes on disk; the sizes "
                                            "shown are apparent sizes");
-        if (details && source.links > 0 && (m_settings.Date || m_settings.Time))
+        if (details && source.links > 0 &&
+            (m_settings.Fields[DetailColumn::Date] || m_settings.Fields[DetailColumn::Time]))
             lines += name + QStringLiteral("%1 symbolic link(s) have their date and time left "
                                            "blank: a listing does not hold their target's")
                                 .arg(source.links);
         if (!details)
             continue;
         QStringList missing;
-        for (const auto& [on, key] : kColumnKeys)
-            if (m_shown.*on && !(source.columns.*on))
-                missing += QLatin1String(key);
+        for (const DetailColumnRow& row : kDetailColumns)
+            if (m_shown[row.column] && !source.columns[row.column])
+                missing += QLatin1String(row.listingKey);
         if (!missing.isEmpty() && source.files)
             lines += name + QStringLiteral("the listing has no %1 column(s); left blank")
                                 .arg(missing.join(QStringLiteral(", ")));
@@ -459,19 +436,21 @@ bool MergeListings(const std::vector<ListingSource*>& sources, const QStringList
         }
     }
     // A column some listing lacks would read as a value its files do not have.
-    for (const auto& [on, key] : kColumnKeys) {
-        header.columns.*on = true;
+    for (const DetailColumnRow& row : kDetailColumns) {
+        if (!row.listingKey)
+            continue;
+        const DetailColumn column = row.column;
+        header.columns[column] = true;
         for (std::size_t i = 0; i < sources.size(); ++i) {
-            if (sources[i]->header().columns.*on)
+            if (sources[i]->header().columns[column])
                 continue;
-            header.columns.*on = false;
-            bool ListingColumns::*const member = on;
-            const bool anyHas = std::any_of(sources.begin(), sources.end(), [member](auto* source) {
-                return source->header().columns.*member;
+            header.columns[column] = false;
+            const bool anyHas = std::any_of(sources.begin(), sources.end(), [column](auto* source) {
+                return source->header().columns[column];
             });
             if (anyHas && dropped)
                 dropped(QStringLiteral("%1 has no %2 column: the merged listing leaves it out")
-                            .arg(names.value(int(i)), QLatin1String(key)));
+                            .arg(names.value(int(i)), QLatin1String(row.listingKey)));
         }
     }
     MergedSource merged(sources, std::move(header));

@@ -165,7 +165,7 @@ void RecordListingSource::copyDetails(ListingEntry& entry) const
     entry.crc = m_details.crc;
     for (const DetailColumnRow& row : kDetailColumns) {
         std::string* text = entry.detail(row.column);
-        if (!text || !row.listed || !(m_header.columns.*row.listed) ||
+        if (!text || !row.listingKey || !m_header.columns[row.column] ||
             (row.tagField && !m_details.tag.found))
             continue;
         // Listings hold values without the report's padding: attribute letters alone, tag

@@ -1,5 +1,7 @@
 #include "report/DetailColumns.h"
 
+#include "report/ReportSettings.h"
+
 #include <algorithm>
 
 namespace quillon {
@@ -19,18 +21,29 @@ static_assert(RowsInColumnOrder(), "kDetailColumns is indexed by DetailColumn");
 
 std::string_view DetailText(const DetailColumnRow& row, const FileDetails& details)
 {
+    const std::string* text = DetailField(row, const_cast<FileDetails&>(details));
+    return text ? std::string_view(*text) : std::string_view();
+}
+
+std::string* DetailField(const DetailColumnRow& row, FileDetails& details)
+{
     if (row.tagField)
-        return details.tag.*row.tagField;
+        return &(details.tag.*row.tagField);
     if (row.detail)
-        return details.*row.detail;
-    return {};
+        return &(details.*row.detail);
+    return nullptr;
+}
+
+bool ColumnSwitches::any() const
+{
+    return std::find(on.begin(), on.end(), true) != on.end();
 }
 
 std::vector<DetailColumn> LineColumnsOf(const ReportSettings& settings)
 {
     std::vector<DetailColumn> columns;
     for (const DetailColumnRow& row : kDetailColumns)
-        if (settings.*row.setting)
+        if (settings.Fields[row.column])
             columns.push_back(row.column);
     std::sort(columns.begin(), columns.end(), [](DetailColumn a, DetailColumn b) {
         return DetailColumnOf(a).linePlace < DetailColumnOf(b).linePlace;
@@ -42,7 +55,7 @@ DetailChoice DetailChoiceOf(const ReportSettings& settings)
 {
     DetailChoice choice;
     for (const DetailColumnRow& row : kDetailColumns)
-        if (row.choice && settings.*row.setting)
+        if (row.choice && settings.Fields[row.column])
             choice.*row.choice = true;
     return choice;
 }
@@ -51,8 +64,8 @@ ListingColumns ListingColumnsOf(const ReportSettings& settings)
 {
     ListingColumns columns;
     for (const DetailColumnRow& row : kDetailColumns)
-        if (row.listed)
-            columns.*row.listed = settings.*row.setting;
+        if (row.listingKey)
+            columns[row.column] = settings.Fields[row.column];
     return columns;
 }
 
@@ -60,7 +73,7 @@ DetailChoice DetailChoiceOf(const ListingColumns& columns)
 {
     DetailChoice choice;
     for (const DetailColumnRow& row : kDetailColumns)
-        if (row.listed && row.choice && columns.*row.listed)
+        if (row.choice && columns[row.column])
             choice.*row.choice = true;
     return choice;
 }

@@ -46,18 +46,8 @@ constexpr std::array<SwitchKey, 6> kSizeSwitches{{
     {"SizeOnDisk", &ReportSettings::SizeOnDisk},
 }};
 
-// The switches of "Fields" are the detail columns' (report/DetailColumns.h), then this one.
-constexpr SwitchKey kRemoveBlankSpaces{"RemoveBlankSpaces", &ReportSettings::RemoveBlankSpaces};
-
-constexpr std::array<SwitchKey, kDetailColumnCount + 1> FieldSwitches()
-{
-    std::array<SwitchKey, kDetailColumnCount + 1> keys{};
-    for (std::size_t i = 0; i < kDetailColumnCount; ++i)
-        keys[i] = {kDetailColumns[i].key, kDetailColumns[i].setting};
-    keys[kDetailColumnCount] = kRemoveBlankSpaces;
-    return keys;
-}
-constexpr auto kFieldSwitches = FieldSwitches();
+// The switch of "Fields" after the detail columns' (report/DetailColumns.h).
+constexpr const char* kRemoveBlankSpaces = "RemoveBlankSpaces";
 
 /// A check box holds 0 or 1; anything else in the store is damage and leaves the default.
 bool readSwitch(const SettingsStore& store, const QString& section, const char* key, bool fallback)
@@ -109,8 +99,11 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
     ReportSettings settings;
     for (const SwitchKey& entry : kListSwitches)
         settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
-    for (const SwitchKey& entry : kFieldSwitches)
-        settings.*entry.member = readSwitch(store, kFields, entry.key, settings.*entry.member);
+    for (const DetailColumnRow& row : kDetailColumns)
+        settings.Fields[row.column] =
+            readSwitch(store, kFields, row.key, settings.Fields[row.column]);
+    settings.RemoveBlankSpaces =
+        readSwitch(store, kFields, kRemoveBlankSpaces, settings.RemoveBlankSpaces);
 
     const QString colSize = store.value(kSettings, QStringLiteral("ColSize"), settings.ColSize);
     if (parseColumnSize(colSize))
@@ -137,8 +130,9 @@ void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
     writeSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     for (const SwitchKey& entry : kSizeSwitches)
         writeSwitch(store, kSettings, entry.key, settings.*entry.member);
-    for (const SwitchKey& entry : kFieldSwitches)
-        writeSwitch(store, kFields, entry.key, settings.*entry.member);
+    for (const DetailColumnRow& row : kDetailColumns)
+        writeSwitch(store, kFields, row.key, settings.Fields[row.column]);
+    writeSwitch(store, kFields, kRemoveBlankSpaces, settings.RemoveBlankSpaces);
     // Only a chosen count is written, so a settings file of the default stays as it was.
     if (settings.WalkThreads != 0)
         store.setValue(kSettings, QStringLiteral("WalkThreads"),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/DetailColumns.h"
 #include "report/ScanSummary.h"
 #include "scan/ScanOptions.h"
 
@@ -33,21 +34,8 @@ struct ReportSettings {
     /// Threads reading folders in a scan; 0 (the default) picks by the disk. Stored only when
     /// set, as "WalkThreads" in "Settings"; the report is the same whatever its value.
     int WalkThreads = 0;
-    // "Fields"
-    bool Filename = true;
-    bool Size = true;
-    bool Date = true;
-    bool Time = false;
-    bool Attribute = false;
-    bool Version = false;
-    bool Owner = false;
-    bool CRC32 = false;
-    bool Title = false;
-    bool Artist = false;
-    bool Album = false;
-    bool Year = false;
-    bool Genre = false;
-    bool Comment = false;
+    // "Fields": the detail columns' switches, keyed as their rows in kDetailColumns, then one
+    ColumnSwitches Fields = DefaultColumns();
     bool RemoveBlankSpaces = false;
     // "Summaries", stored in a section of their own
     SummarySettings Summary;

@@ -97,7 +97,7 @@ int DetailsLineWidth(const ReportSettings& s)
 {
     int width = s.columnSize() + 2;
     for (const DetailColumnRow& row : kDetailColumns)
-        if (s.*row.setting)
+        if (s.Fields[row.column])
             width += row.allowance;
     return width;
 }
@@ -321,7 +321,10 @@ void DetailsBlockWriter::appendDetail(DetailColumn column, const DetailColumnRow
             AppendFixed(line, "  " + CrcCtrl::HexText(m_details.crc), kChecksumColumn,
                         kChecksumColumn);
         break;
-    default: // the name, size, date and time columns are the line's own
+    case DetailColumn::Filename: // the name, size, date and time columns are the line's own
+    case DetailColumn::Size:
+    case DetailColumn::Date:
+    case DetailColumn::Time:
         break;
     }
 }

@@ -77,7 +77,7 @@ TEST_F(SettingsFrmTest, CaseSwitchesExcludeEachOtherAndOkWritesEverything)
               QStringLiteral("1"));
     const ReportSettings saved = LoadReportSettings(store);
     EXPECT_EQ(saved, form.Values());
-    EXPECT_TRUE(saved.CRC32);
+    EXPECT_TRUE(saved.Fields[DetailColumn::CRC32]);
 }
 
 // Each box shows and gives the stored setting of its own name ("v_" in "Settings", "f_" in
@@ -150,7 +150,7 @@ TEST_F(SettingsFrmTest, WindowOpensItAndReportsUseItsValues)
         form->close();
     });
     button->trigger();
-    EXPECT_FALSE(window.Settings().Version);
+    EXPECT_FALSE(window.Settings().Fields[DetailColumn::Version]);
     EXPECT_EQ(window.Settings().ShowSizeIn, QStringLiteral("MB"));
 
     window.SetScanningState(false);

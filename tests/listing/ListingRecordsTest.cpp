@@ -109,8 +109,12 @@ TEST_F(ListingReport, EveryTypeAndSortOfAListingIsTheScansReport)
     m_tree.setModified(latin1File, "2024-01-02 03:04:05");
 
     ReportSettings every; // every column, totals, sizes on disk, folders by their totals
-    every.Time = every.Attribute = every.Version = every.Owner = every.CRC32 = true;
-    every.Title = every.Artist = every.Album = every.Year = every.Genre = every.Comment = true;
+    every.Fields[DetailColumn::Time] = every.Fields[DetailColumn::Attribute] =
+        every.Fields[DetailColumn::Version] = every.Fields[DetailColumn::Owner] =
+            every.Fields[DetailColumn::CRC32] = true;
+    every.Fields[DetailColumn::Title] = every.Fields[DetailColumn::Artist] =
+        every.Fields[DetailColumn::Album] = every.Fields[DetailColumn::Year] =
+            every.Fields[DetailColumn::Genre] = every.Fields[DetailColumn::Comment] = true;
     every.FolderTotals = every.SortFoldersByTotal = every.SizeOnDisk = true;
     every.IncludeFullSum = true;
     int compared = 0;
@@ -148,7 +152,7 @@ TEST_F(ListingReport, WhatAListingLacksIsLeftBlankAndNamed)
     m_tree.symlink("link", "plain.txt");
     // A tree listing without columns, laid out as List In Details with the checksum column.
     const Scanned tree(m_tree.root(), ReportType::TreeView, ReportSettings());
-    m_choices.settings.CRC32 = true;
+    m_choices.settings.Fields[DetailColumn::CRC32] = true;
     ListingRecords records(m_choices.settings);
     QString error;
     ASSERT_TRUE(Read(records, {tree.listing}, &error));
@@ -188,7 +192,7 @@ TEST_F(ListingReport, ListingsMergeIntoOneThatReadsAsTheirReportTogether)
     other.file("c.txt", "ccc");
     other.file("more/d.txt", "dddd");
     ReportSettings crc;
-    crc.CRC32 = true;
+    crc.Fields[DetailColumn::CRC32] = true;
     const Scanned one(m_tree.root(), ReportType::TreeView, crc);
     const Scanned two(other.root(), ReportType::TreeView, ReportSettings());
     const auto merge = [](const std::vector<const QByteArray*>& listings, QByteArray* out,

@@ -165,7 +165,7 @@ TEST(ListInDetails, UnconvertibleTimeGivesBlankDateAndTime)
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 
     LayoutHarness h;
-    h.context.settings.Time = true;
+    h.context.settings.Fields[DetailColumn::Time] = true;
     h.records.appendFile(h.location(folder), "future.txt", 5);
     ASSERT_TRUE(ListInDetails(h.context));
     const Lines body = h.body();
@@ -183,7 +183,7 @@ TEST(ListInDetails, LongNamesSizesAndTitles)
     f.h.records.appendFile(f.root, "huge.bin", 1234567890);
     f.tree.file("huge.bin", "x");
     f.h.context.settings.ShowSizeIn = QStringLiteral("Bytes");
-    f.h.context.settings.Date = false;
+    f.h.context.settings.Fields[DetailColumn::Date] = false;
     const std::string deep = "d" + std::string(80, 'e');
     f.tree.folder(deep);
     const FolderNode* deepNode = f.h.folder(f.root, f.tree.path(deep) + "/");
@@ -230,9 +230,14 @@ TEST(ListInDetails, EveryDetailColumn)
     f.tree.chmod("song.mp3", 0444);
     f.h.records.appendFile(f.root, "song.mp3", 328);
     ReportSettings& s = f.h.context.settings;
-    s.Filename = s.Size = s.Date = false;
-    s.Time = s.Attribute = s.Version = s.Owner = s.CRC32 = true;
-    s.Title = s.Artist = s.Album = s.Year = s.Genre = s.Comment = true;
+    s.Fields[DetailColumn::Filename] = s.Fields[DetailColumn::Size] = s.Fields[DetailColumn::Date] =
+        false;
+    s.Fields[DetailColumn::Time] = s.Fields[DetailColumn::Attribute] =
+        s.Fields[DetailColumn::Version] = s.Fields[DetailColumn::Owner] =
+            s.Fields[DetailColumn::CRC32] = true;
+    s.Fields[DetailColumn::Title] = s.Fields[DetailColumn::Artist] = s.Fields[DetailColumn::Album] =
+        s.Fields[DetailColumn::Year] = s.Fields[DetailColumn::Genre] =
+            s.Fields[DetailColumn::Comment] = true;
     s.RemoveBlankSpaces = true;
     ASSERT_TRUE(ListInDetails(f.h.context));
 
@@ -277,7 +282,7 @@ TEST(ListInDetails, ChecksumErrorIsRetriedAsWriteDetails)
 {
     DetailsFixture f;
     f.add(f.root, "a.txt", 9);
-    f.h.context.settings.CRC32 = true;
+    f.h.context.settings.Fields[DetailColumn::CRC32] = true;
     std::optional<FileTurnedUnreadable> block;
     // The sort key is made by the first yield; from then on the file cannot be read.
     f.h.context.progress.yield = [&] {
@@ -317,7 +322,7 @@ TEST(ListInDetails, GivingUpInWriteDetailsCancelsButStillLoads)
 {
     DetailsFixture f;
     f.add(f.root, "a.txt", 9);
-    f.h.context.settings.CRC32 = true;
+    f.h.context.settings.Fields[DetailColumn::CRC32] = true;
     f.h.context.settings.IncludeFullSum = true;
     std::optional<FileTurnedUnreadable> block;
     f.h.context.progress.yield = [&] {
@@ -352,7 +357,7 @@ TEST(ListInDetails, UnreadableChecksumInBatchKeepsTheLineAndTheRestOfTheReport)
     DetailsFixture f;
     f.add(f.root, "a.txt", 9);
     f.add(f.root, "b.txt", 9);
-    f.h.context.settings.CRC32 = true;
+    f.h.context.settings.Fields[DetailColumn::CRC32] = true;
     ASSERT_EQ(::chmod(f.tree.path("a.txt").c_str(), 0), 0);
     std::vector<std::pair<std::string, QString>> told;
     f.h.context.unreadableDetail = [&](const std::string& path, const QString& reason) {
@@ -397,7 +402,7 @@ TEST(ListInDetails, FilesDeeperThanPathMaxAreAllListed)
         ::close(file);
         h.records.appendFile(folder, "f.txt", 9);
     }
-    h.context.settings.CRC32 = true;
+    h.context.settings.Fields[DetailColumn::CRC32] = true;
     h.context.settings.IncludeFullSum = true;
     const bool done = ListInDetails(h.context);
     // Removed by descriptor: the test folder's own clean-up works by path.
@@ -424,7 +429,7 @@ TEST(ListInDetails, AFileWhoseStatusTurnedUnreadableKeepsItsNameWithBlankValues)
     const FolderNode* shut = f.h.folder(f.root, f.tree.root() + "/shut/");
     f.add(shut, "shut/a.txt", 9);
     f.add(f.root, "b.txt", 9);
-    f.h.context.settings.Attribute = true;
+    f.h.context.settings.Fields[DetailColumn::Attribute] = true;
     ASSERT_EQ(::chmod(f.tree.path("shut").c_str(), 0644), 0);
     std::vector<std::pair<std::string, QString>> told;
     f.h.context.unreadableDetail = [&](const std::string& path, const QString& reason) {

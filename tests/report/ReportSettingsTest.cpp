@@ -27,9 +27,14 @@ TEST_F(ReportSettingsStore, FirstRunGivesTheDefaults)
     EXPECT_FALSE(s.IncludeFullSum || s.ListInUpper || s.ListInLower);
     EXPECT_EQ(s.ColSize, "40");
     EXPECT_EQ(s.ShowSizeIn, "KB");
-    EXPECT_TRUE(s.Filename && s.Size && s.Date);
-    EXPECT_FALSE(s.Time || s.Attribute || s.Version || s.Owner || s.CRC32 || s.Title || s.Artist ||
-                 s.Album || s.Year || s.Genre || s.Comment || s.RemoveBlankSpaces);
+    EXPECT_TRUE(s.Fields[DetailColumn::Filename] && s.Fields[DetailColumn::Size] &&
+                s.Fields[DetailColumn::Date]);
+    EXPECT_FALSE(s.Fields[DetailColumn::Time] || s.Fields[DetailColumn::Attribute] ||
+                 s.Fields[DetailColumn::Version] || s.Fields[DetailColumn::Owner] ||
+                 s.Fields[DetailColumn::CRC32] || s.Fields[DetailColumn::Title] ||
+                 s.Fields[DetailColumn::Artist] || s.Fields[DetailColumn::Album] ||
+                 s.Fields[DetailColumn::Year] || s.Fields[DetailColumn::Genre] ||
+                 s.Fields[DetailColumn::Comment] || s.RemoveBlankSpaces);
 }
 
 TEST_F(ReportSettingsStore, SavedValuesComeBackAsStoredTexts)
@@ -40,8 +45,8 @@ TEST_F(ReportSettingsStore, SavedValuesComeBackAsStoredTexts)
     s.IncludeFullSum = true;
     s.ColSize = "65";
     s.ShowSizeIn = "Bytes";
-    s.Date = false;
-    s.CRC32 = true;
+    s.Fields[DetailColumn::Date] = false;
+    s.Fields[DetailColumn::CRC32] = true;
     s.RemoveBlankSpaces = true;
     SaveReportSettings(s, m_store);
     ASSERT_TRUE(m_store.sync());
@@ -67,7 +72,7 @@ TEST_F(ReportSettingsStore, UnusableValuesFallBackToTheirDefaults)
     EXPECT_FALSE(LoadReportSettings(m_store).IncludeFullSum);
     EXPECT_FALSE(LoadReportSettings(m_store).ListInUpper);
     EXPECT_FALSE(LoadReportSettings(m_store).IncludeSeparator) << "a padded 0 is still 0";
-    EXPECT_TRUE(LoadReportSettings(m_store).Date);
+    EXPECT_TRUE(LoadReportSettings(m_store).Fields[DetailColumn::Date]);
 
     for (const char* bad : {"3", "forty", "40.5", "", "-40", "99999999999"}) {
         m_store.setValue("Settings", "ColSize", bad);

@@ -8,11 +8,15 @@ TEST(WriteDetailsColumns, LineWidthCountsEachColumnThatIsOn)
 {
     ReportSettings s;
     EXPECT_EQ(DetailsLineWidth(s), 68) << "defaults: name, size, date";
-    s.Size = s.Date = false;
-    s.Filename = false;
+    s.Fields[DetailColumn::Size] = s.Fields[DetailColumn::Date] = false;
+    s.Fields[DetailColumn::Filename] = false;
     EXPECT_EQ(DetailsLineWidth(s), 42) << "the name column counts even when off";
-    s.Size = s.Date = s.Time = s.Attribute = s.Version = s.Owner = s.CRC32 = true;
-    s.Title = s.Artist = s.Album = s.Year = s.Genre = s.Comment = true;
+    s.Fields[DetailColumn::Size] = s.Fields[DetailColumn::Date] = s.Fields[DetailColumn::Time] =
+        s.Fields[DetailColumn::Attribute] = s.Fields[DetailColumn::Version] =
+            s.Fields[DetailColumn::Owner] = s.Fields[DetailColumn::CRC32] = true;
+    s.Fields[DetailColumn::Title] = s.Fields[DetailColumn::Artist] = s.Fields[DetailColumn::Album] =
+        s.Fields[DetailColumn::Year] = s.Fields[DetailColumn::Genre] =
+            s.Fields[DetailColumn::Comment] = true;
     EXPECT_EQ(DetailsLineWidth(s), 42 + 14 + 12 + 10 + 5 + 11 + 17 + 12 + 4 * 32 + 6 + 15);
     s.ColSize = QStringLiteral("30");
     EXPECT_EQ(DetailsLineWidth(s), 32 + 14 + 12 + 10 + 5 + 11 + 17 + 12 + 4 * 32 + 6 + 15);
