@@ -23,10 +23,6 @@ public:
     CrcCtrl(const CrcCtrl&) = delete;
     CrcCtrl& operator=(const CrcCtrl&) = delete;
 
-    /// Sets the mode before a file is computed. Unknown modes fall back to kModeCrc32, the
-    /// only form the report column has room for.
-    void SetMode(std::int32_t mode) { m_mode = mode; }
-
     /// What ComputeFile did.
     enum class Outcome {
         Done,      ///< the whole file was read; Result() holds its checksum
@@ -43,7 +39,6 @@ public:
     /// from start to end. Clears the previous result first. Throws CommandError (errno and its
     /// description) when the file is missing or cannot be opened or read.
     Outcome ComputeFile(const FileAt& file, const std::string& shownPath);
-    Outcome ComputeFile(const std::string& path) { return ComputeFile(FileAt::Path(path), path); }
 
     /// The same over a regular file already open for reading (which stays open), from its
     /// first byte; shownPath names it in an error.
@@ -55,15 +50,22 @@ public:
     Outcome ComputePrefix(int fd, std::size_t limit, const std::string& shownPath);
     std::size_t BytesRead() const { return m_read; }
 
-    /// The checksum of the file last computed, e.g. "CBF43926"; empty after a failure or
-    /// before the first file.
-    const std::string& Result() const { return m_result; }
-
     /// The checksum value itself.
     std::uint32_t Value() const { return m_value; }
 
     /// The 8-digit upper-case hexadecimal text of a CRC value.
     static std::string HexText(std::uint32_t crc);
+
+    // Test and benchmark probes, not used by the program itself.
+    /// Sets the mode before a file is computed. Unknown modes fall back to kModeCrc32, the
+    /// only form the report column has room for.
+    void SetMode(std::int32_t mode) { m_mode = mode; }
+
+    Outcome ComputeFile(const std::string& path) { return ComputeFile(FileAt::Path(path), path); }
+
+    /// The checksum of the file last computed, e.g. "CBF43926"; empty after a failure or
+    /// before the first file.
+    const std::string& Result() const { return m_result; }
 
 private:
     std::int32_t m_mode = kModeCrc32;

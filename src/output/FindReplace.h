@@ -27,7 +27,6 @@ public:
     explicit FindReplace(QTextDocument* document);
 
     void SetOptions(const FindOptions& options) { m_options = options; }
-    const FindOptions& Options() const { return m_options; }
 
     /// Searches for what from the last match on. Returns the match selected, or a null cursor
     /// when there is none (or what is empty, which changes nothing).
@@ -47,10 +46,14 @@ public:
     void Stop() { m_stop = true; }
     bool Stopped() const { return m_stop; }
 
-    /// The index at which the last search found its text, or -1 (also at the start).
-    int LastMatch() const { return m_lastMatch; }
     /// Whether the selected text of cursor is a match for what under the options.
     bool IsMatch(const QTextCursor& cursor, const QString& what) const;
+
+    // Test and benchmark probes, not used by the program itself.
+    const FindOptions& Options() const { return m_options; }
+
+    /// The index at which the last search found its text, or -1 (also at the start).
+    int LastMatch() const { return m_lastMatch; }
 
 private:
     QTextCursor Search(const QString& what, int from);

@@ -74,17 +74,18 @@ public:
     /// The pages of the last Paginate; an empty document still gives one (blank) page.
     const QList<PrintedPage>& Pages() const { return m_pages; }
 
+    /// Why the last Paginate or Render failed.
+    QString Error() const { return m_error; }
+    /// True when the last Paginate or Render stopped because keepGoing said so.
+    bool Cancelled() const { return m_cancelled; }
+
+    // Test and benchmark probes, not used by the program itself.
     /// Where the text goes, in device units from the painter's origin on each page.
     QRect TargetRect() const { return m_target; }
 
     /// The texts of the visual lines printed on page index, in order (for checks; it walks
     /// the whole layout).
     QStringList PageLines(int index) const;
-
-    /// Why the last Paginate or Render failed.
-    QString Error() const { return m_error; }
-    /// True when the last Paginate or Render stopped because keepGoing said so.
-    bool Cancelled() const { return m_cancelled; }
 
 private:
     struct Piece;

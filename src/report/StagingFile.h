@@ -32,8 +32,10 @@ public:
     /// Writes what is buffered and closes the file; throws CommandError when that fails.
     void close();
 
-    bool isOpen() const { return m_fd >= 0; }
     const QString& path() const { return m_path; }
+
+    // Test and benchmark probes, not used by the program itself.
+    bool isOpen() const { return m_fd >= 0; }
 
 private:
     void flush();

@@ -67,10 +67,6 @@ public:
     /// Files kept whose status could not be read (ScanRecord::statError), in all locations.
     std::size_t unreadableFileCount() const { return m_unreadableFiles; }
 
-    /// How many folder descriptors the walk may hold open at once (default 256). Deeper
-    /// levels close their parent's descriptor and reach it again through "..".
-    void setDescriptorBudget(int budget) { m_descriptorBudget = budget < 2 ? 2 : budget; }
-
     /// How many threads read folders and take their entries' status: 1 walks on this thread
     /// alone; 0 (the default) picks kAutoThreads, or one thread for a location on a rotational
     /// disk (not a virtio one, which claims to be) or a network file system, where reading in
@@ -82,7 +78,12 @@ public:
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
-    /// For tests: with 0 threads chosen, start them after this many folders whatever the disk
+    // Test and benchmark probes, not used by the program itself.
+    /// How many folder descriptors the walk may hold open at once (default 256). Deeper
+    /// levels close their parent's descriptor and reach it again through "..".
+    void setDescriptorBudget(int budget) { m_descriptorBudget = budget < 2 ? 2 : budget; }
+
+    /// With 0 threads chosen, start them after this many folders whatever the disk
     /// does (0: as the disk says).
     void startThreadsAfter(unsigned folders) { m_startAfter = folders; }
 
