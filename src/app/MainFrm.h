@@ -247,6 +247,7 @@ private:
     bool LoadReportIntoPane(const QString& stagingPath);
     ErrorChoice AskAboutError(const ErrorReport& report);
     /// Open Listing's steps: its message box, the report choices, the notes on what is missing.
+    bool OpenListingEnded(bool read, const QString& error);
     void TellOpenListing(const QString& text);
     ReportChoices ListingReportChoices();
     void NoteListingGaps(QStringList notes, std::size_t unread, const QString& firstUnread);

@@ -56,26 +56,33 @@ void MainFrm::OpenListing()
         LayOutListingRecords(type, records, counters, &cancel, choices, staging->path()) &&
         !cancel && keepGoing() && LoadReportIntoPane(staging->path());
     SetScanningState(true);
-    if (m_closePending) {
-        m_closePending = false;
-        QTimer::singleShot(0, this, &QWidget::close);
-        return;
-    }
-    if (m_listingCancelled) {
-        SetPanelText(1, QStringLiteral("Open Listing cancelled."));
-        return;
-    }
-    if (!read) {
-        TellOpenListing(error.left(1).toUpper() + error.mid(1));
-        return;
-    }
-    if (!shown)
+    if (OpenListingEnded(read, error) || !shown)
         return;
     m_report->Take(std::move(staging));
     SetPanelText(1, QFile::decodeName(QFile::encodeName(path)));
     SetPanelText(3, QStringLiteral("Files : ") + QString::number(counters.files));
     SetPanelText(4, QStringLiteral("Folders : ") + QString::number(counters.folders));
     NoteListingGaps(records.lacks(type), unread, firstUnread);
+}
+
+// A close asked for meanwhile, Cancel, or a listing that could not be read: each ends Open
+// Listing with the pane as it was. True when one of them did.
+bool MainFrm::OpenListingEnded(bool read, const QString& error)
+{
+    if (m_closePending) {
+        m_closePending = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+        return true;
+    }
+    if (m_listingCancelled) {
+        SetPanelText(1, QStringLiteral("Open Listing cancelled."));
+        return true;
+    }
+    if (!read) {
+        TellOpenListing(error.left(1).toUpper() + error.mid(1));
+        return true;
+    }
+    return false;
 }
 
 void MainFrm::TellOpenListing(const QString& text)
