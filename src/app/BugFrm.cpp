@@ -31,7 +31,7 @@ const QString kApology =
 const QString kPlaceholder =
     QStringLiteral("< Please describe here what you were doing exactly when this error occurred >");
 
-QLabel* valueLabel(const QString& name, QWidget* parent)
+QLabel* ValueLabel(const QString& name, QWidget* parent)
 {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
@@ -78,10 +78,10 @@ void BugFrm::BuildMessage()
 // The error's number, description, procedure and line, each after its caption.
 QGridLayout* BugFrm::BuildErrorGrid()
 {
-    lblErrNo = valueLabel(QStringLiteral("lblErrNo"), this);
-    lblErrDesc = valueLabel(QStringLiteral("lblErrDesc"), this);
-    lblErrPro = valueLabel(QStringLiteral("lblErrPro"), this);
-    lblErrLine = valueLabel(QStringLiteral("lblErrLine"), this);
+    lblErrNo = ValueLabel(QStringLiteral("lblErrNo"), this);
+    lblErrDesc = ValueLabel(QStringLiteral("lblErrDesc"), this);
+    lblErrPro = ValueLabel(QStringLiteral("lblErrPro"), this);
+    lblErrLine = ValueLabel(QStringLiteral("lblErrLine"), this);
 
     auto* grid = new QGridLayout;
     const QString captions[] = {QStringLiteral("Error No"), QStringLiteral("Description"),

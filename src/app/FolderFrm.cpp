@@ -1,6 +1,7 @@
 #include "app/FolderFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/ResourceIcon.h"
 #include "app/WidgetNames.h"
 #include "platform/SettingsStore.h"
 #include "platform/StoredTexts.h"
@@ -24,11 +25,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Add/Exclude Folders");
 constexpr int kMaxLevel = 32767; // the scan takes the level as a 16-bit number
-
-QIcon icon(const QString& name)
-{
-    return QIcon(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
-}
 
 // The bare extension of an add-type answer: *.mp3, .mp3 and mp3 all give mp3. A ";" would
 // split the stored entry and the filter, and surrounding blanks are never meant.
@@ -70,7 +66,7 @@ void FolderFrm::BuildPathControls()
     Text1->setReadOnly(true); // filled by the folder browser, so it always names a real folder
     Label1->setBuddy(Text1);
     Command2 = Named(new QPushButton(this), "Command2");
-    Command2->setIcon(icon(QStringLiteral("folder")));
+    Command2->setIcon(ResourceIcon(QStringLiteral("folder")));
     Command2->setToolTip(QStringLiteral("Choose Folder to Search"));
 }
 
@@ -102,10 +98,10 @@ void FolderFrm::BuildTypeControls()
     FType->setUniformRowHeights(true);
     FType->setColumnWidth(0, 90);
     cmdFileAdd = Named(new QPushButton(this), "cmdFileAdd");
-    cmdFileAdd->setIcon(icon(QStringLiteral("add")));
+    cmdFileAdd->setIcon(ResourceIcon(QStringLiteral("add")));
     cmdFileAdd->setToolTip(QStringLiteral("Add file type"));
     cmdFileDelete = Named(new QPushButton(this), "cmdFileDelete");
-    cmdFileDelete->setIcon(icon(QStringLiteral("remove")));
+    cmdFileDelete->setIcon(ResourceIcon(QStringLiteral("remove")));
     cmdFileDelete->setToolTip(QStringLiteral("Delete file type"));
     cmdOK = Named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdOK->setDefault(true);

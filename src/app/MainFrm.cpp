@@ -3,6 +3,7 @@
 #include "app/ExcludeFrm.h"
 #include "app/QtDialogs.h"
 #include "app/ReportPane.h"
+#include "app/ResourceIcon.h"
 #include "app/ScanRun.h"
 #include "app/SettingsFrm.h"
 #include "app/ShownStaging.h"
@@ -56,11 +57,6 @@ const QString kIdleMessage =
 
 // Column of SearchList that holds the row's icon number (3 scan, 4 excluded).
 constexpr int kIconRole = Qt::UserRole + 1;
-
-QIcon icon(const QString& name)
-{
-    return QIcon(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
-}
 
 // A menu command as the window runs it.
 using Command = void (*)(MainFrm&);
@@ -146,7 +142,7 @@ QAction* MakeMenuAction(MainFrm& window, const MenuEntry& entry)
         action->setShortcut(
             QKeySequence(QString::fromLatin1(entry.key), QKeySequence::PortableText));
     if (entry.icon)
-        action->setIcon(icon(QString::fromLatin1(entry.icon)));
+        action->setIcon(ResourceIcon(QString::fromLatin1(entry.icon)));
     if (entry.run)
         QObject::connect(action, &QAction::triggered, &window,
                          [&window, run = entry.run] { run(window); });
@@ -177,7 +173,7 @@ MainFrm::MainFrm(Dialogs* dialogs, QWidget* parent)
     }
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(kProgramName + QStringLiteral(" v" QUILLON_VERSION));
-    setWindowIcon(icon(QStringLiteral("quillon")));
+    setWindowIcon(ResourceIcon(QStringLiteral("quillon")));
     m_yieldHook = ThrottledYield();
 
     BuildMenus();
@@ -234,7 +230,8 @@ void MainFrm::BuildToolbars()
     Toolbar1->addAction(mnuPrint);
     // The menu bar shows "Settings" as a word; its tool bar button carries the picture and
     // follows the menu entry's state.
-    QAction* settings = Toolbar1->addAction(icon(QStringLiteral("settings")), mnuOptions->text());
+    QAction* settings =
+        Toolbar1->addAction(ResourceIcon(QStringLiteral("settings")), mnuOptions->text());
     settings->setObjectName(QStringLiteral("tbSettings"));
     auto follow = [this, settings] {
         settings->setEnabled(mnuOptions->isEnabled());
@@ -293,7 +290,7 @@ void MainFrm::BuildLocationButtons(QWidget* central)
         auto* button = new QPushButton(central);
         button->setObjectName(name);
         button->setToolTip(tip);
-        button->setIcon(icon(image));
+        button->setIcon(ResourceIcon(image));
         return button;
     };
     cmdAdd = makeButton(QStringLiteral("cmdAdd"), QStringLiteral("Add scan location"),
@@ -367,15 +364,21 @@ void MainFrm::BuildFormatBar(QWidget* central)
     Toolbar2 = new QToolBar(Picture1);
     Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
     Toolbar2->setIconSize(QSize(16, 16));
-    m_findButton = Toolbar2->addAction(icon(QStringLiteral("find")), QStringLiteral("Find"));
-    m_undoButton = Toolbar2->addAction(icon(QStringLiteral("undo")), QStringLiteral("Undo"));
-    m_redoButton = Toolbar2->addAction(icon(QStringLiteral("redo")), QStringLiteral("Redo"));
+    m_findButton =
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("find")), QStringLiteral("Find"));
+    m_undoButton =
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("undo")), QStringLiteral("Undo"));
+    m_redoButton =
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("redo")), QStringLiteral("Redo"));
     Toolbar2->addSeparator();
-    m_boldAction = Toolbar2->addAction(icon(QStringLiteral("bold")), QStringLiteral("Bold"));
-    m_italicAction = Toolbar2->addAction(icon(QStringLiteral("italic")), QStringLiteral("Italic"));
+    m_boldAction =
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("bold")), QStringLiteral("Bold"));
+    m_italicAction =
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("italic")), QStringLiteral("Italic"));
     m_underlineAction =
-        Toolbar2->addAction(icon(QStringLiteral("underline")), QStringLiteral("Underline"));
-    m_colourButton = Toolbar2->addAction(icon(QStringLiteral("colour")), QStringLiteral("Colour"));
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("underline")), QStringLiteral("Underline"));
+    m_colourButton =
+        Toolbar2->addAction(ResourceIcon(QStringLiteral("colour")), QStringLiteral("Colour"));
     for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
         toggle->setCheckable(true);
 
@@ -693,8 +696,8 @@ void MainFrm::SetLocationRow(QTreeWidgetItem* item, const ScanLocation& location
     item->setText(2, location.filter);
     item->setText(3, location.level);
     item->setData(0, kIconRole, location.icon);
-    item->setIcon(
-        0, icon(location.excluded() ? QStringLiteral("excluded") : QStringLiteral("folder")));
+    item->setIcon(0, ResourceIcon(location.excluded() ? QStringLiteral("excluded")
+                                                      : QStringLiteral("folder")));
     UpdateRemoveButton();
 }
 

@@ -15,7 +15,7 @@ namespace quillon {
 
 namespace {
 
-QMessageBox::StandardButton standardButton(MessageResult result)
+QMessageBox::StandardButton QtStandardButton(MessageResult result)
 {
     switch (result) {
     case MessageResult::Ok:
@@ -30,7 +30,7 @@ QMessageBox::StandardButton standardButton(MessageResult result)
     return QMessageBox::NoButton;
 }
 
-QMessageBox::Icon messageIcon(MessageIcon icon)
+QMessageBox::Icon QtMessageIcon(MessageIcon icon)
 {
     switch (icon) {
     case MessageIcon::None:
@@ -67,8 +67,8 @@ MessageResult QtDialogs::ShowMessage(const QString& text, const QString& title, 
         set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         break;
     }
-    QMessageBox box(messageIcon(icon), title, text, set, m_owner);
-    box.setDefaultButton(standardButton(defaultButton));
+    QMessageBox box(QtMessageIcon(icon), title, text, set, m_owner);
+    box.setDefaultButton(QtStandardButton(defaultButton));
     switch (box.exec()) {
     case QMessageBox::Ok:
         return MessageResult::Ok;

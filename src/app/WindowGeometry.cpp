@@ -12,7 +12,7 @@ namespace {
 
 const QString kSection = QStringLiteral("WindowSize");
 
-double readNumber(const SettingsStore& store, const QString& key, double fallback)
+double ReadNumber(const SettingsStore& store, const QString& key, double fallback)
 {
     bool ok = false;
     const double value = store.value(kSection, key).trimmed().toDouble(&ok);
@@ -24,10 +24,10 @@ double readNumber(const SettingsStore& store, const QString& key, double fallbac
 WindowGeometry LoadWindowGeometry(const SettingsStore& store)
 {
     WindowGeometry geometry;
-    geometry.width = readNumber(store, QStringLiteral("W"), geometry.width);
-    geometry.height = readNumber(store, QStringLiteral("H"), geometry.height);
-    geometry.top = readNumber(store, QStringLiteral("T"), geometry.top);
-    geometry.left = readNumber(store, QStringLiteral("L"), geometry.left);
+    geometry.width = ReadNumber(store, QStringLiteral("W"), geometry.width);
+    geometry.height = ReadNumber(store, QStringLiteral("H"), geometry.height);
+    geometry.top = ReadNumber(store, QStringLiteral("T"), geometry.top);
+    geometry.left = ReadNumber(store, QStringLiteral("L"), geometry.left);
     geometry.maximised = store.value(kSection, QStringLiteral("Max")) == kYes;
     return geometry;
 }

@@ -11,7 +11,7 @@ constexpr double kKilo = 1024.0;
 constexpr double kMega = 1024.0 * 1024.0;
 constexpr double kGiga = 1024.0 * 1024.0 * 1024.0;
 
-QString notANumber()
+QString NotANumber()
 {
     return QStringLiteral("0 Bytes");
 }
@@ -25,7 +25,7 @@ struct NumberFormats {
     bool asciiDigits = true;
 };
 
-const NumberFormats& formatsFor(const QLocale& locale)
+const NumberFormats& FormatsFor(const QLocale& locale)
 {
     thread_local NumberFormats formats;
     thread_local bool made = false;
@@ -42,9 +42,9 @@ const NumberFormats& formatsFor(const QLocale& locale)
     return formats;
 }
 
-QString plain(const QLocale& locale, double value, int decimals)
+QString PlainNumber(const QLocale& locale, double value, int decimals)
 {
-    const NumberFormats& formats = formatsFor(locale);
+    const NumberFormats& formats = FormatsFor(locale);
     // A whole number without grouping is the same in every locale that writes ASCII digits;
     // it is the size text of every "KB" line, so it skips the general double formatting.
     // Halves round away from zero, as the locale's own formatting does.
@@ -53,9 +53,9 @@ QString plain(const QLocale& locale, double value, int decimals)
     return formats.plain.toString(value, 'f', decimals);
 }
 
-QString grouped(const QLocale& locale, double value)
+QString GroupedNumber(const QLocale& locale, double value)
 {
-    return formatsFor(locale).grouped.toString(value, 'f', 0);
+    return FormatsFor(locale).grouped.toString(value, 'f', 0);
 }
 
 } // namespace
@@ -63,28 +63,28 @@ QString grouped(const QLocale& locale, double value)
 QString FormatSize(double size, const QLocale& locale)
 {
     if (!std::isfinite(size))
-        return notANumber();
+        return NotANumber();
     if (size >= kGiga)
-        return plain(locale, size / kGiga, 2) + QStringLiteral(" GB");
+        return PlainNumber(locale, size / kGiga, 2) + QStringLiteral(" GB");
     if (size >= kMega)
-        return plain(locale, size / kMega, 2) + QStringLiteral(" MB");
+        return PlainNumber(locale, size / kMega, 2) + QStringLiteral(" MB");
     if (size >= kKilo)
-        return plain(locale, size / kKilo, 2) + QStringLiteral(" KB");
+        return PlainNumber(locale, size / kKilo, 2) + QStringLiteral(" KB");
     return QString::number(static_cast<qint64>(std::trunc(size))) + QStringLiteral(" bytes");
 }
 
 QString FormatSizeFixed(double size, const QString& showSizeIn, const QLocale& locale)
 {
     if (!std::isfinite(size))
-        return notANumber();
+        return NotANumber();
     if (showSizeIn == QLatin1String("Bytes"))
-        return grouped(locale, std::trunc(size));
+        return GroupedNumber(locale, std::trunc(size));
     if (showSizeIn == QLatin1String("KB"))
-        return plain(locale, size / kKilo, 0) + QStringLiteral(" KB");
+        return PlainNumber(locale, size / kKilo, 0) + QStringLiteral(" KB");
     if (showSizeIn == QLatin1String("MB"))
-        return plain(locale, size / kMega, 2) + QStringLiteral(" MB");
+        return PlainNumber(locale, size / kMega, 2) + QStringLiteral(" MB");
     if (showSizeIn == QLatin1String("GB"))
-        return plain(locale, size / kGiga, 2) + QStringLiteral(" GB");
+        return PlainNumber(locale, size / kGiga, 2) + QStringLiteral(" GB");
     return {};
 }
 
@@ -93,9 +93,9 @@ bool AppendWholeKilobytes(std::string& out, double size, const QString& showSize
 {
     if (!std::isfinite(size) || showSizeIn != QLatin1String("KB"))
         return false;
-    // The whole number plain() makes for decimals 0.
+    // The whole number PlainNumber() makes for decimals 0.
     const double value = size / kKilo;
-    if (!(formatsFor(locale).asciiDigits && value >= 0 && value < 1e15))
+    if (!(FormatsFor(locale).asciiDigits && value >= 0 && value < 1e15))
         return false;
     char digits[24];
     const auto end =

@@ -15,14 +15,14 @@ const QString kSection = QStringLiteral("Margins");
 constexpr double kTwipsPerCentimetre = 567.0;
 constexpr double kTwipsPerInch = 1440.0;
 
-int readMargin(const SettingsStore& store, const QString& key)
+int ReadMargin(const SettingsStore& store, const QString& key)
 {
     const int value = store.intValue(kSection, key, PageMargins::kDefault);
     return value < 0 ? PageMargins::kDefault : value;
 }
 
 // Nearest whole number, halves to even, kept inside int.
-int roundEven(double value)
+int RoundEven(double value)
 {
     const double rounded = std::nearbyint(value); // the default rounding mode is to even
     if (rounded >= double(INT_MAX))
@@ -33,7 +33,7 @@ int roundEven(double value)
 }
 
 // Twips in one page-setup unit times 1000: a centimetre or an inch per thousand units.
-double twipsPerThousandUnits(QLocale::MeasurementSystem system)
+double TwipsPerThousandUnits(QLocale::MeasurementSystem system)
 {
     return IsMetricPageUnits(system) ? kTwipsPerCentimetre : kTwipsPerInch;
 }
@@ -43,10 +43,10 @@ double twipsPerThousandUnits(QLocale::MeasurementSystem system)
 PageMargins LoadPageMargins(const SettingsStore& store)
 {
     PageMargins margins;
-    margins.top = readMargin(store, QStringLiteral("Top"));
-    margins.bottom = readMargin(store, QStringLiteral("Bottom"));
-    margins.left = readMargin(store, QStringLiteral("Left"));
-    margins.right = readMargin(store, QStringLiteral("Right"));
+    margins.top = ReadMargin(store, QStringLiteral("Top"));
+    margins.bottom = ReadMargin(store, QStringLiteral("Bottom"));
+    margins.left = ReadMargin(store, QStringLiteral("Left"));
+    margins.right = ReadMargin(store, QStringLiteral("Right"));
     return margins;
 }
 
@@ -65,7 +65,7 @@ bool IsMetricPageUnits(QLocale::MeasurementSystem system)
 
 int TwipsToPageUnits(int twips, QLocale::MeasurementSystem system)
 {
-    return roundEven(double(twips) / twipsPerThousandUnits(system) * 1000.0);
+    return RoundEven(double(twips) / TwipsPerThousandUnits(system) * 1000.0);
 }
 
 int TwipsToPageUnits(int twips)
@@ -75,7 +75,7 @@ int TwipsToPageUnits(int twips)
 
 int PageUnitsToTwips(int units, QLocale::MeasurementSystem system)
 {
-    return roundEven(double(units) / 1000.0 * twipsPerThousandUnits(system));
+    return RoundEven(double(units) / 1000.0 * TwipsPerThousandUnits(system));
 }
 
 int PageUnitsToTwips(int units)

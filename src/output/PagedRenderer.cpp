@@ -19,7 +19,7 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-int twipsToDevice(int twips, int dpi)
+int TwipsToDevice(int twips, int dpi)
 {
     return qRound(double(twips) * dpi / kTwipsPerInch);
 }
@@ -131,10 +131,10 @@ QRect PagedRenderer::TargetOn(const QPagedPaintDevice& device) const
     const QRect sheet = page.fullRectPixels(dpiX);
     const QRect printable = page.paintRectPixels(dpiX);
     const QPoint offset = printable.topLeft() - sheet.topLeft();
-    QRect target(QPoint(twipsToDevice(m_margins.left, dpiX) - offset.x(),
-                        twipsToDevice(m_margins.top, dpiY) - offset.y()),
-                 QPoint(sheet.width() - twipsToDevice(m_margins.right, dpiX) - offset.x() - 1,
-                        sheet.height() - twipsToDevice(m_margins.bottom, dpiY) - offset.y() - 1));
+    QRect target(QPoint(TwipsToDevice(m_margins.left, dpiX) - offset.x(),
+                        TwipsToDevice(m_margins.top, dpiY) - offset.y()),
+                 QPoint(sheet.width() - TwipsToDevice(m_margins.right, dpiX) - offset.x() - 1,
+                        sheet.height() - TwipsToDevice(m_margins.bottom, dpiY) - offset.y() - 1));
     // Margins that overlap leave a turned-over rectangle, which QRect would straighten out.
     if (target.right() < target.left() || target.bottom() < target.top())
         return {};

@@ -9,7 +9,7 @@ namespace quillon {
 
 namespace {
 
-bool liesIn(std::string_view folderPath, std::string_view location)
+bool LiesIn(std::string_view folderPath, std::string_view location)
 {
     if (location.empty() || !folderPath.starts_with(location))
         return false;
@@ -25,7 +25,7 @@ int FolderLevel(std::string_view folderPath, const std::vector<std::string>& loc
     for (const std::string& candidate : locations) {
         // A location typed with a trailing "/" means the same folder as without it.
         const std::string_view path = WithoutTrailingSlash(candidate);
-        if (liesIn(folderPath, path)) {
+        if (LiesIn(folderPath, path)) {
             location = path;
             break;
         }

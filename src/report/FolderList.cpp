@@ -13,7 +13,7 @@ namespace quillon {
 namespace {
 
 /// One line per run of records of one folder path, however the runs are spread.
-void writeFolderLines(LayoutRun& run)
+void WriteFolderLines(LayoutRun& run)
 {
     const RecordList& records = run.records();
     const std::size_t n = records.lastIndex();
@@ -44,7 +44,7 @@ void writeFolderLines(LayoutRun& run)
     }
 }
 
-void writeSummary(LayoutRun& run)
+void WriteSummary(LayoutRun& run)
 {
     run.writeSummaryTitle(5);
     run.writeLine(6, std::string_view());
@@ -57,9 +57,9 @@ bool FolderList(LayoutContext& context)
 {
     LayoutRun run(context, QStringLiteral("Folder List"));
     return run.run(8, " \\par\\par\\par}", [&] {
-        writeFolderLines(run);
+        WriteFolderLines(run);
         if (context.settings.IncludeFullSum)
-            writeSummary(run);
+            WriteSummary(run);
     });
 }
 

@@ -44,7 +44,7 @@ std::string DayOf(std::int64_t changed)
 
 /// Collects each folder's keys in record order and writes the folder's block when the next
 /// folder begins; the last block is written also after a cancel, and for an empty report.
-void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
+void WriteFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
 {
     const RecordList& records = run.records();
     ScanCounters& counters = run.counters();
@@ -103,7 +103,7 @@ void writeFolderBlocks(LayoutRun& run, DetailsBlockWriter& writer)
     writeFolder();
 }
 
-void writeSummary(LayoutRun& run)
+void WriteSummary(LayoutRun& run)
 {
     const ScanCounters& counters = run.counters();
     run.writeSummaryTitle(3);
@@ -121,9 +121,9 @@ bool ListInDetails(LayoutContext& context)
     LayoutRun run(context, QStringLiteral("List In Details"));
     return run.run(6, " \\par \\par \\par }", [&] {
         DetailsBlockWriter writer(context, run.file(), run.counters());
-        writeFolderBlocks(run, writer);
+        WriteFolderBlocks(run, writer);
         if (context.settings.IncludeFullSum)
-            writeSummary(run);
+            WriteSummary(run);
     });
 }
 

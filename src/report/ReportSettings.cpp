@@ -50,7 +50,7 @@ constexpr std::array<SwitchKey, 6> kSizeSwitches{{
 constexpr const char* kRemoveBlankSpaces = "RemoveBlankSpaces";
 
 /// A check box holds 0 or 1; anything else in the store is damage and leaves the default.
-bool readSwitch(const SettingsStore& store, const QString& section, const char* key, bool fallback)
+bool ReadSwitch(const SettingsStore& store, const QString& section, const char* key, bool fallback)
 {
     const int sentinel = -1;
     const int value = store.intValue(section, QLatin1String(key), sentinel);
@@ -59,13 +59,13 @@ bool readSwitch(const SettingsStore& store, const QString& section, const char* 
     return fallback;
 }
 
-void writeSwitch(SettingsStore& store, const QString& section, const char* key, bool on)
+void WriteSwitch(SettingsStore& store, const QString& section, const char* key, bool on)
 {
     store.setValue(section, QLatin1String(key), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 /// The column size the text stands for, or 0 when it is not a usable whole number.
-int parseColumnSize(const QString& text)
+int ParseColumnSize(const QString& text)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
@@ -76,7 +76,7 @@ int parseColumnSize(const QString& text)
 
 int ReportSettings::columnSize() const
 {
-    const int value = parseColumnSize(ColSize);
+    const int value = ParseColumnSize(ColSize);
     return value ? value : kDefaultColumnSize;
 }
 
@@ -98,22 +98,22 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
 {
     ReportSettings settings;
     for (const SwitchKey& entry : kListSwitches)
-        settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
+        settings.*entry.member = ReadSwitch(store, kSettings, entry.key, settings.*entry.member);
     for (const DetailColumnRow& row : kDetailColumns)
         settings.Fields[row.column] =
-            readSwitch(store, kFields, row.key, settings.Fields[row.column]);
+            ReadSwitch(store, kFields, row.key, settings.Fields[row.column]);
     settings.RemoveBlankSpaces =
-        readSwitch(store, kFields, kRemoveBlankSpaces, settings.RemoveBlankSpaces);
+        ReadSwitch(store, kFields, kRemoveBlankSpaces, settings.RemoveBlankSpaces);
 
     const QString colSize = store.value(kSettings, QStringLiteral("ColSize"), settings.ColSize);
-    if (parseColumnSize(colSize))
+    if (ParseColumnSize(colSize))
         settings.ColSize = colSize.trimmed();
     // Any unit text is kept: an unknown one leaves the size column blank, as the dialog shows it.
     settings.ShowSizeIn = store.value(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
     settings.KeepAllCharacters =
-        readSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
+        ReadSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     for (const SwitchKey& entry : kSizeSwitches)
-        settings.*entry.member = readSwitch(store, kSettings, entry.key, settings.*entry.member);
+        settings.*entry.member = ReadSwitch(store, kSettings, entry.key, settings.*entry.member);
     const int threads = store.intValue(kSettings, QStringLiteral("WalkThreads"), 0);
     if (threads >= 0 && threads <= kMaxWalkThreads)
         settings.WalkThreads = threads;
@@ -124,15 +124,15 @@ ReportSettings LoadReportSettings(const SettingsStore& store)
 void SaveReportSettings(const ReportSettings& settings, SettingsStore& store)
 {
     for (const SwitchKey& entry : kListSwitches)
-        writeSwitch(store, kSettings, entry.key, settings.*entry.member);
+        WriteSwitch(store, kSettings, entry.key, settings.*entry.member);
     store.setValue(kSettings, QStringLiteral("ColSize"), settings.ColSize);
     store.setValue(kSettings, QStringLiteral("ShowSizeIn"), settings.ShowSizeIn);
-    writeSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
+    WriteSwitch(store, kSettings, "KeepAllCharacters", settings.KeepAllCharacters);
     for (const SwitchKey& entry : kSizeSwitches)
-        writeSwitch(store, kSettings, entry.key, settings.*entry.member);
+        WriteSwitch(store, kSettings, entry.key, settings.*entry.member);
     for (const DetailColumnRow& row : kDetailColumns)
-        writeSwitch(store, kFields, row.key, settings.Fields[row.column]);
-    writeSwitch(store, kFields, kRemoveBlankSpaces, settings.RemoveBlankSpaces);
+        WriteSwitch(store, kFields, row.key, settings.Fields[row.column]);
+    WriteSwitch(store, kFields, kRemoveBlankSpaces, settings.RemoveBlankSpaces);
     // Only a chosen count is written, so a settings file of the default stays as it was.
     if (settings.WalkThreads != 0)
         store.setValue(kSettings, QStringLiteral("WalkThreads"),

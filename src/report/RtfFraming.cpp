@@ -20,7 +20,7 @@ constexpr char32_t kCedilla = 0xB8;
 /// The characters kept as they are; a lower-case ASCII letter counts because its upper-case
 /// form is in the set. Only the two Latin-1 signs above 0x7F survive, so the result stays
 /// within Windows-1252 without \' escapes.
-constexpr std::array<bool, 128> makeKeptAscii()
+constexpr std::array<bool, 128> MakeKeptAscii()
 {
     std::array<bool, 128> kept{};
     for (char c = 'A'; c <= 'Z'; ++c)
@@ -33,15 +33,15 @@ constexpr std::array<bool, 128> makeKeptAscii()
     return kept;
 }
 
-constexpr std::array<bool, 128> kKeptAscii = makeKeptAscii();
+constexpr std::array<bool, 128> kKeptAscii = MakeKeptAscii();
 
-char windows1252Byte(char32_t cp)
+char Windows1252Byte(char32_t cp)
 {
     const int byte = UnicodeToCp1252(cp);
     return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
-void applyCase(char* begin, char* end, const ReportSettings& settings)
+void ApplyCase(char* begin, char* end, const ReportSettings& settings)
 {
     if (settings.ListInLower) {
         for (char* c = begin; c != end; ++c)
@@ -56,7 +56,7 @@ void applyCase(char* begin, char* end, const ReportSettings& settings)
 
 /// The font size in points; a text that is no number is a type mismatch (error 13), as every
 /// number conversion of the program reports it.
-double parseFontSize(const QString& text)
+double ParseFontSize(const QString& text)
 {
     const QString trimmed = text.trimmed();
     bool ok = false;
@@ -105,14 +105,14 @@ std::string ToWindows1252(QStringView text)
             bytes.push_back('?');
             continue;
         }
-        bytes.push_back(c.isSurrogate() ? '?' : windows1252Byte(c.unicode()));
+        bytes.push_back(c.isSurrogate() ? '?' : Windows1252Byte(c.unicode()));
     }
     return bytes;
 }
 
 std::string RtfHeader(const ReportFont& font)
 {
-    const double size = parseFontSize(font.sizeText);
+    const double size = ParseFontSize(font.sizeText);
     const double halfPoints = std::trunc(size * 2);
     // \fs takes a positive 16-bit count; anything else would make the document unreadable.
     if (halfPoints < 1 || halfPoints > 32767)
@@ -269,7 +269,7 @@ void AppendRtfSafeText(std::string& out, std::string_view utf8, const ReportSett
         const bool kept = decoded.codePoint == kRightGuillemet || decoded.codePoint == kCedilla;
         *next++ = kept ? static_cast<char>(decoded.codePoint) : ' ';
     }
-    applyCase(begin, next, settings);
+    ApplyCase(begin, next, settings);
     out.resize(static_cast<std::size_t>(next - out.data()));
 }
 

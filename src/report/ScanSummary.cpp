@@ -29,7 +29,7 @@ namespace {
 
 const QString kSection = QStringLiteral("Summaries");
 
-bool readSwitch(const SettingsStore& store, const char* key, bool fallback)
+bool ReadSwitch(const SettingsStore& store, const char* key, bool fallback)
 {
     const int value = store.intValue(kSection, QLatin1String(key), -1);
     return value == 0 || value == 1 ? value == 1 : fallback;
@@ -582,11 +582,11 @@ void DuplicatesAhead::finish(ScanSummary& summary, const SummaryHooks& hooks)
 SummarySettings LoadSummarySettings(const SettingsStore& store)
 {
     SummarySettings s;
-    s.Top = readSwitch(store, "Top", s.Top);
-    s.Types = readSwitch(store, "Types", s.Types);
-    s.Duplicates = readSwitch(store, "Duplicates", s.Duplicates);
-    s.SameBytes = readSwitch(store, "SameBytes", s.SameBytes);
-    s.Alone = readSwitch(store, "Alone", s.Alone);
+    s.Top = ReadSwitch(store, "Top", s.Top);
+    s.Types = ReadSwitch(store, "Types", s.Types);
+    s.Duplicates = ReadSwitch(store, "Duplicates", s.Duplicates);
+    s.SameBytes = ReadSwitch(store, "SameBytes", s.SameBytes);
+    s.Alone = ReadSwitch(store, "Alone", s.Alone);
     const int count = store.intValue(kSection, QStringLiteral("TopCount"), s.TopCount);
     if (count >= 1 && count <= kMaxTopCount)
         s.TopCount = count;

@@ -78,7 +78,7 @@ std::string_view ShownName(const FolderNode& node)
 }
 
 /// Sets text to prefix + name, cut to the line allowance; returns its length in characters.
-std::size_t buildEntry(std::string& text, const std::string& prefix, std::string_view name,
+std::size_t BuildEntry(std::string& text, const std::string& prefix, std::string_view name,
                        int columnSize)
 {
     text.assign(prefix);
@@ -193,7 +193,7 @@ private:
             PathHead(folder, m_nameWidth + 1, m_head, m_chain);
             name = m_head;
         }
-        const std::size_t length = buildEntry(m_text, m_prefixes[m_level], name, m_columnSize);
+        const std::size_t length = BuildEntry(m_text, m_prefixes[m_level], name, m_columnSize);
         m_line.clear();
         AppendRtfSafeText(m_line, m_text, m_settings);
         if (m_settings.FolderTotals)
@@ -210,7 +210,7 @@ private:
             counters.sizeTotal += static_cast<double>(record.size);
         ++counters.files;
         const std::size_t length =
-            buildEntry(m_text, m_prefixes[m_level + 1], record.name, m_columnSize);
+            BuildEntry(m_text, m_prefixes[m_level + 1], record.name, m_columnSize);
         m_line.clear();
         AppendRtfSafeText(m_line, m_text, m_settings);
         if (m_withSizes)
