@@ -14,7 +14,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:suppr
 export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage "tests (ASan+UBSan)" ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
-stage "fuzzers" bash tools/fuzz.sh build/sanitize 10
+stage "fuzzers" bash tools/fuzz.sh build/sanitize 7
 
 # After the README's first command (tools/build.sh program) this folder is already built, the
 # same way and with warnings as errors: then nothing is left to compile here.
