@@ -364,21 +364,17 @@ void MainFrm::BuildFormatBar(QWidget* central)
     Toolbar2 = new QToolBar(Picture1);
     Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
     Toolbar2->setIconSize(QSize(16, 16));
-    m_findButton =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("find")), QStringLiteral("Find"));
-    m_undoButton =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("undo")), QStringLiteral("Undo"));
-    m_redoButton =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("redo")), QStringLiteral("Redo"));
+    const auto button = [this](const char* icon, const char* text) {
+        return Toolbar2->addAction(ResourceIcon(QLatin1String(icon)), QLatin1String(text));
+    };
+    m_findButton = button("find", "Find");
+    m_undoButton = button("undo", "Undo");
+    m_redoButton = button("redo", "Redo");
     Toolbar2->addSeparator();
-    m_boldAction =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("bold")), QStringLiteral("Bold"));
-    m_italicAction =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("italic")), QStringLiteral("Italic"));
-    m_underlineAction =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("underline")), QStringLiteral("Underline"));
-    m_colourButton =
-        Toolbar2->addAction(ResourceIcon(QStringLiteral("colour")), QStringLiteral("Colour"));
+    m_boldAction = button("bold", "Bold");
+    m_italicAction = button("italic", "Italic");
+    m_underlineAction = button("underline", "Underline");
+    m_colourButton = button("colour", "Colour");
     for (QAction* toggle : {m_boldAction, m_italicAction, m_underlineAction})
         toggle->setCheckable(true);
 

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace quillon {
 
@@ -100,8 +101,14 @@ private:
     bool m_moved = false;
 };
 
+// Owns a descriptor; moved, never copied, so it is closed once.
 struct Fd {
     int fd = -1;
+    explicit Fd(int descriptor) : fd(descriptor) {}
+    Fd(Fd&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&&) = delete;
     ~Fd()
     {
         if (fd >= 0)
@@ -284,19 +291,24 @@ private:
         }
     }
 
+    // The candidate's file open (st its status), or -1. A file gone since the scan, or no
+    // longer a regular file, has nothing to compare; any other failure is told.
+    int openCandidate(const Candidate& c, RecordOpener& opener, struct stat& st)
+    {
+        const int fd = opener.open(m_records[c.record], st);
+        if (fd < 0 && errno != ENOENT && errno != ELOOP && errno != EINVAL)
+            tell(c.record, errno);
+        return fd;
+    }
+
     void readPrefix(Candidate& c)
     {
         if (m_hooks.yield)
             m_hooks.yield();
-        const ScanRecord& record = m_records[c.record];
         struct stat st {};
-        Fd file{m_opener.open(record, st)};
-        if (file.fd < 0) {
-            // Gone since the scan, or no longer a regular file: nothing to compare.
-            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
-                tell(c.record, errno);
+        Fd file{openCandidate(c, m_opener, st)};
+        if (file.fd < 0)
             return;
-        }
         const auto size = static_cast<std::uint64_t>(c.size);
         try {
             // Only the error number is kept: no path is built for the message.
@@ -336,14 +348,10 @@ private:
     // The whole checksum of a file larger than a block; false when it is not to be counted.
     bool readRest(Candidate& c, CrcCtrl& crc, RecordOpener& opener)
     {
-        const ScanRecord& record = m_records[c.record];
         struct stat st {};
-        Fd file{opener.open(record, st)};
-        if (file.fd < 0) {
-            if (errno != ENOENT && errno != ELOOP && errno != EINVAL)
-                tell(c.record, errno);
+        Fd file{openCandidate(c, opener, st)};
+        if (file.fd < 0)
             return false;
-        }
         // Replaced or changed since the first pass: no longer the file listed.
         if (st.st_size != c.size || st.st_dev != c.device || st.st_ino != c.inode)
             return false;
