@@ -30,6 +30,8 @@ qint64 FollowedFile::readData(char* data, qint64 maxSize)
             const qint64 got = m_file.read(data, maxSize);
             if (got > 0)
                 m_read += got;
+            else if (got < 0)
+                setErrorString(m_file.errorString());
             if (got != 0 || writer == Writer::Done)
                 return got;
         } else if (writer == Writer::Done) {
