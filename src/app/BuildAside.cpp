@@ -34,29 +34,42 @@ QThreadPool& Builder()
 
 } // namespace
 
+AsideBuild::AsideBuild(const QFont& font, std::function<void(QTextDocument&)> fill)
+    : m_fill(std::move(fill))
+{
+    QThread* const caller = QThread::currentThread();
+    Builder().start([this, font, caller] {
+        m_document = ReportPane::NewDocument(font);
+        m_fill(*m_document);
+        // Only the thread an object lives in can hand it on.
+        m_document->moveToThread(caller);
+    });
+}
+
+AsideBuild::~AsideBuild()
+{
+    // fill writes into this object and into the caller's frame.
+    if (!m_joined)
+        Builder().waitForDone();
+}
+
+std::unique_ptr<QTextDocument> AsideBuild::Finish(const std::function<void()>& wait)
+{
+    // Joined even if wait throws: the destructor waits then.
+    while (!Builder().waitForDone(kWaitSliceMs)) {
+        if (wait)
+            wait();
+    }
+    m_joined = true;
+    return std::move(m_document);
+}
+
 std::unique_ptr<QTextDocument> BuildAside(const QFont& font,
                                           const std::function<void(QTextDocument&)>& fill,
                                           const std::function<void()>& wait)
 {
-    QThread* const caller = QThread::currentThread();
-    std::unique_ptr<QTextDocument> document;
-    QThreadPool& builder = Builder();
-    builder.start([&] {
-        document = ReportPane::NewDocument(font);
-        fill(*document);
-        // Only the thread an object lives in can hand it on.
-        document->moveToThread(caller);
-    });
-    // fill writes into this frame: it is waited for even if wait throws.
-    struct Join {
-        QThreadPool& pool;
-        ~Join() { pool.waitForDone(); }
-    } join{builder};
-    while (!builder.waitForDone(kWaitSliceMs)) {
-        if (wait)
-            wait();
-    }
-    return document;
+    AsideBuild build(font, fill);
+    return build.Finish(wait);
 }
 
 std::unique_ptr<QTextDocument> ExpandDocument(const CompactText& text, const QFont& font,

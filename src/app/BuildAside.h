@@ -10,6 +10,27 @@ namespace quillon {
 
 class CompactText;
 
+/// A report document being built as BuildAside describes, started at once so the calling
+/// thread can go on with other work meanwhile (the layout that writes what fill reads).
+/// Destroyed before Finish, it waits for fill to return and drops the document: fill must then
+/// be told to stop some other way.
+class AsideBuild {
+public:
+    AsideBuild(const QFont& font, std::function<void(QTextDocument&)> fill);
+    ~AsideBuild();
+    AsideBuild(const AsideBuild&) = delete;
+    AsideBuild& operator=(const AsideBuild&) = delete;
+
+    /// Runs wait, at least every few milliseconds, until fill returns, then hands the document
+    /// over to the calling thread.
+    std::unique_ptr<QTextDocument> Finish(const std::function<void()>& wait);
+
+private:
+    std::function<void(QTextDocument&)> m_fill;
+    std::unique_ptr<QTextDocument> m_document;
+    bool m_joined = false;
+};
+
 /// A new report document (see ReportPane::NewDocument), filled by fill on a thread of its own
 /// while the calling thread runs wait, at least every few milliseconds, until fill returns.
 /// The document then belongs to the calling thread.

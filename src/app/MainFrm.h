@@ -245,6 +245,13 @@ private:
     void RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                        bool* cancel);
     bool LoadReportIntoPane(const QString& stagingPath);
+    struct PaneLoad;
+    struct FollowedLoad;
+    /// Waits for load's document and shows it; whole, when given, says whether the document
+    /// was read from the whole file at stagingPath (when not, that file is loaded instead).
+    bool ShowLoadedReport(PaneLoad& load, const QString& stagingPath,
+                          const std::function<bool()>& whole = {});
+    void TellReportNotShown(const QString& error);
     ErrorChoice AskAboutError(const ErrorReport& report);
     /// Open Listing's steps: its message box, the report choices, the notes on what is missing.
     bool OpenListingEnded(bool read, const QString& error);

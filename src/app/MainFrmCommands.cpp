@@ -4,6 +4,7 @@
 #include "app/BuildAside.h"
 #include "app/CentreWindow.h"
 #include "app/Dialogs.h"
+#include "app/FollowedFile.h"
 #include "app/HelpPage.h"
 #include "app/HtmlFrm.h"
 #include "app/JobFile.h"
@@ -202,6 +203,47 @@ void MainFrm::YieldInScan()
         throw CommandAborted{};
 }
 
+// A report read from its staging file into a document built aside, with what the reading
+// found and the compact copy of the file the history keeps.
+struct MainFrm::PaneLoad {
+    PaneLoad(QIODevice& from, const QFont& font)
+        : source(from), build(font, [this](QTextDocument& document) { Read(document); })
+    {}
+    void Read(QTextDocument& document)
+    {
+        KeepingFileDevice device(source, [this] { return giveUp.load(); });
+        {
+            RtfDocumentBuilder builder(&document);
+            read = RtfReader(builder).read(device);
+        }
+        stopped = device.stopped();
+        if (read && !stopped)
+            kept = device.keepAll();
+    }
+
+    QIODevice& source;
+    std::atomic<bool> giveUp = false;
+    bool read = false;
+    bool stopped = false;
+    std::shared_ptr<const CompactText> kept;
+    AsideBuild build; ///< last: started once the rest is in place, joined before it goes
+};
+
+// A report read into its document while the layout still writes the staging file, so the
+// two go on side by side. Left before the layout said it is done, the read is given up.
+struct MainFrm::FollowedLoad {
+    FollowedLoad(const QString& path, const QFont& font) : file(path, writer), load(file, font) {}
+    ~FollowedLoad()
+    {
+        auto writing = FollowedFile::Writer::Writing;
+        writer.compare_exchange_strong(writing, FollowedFile::Writer::GaveUp);
+    }
+
+    std::atomic<FollowedFile::Writer> writer = FollowedFile::Writer::Writing;
+    FollowedFile file;
+    PaneLoad load;
+};
+
 void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCounters& counters,
                             bool* cancel)
 {
@@ -217,72 +259,80 @@ void MainFrm::RunLayoutStep(ReportType type, const RecordList& records, ScanCoun
                                    QStringLiteral(": ") + reason);
     };
     // Laid out into a file of this scan's own, so another process replacing tmpfile.dmp
-    // cannot put its report into this window.
+    // cannot put its report into this window. The pane's document is built from it as it is
+    // written.
     auto staging = std::make_unique<OwnStaging>(StagingPath());
+    m_history->SetAside();
+    FollowedLoad followed(staging->path(), rTxt->font());
     const bool written =
         LayOutScan(type, records, counters, cancel, Locations(), choices, staging->path());
+    if (!written)
+        return;
+    followed.writer.store(FollowedFile::Writer::Done, std::memory_order_release);
     // tmpfile.dmp is only a copy for others; the window keeps its own.
-    if (written && LoadReportIntoPane(staging->path()))
+    if (ShowLoadedReport(followed.load, staging->path(),
+                         [&followed] { return followed.file.ReadWhole(); }))
         m_report->Take(std::move(staging));
 }
 
 bool MainFrm::LoadReportIntoPane(const QString& stagingPath)
 {
-    QString error;
     QFile file(stagingPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot open %1: %2").arg(stagingPath, file.errorString());
-    } else {
-        // The shown report is put away compactly first (already done when a scan runs), so two
-        // whole reports never share the memory. The new one is built in a document of its own
-        // while the window's events run, and then shown whole: the load is one change for
-        // Undo, and a failed or given-up load brings the pane back as it was.
-        m_history->SetAside();
-        m_loading = true;
-        std::atomic<bool> giveUp = false;
-        bool read = false;
-        bool stopped = false;
-        std::shared_ptr<const CompactText> kept;
-        std::unique_ptr<QTextDocument> report = BuildAside(
-            rTxt->font(),
-            [&](QTextDocument& document) {
-                KeepingFileDevice device(file, [&giveUp] { return giveUp.load(); });
-                {
-                    RtfDocumentBuilder builder(&document);
-                    read = RtfReader(builder).read(device);
-                }
-                stopped = device.stopped();
-                if (read && !stopped)
-                    kept = device.keepAll();
-            },
-            [this, &giveUp] {
-                if (m_yieldHook)
-                    m_yieldHook();
-                if (m_closePending)
-                    giveUp = true;
-            });
-        // The pane's taking the report goes over every block twice: it starts with a turn of
-        // the event loop of its own.
-        if (read && !stopped)
-            QCoreApplication::processEvents();
-        m_loading = false;
-        const bool givenUp = stopped || m_closePending;
-        if (read && !givenUp) {
-            ReplacePaneDocument(std::move(report), std::move(kept));
-            rTxt->setLineWrapMode(QTextEdit::NoWrap);
-            return true;
-        }
-        report.reset();
-        if (!m_closePending)
-            m_history->BringBack();
-        if (givenUp)
-            return false;
-        error = QStringLiteral("Cannot read %1: %2").arg(stagingPath, file.errorString());
+        TellReportNotShown(
+            QStringLiteral("Cannot open %1: %2").arg(stagingPath, file.errorString()));
+        return false;
     }
+    // The shown report is put away compactly first (already done when a scan runs), so two
+    // whole reports never share the memory.
+    m_history->SetAside();
+    PaneLoad load(file, rTxt->font());
+    return ShowLoadedReport(load, stagingPath);
+}
+
+bool MainFrm::ShowLoadedReport(PaneLoad& load, const QString& stagingPath,
+                               const std::function<bool()>& whole)
+{
+    // The new report is built in a document of its own while the window's events run, and
+    // then shown whole: the load is one change for Undo, and a failed or given-up load brings
+    // the pane back as it was.
+    m_loading = true;
+    std::unique_ptr<QTextDocument> report = load.build.Finish([this, &load] {
+        if (m_yieldHook)
+            m_yieldHook();
+        if (m_closePending)
+            load.giveUp = true;
+    });
+    // The pane's taking the report goes over every block twice: it starts with a turn of
+    // the event loop of its own.
+    if (load.read && !load.stopped)
+        QCoreApplication::processEvents();
+    m_loading = false;
+    const bool givenUp = load.stopped || m_closePending;
+    if (load.read && !givenUp && whole && !whole()) {
+        // A retried layout put a new file in place of the one read: that one is shown.
+        report.reset();
+        return LoadReportIntoPane(stagingPath);
+    }
+    if (load.read && !givenUp) {
+        ReplacePaneDocument(std::move(report), std::move(load.kept));
+        rTxt->setLineWrapMode(QTextEdit::NoWrap);
+        return true;
+    }
+    report.reset();
+    if (!m_closePending)
+        m_history->BringBack();
+    if (!givenUp)
+        TellReportNotShown(
+            QStringLiteral("Cannot read %1: %2").arg(stagingPath, load.source.errorString()));
+    return false;
+}
+
+void MainFrm::TellReportNotShown(const QString& error)
+{
     m_dialogs->ShowMessage(QStringLiteral("The report could not be shown: ") + error,
                            QStringLiteral("Error"), MessageIcon::Critical, MessageButtons::Ok,
                            MessageResult::Ok);
-    return false;
 }
 
 void MainFrm::CancelScan()

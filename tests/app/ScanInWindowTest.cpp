@@ -4,6 +4,7 @@
 #include "ModalAnswer.h"
 #include "app/FolderFrm.h"
 #include "app/MainFrm.h"
+#include "app/ReportPane.h"
 #include "support/FixtureTree.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 
 #include "app/JobFile.h"
 #include "platform/SettingsStore.h"
+#include "rtf/RtfFiles.h"
 
 using namespace quillon;
 using quillon::test::FakeDialogs;
@@ -133,6 +135,32 @@ TEST_F(ScanInWindowTest, CancelAnsweredNoThenYes)
         EXPECT_FALSE(window.IsScanning());
         EXPECT_FALSE(window.Timer1->isActive());
     }
+}
+
+// The pane reads the report while the layout writes it; what it shows is what the finished
+// file loads as: text, bold headers, fonts, over a tree with names outside UTF-8 and right to
+// left and a report longer than one of the layout's writes.
+TEST_F(ScanInWindowTest, TheReportReadAsItIsWrittenIsTheFinishedFilesDocument)
+{
+    tree.file("caf\xe9 \xff.txt", "1");
+    tree.file("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d/\xd7\x90.txt", "12");
+    for (int i = 0; i < 4000; ++i)
+        tree.file("many/d" + std::to_string(i % 40) + "/file " + std::to_string(i), "");
+    MainFrm window(&dialogs);
+    addTree(window);
+    window.SelectReportType(ReportType::ListInDetails);
+    window.mnuScan->trigger();
+    window.SettleReportFiles();
+    ASSERT_GT(QFileInfo(MainFrm::StagingPath()).size(), 256 * 1024);
+    const std::unique_ptr<QTextDocument> expected = ReportPane::NewDocument(window.rTxt->font());
+    QString error;
+    ASSERT_TRUE(LoadRtfFile(MainFrm::StagingPath(), expected.get(), &error)) << error.toStdString();
+    const QTextDocument& shown = *window.rTxt->document();
+    EXPECT_EQ(shown.blockCount(), expected->blockCount());
+    EXPECT_TRUE(shown.toHtml() == expected->toHtml());
+    EXPECT_TRUE(shown.toPlainText().contains(QStringLiteral("caf")));
+    EXPECT_TRUE(shown.toHtml().contains(QStringLiteral("font-weight:700")));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
 // The sort and the layouts let the events run too: Cancel pressed there is answered and ends
