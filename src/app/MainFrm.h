@@ -253,6 +253,12 @@ private:
                           const std::function<bool()>& whole = {});
     void TellReportNotShown(const QString& error);
     ErrorChoice AskAboutError(const ErrorReport& report);
+    /// The listing commands run busy as a scan does: the window's events run, its commands
+    /// wait, Cancel (F6) stops the command, a close waits for its end. The returned check
+    /// lets the events run and says whether to go on; BusyCommandEnded, after
+    /// SetScanningState(true), says whether a close or Cancel ended the command (and acts).
+    std::function<bool()> BeginBusyCommand();
+    bool BusyCommandEnded(const QString& command);
     /// Open Listing's steps: its message box, the report choices, the notes on what is missing.
     bool OpenListingEnded(bool read, const QString& error);
     void TellOpenListing(const QString& text);
@@ -299,7 +305,7 @@ private:
     QString m_fontSize = QStringLiteral("10"); ///< the last valid text of cmbFontSize
     bool m_scanning = false;
     bool m_closePending = false;
-    bool m_listingCancelled = false; ///< Cancel answered Yes while Open Listing reads
+    bool m_listingCancelled = false; ///< Cancel answered Yes while a listing command runs
     bool m_loading = false;
     bool m_closed = false;
 };

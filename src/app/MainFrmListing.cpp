@@ -32,13 +32,17 @@ const QString kListingFilter =
 const QString kCompareFilter = QStringLiteral("JSON listing(*.json)|*.json");
 
 // The summaries a listing export holds; files not read for them are added to unread.
+// keepGoing lets the window's events run and says whether to go on.
 std::optional<ScanSummary> SummaryForExport(const RecordList& records,
-                                            const SummarySettings& wanted, QStringList& unread)
+                                            const SummarySettings& wanted, QStringList& unread,
+                                            const std::function<bool()>& keepGoing)
 {
     if (!wanted.any())
         return std::nullopt;
     SummaryHooks hooks;
-    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    bool going = true;
+    hooks.yield = [&] { going = going && keepGoing(); };
+    hooks.cancelled = [&] { return !going; };
     hooks.unreadable = [&](const std::string& entry, const QString& reason) {
         unread +=
             QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + reason;
@@ -71,9 +75,58 @@ void TellPartlyRead(Dialogs& dialogs, const QStringList& unread, std::size_t unr
             MessageResult::Ok);
 }
 
-// Folders the scan could not read are part of what the comparison could not see.
-void AddUnreadableFolders(ListingComparison& comparison, const ScanRun& run)
+// What an export could not read: files for the duplicates, entries in full (the first named).
+struct ExportGaps {
+    QStringList unread;
+    std::size_t unreadableEntries = 0;
+    QString first;
+};
+
+// Writes the listing of run's scan, with the summaries wanted, to path. keepGoing lets the
+// window's events run; false stops the export and keeps the file at path.
+bool SaveExport(const ScanRun& run, ListingHeader header, const SummarySettings& wanted,
+                const QString& path, const std::function<bool()>& keepGoing, ExportGaps& gaps,
+                QString* error)
 {
+    const std::optional<ScanSummary> summary =
+        SummaryForExport(run.records(), wanted, gaps.unread, keepGoing);
+    if (summary)
+        header.summary = &*summary;
+    const RecordList noRecords;
+    RecordListingSource source(summary && wanted.Alone ? noRecords : run.records(), header);
+    // Totals only when the scan made them: a switch turned on since then has none yet.
+    source.setSizeChoices(run.options().folderTotals, run.options().sizeOnDisk,
+                          run.options().includeHidden);
+    source.setUnreadableHook([&](const std::string& entry, const QString& reason, unsigned) {
+        if (gaps.first.isEmpty())
+            gaps.first =
+                QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + reason;
+    });
+    if (!keepGoing()) // stopped during the summaries
+        return false;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    bool saved = false;
+    if (summary && ListingFormatForPath(path) == ListingFormat::Csv)
+        saved = SaveChecked(
+            path,
+            [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(*summary, file, why); },
+            error);
+    else
+        saved = SaveListing(source, ListingFormatForPath(path), path, error,
+                            [&](std::size_t) { return keepGoing(); });
+    QGuiApplication::restoreOverrideCursor();
+    gaps.unreadableEntries = source.unreadableCount();
+    return saved;
+}
+
+// Folders the scan could not read are part of what the comparison could not see, and so is
+// every detail of the scan's files that cannot be read now.
+void AddUnreadable(ListingComparison& comparison, const ScanRun& run, RecordListingSource& scan)
+{
+    scan.setUnreadableHook(
+        [&comparison](const std::string& entry, const QString& reason, unsigned what) {
+            comparison.addUnreadable(UnreadableDetail(entry, reason, what));
+        });
     for (const FolderNode* folder : run.unreadableFolders()) {
         std::string folderPath = folder->path();
         if (folderPath.size() > 1)
@@ -83,17 +136,13 @@ void AddUnreadableFolders(ListingComparison& comparison, const ScanRun& run)
     }
 }
 
-// Runs the comparison under the wait cursor; eachStep lets the window's events run.
-bool RunComparison(ListingComparison& comparison, const std::function<void()>& eachStep,
+// Runs the comparison under the wait cursor; keepGoing lets the window's events run and
+// says whether to go on.
+bool RunComparison(ListingComparison& comparison, const std::function<bool()>& keepGoing,
                    QString* error)
 {
-    const auto yield = [&eachStep] {
-        if (eachStep)
-            eachStep();
-        return true;
-    };
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool compared = comparison.run(error, yield);
+    const bool compared = comparison.run(error, keepGoing);
     QGuiApplication::restoreOverrideCursor();
     return compared;
 }
@@ -133,36 +182,15 @@ void MainFrm::ExportListing()
     if (ListingFormatForPath(path) == ListingFormat::None) {
         error = OutputNameRefusal(path, kListingOutputs) + QLatin1Char('.');
     } else {
-        // The summaries as the report settings ask for them now, as batch mode writes them.
-        const SummarySettings wanted = Settings().Summary;
-        QStringList unread;
-        const std::optional<ScanSummary> summary =
-            SummaryForExport(m_run->records(), wanted, unread);
-        ListingHeader header = *m_scanHeader;
-        if (summary)
-            header.summary = &*summary;
-        const RecordList noRecords;
-        RecordListingSource source(summary && wanted.Alone ? noRecords : m_run->records(), header);
-        // Totals only when the scan made them: a switch turned on since then has none yet.
-        source.setSizeChoices(m_run->options().folderTotals, m_run->options().sizeOnDisk,
-                              m_run->options().includeHidden);
-        QString first; // the first entry that could not be read in full, with the reason
-        source.setUnreadableHook([&](const std::string& entry, const QString& reason, unsigned) {
-            if (first.isEmpty())
-                first = QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") +
-                        reason;
-        });
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        if (summary && ListingFormatForPath(path) == ListingFormat::Csv)
-            saved = SaveChecked(
-                path,
-                [&](QSaveFile& file, QString* why) { return WriteSummaryCsv(*summary, file, why); },
-                &error);
-        else
-            saved = SaveListing(source, ListingFormatForPath(path), path, &error);
-        QGuiApplication::restoreOverrideCursor();
+        // Cancel keeps the file the listing would have replaced.
+        ExportGaps gaps;
+        saved = SaveExport(*m_run, *m_scanHeader, Settings().Summary, path, BeginBusyCommand(),
+                           gaps, &error);
+        SetScanningState(true);
+        if (BusyCommandEnded(QStringLiteral("Export Listing")))
+            return;
         if (saved)
-            TellPartlyRead(*m_dialogs, unread, source.unreadableCount(), first);
+            TellPartlyRead(*m_dialogs, gaps.unread, gaps.unreadableEntries, gaps.first);
     }
     if (!saved)
         m_dialogs->ShowMessage(SaveFailureText(QStringLiteral("listing"), path, error),
@@ -207,13 +235,13 @@ void MainFrm::CompareWithListing()
                         m_run->options().includeHidden);
     ListingComparison comparison(listing, scan, QFile::encodeName(path).toStdString(),
                                  "the last scan");
-    AddUnreadableFolders(comparison, *m_run);
-    // So is every detail of the scan's files that cannot be read now.
-    scan.setUnreadableHook(
-        [&comparison](const std::string& entry, const QString& reason, unsigned what) {
-            comparison.addUnreadable(UnreadableDetail(entry, reason, what));
-        });
-    if (!RunComparison(comparison, m_yieldHook, &error)) {
+    AddUnreadable(comparison, *m_run, scan);
+    // Cancel keeps the pane as it was.
+    const bool compared = RunComparison(comparison, BeginBusyCommand(), &error);
+    SetScanningState(true);
+    if (BusyCommandEnded(QStringLiteral("Compare With Listing")))
+        return;
+    if (!compared) {
         tell(error);
         return;
     }

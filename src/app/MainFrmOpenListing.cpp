@@ -30,15 +30,8 @@ void MainFrm::OpenListing()
             firstUnread =
                 QFile::decodeName(QByteArray::fromStdString(entry)) + QStringLiteral(": ") + what;
     });
-    // Busy as in a scan: the window's events run, its commands wait, Cancel (F6) stops the
-    // reading or the layout and keeps the pane as it was, a close waits for the end.
-    SetScanningState(false);
-    m_listingCancelled = false;
-    const auto keepGoing = [this] {
-        if (m_yieldHook)
-            m_yieldHook();
-        return !m_closePending && !m_listingCancelled;
-    };
+    // Cancel stops the reading or the layout and keeps the pane as it was.
+    const std::function<bool()> keepGoing = BeginBusyCommand();
     QString error;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const bool read = ReadListingFiles({path}, records, &error, keepGoing);
@@ -65,9 +58,18 @@ void MainFrm::OpenListing()
     NoteListingGaps(records.lacks(type), unread, firstUnread);
 }
 
-// A close asked for meanwhile, Cancel, or a listing that could not be read: each ends Open
-// Listing with the pane as it was. True when one of them did.
-bool MainFrm::OpenListingEnded(bool read, const QString& error)
+std::function<bool()> MainFrm::BeginBusyCommand()
+{
+    SetScanningState(false);
+    m_listingCancelled = false;
+    return [this] {
+        if (m_yieldHook)
+            m_yieldHook();
+        return !m_closePending && !m_listingCancelled;
+    };
+}
+
+bool MainFrm::BusyCommandEnded(const QString& command)
 {
     if (m_closePending) {
         m_closePending = false;
@@ -75,9 +77,18 @@ bool MainFrm::OpenListingEnded(bool read, const QString& error)
         return true;
     }
     if (m_listingCancelled) {
-        SetPanelText(1, QStringLiteral("Open Listing cancelled."));
+        SetPanelText(1, command + QStringLiteral(" cancelled."));
         return true;
     }
+    return false;
+}
+
+// A close asked for meanwhile, Cancel, or a listing that could not be read: each ends Open
+// Listing with the pane as it was. True when one of them did.
+bool MainFrm::OpenListingEnded(bool read, const QString& error)
+{
+    if (BusyCommandEnded(QStringLiteral("Open Listing")))
+        return true;
     if (!read) {
         TellOpenListing(error.left(1).toUpper() + error.mid(1));
         return true;

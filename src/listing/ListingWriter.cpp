@@ -75,10 +75,17 @@ bool SaveListing(ListingSource& source, ListingFormat format, const QString& pat
                  const std::function<bool(std::size_t)>& progress)
 {
     QString reason;
+    bool stopped = false;
     const bool saved = SaveChecked(
         path,
         [&](QSaveFile& file, QString* why) {
-            return WriteListing(source, format, file, why, progress);
+            const bool written = WriteListing(source, format, file, why, [&](std::size_t count) {
+                stopped = progress && !progress(count);
+                return !stopped;
+            });
+            if (stopped)
+                *why = QStringLiteral("stopped");
+            return written && !stopped;
         },
         &reason);
     if (!saved)

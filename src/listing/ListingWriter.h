@@ -82,7 +82,8 @@ void AppendJsonString(std::string& out, std::string_view text);
 bool WriteListing(ListingSource& source, ListingFormat format, QIODevice& out, QString* error,
                   const std::function<bool(std::size_t)>& progress = {});
 
-/// The same into the file at path, which is replaced only once the listing is complete.
+/// The same into the file at path, which is replaced only once the listing is complete: one
+/// that progress stopped is not saved (the reason given is "stopped").
 bool SaveListing(ListingSource& source, ListingFormat format, const QString& path, QString* error,
                  const std::function<bool(std::size_t)>& progress = {});
 

@@ -496,6 +496,32 @@ TEST_F(ListingCommands, WindowExportsTheLastScanAndComparesItWithAListing)
     window.mnuCompare->trigger();
     const QString files = window.rTxt->toPlainText();
     EXPECT_EQ(files.count(": Permission denied (status)\n"), 3) << files.toStdString();
+
+    // Busy as a scan while they run: the scan they read cannot be replaced under them, and
+    // Cancel (F6) stops each, keeping the pane and any file it would have replaced. Enough
+    // files that the comparison lets the events run.
+    for (int i = 0; i < 1100; ++i)
+        m_a.file("many/" + std::to_string(i));
+    window.mnuScan->trigger();
+    const QString before = window.rTxt->toPlainText();
+    const QByteArray exported = read(out("window.json"));
+    dialogs.messageAnswers = {MessageResult::Yes, MessageResult::Yes};
+    int scansOffered = 0;
+    window.SetYieldHook([&] {
+        scansOffered += window.mnuScan->isEnabled();
+        if (window.mnuCancel->isEnabled())
+            window.mnuCancel->trigger();
+    });
+    dialogs.paths.push_back(out("b.json"));
+    window.mnuCompare->trigger();
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Compare With Listing cancelled."));
+    dialogs.paths.push_back(out("window.json"));
+    window.mnuExportListing->trigger();
+    EXPECT_EQ(window.PanelText(1), QStringLiteral("Export Listing cancelled."));
+    EXPECT_EQ(scansOffered, 0);
+    EXPECT_EQ(window.rTxt->toPlainText(), before);
+    EXPECT_EQ(read(out("window.json")), exported);
+    EXPECT_TRUE(window.mnuScan->isEnabled());
 }
 
 TEST_F(ListingCommands, WindowOpensAListingAsTheReportOfItsScan)
