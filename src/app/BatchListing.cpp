@@ -467,6 +467,7 @@ bool WalkSide(const QString& argument, const SideChoices& c, CompareSide& side, 
                                  [&side](Unreadable u) { side.details.push_back(std::move(u)); });
         },
         c.keepGoing);
+    walked->setThreads(c.walk.threads);
     side.walked = walked.get();
     side.source = std::move(walked);
     return true;

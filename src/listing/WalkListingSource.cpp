@@ -93,6 +93,7 @@ void WalkListingSource::walk()
     Batch batch = spare();
     {
         Walker walker(m_records, m_exclusions, {m_root}, hooks, &m_cancel);
+        walker.setThreads(m_threads);
         walker.handOutInOrder([&] { handOut(batch); });
         walker.WalkLocation(m_root, m_settings);
         m_unreadable = walker.unreadableFolders();

@@ -38,6 +38,8 @@ public:
     WalkListingSource(const WalkListingSource&) = delete;
     WalkListingSource& operator=(const WalkListingSource&) = delete;
 
+    /// How many threads read folders ahead of the walk (Walker::setThreads); before start().
+    void setThreads(int threads) { m_threads = threads; }
     /// Starts the walk.
     void start();
 
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<RecordListingSource> m_source;
     std::vector<std::size_t> m_textColumns; ///< detail columns the header lists as texts
     std::vector<const FolderNode*> m_unreadable;
+    int m_threads = 0;
     bool m_cancel = false; ///< the walk's thread alone
 
     std::mutex m_mutex;

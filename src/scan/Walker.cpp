@@ -529,11 +529,18 @@ void Walker::unreadableInWalkOrder(std::size_t from)
 }
 
 // The read-ahead task a thread made for the child at entryOffset, if any; the children are
-// met in offset order, so the cursor only moves forward.
+// met in offset order, so the cursor only moves forward, unless they are met sorted.
 std::shared_ptr<Walker::ReadTask> Walker::readAheadTask(std::size_t entryOffset)
 {
     Frame& parentFrame = m_stack[m_depth - 1];
     auto& children = parentFrame.children;
+    if (m_ready) {
+        const auto child =
+            std::lower_bound(children.begin(), children.end(), entryOffset,
+                             [](const auto& c, std::size_t offset) { return c.first < offset; });
+        return child != children.end() && child->first == entryOffset ? std::move(child->second)
+                                                                      : nullptr;
+    }
     std::size_t& cursor = parentFrame.childCursor;
     while (cursor < children.size() && children[cursor].first < entryOffset)
         ++cursor;
@@ -694,8 +701,6 @@ constexpr long kWaitsForThreads = 8;
 void Walker::startThreads(int fd, dev_t device)
 {
     m_pendingThreads = 0;
-    if (m_ready)
-        return; // the threads read ahead in directory order
     int threads = m_threads;
     if (threads == 0) {
         threads = PrefersSequentialWalk(fd, device) ? 1 : kAutoThreads;

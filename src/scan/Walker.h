@@ -85,7 +85,7 @@ public:
     /// its files in SortRecords' order; once it returns they are dropped (item 0 stays) and
     /// the folder's sub-folders are entered in their sorted order. The folder nodes stay.
     /// unreadableFolders() is in walk order still, once the location is walked. The reading
-    /// threads are not used: they read ahead in directory order.
+    /// threads read ahead in directory order all the same.
     void handOutInOrder(std::function<void()> ready);
 
     // Test and benchmark probes, not used by the program itself.

@@ -70,7 +70,7 @@ TEST(WalkListing, GivesTheSortedScansEntriesInItsOrderUnderEveryWalkRule)
         WalkSettings settings;
         ExclusionList exclusions;
     };
-    std::vector<Case> cases(6, Case{"all", {}, {}});
+    std::vector<Case> cases(7, Case{"all", {}, {}});
     cases[1] = {"hidden", {}, exclusions};
     cases[1].settings.includeHidden = true;
     cases[2] = {"excluded", {}, exclusions};
@@ -80,6 +80,7 @@ TEST(WalkListing, GivesTheSortedScansEntriesInItsOrderUnderEveryWalkRule)
     cases[4].settings.depthLimit = 1;
     cases[5].what = "no sub-folders";
     cases[5].settings.subFolders = false;
+    cases[6].what = "read ahead by threads";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecordList records;
@@ -94,6 +95,7 @@ TEST(WalkListing, GivesTheSortedScansEntriesInItsOrderUnderEveryWalkRule)
                 return std::make_unique<RecordListingSource>(list, HeaderOf(root));
             },
             [] { return true; });
+        walked.setThreads(c.what == std::string("read ahead by threads") ? 4 : 1);
         walked.start();
         const std::vector<std::string> expected = Lines(scanned);
         EXPECT_GT(expected.size(), 3u);
