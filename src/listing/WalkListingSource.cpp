@@ -54,13 +54,17 @@ WalkListingSource::Batch WalkListingSource::spare()
 // Waits for room; false when next() is no longer asked.
 bool WalkListingSource::send(Batch& batch)
 {
-    {
+    bool sent = false;
+    m_walker->waitingElsewhere([&] {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_abandoned || m_full.size() < kBatchesAhead; });
-        if (m_abandoned)
-            return false;
-        m_full.push_back(std::move(batch));
-    }
+        if (!m_abandoned) {
+            m_full.push_back(std::move(batch));
+            sent = true;
+        }
+    });
+    if (!sent)
+        return false;
     m_changed.notify_all();
     batch = spare();
     return true;
@@ -93,6 +97,7 @@ void WalkListingSource::walk()
     Batch batch = spare();
     {
         Walker walker(m_records, m_exclusions, {m_root}, hooks, &m_cancel);
+        m_walker = &walker;
         walker.setThreads(m_threads);
         walker.handOutInOrder([&] { handOut(batch); });
         walker.WalkLocation(m_root, m_settings);

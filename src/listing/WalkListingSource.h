@@ -72,7 +72,8 @@ private:
     std::vector<std::size_t> m_textColumns; ///< detail columns the header lists as texts
     std::vector<const FolderNode*> m_unreadable;
     int m_threads = 0;
-    bool m_cancel = false; ///< the walk's thread alone
+    bool m_cancel = false;      ///< the walk's thread alone
+    Walker* m_walker = nullptr; ///< while walk() runs
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

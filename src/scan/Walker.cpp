@@ -698,6 +698,13 @@ constexpr long kWaitsForThreads = 8;
 
 } // namespace
 
+void Walker::waitingElsewhere(const std::function<void()>& wait)
+{
+    const long before = VoluntaryWaits();
+    wait();
+    m_waitsBefore += VoluntaryWaits() - before;
+}
+
 void Walker::startThreads(int fd, dev_t device)
 {
     m_pendingThreads = 0;

@@ -87,6 +87,9 @@ public:
     /// unreadableFolders() is in walk order still, once the location is walked. The reading
     /// threads read ahead in directory order all the same.
     void handOutInOrder(std::function<void()> ready);
+    /// Runs wait on the walk's thread without taking the waits it makes for waits on the
+    /// disk (a hand-out waiting for room), which would start the reading threads.
+    void waitingElsewhere(const std::function<void()>& wait);
 
     // Test and benchmark probes, not used by the program itself.
     /// How many folder descriptors the walk may hold open at once (default 256). Deeper
