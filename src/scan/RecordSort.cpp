@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -338,13 +339,25 @@ void SortRecords(RecordList& records, const std::function<void()>& yield)
 }
 
 struct FolderRecordOrder::Parts {
-    explicit Parts(std::function<void()> yieldHook)
-        : yield(std::move(yieldHook)), tick(yield), sorter(collation, tick)
-    {}
+    explicit Parts(std::function<void()> yieldHook) : yield(std::move(yieldHook)), tick(yield)
+    {
+        sorter.emplace(collation, tick);
+    }
+    // The keys and entries of a large group go once it is sorted, rather than stay with the
+    // walk for the folders after it.
+    void trim(std::size_t count)
+    {
+        if (count <= kKeepGroup)
+            return;
+        sorter.emplace(collation, tick);
+        target = {};
+        ids = {};
+    }
+    static constexpr std::size_t kKeepGroup = 64 * 1024;
     std::function<void()> yield;
     YieldEvery tick;
     const Collation collation;
-    GroupSorter sorter;
+    std::optional<GroupSorter> sorter;
     std::vector<std::uint32_t> target;
     std::vector<std::size_t> ids;
 };
@@ -359,7 +372,8 @@ void FolderRecordOrder::sortFiles(std::vector<ScanRecord>& items, std::size_t be
                                   std::size_t end)
 {
     SortFileRange(items, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end),
-                  m_parts->sorter, m_parts->tick, m_parts->target);
+                  *m_parts->sorter, m_parts->tick, m_parts->target);
+    m_parts->trim(end - begin);
 }
 
 void FolderRecordOrder::sortFolders(std::vector<std::size_t>& ids,
@@ -368,13 +382,14 @@ void FolderRecordOrder::sortFolders(std::vector<std::size_t>& ids,
     if (ids.size() < 2)
         return;
     Parts& p = *m_parts;
-    p.sorter.sort(
+    p.sorter->sort(
         static_cast<std::uint32_t>(ids.size()), [](std::uint32_t k) { return k; },
         [&](std::uint32_t k, std::string& out) { FolderOrderText(nameOf(ids[k]), out); });
     p.ids.clear();
-    for (const Entry& entry : p.sorter.entries())
+    for (const Entry& entry : p.sorter->entries())
         p.ids.push_back(ids[entry.item]);
     ids.swap(p.ids);
+    p.trim(ids.size());
 }
 
 } // namespace quillon

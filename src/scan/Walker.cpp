@@ -496,8 +496,16 @@ void Walker::handOut(Frame& frame)
     while (files < items.size() && items[files].isFolder())
         ++files;
     m_order->sortFiles(items, files, items.size());
+    // A huge folder's entries as read go before its records are handed out (while the other
+    // side's walk and the comparison hold as much again), and its records' room after.
+    if (frame.subFolders.empty() && frame.entries.size() > kKeepScratch) {
+        std::vector<char>().swap(frame.entries);
+        std::vector<EntryStatus>().swap(frame.statuses);
+    }
     m_ready();
     items.resize(1);
+    if (items.capacity() > kKeepScratch / sizeof(ScanRecord))
+        items.shrink_to_fit();
 }
 
 // A folder that could not be read, the innermost frame being made for it.
