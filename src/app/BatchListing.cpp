@@ -11,10 +11,12 @@
 #include "listing/JsonListingReader.h"
 #include "listing/ListingWriter.h"
 #include "listing/SummaryListing.h"
+#include "listing/WalkListingSource.h"
 #include "output/PdfReport.h"
 #include "output/SaveFormat.h"
 #include "platform/BoundedRead.h"
 #include "platform/CheckedSave.h"
+#include "platform/CommandError.h"
 #include "platform/CommandSteps.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RuntimeTuning.h"
@@ -50,12 +52,16 @@ QString Visible(const std::string& path)
     return QString::fromStdString(VisibleText(path));
 }
 
-// One side of a comparison: a folder scanned now, or a JSON listing read as it goes.
+// One side of a comparison: a folder scanned now or walked as it is compared, or a JSON
+// listing read as it goes.
 struct CompareSide {
     std::unique_ptr<ScanRun> run;
     std::unique_ptr<QFile> file;
     std::unique_ptr<ListingSource> source;
     std::unique_ptr<ListingSource> spilled;
+    WalkListingSource* walked = nullptr; // source, when the folder is walked as it is compared
+    // What a walked side's entries could not read, kept by its walk's thread until the end.
+    std::vector<Unreadable> details;
     int folderFd = -1; // a folder whose name is not UTF-8, scanned through /proc/self/fd
     std::vector<Unreadable> unreadable;
     // Takes what the side's scan could not read as its entries are read; until set, it is
@@ -68,6 +74,7 @@ struct CompareSide {
     CompareSide& operator=(const CompareSide&) = delete;
     ~CompareSide()
     {
+        source.reset(); // a walk may still go through folderFd
         if (folderFd >= 0)
             ::close(folderFd);
     }
@@ -75,43 +82,39 @@ struct CompareSide {
 };
 
 // A scanned side's entries, read from its records as a listing would hold them.
-std::unique_ptr<ListingSource> ScannedSource(CompareSide& side, const ScanLocation& location,
-                                             const ListingColumns& columns, const ScanOptions& walk,
-                                             const std::function<bool()>& keepGoing,
-                                             const std::string& root, const std::string& shownRoot)
+// keep takes what could not be read.
+std::unique_ptr<RecordListingSource>
+ScannedSource(const RecordList& list, const ScanLocation& location, const ListingColumns& columns,
+              const ScanOptions& walk, const std::function<bool()>& keepGoing,
+              const std::string& root, const std::string& shownRoot,
+              std::function<void(Unreadable)> keep)
 {
     ListingHeader header;
     header.locations = {location};
     header.reportType = ReportTypeName(ReportType::TreeView);
     header.columns = columns;
-    auto records = std::make_unique<RecordListingSource>(side.run->records(), header);
+    auto records = std::make_unique<RecordListingSource>(list, header);
     records->setInterrupt([keepGoing] { return !keepGoing(); });
     records->setSizeChoices(false, false, walk.includeHidden); // hidden files' checksums
     // Every detail the source could not read is named and makes the comparison
     // incomplete; a file that has no checksum (a FIFO, a device) is no such failure.
-    records->setUnreadableHook(
-        [&side, root, shownRoot](const std::string& entry, const QString& reason, unsigned what) {
-            std::string path = entry;
-            if (!shownRoot.empty() && path.starts_with(root))
-                path.replace(0, root.size(), shownRoot);
-            Unreadable u = UnreadableDetail(std::move(path), reason, what);
-            if (side.tell)
-                side.tell(std::move(u));
-            else
-                side.unreadable.push_back(std::move(u));
-        });
+    records->setUnreadableHook([keep = std::move(keep), root, shownRoot](
+                                   const std::string& entry, const QString& reason, unsigned what) {
+        std::string path = entry;
+        if (!shownRoot.empty() && path.starts_with(root))
+            path.replace(0, root.size(), shownRoot);
+        keep(UnreadableDetail(std::move(path), reason, what));
+    });
     return records;
 }
 
-// A folder side: scanned, with the folders it could not read kept to be named.
-bool ScanSide(const QString& argument, const QByteArray& raw, const ScanLocation& options,
-              const ScanOptions& walk, const ListingColumns& columns,
-              const ExclusionList& exclusions, const std::function<bool()>& keepGoing,
-              CompareSide& side, QString* error)
+// Where a folder side is walked: its path, or an open descriptor's when a QString cannot hold
+// its name (shownRoot is then the name).
+bool SideLocation(const QByteArray& raw, const ScanLocation& options, CompareSide& side,
+                  ScanLocation& location, std::string& shownRoot, QString* error)
 {
-    ScanLocation location = options;
+    location = options;
     QString scanned = QFile::decodeName(raw);
-    std::string shownRoot;
     if (QFile::encodeName(scanned) != raw) {
         // A QString cannot hold the name: the walk goes through an open descriptor.
         side.folderFd = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -126,6 +129,34 @@ bool ScanSide(const QString& argument, const QByteArray& raw, const ScanLocation
     }
     location.path = QDir::cleanPath(QFileInfo(scanned).absoluteFilePath());
     location.setExcluded(false);
+    return true;
+}
+
+// The folders a side's walk could not read, named as the user named the side.
+void KeepUnreadableFolders(const std::vector<const FolderNode*>& folders, const std::string& root,
+                           const std::string& shownRoot, std::vector<Unreadable>& out)
+{
+    for (const FolderNode* folder : folders) {
+        std::string path = folder->path();
+        if (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        if (!shownRoot.empty() && path.starts_with(root))
+            path.replace(0, root.size(), shownRoot);
+        out.push_back({std::move(path), QStringLiteral("folder"),
+                       QString::fromLocal8Bit(std::strerror(folder->readError))});
+    }
+}
+
+// A folder side: scanned, with the folders it could not read kept to be named.
+bool ScanSide(const QString& argument, const QByteArray& raw, const ScanLocation& options,
+              const ScanOptions& walk, const ListingColumns& columns,
+              const ExclusionList& exclusions, const std::function<bool()>& keepGoing,
+              CompareSide& side, QString* error)
+{
+    ScanLocation location;
+    std::string shownRoot;
+    if (!SideLocation(raw, options, side, location, shownRoot, error))
+        return false;
     side.run = std::make_unique<ScanRun>();
     side.run->setOptions(walk);
     ScanRunHooks hooks;
@@ -145,17 +176,21 @@ bool ScanSide(const QString& argument, const QByteArray& raw, const ScanLocation
         side.scannedRoot = root;
         side.shownRoot = shownRoot;
     }
-    for (const FolderNode* folder : side.run->unreadableFolders()) {
-        std::string path = folder->path();
-        if (path.size() > 1 && path.back() == '/')
-            path.pop_back();
-        if (!shownRoot.empty() && path.starts_with(root))
-            path.replace(0, root.size(), shownRoot);
-        side.unreadable.push_back({std::move(path), QStringLiteral("folder"),
-                                   QString::fromLocal8Bit(std::strerror(folder->readError))});
-    }
-    side.source = ScannedSource(side, location, columns, walk, keepGoing, root, shownRoot);
+    KeepUnreadableFolders(side.run->unreadableFolders(), root, shownRoot, side.unreadable);
+    side.source = ScannedSource(side.run->records(), location, columns, walk, keepGoing, root,
+                                shownRoot, [&side](Unreadable u) {
+                                    if (side.tell)
+                                        side.tell(std::move(u));
+                                    else
+                                        side.unreadable.push_back(std::move(u));
+                                });
     return true;
+}
+
+bool IsFolderArgument(const QByteArray& raw)
+{
+    struct stat st {};
+    return ::stat(raw.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // keepGoing is asked through the scan and between blocks of each checksum the side reads.
@@ -164,8 +199,7 @@ bool OpenSide(const QString& argument, const ScanLocation& options, const ScanOp
               const std::function<bool()>& keepGoing, CompareSide& side, QString* error)
 {
     const QByteArray raw = RawArgument(argument);
-    struct stat st {};
-    if (::stat(raw.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (IsFolderArgument(raw))
         return ScanSide(argument, raw, options, walk, columns, exclusions, keepGoing, side, error);
     side.file = std::make_unique<QFile>();
     if (!OpenListingFile(raw, *side.file, error))
@@ -406,12 +440,71 @@ struct SideChoices {
     const std::function<bool()>& keepGoing;
 };
 
-// Opens both sides; false with *error set, or when stopped. The first side goes to its
-// temporary file while the second is walked, one core each; its scan is let go once written,
-// early in the second walk, so the two scans are seldom held whole at once.
+// A folder side walked on a thread of its own while it is compared, in the scan's record order.
+bool WalkSide(const QString& argument, const SideChoices& c, CompareSide& side, QString* error)
+{
+    ScanLocation location;
+    std::string shownRoot;
+    if (!SideLocation(RawArgument(argument), c.options, side, location, shownRoot, error))
+        return false;
+    // Tree view: the records of a tree report hold the folders too.
+    WalkSettings settings = WalkSettingsFor(location, ReportType::TreeView, c.walk);
+    try {
+        settings.depthLimit = DepthLimitFromLevel(location.level);
+    } catch (const CommandError&) {
+        *error = QStringLiteral("cannot scan %1").arg(argument); // as a scan gives up on it
+        return false;
+    }
+    const std::string root = QFile::encodeName(location.path).toStdString();
+    if (!shownRoot.empty()) {
+        side.scannedRoot = root;
+        side.shownRoot = shownRoot;
+    }
+    auto walked = std::make_unique<WalkListingSource>(
+        root, settings, c.exclusions,
+        [&](const RecordList& list) {
+            return ScannedSource(list, location, c.columns, c.walk, c.keepGoing, root, shownRoot,
+                                 [&side](Unreadable u) { side.details.push_back(std::move(u)); });
+        },
+        c.keepGoing);
+    walked->setThreads(c.walk.threads);
+    side.walked = walked.get();
+    side.source = std::move(walked);
+    return true;
+}
+
+// What the walked sides could not read, once the walks are over, in the order the scans of
+// the sides would name it: a side's folders, then its entries' details.
+void AddWalkedUnreadable(ListingComparison& comparison, CompareSide& a, CompareSide& b)
+{
+    for (CompareSide* side : {&a, &b}) {
+        if (!side->walked)
+            continue;
+        std::vector<Unreadable> folders;
+        KeepUnreadableFolders(side->walked->unreadableFolders(), side->scannedRoot, side->shownRoot,
+                              folders);
+        for (std::vector<Unreadable>* list : {&folders, &side->details})
+            for (Unreadable& u : *list)
+                comparison.addUnreadable(std::move(u));
+        side->details.clear();
+    }
+}
+
+// Opens both sides; false with *error set, or when stopped. Two folders are walked at once,
+// one core each, and compared as the walks go. Otherwise a first folder goes to its
+// temporary file while the second side is opened; its scan is let go once written, early in
+// a second walk, so the two scans are seldom held whole at once.
 bool OpenSides(const BatchRequest& request, const SideChoices& c, CompareSide& a, CompareSide& b,
                QString* error)
 {
+    if (IsFolderArgument(RawArgument(request.compareA)) &&
+        IsFolderArgument(RawArgument(request.compareB))) {
+        if (!WalkSide(request.compareA, c, a, error) || !WalkSide(request.compareB, c, b, error))
+            return false;
+        a.walked->start();
+        b.walked->start();
+        return true;
+    }
     if (!OpenSide(request.compareA, c.options, c.walk, c.columns, c.exclusions, c.keepGoing, a,
                   error))
         return false;
@@ -480,6 +573,7 @@ int RunBatchCompare(const BatchRequest& request)
         Complain(error);
         return kTrouble;
     }
+    AddWalkedUnreadable(comparison, a, b);
     return WriteComparison(comparison, request, job, keepGoing);
 }
 

@@ -28,9 +28,6 @@ int DepthLimitFromLevel(const QString& level)
     return static_cast<int>(rounded);
 }
 
-namespace {
-
-// What the walk of one location records for the report type.
 WalkSettings WalkSettingsFor(const ScanLocation& location, ReportType type,
                              const ScanOptions& options)
 {
@@ -48,8 +45,6 @@ WalkSettings WalkSettingsFor(const ScanLocation& location, ReportType type,
     settings.sizeOnDisk = options.sizeOnDisk;
     return settings;
 }
-
-} // namespace
 
 bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclusions,
                   ReportType type, const ScanRunHooks& hooks)

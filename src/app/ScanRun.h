@@ -14,6 +14,7 @@
 namespace quillon {
 
 class CommandSteps;
+struct WalkSettings;
 
 /// What the scan run needs from whoever drives it (the window, batch mode, tests). Every
 /// member is optional; an empty one does nothing.
@@ -75,6 +76,11 @@ private:
     std::vector<const FolderNode*> m_unreadable;
     std::size_t m_unreadableFiles = 0;
 };
+
+/// What the walk of one location records for the report type; its depth limit is
+/// DepthLimitFromLevel's.
+WalkSettings WalkSettingsFor(const ScanLocation& location, ReportType type,
+                             const ScanOptions& options);
 
 /// Turns a level text into the walker's depth limit: "All Levels", "" and 0 mean no limit (0);
 /// otherwise the text as a 16-bit whole number, rounded (half to even). Throws CommandError

@@ -99,6 +99,9 @@ public:
         m_header.allocated = sizeOnDisk;
         m_choice.hiddenLikeAny = includeHidden;
     }
+    /// Starts again at item 1, for a list that was emptied and filled anew (a walk that
+    /// hands its records out folder by folder).
+    void rewind() { m_next = 1; }
     /// Entries handed out so far with something that could not be read.
     std::size_t unreadableCount() const { return m_unreadableCount; }
 

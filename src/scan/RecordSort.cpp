@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -289,25 +290,30 @@ void MoveToTargets(ScanRecord* records, std::vector<std::uint32_t>& target, Yiel
     }
 }
 
-// Step 7: each folder's files in order, with keys for that folder only.
+// The files items[begin, end) of one folder in order, with keys for that folder only; target
+// is scratch, kept between folders.
+void SortFileRange(std::vector<ScanRecord>& items, std::uint32_t begin, std::uint32_t end,
+                   GroupSorter& sorter, YieldEvery& tick, std::vector<std::uint32_t>& target)
+{
+    if (end - begin < 2)
+        return;
+    const auto fileText = [&](std::uint32_t i, std::string& out) { FileSortText(items[i], out); };
+    sorter.sort(
+        end - begin, [&](std::uint32_t k) { return begin + k; }, fileText);
+    const std::vector<Entry>& entries = sorter.entries();
+    target.resize(entries.size());
+    for (std::uint32_t i = 0; i < entries.size(); ++i)
+        target[entries[i].item - begin] = i;
+    MoveToTargets(items.data() + begin, target, tick);
+}
+
+// Step 7: each folder's files in order.
 void SortFilesOfEachFolder(std::vector<ScanRecord>& items, const FileRanges& files,
                            GroupSorter& sorter, YieldEvery& tick)
 {
-    const auto fileText = [&](std::uint32_t i, std::string& out) { FileSortText(items[i], out); };
     std::vector<std::uint32_t> target; // where each of a folder's records goes
-    for (std::uint32_t b = 1; b < files.begin.size(); ++b) {
-        const std::uint32_t begin = files.begin[b];
-        const std::uint32_t end = files.end[b];
-        if (end - begin < 2)
-            continue;
-        sorter.sort(
-            end - begin, [&](std::uint32_t k) { return begin + k; }, fileText);
-        const std::vector<Entry>& entries = sorter.entries();
-        target.resize(entries.size());
-        for (std::uint32_t i = 0; i < entries.size(); ++i)
-            target[entries[i].item - begin] = i;
-        MoveToTargets(items.data() + begin, target, tick);
-    }
+    for (std::uint32_t b = 1; b < files.begin.size(); ++b)
+        SortFileRange(items, files.begin[b], files.end[b], sorter, tick, target);
 }
 
 } // namespace
@@ -330,6 +336,60 @@ void SortRecords(RecordList& records, const std::function<void()>& yield)
     MoveToTargets(items.data(), slot, tick);
     std::vector<std::uint32_t>().swap(slot);
     SortFilesOfEachFolder(items, files, sorter, tick);
+}
+
+struct FolderRecordOrder::Parts {
+    explicit Parts(std::function<void()> yieldHook) : yield(std::move(yieldHook)), tick(yield)
+    {
+        sorter.emplace(collation, tick);
+    }
+    // The keys and entries of a large group go once it is sorted, rather than stay with the
+    // walk for the folders after it.
+    void trim(std::size_t count)
+    {
+        if (count <= kKeepGroup)
+            return;
+        sorter.emplace(collation, tick);
+        target = {};
+        ids = {};
+    }
+    static constexpr std::size_t kKeepGroup = 64 * 1024;
+    std::function<void()> yield;
+    YieldEvery tick;
+    const Collation collation;
+    std::optional<GroupSorter> sorter;
+    std::vector<std::uint32_t> target;
+    std::vector<std::size_t> ids;
+};
+
+FolderRecordOrder::FolderRecordOrder(std::function<void()> yield)
+    : m_parts(std::make_unique<Parts>(std::move(yield)))
+{}
+
+FolderRecordOrder::~FolderRecordOrder() = default;
+
+void FolderRecordOrder::sortFiles(std::vector<ScanRecord>& items, std::size_t begin,
+                                  std::size_t end)
+{
+    SortFileRange(items, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end),
+                  *m_parts->sorter, m_parts->tick, m_parts->target);
+    m_parts->trim(end - begin);
+}
+
+void FolderRecordOrder::sortFolders(std::vector<std::size_t>& ids,
+                                    const std::function<std::string_view(std::size_t)>& nameOf)
+{
+    if (ids.size() < 2)
+        return;
+    Parts& p = *m_parts;
+    p.sorter->sort(
+        static_cast<std::uint32_t>(ids.size()), [](std::uint32_t k) { return k; },
+        [&](std::uint32_t k, std::string& out) { FolderOrderText(nameOf(ids[k]), out); });
+    p.ids.clear();
+    for (const Entry& entry : p.sorter->entries())
+        p.ids.push_back(ids[entry.item]);
+    ids.swap(p.ids);
+    p.trim(ids.size());
 }
 
 } // namespace quillon

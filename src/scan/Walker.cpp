@@ -151,6 +151,12 @@ struct Walker::Frame {
     /// Sub-folders handed to the reading threads, by their entry's offset, in entry order.
     std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
     std::size_t childCursor = 0;
+    // Handing out in order: where the folder's entry stands in its parent's records, and the
+    // sub-folders (their entries' offsets) left for after the files.
+    std::size_t entryOffset = 0;
+    std::vector<std::size_t> subFolders;
+    std::size_t subCursor = 0;
+    bool handedOut = false;
 };
 
 /// What a report takes of an entry's status, read ahead by a reading thread.
@@ -422,13 +428,15 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
 
     const std::string openPath(locationPath);
     m_path = WithTrailingSlash(locationPath);
+    const std::size_t unreadableBefore = m_unreadable.size();
     enterFolder(nullptr, openPath.c_str(), 0, kLocationUnknown, 0);
 
     while (m_depth > 0) {
         const std::size_t top = m_depth - 1;
         Frame& frame = m_stack[top];
         if (frame.next >= frame.entries.size()) {
-            leaveFolder();
+            if (!m_ready || !stepInOrder(top))
+                leaveFolder();
             continue;
         }
         const std::size_t offset = frame.next;
@@ -444,14 +452,103 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
     }
     if (m_pool)
         m_pool->drain();
+    if (m_ready)
+        unreadableInWalkOrder(unreadableBefore);
+}
+
+void Walker::handOutInOrder(std::function<void()> ready)
+{
+    m_ready = std::move(ready);
+    m_order = std::make_unique<FolderRecordOrder>([this] { m_hooks.Yield(); });
+}
+
+// Once a folder's files are all taken they go out sorted; then its sub-folders are entered
+// one by one in their sorted order. False when the folder is done.
+bool Walker::stepInOrder(std::size_t frameIndex)
+{
+    Frame& frame = m_stack[frameIndex];
+    if (!frame.handedOut) {
+        frame.handedOut = true;
+        handOut(frame);
+        return true;
+    }
+    if (frame.subCursor == frame.subFolders.size())
+        return false;
+    const std::size_t offset = frame.subFolders[frame.subCursor++];
+    const auto* entry = reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset);
+    m_hooks.Yield();
+    if (m_cancel && *m_cancel) {
+        unwind();
+        return true;
+    }
+    enterSubFolder(frame, entry->d_name, offset);
+    return true;
+}
+
+void Walker::handOut(Frame& frame)
+{
+    m_order->sortFolders(frame.subFolders, [&frame](std::size_t offset) {
+        return std::string_view(
+            reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset)->d_name);
+    });
+    std::vector<ScanRecord>& items = m_records.items();
+    std::size_t files = 1;
+    while (files < items.size() && items[files].isFolder())
+        ++files;
+    m_order->sortFiles(items, files, items.size());
+    // A huge folder's entries as read go before its records are handed out (while the other
+    // side's walk and the comparison hold as much again), and its records' room after.
+    if (frame.subFolders.empty() && frame.entries.size() > kKeepScratch) {
+        std::vector<char>().swap(frame.entries);
+        std::vector<EntryStatus>().swap(frame.statuses);
+    }
+    m_ready();
+    items.resize(1);
+    if (items.capacity() > kKeepScratch / sizeof(ScanRecord))
+        items.shrink_to_fit();
+}
+
+// A folder that could not be read, the innermost frame being made for it.
+void Walker::keepUnreadable(const FolderNode* node)
+{
+    m_unreadable.push_back(node);
+    if (!m_ready)
+        return;
+    std::vector<std::size_t>& at = m_unreadableAt.emplace_back();
+    for (std::size_t level = 1; level <= m_depth; ++level)
+        at.push_back(m_stack[level].entryOffset);
+}
+
+// The folders that could not be read, as a walk in directory order meets them: by their
+// entries' offsets from the location down, a folder before what lies below it.
+void Walker::unreadableInWalkOrder(std::size_t from)
+{
+    std::vector<std::size_t> order(m_unreadable.size() - from);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t x, std::size_t y) {
+        return m_unreadableAt[x] < m_unreadableAt[y];
+    });
+    std::vector<const FolderNode*> nodes;
+    for (const std::size_t i : order)
+        nodes.push_back(m_unreadable[from + i]);
+    std::copy(nodes.begin(), nodes.end(), m_unreadable.begin() + static_cast<std::ptrdiff_t>(from));
+    m_unreadableAt.clear();
 }
 
 // The read-ahead task a thread made for the child at entryOffset, if any; the children are
-// met in offset order, so the cursor only moves forward.
+// met in offset order, so the cursor only moves forward, unless they are met sorted.
 std::shared_ptr<Walker::ReadTask> Walker::readAheadTask(std::size_t entryOffset)
 {
     Frame& parentFrame = m_stack[m_depth - 1];
     auto& children = parentFrame.children;
+    if (m_ready) {
+        const auto child =
+            std::lower_bound(children.begin(), children.end(), entryOffset,
+                             [](const auto& c, std::size_t offset) { return c.first < offset; });
+        return child != children.end() && child->first == entryOffset ? std::move(child->second)
+                                                                      : nullptr;
+    }
     std::size_t& cursor = parentFrame.childCursor;
     while (cursor < children.size() && children[cursor].first < entryOffset)
         ++cursor;
@@ -510,6 +607,9 @@ Walker::Frame& Walker::freshFrame(int fd, dev_t device)
     frame.statusCursor = 0;
     frame.children.clear();
     frame.childCursor = 0;
+    frame.subFolders.clear();
+    frame.subCursor = 0;
+    frame.handedOut = false;
     return frame;
 }
 
@@ -577,8 +677,9 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
         frame.separators = CountSeparatorsToEnd(m_path);
         frame.location = kLocationUnknown;
     }
+    frame.entryOffset = entryOffset;
     if (error != 0)
-        m_unreadable.push_back(frame.node);
+        keepUnreadable(frame.node);
     if (m_settings.folderRecords)
         m_records.appendFolderRecord(frame.node);
     ++m_depth;
@@ -604,6 +705,13 @@ constexpr unsigned kFoldersPerLook = 16;
 constexpr long kWaitsForThreads = 8;
 
 } // namespace
+
+void Walker::waitingElsewhere(const std::function<void()>& wait)
+{
+    const long before = VoluntaryWaits();
+    wait();
+    m_waitsBefore += VoluntaryWaits() - before;
+}
 
 void Walker::startThreads(int fd, dev_t device)
 {
@@ -957,20 +1065,28 @@ void Walker::handleEntry(std::size_t frameIndex, const char* name, unsigned char
             ++m_entryCount;
             return;
         }
-        int separators = 0;
-        int location = -1;
-        if (!childToEnter(frame, name, separators, location)) {
-            ++m_entryCount;
-            return;
-        }
-        m_path += '/';
-        // Counted when it is left.
-        enterFolder(frame.node, name, separators + 1, location, offset);
+        if (m_ready)
+            frame.subFolders.push_back(offset); // entered once the files are out
+        else
+            enterSubFolder(frame, name, offset);
         return;
     }
 
     takeFile(frame, name, statRead ? &st : nullptr, 0, offset);
     ++m_entryCount;
+}
+
+void Walker::enterSubFolder(const Frame& frame, const char* name, std::size_t offset)
+{
+    int separators = 0;
+    int location = -1;
+    if (!childToEnter(frame, name, separators, location)) {
+        ++m_entryCount;
+        return;
+    }
+    m_path += '/';
+    // Counted when it is left.
+    enterFolder(frame.node, name, separators + 1, location, offset);
 }
 
 int Walker::locationOfChild(const Frame& frame) const

@@ -3,10 +3,12 @@
 #include "platform/ProgressHooks.h"
 #include "scan/ExclusionMatcher.h"
 #include "scan/NameMatch.h"
+#include "scan/RecordSort.h"
 #include "scan/ScanRecord.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,6 +80,17 @@ public:
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
+    /// Walks in the record sort's order and hands the records out as it goes, so that they
+    /// never pile up: when ready is called, the list's items are one folder's own record and
+    /// its files in SortRecords' order; once it returns they are dropped (item 0 stays) and
+    /// the folder's sub-folders are entered in their sorted order. The folder nodes stay.
+    /// unreadableFolders() is in walk order still, once the location is walked. The reading
+    /// threads read ahead in directory order all the same.
+    void handOutInOrder(std::function<void()> ready);
+    /// Runs wait on the walk's thread without taking the waits it makes for waits on the
+    /// disk (a hand-out waiting for room), which would start the reading threads.
+    void waitingElsewhere(const std::function<void()>& wait);
+
     // Test and benchmark probes, not used by the program itself.
     /// How many folder descriptors the walk may hold open at once (default 256). Deeper
     /// levels close their parent's descriptor and reach it again through "..".
@@ -112,6 +125,11 @@ private:
     bool firstLink(std::uint64_t device, std::uint64_t inode);
     void handleEntry(std::size_t frameIndex, const char* name, unsigned char type,
                      std::size_t offset);
+    void enterSubFolder(const Frame& frame, const char* name, std::size_t offset);
+    bool stepInOrder(std::size_t frameIndex);
+    void handOut(Frame& frame);
+    void unreadableInWalkOrder(std::size_t from);
+    void keepUnreadable(const FolderNode* node);
     bool takesFile(const char* name, bool filesExcluded) const;
     void takeFile(Frame& frame, const char* name, const struct stat* known, int statError,
                   std::size_t offset);
@@ -163,6 +181,12 @@ private:
     long m_waitsBefore = 0;     ///< the walk thread's voluntary waits at the last look
     unsigned m_foldersRead = 0; ///< folders read since then
     unsigned m_startAfter = 0;  ///< startThreadsAfter
+
+    std::function<void()> m_ready;              ///< handOutInOrder; empty for a plain walk
+    std::unique_ptr<FolderRecordOrder> m_order; ///< made with m_ready
+    /// Beside each of m_unreadable when handing out: its entries' offsets from the location
+    /// down, by which the walk in directory order would have met it.
+    std::vector<std::vector<std::size_t>> m_unreadableAt;
 };
 
 /// True when parallel reading would make the disk under the open folder seek (a rotational
