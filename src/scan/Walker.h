@@ -2,6 +2,7 @@
 
 #include "platform/ProgressHooks.h"
 #include "scan/ExclusionMatcher.h"
+#include "scan/FileSeen.h"
 #include "scan/NameMatch.h"
 #include "scan/ScanRecord.h"
 
@@ -78,6 +79,9 @@ public:
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
+    /// Told of every file record as it is appended; none (the default) costs nothing.
+    void setFileSeen(FileSeen* fileSeen) { m_fileSeen = fileSeen; }
+
     // Test and benchmark probes, not used by the program itself.
     /// How many folder descriptors the walk may hold open at once (default 256). Deeper
     /// levels close their parent's descriptor and reach it again through "..".
@@ -130,6 +134,7 @@ private:
     std::vector<std::string> m_locations;
     ProgressHooks m_hooks;
     const bool* m_cancel;
+    FileSeen* m_fileSeen = nullptr;
 
     WalkSettings m_settings;
     TypeFilter m_filter;
