@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -87,10 +88,10 @@ public:
     // The open file (st its status), or -1 with errno set.
     int open(const ScanRecord& record, struct stat& st)
     {
-        return open(record.folder, record.name, st);
+        return open(record.folder, record.name.c_str(), st);
     }
 
-    int open(const FolderNode* folder, const std::string& name, struct stat& st)
+    int open(const FolderNode* folder, const char* name, struct stat& st)
     {
         if (!m_moved || !SamePath(folder, m_folder)) {
             m_folder = folder;
@@ -98,7 +99,7 @@ public:
             m_cursor.moveTo(folder ? folder->path() : std::string());
         }
         if (m_cursor.descriptor() >= 0)
-            return OpenListedRegular(FileAt{m_cursor.descriptor(), name.c_str()}, st);
+            return OpenListedRegular(FileAt{m_cursor.descriptor(), name}, st);
         std::string full = folder ? folder->path() : std::string();
         full.append(name);
         return OpenListedRegular(FileAt::Path(full), st);
@@ -144,8 +145,8 @@ struct Prefix {
 };
 
 // Reads the first block of a file the scan saw size bytes long (a small file whole).
-Prefix ReadPrefix(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder,
-                  const std::string& name, std::int64_t size)
+Prefix ReadPrefix(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder, const char* name,
+                  std::int64_t size)
 {
     Prefix prefix;
     struct stat st {};
@@ -176,8 +177,8 @@ Prefix ReadPrefix(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder,
 
 // The whole checksum of a file larger than a block whose first block was read (prefix): a
 // file replaced or changed since then is left out.
-Prefix ReadWhole(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder,
-                 const std::string& name, std::int64_t size, const Prefix& prefix)
+Prefix ReadWhole(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder, const char* name,
+                 std::int64_t size, const Prefix& prefix)
 {
     Prefix whole;
     struct stat st {};
@@ -212,7 +213,7 @@ Prefix ReadWhole(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder,
 struct DuplicatesFeed::State {
     struct Entry {
         const FolderNode* folder = nullptr;
-        std::string name;
+        const char* name = nullptr; // in names
         std::int64_t size = 0;
         bool first = false; // the first of its size, queued late, from a folder left long ago
         Prefix prefix;      // its reader's until it is no longer counted in reading
@@ -246,8 +247,16 @@ struct DuplicatesFeed::State {
     std::vector<std::pair<std::int64_t, std::size_t>> sizes;
     std::size_t sizeCount = 0;
 
+    // The names of the queued files, one block after another, so that queueing a file costs
+    // no allocation of its own; and the entries not yet handed over.
+    std::vector<std::unique_ptr<char[]>> names;
+    char* nextName = nullptr;
+    std::size_t namesLeft = 0;
+    std::vector<Entry> pending;
+
     std::pair<std::int64_t, std::size_t>& sizeSlot(std::int64_t size);
     void queue(const ScanRecord& record, bool first);
+    void handOver();
 };
 
 namespace {
@@ -423,7 +432,7 @@ public:
             return nullptr;
         for (std::size_t at = slotOf(folder, name);; at = (at + 1) & (m_slots.size() - 1)) {
             const FeedState::Entry* entry = m_slots[at];
-            if (!entry || (entry->folder == folder && entry->name == name))
+            if (!entry || (entry->folder == folder && std::string_view(entry->name) == name))
                 return entry;
         }
     }
@@ -628,7 +637,7 @@ private:
         if (!prefix || prefix->outcome == Prefix::Outcome::Pending) {
             if (m_hooks.yield)
                 m_hooks.yield();
-            readNow = ReadPrefix(m_opener, m_crc, record.folder, record.name, c.size);
+            readNow = ReadPrefix(m_opener, m_crc, record.folder, record.name.c_str(), c.size);
             prefix = &readNow;
         }
         if (prefix->outcome == Prefix::Outcome::Unreadable)
@@ -690,7 +699,8 @@ private:
             Prefix readNow;
             if (!fed || fed->whole.outcome == Prefix::Outcome::Pending) {
                 const Prefix prefix{Prefix::Outcome::Read, true, 0, c.crc, c.device, c.inode};
-                readNow = ReadWhole(opener, crc, record.folder, record.name, c.size, prefix);
+                readNow =
+                    ReadWhole(opener, crc, record.folder, record.name.c_str(), c.size, prefix);
             }
             const Prefix& whole =
                 readNow.outcome != Prefix::Outcome::Pending ? readNow : fed->whole;
@@ -879,9 +889,9 @@ std::pair<std::int64_t, std::size_t>& DuplicatesFeed::State::sizeSlot(std::int64
         }
     }
     const std::size_t mask = sizes.size() - 1;
-    std::uint64_t hash = static_cast<std::uint64_t>(size) * 0x9E3779B97F4A7C15ULL;
-    hash ^= hash >> 32;
-    for (auto at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
+    // Sizes are often multiples of a block: the product's high bits spread them.
+    const std::uint64_t hash = static_cast<std::uint64_t>(size) * 0x9E3779B97F4A7C15ULL;
+    for (auto at = static_cast<std::size_t>(std::rotl(hash, 32)) & mask;; at = (at + 1) & mask) {
         if (sizes[at].first == size || sizes[at].first == 0)
             return sizes[at];
     }
@@ -889,10 +899,29 @@ std::pair<std::int64_t, std::size_t>& DuplicatesFeed::State::sizeSlot(std::int64
 
 void DuplicatesFeed::State::queue(const ScanRecord& record, bool first)
 {
+    constexpr std::size_t kNamesBlock = 64 * 1024;
+    const std::size_t length = record.name.size() + 1;
+    if (length > namesLeft) {
+        namesLeft = std::max(kNamesBlock, length);
+        names.push_back(std::make_unique_for_overwrite<char[]>(namesLeft));
+        nextName = names.back().get();
+    }
+    std::memcpy(nextName, record.name.c_str(), length);
+    pending.push_back({record.folder, nextName, record.size, first, {}, {}});
+    nextName += length;
+    namesLeft -= length;
+    if (pending.size() >= kWakeAfter)
+        handOver();
+}
+
+// Moves the pending entries to the readers' queue: one lock for a handful of files.
+void DuplicatesFeed::State::handOver()
+{
     const std::lock_guard lock(mutex);
-    entries.push_back({record.folder, record.name, record.size, first, {}, {}});
-    ++end;
-    if (waiting && end - front >= kWakeAfter)
+    entries.insert(entries.end(), pending.begin(), pending.end());
+    end += pending.size();
+    pending.clear();
+    if (waiting)
         more.notify_one();
 }
 
@@ -934,6 +963,7 @@ void DuplicatesFeed::seen(const RecordList& records, std::size_t index)
 
 void DuplicatesFeed::walked()
 {
+    m_state->handOver();
     const std::lock_guard lock(m_state->mutex);
     m_state->closed = true;
     m_state->more.notify_all();
