@@ -221,6 +221,8 @@ TEST(ScanSummary, DuplicatesReadOnThreadsAreTheSameAndStopWhenCancelled)
     // Given up before the summary is written: the reading stops and its thread ends.
     {
         const DuplicatesAhead unused(t.run.records(), false);
+    }
+    {
         DuplicatesFeed feed;
         t.run.setFileSeen(&feed);
         t.run.Run({t.location}, {}, ReportType::ListInDetails);
