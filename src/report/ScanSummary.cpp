@@ -497,9 +497,10 @@ Bytes CompareOpen(int a, int b, unsigned char* bufferA, unsigned char* bufferB, 
 
 class DuplicateFinder {
 public:
+    // With feed, what it read is taken; this thread helps it once mayHelp is set.
     DuplicateFinder(const RecordList& records, const SummaryHooks& hooks, ScanSummary& summary,
-                    FeedState* feed = nullptr)
-        : m_records(records), m_hooks(hooks), m_summary(summary), m_feed(feed)
+                    FeedState* feed = nullptr, const std::atomic<bool>* mayHelp = nullptr)
+        : m_records(records), m_hooks(hooks), m_summary(summary), m_feed(feed), m_mayHelp(mayHelp)
     {}
 
     void run(bool sameBytes)
@@ -663,6 +664,13 @@ private:
             s.more.notify_all();
         }
         m_fed.build(s.entries);
+        // Until the report's own lines are written this thread would only take their core.
+        {
+            std::unique_lock lock(s.mutex);
+            while (!(m_mayHelp && *m_mayHelp) && !stopped() &&
+                   !(s.wholeListed && s.wholeFront == s.wholeEnd && s.reading == 0))
+                s.idle.wait_for(lock, std::chrono::milliseconds(5));
+        }
         ReadQueued(s, true, false, [this] { return stopped(); });
         {
             std::unique_lock lock(s.mutex);
@@ -831,6 +839,7 @@ private:
     CrcCtrl m_crc;                                               // the first pass's
     RecordOpener m_opener;                                       // the first pass's
     FeedState* m_feed = nullptr;
+    const std::atomic<bool>* m_mayHelp = nullptr;
     FeedIndex m_fed; // what the feed read
 };
 
@@ -871,7 +880,8 @@ struct DuplicatesAhead::State {
     std::condition_variable changed;
     bool done = false; // under mutex
     std::atomic<bool> stop{false};
-    ScanSummary found;                                       // the thread's until done
+    std::atomic<bool> mayHelp{false}; // the summary waits: the feed may have its core
+    ScanSummary found;                // the thread's until done
     std::vector<std::pair<std::string, QString>> unreadable; // likewise
     std::exception_ptr failure;                              // likewise
     std::thread thread;
@@ -981,7 +991,7 @@ DuplicatesAhead::DuplicatesAhead(const RecordList& records, bool sameBytes, Dupl
             state.unreadable.emplace_back(path, reason);
         };
         try {
-            DuplicateFinder(records, hooks, state.found, fed).run(sameBytes);
+            DuplicateFinder(records, hooks, state.found, fed, &state.mayHelp).run(sameBytes);
         } catch (...) {
             state.failure = std::current_exception(); // thrown again where the summary waits
         }
@@ -1001,6 +1011,7 @@ DuplicatesAhead::~DuplicatesAhead()
 void DuplicatesAhead::finish(ScanSummary& summary, const SummaryHooks& hooks)
 {
     State& state = *m_state;
+    state.mayHelp = true;
     bool cancelled = false;
     std::unique_lock lock(state.mutex);
     while (!state.done) {
