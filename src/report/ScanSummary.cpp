@@ -947,6 +947,7 @@ DuplicatesFeed::~DuplicatesFeed()
         const std::lock_guard lock(m_state->mutex);
         m_state->stop = true;
         m_state->more.notify_all();
+        m_state->idle.notify_all();
     }
     m_state->thread.join();
 }
