@@ -215,7 +215,7 @@ struct DuplicatesFeed::State {
         const FolderNode* folder = nullptr;
         const char* name = nullptr; // in names
         std::int64_t size = 0;
-        bool first = false; // the first of its size, queued late, from a folder left long ago
+        bool first = false; // the first of its size, from a folder left long ago
         Prefix prefix;      // its reader's until it is no longer counted in reading
         Prefix whole;       // likewise, once listed to be read whole
     };
@@ -253,9 +253,12 @@ struct DuplicatesFeed::State {
     char* nextName = nullptr;
     std::size_t namesLeft = 0;
     std::vector<Entry> pending;
+    // The first files of their sizes, by their place in the walk: read once the walk is over,
+    // a folder's together, rather than each through its folder opened anew.
+    std::vector<std::pair<std::size_t, Entry>> firsts;
 
     std::pair<std::int64_t, std::size_t>& sizeSlot(std::int64_t size);
-    void queue(const ScanRecord& record, bool first);
+    void queue(const ScanRecord& record, std::size_t index, bool first);
     void handOver();
 };
 
@@ -907,7 +910,7 @@ std::pair<std::int64_t, std::size_t>& DuplicatesFeed::State::sizeSlot(std::int64
     }
 }
 
-void DuplicatesFeed::State::queue(const ScanRecord& record, bool first)
+void DuplicatesFeed::State::queue(const ScanRecord& record, std::size_t index, bool first)
 {
     constexpr std::size_t kNamesBlock = 64 * 1024;
     const std::size_t length = record.name.size() + 1;
@@ -917,9 +920,14 @@ void DuplicatesFeed::State::queue(const ScanRecord& record, bool first)
         nextName = names.back().get();
     }
     std::memcpy(nextName, record.name.c_str(), length);
-    pending.push_back({record.folder, nextName, record.size, first, {}, {}});
+    const Entry entry{record.folder, nextName, record.size, first, {}, {}};
     nextName += length;
     namesLeft -= length;
+    if (first) {
+        firsts.emplace_back(index, entry);
+        return;
+    }
+    pending.push_back(entry);
     if (pending.size() >= kWakeAfter)
         handOver();
 }
@@ -966,14 +974,20 @@ void DuplicatesFeed::seen(const RecordList& records, std::size_t index)
     }
     // A size seen twice: both files may be copies, and so may any later one.
     if (slot.second != State::kQueued) {
-        state.queue(records[slot.second], true);
+        state.queue(records[slot.second], slot.second, true);
         slot.second = State::kQueued;
     }
-    state.queue(record, false);
+    state.queue(record, index, false);
 }
 
 void DuplicatesFeed::walked()
 {
+    State& state = *m_state;
+    std::sort(state.firsts.begin(), state.firsts.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& first : state.firsts)
+        state.pending.push_back(first.second);
+    state.firsts = {};
     m_state->handOver();
     const std::lock_guard lock(m_state->mutex);
     m_state->closed = true;
