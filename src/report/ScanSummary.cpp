@@ -435,7 +435,8 @@ public:
             return nullptr;
         for (std::size_t at = slotOf(folder, name);; at = (at + 1) & (m_slots.size() - 1)) {
             const FeedState::Entry* entry = m_slots[at];
-            if (!entry || (entry->folder == folder && std::string_view(entry->name) == name))
+            if (!entry || (entry->folder == folder &&
+                           std::strncmp(entry->name, name.c_str(), name.size() + 1) == 0))
                 return entry;
         }
     }
@@ -586,7 +587,7 @@ private:
     // file. Most files of one size differ early, so most are never read beyond a block.
     void readChecksums(std::vector<Candidate>& shared)
     {
-        if (m_feed && !shared.empty() && !takeFeed())
+        if (m_feed && !shared.empty() && !takeFeed(shared))
             return;
         for (Candidate& c : shared) {
             if (stopped())
@@ -631,11 +632,16 @@ private:
         }
     }
 
+    const FeedState::Entry* fedOf(const Candidate& c) const
+    {
+        return m_fedOf.empty() ? nullptr : m_fedOf[static_cast<std::size_t>(&c - m_sharedBegin)];
+    }
+
     // The first block as the walk's feed read it, else read now.
     void readPrefix(Candidate& c)
     {
         const ScanRecord& record = m_records[c.record];
-        const FeedState::Entry* fed = m_fed.find(record.folder, record.name);
+        const FeedState::Entry* fed = fedOf(c);
         const Prefix* prefix = fed ? &fed->prefix : nullptr;
         Prefix readNow;
         if (!prefix || prefix->outcome == Prefix::Outcome::Pending) {
@@ -658,7 +664,7 @@ private:
     // Takes the first blocks read as the walk went: the walk is over, so the queue is closed
     // and this thread reads what is left from its back while the feed's reads from its front.
     // False when stopped first.
-    bool takeFeed()
+    bool takeFeed(const std::vector<Candidate>& shared)
     {
         FeedState& s = *m_feed;
         {
@@ -666,7 +672,15 @@ private:
             s.closed = true;
             s.more.notify_all();
         }
-        m_fed.build(s.entries);
+        // Each candidate's entry is found while the report is still being laid out.
+        FeedIndex index;
+        index.build(s.entries);
+        m_sharedBegin = shared.data();
+        m_fedOf.resize(shared.size());
+        for (std::size_t i = 0; i < shared.size(); ++i) {
+            const ScanRecord& record = m_records[shared[i].record];
+            m_fedOf[i] = index.find(record.folder, record.name);
+        }
         // Until the report's own lines are written this thread would only take their core.
         {
             std::unique_lock lock(s.mutex);
@@ -706,7 +720,7 @@ private:
             c.crc = known->second;
         } else if (static_cast<std::uint64_t>(c.size) > kPrefix) {
             const ScanRecord& record = m_records[c.record];
-            const FeedState::Entry* fed = m_fed.find(record.folder, record.name);
+            const FeedState::Entry* fed = fedOf(c);
             Prefix readNow;
             if (!fed || fed->whole.outcome == Prefix::Outcome::Pending) {
                 const Prefix prefix{Prefix::Outcome::Read, true, 0, c.crc, c.device, c.inode};
@@ -843,7 +857,9 @@ private:
     RecordOpener m_opener;                                       // the first pass's
     FeedState* m_feed = nullptr;
     const std::atomic<bool>* m_mayHelp = nullptr;
-    FeedIndex m_fed; // what the feed read
+    // What the feed read of each candidate (by its place among them), or null.
+    std::vector<const FeedState::Entry*> m_fedOf;
+    const Candidate* m_sharedBegin = nullptr;
 };
 
 // The totals by extension.
