@@ -242,8 +242,12 @@ struct DuplicatesFeed::State {
     std::thread thread;
 
     // The walk's own: each size seen, with the index of its first file until a second one is
-    // seen (kQueued then). Open addressing; size 0 marks a free slot (no candidate is empty).
-    static constexpr std::size_t kQueued = 0;
+    // seen (kQueued then). Most files are small: their sizes are looked up directly; the others
+    // by open addressing, where size 0 marks a free slot (no candidate is empty).
+    static constexpr std::size_t kUnseen = 0;
+    static constexpr std::size_t kQueued = SIZE_MAX;
+    static constexpr std::int64_t kSmallSizes = 1 << 16;
+    std::vector<std::size_t> smallSizes;
     std::vector<std::pair<std::int64_t, std::size_t>> sizes;
     std::size_t sizeCount = 0;
 
@@ -257,6 +261,7 @@ struct DuplicatesFeed::State {
     // a folder's together, rather than each through its folder opened anew.
     std::vector<std::pair<std::size_t, Entry>> firsts;
 
+    std::size_t sizeSeen(std::int64_t size, std::size_t index);
     std::pair<std::int64_t, std::size_t>& sizeSlot(std::int64_t size);
     void queue(const ScanRecord& record, std::size_t index, bool first);
     void handOver();
@@ -926,6 +931,28 @@ std::pair<std::int64_t, std::size_t>& DuplicatesFeed::State::sizeSlot(std::int64
     }
 }
 
+// What was known of size before a file of index had it: kUnseen, the index of the only file
+// seen, or kQueued for two or more.
+std::size_t DuplicatesFeed::State::sizeSeen(std::int64_t size, std::size_t index)
+{
+    std::size_t* known = nullptr;
+    if (size < kSmallSizes) {
+        if (smallSizes.empty())
+            smallSizes.assign(static_cast<std::size_t>(kSmallSizes), kUnseen);
+        known = &smallSizes[static_cast<std::size_t>(size)];
+    } else {
+        auto& slot = sizeSlot(size);
+        if (slot.first == 0) {
+            slot.first = size;
+            ++sizeCount;
+        }
+        known = &slot.second;
+    }
+    const std::size_t was = *known;
+    *known = was == kUnseen ? index : kQueued;
+    return was;
+}
+
 void DuplicatesFeed::State::queue(const ScanRecord& record, std::size_t index, bool first)
 {
     constexpr std::size_t kNamesBlock = 64 * 1024;
@@ -982,17 +1009,12 @@ void DuplicatesFeed::seen(const RecordList& records, std::size_t index)
     if (!MayRepeat(record))
         return;
     State& state = *m_state;
-    auto& slot = state.sizeSlot(record.size);
-    if (slot.first == 0) {
-        slot = {record.size, index};
-        ++state.sizeCount;
+    const std::size_t first = state.sizeSeen(record.size, index);
+    if (first == State::kUnseen)
         return;
-    }
     // A size seen twice: both files may be copies, and so may any later one.
-    if (slot.second != State::kQueued) {
-        state.queue(records[slot.second], slot.second, true);
-        slot.second = State::kQueued;
-    }
+    if (first != State::kQueued)
+        state.queue(records[first], first, true);
     state.queue(record, index, false);
 }
 
