@@ -1026,10 +1026,10 @@ void DuplicatesFeed::walked()
     for (const auto& first : state.firsts)
         state.pending.push_back(first.second);
     state.firsts = {};
-    m_state->handOver();
-    const std::lock_guard lock(m_state->mutex);
-    m_state->closed = true;
-    m_state->more.notify_all();
+    state.handOver();
+    const std::lock_guard lock(state.mutex);
+    state.closed = true;
+    state.more.notify_all();
 }
 
 DuplicatesAhead::DuplicatesAhead(const RecordList& records, bool sameBytes, DuplicatesFeed* feed)
