@@ -22,7 +22,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sys/resource.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -390,11 +389,9 @@ void ReadWholeListed(FeedState& s, bool fromBack, const std::function<bool()>& s
 }
 
 // The feed's thread: the first blocks as the walk queues them, then, once the walk is over
-// and the last first block is read, the files to read whole. It takes only a core that is
-// free: on a busy machine it must not slow the walk it runs beside.
+// and the last first block is read, the files to read whole.
 void RunFeed(FeedState& s)
 {
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
     ReadQueued(s, false, true, {});
     {
         std::unique_lock lock(s.mutex);
