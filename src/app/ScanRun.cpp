@@ -122,7 +122,7 @@ void ScanRun::walk(CommandSteps& steps, const ScanLocationList& locations,
     m_unreadable = walker.unreadableFolders();
     m_unreadableFiles = walker.unreadableFileCount();
     if (hooks.fileSeen)
-        hooks.fileSeen->walked();
+        hooks.fileSeen->walked(m_cancel);
 }
 
 void ScanRun::sortAndLayOut(CommandSteps& steps, ReportType type, const ScanRunHooks& hooks)

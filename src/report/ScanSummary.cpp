@@ -676,10 +676,11 @@ private:
         }
         // Each candidate's entry is found while the report is still being laid out.
         FeedIndex index;
-        index.build(s.entries);
+        if (!stopped())
+            index.build(s.entries);
         m_sharedBegin = shared.data();
         m_fedOf.resize(shared.size());
-        for (std::size_t i = 0; i < shared.size(); ++i) {
+        for (std::size_t i = 0; i < shared.size() && !(i % 4096 == 0 && stopped()); ++i) {
             const ScanRecord& record = m_records[shared[i].record];
             m_fedOf[i] = index.find(record.folder, record.name);
         }
@@ -698,14 +699,15 @@ private:
         }
         ReadWholeListed(s, true, [this] { return stopped(); });
         std::unique_lock lock(s.mutex);
-        while ((s.wholeFront < s.wholeEnd || s.reading > 0) && !s.stop && !stopped())
+        while (((s.wholeFront < s.wholeEnd && !s.stop) || s.reading > 0) && !stopped())
             s.idle.wait_for(lock, std::chrono::milliseconds(20));
         if (s.failure)
             std::rethrow_exception(s.failure);
-        if (stopped() || s.stop) {
+        if (stopped()) {
             s.stop = true;
             return false;
         }
+        // A feed that stopped early left files unread: they are read here.
         return true;
     }
 
@@ -1015,9 +1017,11 @@ void DuplicatesFeed::seen(const RecordList& records, std::size_t index)
     state.queue(record, index, false);
 }
 
-void DuplicatesFeed::walked()
+void DuplicatesFeed::walked(bool stopped)
 {
     State& state = *m_state;
+    if (stopped)
+        state.stop = true; // the summary will say it stopped: nothing is to be read
     std::sort(state.firsts.begin(), state.firsts.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& first : state.firsts)
@@ -1027,6 +1031,7 @@ void DuplicatesFeed::walked()
     const std::lock_guard lock(state.mutex);
     state.closed = true;
     state.more.notify_all();
+    state.idle.notify_all();
 }
 
 DuplicatesAhead::DuplicatesAhead(const RecordList& records, bool sameBytes, DuplicatesFeed* feed)

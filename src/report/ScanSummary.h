@@ -93,7 +93,7 @@ public:
     DuplicatesFeed& operator=(const DuplicatesFeed&) = delete;
 
     void seen(const RecordList& records, std::size_t index) override;
-    void walked() override;
+    void walked(bool stopped) override;
 
     struct State;
 

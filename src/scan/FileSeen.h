@@ -13,8 +13,9 @@ class FileSeen {
 public:
     virtual ~FileSeen() = default;
     virtual void seen(const RecordList& records, std::size_t index) = 0;
-    /// The walk is over (done or stopped): no file comes after.
-    virtual void walked() {}
+    /// The walk is over: no file comes after. stopped: it was given up, and so is the work on
+    /// its files.
+    virtual void walked(bool stopped) { static_cast<void>(stopped); }
 };
 
 } // namespace quillon

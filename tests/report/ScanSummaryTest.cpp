@@ -27,6 +27,14 @@ std::string RandomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
+// Hands a walk on to another, as given up at its end.
+struct GivenUp : FileSeen {
+    explicit GivenUp(FileSeen& to) : to(to) {}
+    void seen(const RecordList& records, std::size_t index) override { to.seen(records, index); }
+    void walked(bool) override { to.walked(true); }
+    FileSeen& to;
+};
+
 // Duplicates made on purpose, beside files that only look like them.
 struct SummaryTree {
     test::FixtureTree tree;
@@ -64,15 +72,17 @@ struct SummaryTree {
     }
 
     // With ahead, the duplicates are read on a thread of their own (which obeys the modes too);
-    // with fed as well, their first blocks are read while the tree is walked again.
+    // with fed as well, their first blocks are read while the tree is walked again (fed 2: the
+    // feed is told the walk was given up, so the summary reads what it did not).
     ScanSummary summarize(const SummarySettings& settings, std::vector<std::string>* told,
-                          bool ahead = false, bool cancel = false, bool fed = false)
+                          bool ahead = false, bool cancel = false, int fed = 0)
     {
         tree.chmod("locked.dat", 0);
         std::optional<test::NoReadOverride> obeyModes(std::in_place);
         std::optional<DuplicatesFeed> feed;
-        if (fed) {
-            run.setFileSeen(&feed.emplace());
+        if (fed > 0) {
+            GivenUp givenUp(feed.emplace());
+            run.setFileSeen(fed == 2 ? static_cast<FileSeen*>(&givenUp) : &*feed);
             run.Run({location}, {}, ReportType::ListInDetails);
             run.setFileSeen(nullptr);
         }
@@ -198,7 +208,7 @@ TEST(ScanSummary, DuplicatesReadOnThreadsAreTheSameAndStopWhenCancelled)
     SummarySettings settings;
     settings.Duplicates = true;
     for (const auto& [sameBytes, fed] :
-         {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+         {std::pair{false, 0}, {true, 0}, {false, 1}, {true, 1}, {false, 2}}) {
         settings.SameBytes = sameBytes;
         std::vector<std::string> told, toldAhead;
         const ScanSummary alone = t.summarize(settings, &told);
@@ -217,7 +227,7 @@ TEST(ScanSummary, DuplicatesReadOnThreadsAreTheSameAndStopWhenCancelled)
     }
     std::vector<std::string> told;
     EXPECT_TRUE(t.summarize(settings, &told, true, true).stopped);
-    EXPECT_TRUE(t.summarize(settings, &told, true, true, true).stopped);
+    EXPECT_TRUE(t.summarize(settings, &told, true, true, 1).stopped);
     // Given up before the summary is written: the reading stops and its thread ends.
     {
         const DuplicatesAhead unused(t.run.records(), false);

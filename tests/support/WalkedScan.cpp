@@ -32,7 +32,7 @@ bool WalkedScan::Run(const ScanLocationList& locations, const ExclusionList& exc
         }
         complete = walker.unreadableFolders().empty() && walker.unreadableFileCount() == 0;
         if (m_fileSeen)
-            m_fileSeen->walked();
+            m_fileSeen->walked(false);
     }
     SortRecords(m_records, {});
     if (m_options.folderTotals || m_options.sortFoldersByTotal)
