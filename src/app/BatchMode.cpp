@@ -20,6 +20,7 @@
 #include "platform/StoredTexts.h"
 #include "report/Layouts.h"
 #include "report/OwnStaging.h"
+#include "report/ScanSummary.h"
 #include "rtf/RtfFiles.h"
 #include "scan/ExclusionList.h"
 
@@ -992,13 +993,22 @@ private:
                 return failed;
             m_laidOut = true;
         }
-        const ScanRunHooks hooks = MakeHooks();
+        ScanRunHooks hooks = MakeHooks();
+        // The duplicates' first blocks are read on the other core as the walk finds the files.
+        std::unique_ptr<DuplicatesFeed> feed;
+        if (m_settings.Summary.duplicatesAhead() && !listing && !m_fromListings) {
+            feed = std::make_unique<DuplicatesFeed>();
+            hooks.fileSeen = feed.get();
+            m_choices.duplicatesFeed = feed.get();
+        }
         ScanOptions options = ScanOptionsOf(m_settings, m_job.ascending);
         if (m_request.threads != 0)
             options.threads = m_request.threads;
         m_run.setOptions(options);
         const bool ran =
             m_fromListings || m_run.Run(m_job.locations, m_exclusions, m_job.type, hooks);
+        m_choices.duplicatesFeed = nullptr;
+        feed.reset();
         m_terminal.clear();
         if (!ran || (!m_laidOut && !m_fromListings))
             return kBatchFailed;

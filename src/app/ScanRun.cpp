@@ -54,7 +54,7 @@ bool ScanRun::Run(const ScanLocationList& locations, const ExclusionList& exclus
     const bool completed = RunCommand(steps, [&] {
         if (!start(steps, locations.empty(), hooks, &started))
             return;
-        walk(steps, locations, exclusions, type, hooks.progress);
+        walk(steps, locations, exclusions, type, hooks);
         sortAndLayOut(steps, type, hooks);
     });
     // After Abort the run ends at once; the window still goes back to idle.
@@ -96,13 +96,14 @@ bool ScanRun::start(CommandSteps& steps, bool noLocations, const ScanRunHooks& h
 }
 
 void ScanRun::walk(CommandSteps& steps, const ScanLocationList& locations,
-                   const ExclusionList& exclusions, ReportType type, const ProgressHooks& progress)
+                   const ExclusionList& exclusions, ReportType type, const ScanRunHooks& hooks)
 {
     // The walker's folder buffers go before the sort: a folder of a million entries holds
     // tens of megabytes of them.
     const std::vector<std::string> paths = LocationPaths(locations);
-    Walker walker(m_records, exclusions, paths, progress, &m_cancel);
+    Walker walker(m_records, exclusions, paths, hooks.progress, &m_cancel);
     walker.setThreads(m_options.threads);
+    walker.setFileSeen(hooks.fileSeen);
     for (std::size_t row = 0; row < locations.size(); ++row) {
         const ScanLocation& location = locations[row];
         // An excluded row stays in the list but is never walked; an empty one names no
@@ -115,6 +116,8 @@ void ScanRun::walk(CommandSteps& steps, const ScanLocationList& locations,
     }
     m_unreadable = walker.unreadableFolders();
     m_unreadableFiles = walker.unreadableFileCount();
+    if (hooks.fileSeen)
+        hooks.fileSeen->walked(m_cancel);
 }
 
 void ScanRun::sortAndLayOut(CommandSteps& steps, ReportType type, const ScanRunHooks& hooks)

@@ -4,6 +4,7 @@
 #include "platform/ProgressHooks.h"
 #include "report/ReportType.h"
 #include "scan/ExclusionList.h"
+#include "scan/FileSeen.h"
 #include "scan/ScanCounters.h"
 #include "scan/ScanLocation.h"
 #include "scan/ScanOptions.h"
@@ -32,6 +33,8 @@ struct ScanRunHooks {
     /// progress.status and the window went back to idle: cancelled is the flag's final state.
     /// Also called after an Abort once the run has started, so the window never stays busy.
     std::function<void(const ScanCounters&, bool cancelled)> finished;
+    /// Told of each file as the walk finds it (work that can begin before the layout).
+    FileSeen* fileSeen = nullptr;
 };
 
 /// The Scan command without the window: walks every location not marked excluded, sorts the
@@ -64,7 +67,7 @@ private:
     bool start(CommandSteps& steps, bool noLocations, const ScanRunHooks& hooks, bool* started);
     /// Step 10 for every location not marked excluded.
     void walk(CommandSteps& steps, const ScanLocationList& locations,
-              const ExclusionList& exclusions, ReportType type, const ProgressHooks& progress);
+              const ExclusionList& exclusions, ReportType type, const ScanRunHooks& hooks);
     /// Steps 11 to 15.
     void sortAndLayOut(CommandSteps& steps, ReportType type, const ScanRunHooks& hooks);
     void finish(const ScanRunHooks& hooks);

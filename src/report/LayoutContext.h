@@ -15,6 +15,8 @@
 
 namespace quillon {
 
+class DuplicatesFeed;
+
 /// Sort choice of List In Details: the main window's cmbSort text and optAsc/optDesc.
 struct DetailsSort {
     QString key = QStringLiteral("Name"); ///< "Name", "Size" or "Date"
@@ -37,6 +39,8 @@ struct ReportChoices {
     /// Abort question (a version, a tag, a file's status) is told here for the status panel,
     /// and its column is left blank.
     std::function<void(const std::string& path, const QString& reason)> unreadableNote;
+    /// When set, the walk of the records fed it the duplicates' first blocks as it went.
+    DuplicatesFeed* duplicatesFeed = nullptr;
 };
 
 /// Everything a layout reads and writes: the front end's choices and what the scan run hands

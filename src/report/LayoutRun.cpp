@@ -26,8 +26,9 @@ bool LayoutRun::run(qint32 closingStep, std::string_view closingLine,
         m_steps.step(2, [&] { m_file->writeLine(RtfHeader(m_context.font)); });
         const SummarySettings& summary = m_context.settings.Summary;
         // The files the duplicates compare are read on the other core meanwhile.
-        if (summary.Duplicates && !summary.Alone)
-            m_duplicates = std::make_unique<DuplicatesAhead>(records(), summary.SameBytes);
+        if (summary.duplicatesAhead())
+            m_duplicates = std::make_unique<DuplicatesAhead>(records(), summary.SameBytes,
+                                                             m_context.duplicatesFeed);
         if (!summary.any() || !summary.Alone)
             body();
         if (summary.any())

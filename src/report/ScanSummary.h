@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/FileSeen.h"
 #include "scan/ScanRecord.h"
 
 #include <QString>
@@ -24,6 +25,8 @@ struct SummarySettings {
     bool Alone = false;      ///< the summaries stand in for the report's body
 
     bool any() const { return Top || Types || Duplicates; }
+    /// The duplicates' files are read on threads of their own while the report is laid out.
+    bool duplicatesAhead() const { return Duplicates && !Alone; }
     bool operator==(const SummarySettings&) const = default;
 };
 
@@ -78,13 +81,35 @@ struct SummaryHooks {
     std::function<void(const std::string& path, const QString& reason)> unreadable;
 };
 
+/// The first blocks of the duplicates' files, read on a thread of its own while the walk goes
+/// on: a file is queued once another file of its size has been seen. Made before the walk and
+/// given to it as its FileSeen; the DuplicatesAhead given it takes what was read and reads
+/// what is left from the other end. Destroying it stops the reading and waits for the thread.
+class DuplicatesFeed : public FileSeen {
+public:
+    DuplicatesFeed();
+    ~DuplicatesFeed() override;
+    DuplicatesFeed(const DuplicatesFeed&) = delete;
+    DuplicatesFeed& operator=(const DuplicatesFeed&) = delete;
+
+    void seen(const RecordList& records, std::size_t index) override;
+    void walked(bool stopped) override;
+
+    struct State;
+
+private:
+    friend class DuplicatesAhead;
+    std::unique_ptr<State> m_state;
+};
+
 /// The duplicates' files read on a thread of their own from construction on, so that the
 /// reading overlaps the report's own lines; SummarizeScan then waits only for what is left.
 /// The records must not change meanwhile. Destroying it stops the reading and waits for the
 /// thread, so none is left reading.
 class DuplicatesAhead {
 public:
-    DuplicatesAhead(const RecordList& records, bool sameBytes);
+    /// With feed, the first blocks are the ones it read during the walk of records.
+    DuplicatesAhead(const RecordList& records, bool sameBytes, DuplicatesFeed* feed = nullptr);
     ~DuplicatesAhead();
     DuplicatesAhead(const DuplicatesAhead&) = delete;
     DuplicatesAhead& operator=(const DuplicatesAhead&) = delete;

@@ -1152,6 +1152,8 @@ void Walker::takeFile(Frame& frame, const char* name, const struct stat* known, 
         if (m_settings.countHardLinksOnce && known->st_nlink > 1 && !S_ISDIR(known->st_mode))
             record.repeatLink = !firstLink(known->st_dev, known->st_ino);
     }
+    if (m_fileSeen)
+        m_fileSeen->seen(m_records, m_records.lastIndex());
 }
 
 bool Walker::firstLink(std::uint64_t device, std::uint64_t inode)

@@ -2,6 +2,7 @@
 
 #include "platform/ProgressHooks.h"
 #include "scan/ExclusionMatcher.h"
+#include "scan/FileSeen.h"
 #include "scan/NameMatch.h"
 #include "scan/RecordSort.h"
 #include "scan/ScanRecord.h"
@@ -90,6 +91,8 @@ public:
     /// Runs wait on the walk's thread without taking the waits it makes for waits on the
     /// disk (a hand-out waiting for room), which would start the reading threads.
     void waitingElsewhere(const std::function<void()>& wait);
+    /// Told of every file record as it is appended; none (the default) costs nothing.
+    void setFileSeen(FileSeen* fileSeen) { m_fileSeen = fileSeen; }
 
     // Test and benchmark probes, not used by the program itself.
     /// How many folder descriptors the walk may hold open at once (default 256). Deeper
@@ -148,6 +151,7 @@ private:
     std::vector<std::string> m_locations;
     ProgressHooks m_hooks;
     const bool* m_cancel;
+    FileSeen* m_fileSeen = nullptr;
 
     WalkSettings m_settings;
     TypeFilter m_filter;

@@ -27,11 +27,20 @@ std::string RandomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
+// Hands a walk on to another, as given up at its end.
+struct GivenUp : FileSeen {
+    explicit GivenUp(FileSeen& to) : to(to) {}
+    void seen(const RecordList& records, std::size_t index) override { to.seen(records, index); }
+    void walked(bool) override { to.walked(true); }
+    FileSeen& to;
+};
+
 // Duplicates made on purpose, beside files that only look like them.
 struct SummaryTree {
     test::FixtureTree tree;
     RecordList records;
     test::WalkedScan run;
+    ScanLocation location;
 
     SummaryTree()
     {
@@ -57,21 +66,29 @@ struct SummaryTree {
         tree.file(".profile", "x");
         tree.file("empty1");
         tree.file("b/empty2");
-        ScanLocation location;
         location.path = QString::fromStdString(tree.root());
         location.level = kAllLevels;
         EXPECT_TRUE(run.Run({location}, {}, ReportType::ListInDetails));
     }
 
-    // With ahead, the duplicates are read on a thread of their own (which obeys the modes too).
+    // With ahead, the duplicates are read on a thread of their own (which obeys the modes too);
+    // with fed as well, their first blocks are read while the tree is walked again (fed 2: the
+    // feed is told the walk was given up, so the summary reads what it did not).
     ScanSummary summarize(const SummarySettings& settings, std::vector<std::string>* told,
-                          bool ahead = false, bool cancel = false)
+                          bool ahead = false, bool cancel = false, int fed = 0)
     {
         tree.chmod("locked.dat", 0);
         std::optional<test::NoReadOverride> obeyModes(std::in_place);
+        std::optional<DuplicatesFeed> feed;
+        if (fed > 0) {
+            GivenUp givenUp(feed.emplace());
+            run.setFileSeen(fed == 2 ? static_cast<FileSeen*>(&givenUp) : &*feed);
+            run.Run({location}, {}, ReportType::ListInDetails);
+            run.setFileSeen(nullptr);
+        }
         std::optional<DuplicatesAhead> reading;
         if (ahead)
-            reading.emplace(run.records(), settings.SameBytes);
+            reading.emplace(run.records(), settings.SameBytes, feed ? &*feed : nullptr);
         SummaryHooks hooks;
         hooks.unreadable = [&](const std::string& path, const QString&) { told->push_back(path); };
         hooks.cancelled = [cancel] { return cancel; };
@@ -184,21 +201,24 @@ TEST(ScanSummary, DuplicatesAreEqualSizeAndChecksumAndOptionallyEqualBytes)
     EXPECT_TRUE(has(t.tree.path("locked.dat")));
 }
 
-TEST(ScanSummary, DuplicatesReadOnAThreadAreTheSameAndStopWhenCancelled)
+// Read on a thread of their own, and with their first blocks read during the walk as well.
+TEST(ScanSummary, DuplicatesReadOnThreadsAreTheSameAndStopWhenCancelled)
 {
     SummaryTree t;
     SummarySettings settings;
     settings.Duplicates = true;
-    for (const bool sameBytes : {false, true}) {
+    for (const auto& [sameBytes, fed] :
+         {std::pair{false, 0}, {true, 0}, {false, 1}, {true, 1}, {false, 2}}) {
         settings.SameBytes = sameBytes;
         std::vector<std::string> told, toldAhead;
         const ScanSummary alone = t.summarize(settings, &told);
-        const ScanSummary ahead = t.summarize(settings, &toldAhead, true);
-        EXPECT_EQ(toldAhead, told) << sameBytes;
-        EXPECT_EQ(ahead.unreadable, alone.unreadable) << sameBytes;
-        EXPECT_EQ(ahead.filesRead, alone.filesRead) << sameBytes;
+        const ScanSummary ahead = t.summarize(settings, &toldAhead, true, false, fed);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(toldAhead, told) << sameBytes << fed;
+        EXPECT_EQ(ahead.unreadable, alone.unreadable) << sameBytes << fed;
+        EXPECT_EQ(ahead.filesRead, alone.filesRead) << sameBytes << fed;
         EXPECT_FALSE(ahead.stopped);
-        ASSERT_EQ(ahead.duplicates.size(), alone.duplicates.size()) << sameBytes;
+        ASSERT_EQ(ahead.duplicates.size(), alone.duplicates.size()) << sameBytes << fed;
         for (std::size_t i = 0; i < alone.duplicates.size(); ++i) {
             EXPECT_EQ(ahead.duplicates[i].paths, alone.duplicates[i].paths) << i;
             EXPECT_EQ(ahead.duplicates[i].crc, alone.duplicates[i].crc) << i;
@@ -207,9 +227,16 @@ TEST(ScanSummary, DuplicatesReadOnAThreadAreTheSameAndStopWhenCancelled)
     }
     std::vector<std::string> told;
     EXPECT_TRUE(t.summarize(settings, &told, true, true).stopped);
+    EXPECT_TRUE(t.summarize(settings, &told, true, true, 1).stopped);
     // Given up before the summary is written: the reading stops and its thread ends.
     {
         const DuplicatesAhead unused(t.run.records(), false);
+    }
+    {
+        DuplicatesFeed feed;
+        t.run.setFileSeen(&feed);
+        t.run.Run({t.location}, {}, ReportType::ListInDetails);
+        t.run.setFileSeen(nullptr);
     }
 }
 

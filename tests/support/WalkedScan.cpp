@@ -14,6 +14,7 @@ bool WalkedScan::Run(const ScanLocationList& locations, const ExclusionList& exc
     {
         Walker walker(m_records, exclusions, paths, ProgressHooks(), nullptr);
         walker.setThreads(m_options.threads);
+        walker.setFileSeen(m_fileSeen);
         for (std::size_t row = 0; row < locations.size(); ++row) {
             if (locations[row].excluded() || locations[row].path.trimmed().isEmpty())
                 continue;
@@ -30,6 +31,8 @@ bool WalkedScan::Run(const ScanLocationList& locations, const ExclusionList& exc
             walker.WalkLocation(paths[row], settings);
         }
         complete = walker.unreadableFolders().empty() && walker.unreadableFileCount() == 0;
+        if (m_fileSeen)
+            m_fileSeen->walked(false);
     }
     SortRecords(m_records, {});
     if (m_options.folderTotals || m_options.sortFoldersByTotal)
