@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listing/ListingSource.h"
+#include "scan/ExclusionList.h"
 #include "scan/ScanRecord.h"
 #include "scan/Walker.h"
 
@@ -15,8 +16,6 @@
 #include <vector>
 
 namespace quillon {
-
-struct ExclusionList;
 
 /// A folder's entries in the record order, read while the folder is walked on a thread of
 /// its own: the walk hands its records out folder by folder (Walker::handOutInOrder), a
@@ -65,7 +64,7 @@ private:
 
     const std::string m_root;
     const WalkSettings m_settings;
-    const ExclusionList& m_exclusions;
+    const ExclusionList m_exclusions; ///< a copy: the walk starts on its thread later
     std::function<bool()> m_keepGoing;
     RecordList m_records;
     std::unique_ptr<RecordListingSource> m_source;
