@@ -777,7 +777,7 @@ bool TellUnreadable(const ScanRun& run, bool listing, const ReportChoices& choic
         for (const std::size_t k : run.unreadableFiles()) {
             const ScanRecord& record = run.records()[k];
             choices.unreadableDetail(
-                record.folder->path() + record.name,
+                record.fullPath(),
                 QString::fromLocal8Bit(UnreadableReason(record.statError, 0).c_str()));
             told = true;
         }

@@ -90,7 +90,7 @@ UnreadableSummary SummariseUnreadable(const std::vector<const FolderNode*>& fold
         add(folders[std::size_t(i)]->path(), folders[std::size_t(i)]->readError);
     for (qsizetype i = 0; i < std::min(qsizetype(files.size()), kListed - lines.size()); ++i) {
         const ScanRecord& record = records[files[std::size_t(i)]];
-        add(record.folder->path() + record.name, record.statError);
+        add(record.fullPath(), record.statError);
     }
     lines.append(details.mid(0, std::max<qsizetype>(kListed - lines.size(), 0)));
     if (count + fileCount > lines.size())

@@ -129,6 +129,10 @@ private:
 /// another file shares are read (CRC32), and with SameBytes only those whose checksum is
 /// shared are compared, two at a time in blocks.
 /// With ahead, the duplicates are the ones it read.
+/// The duplicates of records, read on this thread (sameBytes: compared byte for byte too).
+void FindDuplicates(const RecordList& records, const SummaryHooks& hooks, ScanSummary& summary,
+                    bool sameBytes);
+
 ScanSummary SummarizeScan(const RecordList& records, const SummarySettings& settings,
                           const SummaryHooks& hooks = {}, DuplicatesAhead* ahead = nullptr);
 

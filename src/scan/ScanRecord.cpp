@@ -257,4 +257,10 @@ std::string RecordText(const ScanRecord& record)
     return text;
 }
 
+std::string ScanRecord::fullPath() const
+{
+    std::string path = folder ? folder->path() : std::string();
+    return path.append(name);
+}
+
 } // namespace quillon

@@ -63,6 +63,8 @@ struct ScanRecord {
 
     bool isFile() const { return kind == RecordKind::File; }
     bool isFolder() const { return kind == RecordKind::Folder; }
+    /// The folder's path and the name: a file's whole path; a folder record's ends in "/".
+    std::string fullPath() const;
 };
 
 /// The record list of one scan: item 0 is always the empty record, items 1..lastIndex() are
