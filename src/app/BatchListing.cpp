@@ -278,22 +278,7 @@ bool WriteBatchListing(const RecordList& records, const ScanLocationList& locati
                                                unsigned) { unreadable(entry, reason); });
     source.setSizeChoices(settings.FolderTotals, settings.SizeOnDisk, settings.IncludeHidden);
     source.setInterrupt(stop);
-    QString reason;
-    // Written here rather than by SaveListing, which keeps a listing cut short: a stopped one
-    // must leave the old file alone.
-    const bool saved = SaveChecked(
-        path,
-        [&](QSaveFile& file, QString* why) {
-            const bool written =
-                WriteListing(source, format, file, why, [&](std::size_t) { return !stop(); });
-            if (stopped)
-                *why = QStringLiteral("stopped");
-            return written && !stopped;
-        },
-        &reason);
-    if (!saved)
-        *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
-    return saved;
+    return SaveListing(source, format, path, error, [&](std::size_t) { return !stop(); });
 }
 
 bool WriteBatchPdf(const QString& stagingPath, const QString& path, QString* error,

@@ -239,6 +239,19 @@ namespace {
 
 using FeedState = DuplicatesFeed::State;
 
+// Ends one reading, under the feed's lock: a failure stops the feed, and the last reading of
+// a queue with nothing left in it (only that one is waited for) wakes the waiters.
+void EndReading(FeedState& s, const std::exception_ptr& failure, bool queueDone)
+{
+    --s.reading;
+    if (failure) {
+        s.failure = failure;
+        s.stop = true;
+    }
+    if (s.reading == 0 && (queueDone || s.stop))
+        s.idle.notify_all();
+}
+
 // Reads the queued entries until none is left: from the front, in the walk's order, or from
 // the back for a second reader. With wait, waits for more until the queue is closed.
 void ReadQueued(FeedState& s, bool fromBack, bool wait, const std::function<bool()>& stopped)
@@ -272,14 +285,7 @@ void ReadQueued(FeedState& s, bool fromBack, bool wait, const std::function<bool
         }
         lock.lock();
         entry.prefix = prefix;
-        --s.reading;
-        if (failure) {
-            s.failure = failure;
-            s.stop = true;
-        }
-        // Only the last reading of the queue is waited for.
-        if (s.reading == 0 && (s.front == s.end || s.stop))
-            s.idle.notify_all();
+        EndReading(s, failure, s.front == s.end);
     }
 }
 
@@ -347,13 +353,7 @@ void ReadWholeListed(FeedState& s, bool fromBack, const std::function<bool()>& s
         }
         lock.lock();
         entry.whole = whole;
-        --s.reading;
-        if (failure) {
-            s.failure = failure;
-            s.stop = true;
-        }
-        if (s.reading == 0 && (s.wholeFront == s.wholeEnd || s.stop))
-            s.idle.notify_all();
+        EndReading(s, failure, s.wholeFront == s.wholeEnd);
     }
 }
 
