@@ -45,8 +45,6 @@ public:
     QPushButton* ReplaceButton;
     QPushButton* ReplaceAllButton;
     QPushButton* Command5;
-    /// The search over the pane's document (its last match and stop flag).
-    const FindReplace& Search() const { return *m_search; }
 
 protected:
     void showEvent(QShowEvent* event) override;
