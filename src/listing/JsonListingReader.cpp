@@ -765,9 +765,14 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen, std
         return fail(QStringLiteral("the key \"%1\" given twice in an entry").arg(KeyText(key)));
     seen |= bit;
     const bool isString = t.peek() == '"';
-    if (bit == Path && isString) // straight into the entry: the longest text, read most
-        return t.string(&entry.path, kLongestText) || broken();
     std::string_view text;
+    if (bit == Path && isString) { // straight into the entry: the longest text, read most
+        if (!t.text(text, entry.path, kLongestText))
+            return broken();
+        if (text.data() != entry.path.data())
+            entry.path.assign(text);
+        return true;
+    }
     if (!(isString ? t.text(text, m_text, bit == Hex ? 2 * kLongestText : kLongestText)
                    : t.word(text, m_text)))
         return broken();

@@ -177,20 +177,19 @@ void JsonListingWriter::write(const ListingEntry& entry)
     o.append(", \"modified\": ");
     o.append(entry.timeKnown ? std::string_view(quotedTime(entry.modified, entry.utcOffset))
                              : std::string_view("null"));
-    ForEachDetail(m_columns, entry, [&](std::string_view key, std::string_view value, bool known) {
-        o.append(", ");
-        AppendJsonString(o, key);
-        o.append(": ");
-        if (known)
-            AppendJsonString(o, value);
-        else
-            o.append("null");
-    });
-    if (!plain && !IsValidUtf8(entry.path)) {
-        o.append(", \"pathHex\": \"");
-        o.append(HexBytes(entry.path));
-        o.push_back('"');
-    }
+    if (m_columns.any()) // most listings have no detail column: no look at each of them
+        ForEachDetail(m_columns, entry,
+                      [&](std::string_view key, std::string_view value, bool known) {
+                          o.append(", ");
+                          AppendJsonString(o, key);
+                          o.append(": ");
+                          if (known)
+                              AppendJsonString(o, value);
+                          else
+                              o.append("null");
+                      });
+    if (!plain && !IsValidUtf8(entry.path))
+        o.append(", \"pathHex\": \"").append(HexBytes(entry.path)).push_back('"');
     o.push_back('}');
     spill();
 }
