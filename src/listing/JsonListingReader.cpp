@@ -162,6 +162,12 @@ public:
         m_pos += guess.size;
         return true;
     }
+    // The last bytes taken, when the buffer still holds them all.
+    std::string_view recent(std::size_t length) const
+    {
+        return m_pos >= length ? std::string_view(m_buf).substr(m_pos - length, length)
+                               : std::string_view();
+    }
     // A number, true, false or null as written.
     bool word(std::string& out)
     {
@@ -714,11 +720,12 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
     return checkRepeat(entry, at);
 }
 
-// The key of an entry's member at place (0 for the first): its bit, or the detail column it
-// names; neither for a key passed over. A writer puts the keys in the same order in each entry,
-// so the key at the same place of the entry before is tried first, as the bytes it was written
-// with: most keys are then neither read nor looked up. A key is mostly seen in the read buffer,
-// which the next token may move: from then on it is known by its bit or its column.
+// The key of an entry's member at place (0 for the first) and the colon after it: its bit, or
+// the detail column it names; neither for a key passed over. A writer puts the keys in the same
+// order in each entry, so the key at the same place of the entry before is tried first, as the
+// bytes it was written with up to its value: most keys are then neither read nor looked up. A key
+// is mostly seen in the read buffer, which the next token may move: from then on it is known by its
+// bit or its column.
 bool JsonListingReader::readEntryKey(unsigned& bit, const DetailColumnRow*& row, std::size_t place)
 {
     Tokens& t = *m_tokens;
@@ -728,21 +735,28 @@ bool JsonListingReader::readEntryKey(unsigned& bit, const DetailColumnRow*& row,
         row = guess->row;
         return true;
     }
+    t.peek();
+    const qint64 from = t.offset();
     std::string_view key;
     if (!t.text(key, m_key, kLongestKey))
         return false;
     bit = EntryKeyBit(key);
     const bool again = KeyIs(key, "folder") || KeyIs(key, "name"); // what the path says, for others
     row = bit || again ? nullptr : DetailRowOfKey(key);
-    // Guessed next time as it stands in the listing (no escape), quotes and all.
-    if (guess && key.data() != m_key.data() && key.size() + 2 <= sizeof guess->word) {
-        char bytes[sizeof guess->word] = {'"'}, mask[sizeof guess->word] = {};
-        key.copy(bytes + 1, key.size());
-        bytes[key.size() + 1] = '"';
-        std::memset(mask, 0xff, key.size() + 2);
+    const bool plain = key.data() != m_key.data(); // read in place: no escape
+    if (!t.take(':'))
+        return false;
+    t.peek();
+    // Guessed next time as it stands in the listing, from its quote to the value.
+    const std::string_view written = t.recent(static_cast<std::size_t>(t.offset() - from));
+    const std::size_t length = written.size();
+    if (guess && plain && length != 0 && length <= sizeof guess->word) {
+        char bytes[sizeof guess->word] = {}, mask[sizeof guess->word] = {};
+        written.copy(bytes, length);
+        std::memset(mask, 0xff, length);
         std::memcpy(guess->word, bytes, sizeof bytes);
         std::memcpy(guess->mask, mask, sizeof mask);
-        guess->size = key.size() + 2;
+        guess->size = length;
         guess->bit = bit;
         guess->row = row;
     }
@@ -755,7 +769,7 @@ bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen, std
     Tokens& t = *m_tokens;
     unsigned bit = 0;
     const DetailColumnRow* row = nullptr;
-    if (!readEntryKey(bit, row, place) || !t.take(':'))
+    if (!readEntryKey(bit, row, place))
         return broken();
     if (!bit && !row) // another writer's key or what the path says again: passed over
         return t.skip(3) || broken();

@@ -83,10 +83,11 @@ private:
     bool m_groupFolderSeen = false;
     bool m_haveGroup = false;
     std::string m_key, m_text, m_hex; ///< an entry's scratch texts
-    /// The keys met at the first places of the entry before, as written, and what they are.
+    /// The keys met at the first places of the entry before, as written with their colon, and
+    /// what they are.
     struct KeyGuess {
-        std::uint64_t word[2] = {}; ///< the key in quotes, then zeros
-        std::uint64_t mask[2] = {}; ///< all ones over the key's bytes
+        std::uint64_t word[2] = {}; ///< the key in quotes up to its value, then zeros
+        std::uint64_t mask[2] = {}; ///< all ones over those bytes
         std::size_t size = 0;       ///< 0: no guess
         unsigned bit = 0;
         const DetailColumnRow* row = nullptr;

@@ -317,6 +317,7 @@ TEST(ListingReader, EachEntryMayPutItsKeysElsewhereAndSpellThemOtherwise)
 {"path": "/d/a", "kind": "file", "size": 1, "modified": "2026-12-07T13:01:33+01:00"},
 {"size": 2, "path": "/d/b", "modified": "2026-12-07T13:01:33+01:00", "kind": "link"},
 {"sizes": 9, "p\u0061th": "/d/c", "kind": "file", "size": 3, "modified": "2026-12-07T13:01:34Z"},
+{"sizes" :9, "path":"/d/d", "kind": "file", "size": 4, "modified": "2026-12-07T13:01:34Z"},
 {"path": "/d/e", "kind": "folder", "size": 4, "modified": null, "size": 5}]})";
     QBuffer in;
     in.setData(text);
@@ -327,7 +328,8 @@ TEST(ListingReader, EachEntryMayPutItsKeysElsewhereAndSpellThemOtherwise)
     const std::tuple<const char*, EntryKind, std::int64_t, std::int64_t, int> expected[] = {
         {"/d/a", EntryKind::File, 1, 1796644893, 3600},
         {"/d/b", EntryKind::Link, 2, 1796644893, 3600},
-        {"/d/c", EntryKind::File, 3, 1796648494, 0}};
+        {"/d/c", EntryKind::File, 3, 1796648494, 0},
+        {"/d/d", EntryKind::File, 4, 1796648494, 0}};
     for (const auto& [path, kind, size, modified, offset] : expected) {
         ASSERT_TRUE(reader.next(entry)) << reader.error().toStdString();
         EXPECT_EQ(entry.path, path);
