@@ -8,6 +8,7 @@
 #include <QFileDevice>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -29,8 +30,19 @@ class JsonListingReader::Tokens {
 public:
     explicit Tokens(QIODevice& in) : m_in(in) {}
 
-    // The next character that is not white space, without taking it; -1 at the end.
-    int peek()
+    // The next character that is not white space, without taking it; -1 at the end. Inlined
+    // for the usual case, a printable character in the buffer: it is asked before each token.
+    [[gnu::always_inline]] int peek()
+    {
+        if (m_pos + 1 < m_end) {
+            // A writer puts one blank after ":" and ",".
+            m_pos += m_buf[m_pos] == ' ';
+            if (m_buf[m_pos] > ' ')
+                return static_cast<unsigned char>(m_buf[m_pos]);
+        }
+        return peekFurther();
+    }
+    int peekFurther()
     {
         for (;;) {
             if (m_pos == m_end && !refill())
@@ -98,6 +110,64 @@ public:
                 return false;
         }
     }
+    // A string as string() reads it, seen in place when the buffer holds it whole with no
+    // escape (most keys and values): view is good until the next call. Else it is read into
+    // scratch as string() would, from the same place, so errors and offsets are the same.
+    bool text(std::string_view& view, std::string& scratch, std::size_t limit)
+    {
+        if (peek() == '"') {
+            const std::size_t from = m_pos + 1;
+            const std::size_t end =
+                from + JsonPlainLength(std::string_view(m_buf).substr(from, m_end - from), false);
+            if (end < m_end && m_buf[end] == '"' && end - from <= limit) {
+                view = std::string_view(m_buf).substr(from, end - from);
+                m_pos = end + 1;
+                return true;
+            }
+        }
+        if (!string(&scratch, limit))
+            return false;
+        view = scratch;
+        return true;
+    }
+    // A word as word() reads it, seen in place as text() sees a string.
+    bool word(std::string_view& view, std::string& scratch)
+    {
+        if (peek() >= 0) {
+            std::size_t end = m_pos;
+            while (end < m_end && end - m_pos <= kLongestWord && IsWordByte(m_buf[end]))
+                ++end;
+            if (end < m_end && end > m_pos && end - m_pos <= kLongestWord) {
+                view = std::string_view(m_buf).substr(m_pos, end - m_pos);
+                m_pos = end;
+                return true;
+            }
+        }
+        if (!word(scratch))
+            return false;
+        view = scratch;
+        return true;
+    }
+    // Takes the key a guess holds when it stands next (after white space), compared a word at
+    // a time.
+    bool takeGuess(const KeyGuess& guess)
+    {
+        if (peek() < 0 || m_end - m_pos < sizeof guess.word)
+            return false;
+        std::uint64_t word[2];
+        std::memcpy(word, m_buf.data() + m_pos, sizeof word);
+        if (((word[0] ^ guess.word[0]) & guess.mask[0]) |
+            ((word[1] ^ guess.word[1]) & guess.mask[1]))
+            return false;
+        m_pos += guess.size;
+        return true;
+    }
+    // The last bytes taken, when the buffer still holds them all.
+    std::string_view recent(std::size_t length) const
+    {
+        return m_pos >= length ? std::string_view(m_buf).substr(m_pos - length, length)
+                               : std::string_view();
+    }
     // A number, true, false or null as written.
     bool word(std::string& out)
     {
@@ -108,8 +178,7 @@ public:
             if (m_pos == m_end && !refill())
                 break;
             const char c = m_buf[m_pos];
-            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-' || c == '+' ||
-                  c == '.' || c == 'E'))
+            if (!IsWordByte(c))
                 break;
             out.push_back(c);
             ++m_pos;
@@ -154,6 +223,11 @@ public:
     const QString& why() const { return m_why; }
 
 private:
+    static bool IsWordByte(char c)
+    {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-' || c == '+' ||
+               c == '.' || c == 'E';
+    }
     bool tooLong(std::size_t limit)
     {
         m_why = QStringLiteral("a value longer than %1 bytes").arg(limit);
@@ -546,7 +620,8 @@ bool JsonListingReader::checkRepeat(const ListingEntry& entry, qint64 at)
 
 namespace {
 
-// The keys of an entry the reader knows, one bit each so that a repeated key is caught.
+// The keys of an entry the reader knows, one bit each so that a repeated key is caught: key i
+// of kEntryKeys has the bit 1 << i.
 enum EntryKey : unsigned {
     Path = 1,
     Hex = 2,
@@ -558,6 +633,8 @@ enum EntryKey : unsigned {
     TotalSize = 128,
     FileCount = 256
 };
+constexpr std::array<std::string_view, 9> kEntryKeys{
+    "path", "pathHex", "kind", "size", "modified", "crc32", "allocated", "totalSize", "fileCount"};
 
 // The detail columns' keys as views, so that a key is not compared with C strings that would
 // be measured again for each key of each entry.
@@ -576,34 +653,41 @@ template <std::size_t N> bool KeyIs(std::string_view key, const char (&literal)[
     return key.size() == N - 1 && std::memcmp(key.data(), literal, N - 1) == 0;
 }
 
+// Unrolled, so that each known key is compared as KeyIs compares a literal.
+template <std::size_t... I> unsigned EntryKeyBit(std::string_view k, std::index_sequence<I...>)
+{
+    unsigned bit = 0;
+    (void)((k.size() == kEntryKeys[I].size() &&
+            std::memcmp(k.data(), kEntryKeys[I].data(), kEntryKeys[I].size()) == 0 &&
+            (bit = 1u << I) != 0) ||
+           ...);
+    return bit;
+}
+
 unsigned EntryKeyBit(std::string_view k)
 {
-    if (KeyIs(k, "path"))
-        return Path;
-    if (KeyIs(k, "pathHex"))
-        return Hex;
-    if (KeyIs(k, "kind"))
-        return Kind;
-    if (KeyIs(k, "size"))
-        return Size;
-    if (KeyIs(k, "modified"))
-        return Modified;
-    if (KeyIs(k, "crc32"))
-        return Crc;
-    if (KeyIs(k, "allocated"))
-        return Allocated;
-    if (KeyIs(k, "totalSize"))
-        return TotalSize;
-    if (KeyIs(k, "fileCount"))
-        return FileCount;
-    return 0;
+    return EntryKeyBit(k, std::make_index_sequence<kEntryKeys.size()>());
+}
+
+// The detail column whose listing key is k; null for none.
+const DetailColumnRow* DetailRowOfKey(std::string_view k)
+{
+    for (std::size_t i = 0; i < kDetailColumns.size(); ++i)
+        if (!kDetailKeys[i].empty() && kDetailKeys[i] == k)
+            return &kDetailColumns[i];
+    return nullptr;
 }
 
 // A whole number written in full (no sign, no fraction, nothing after it).
-bool WholeNumber(const std::string& text, std::int64_t& number)
+bool WholeNumber(std::string_view text, std::int64_t& number)
 {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
     return ec == std::errc() && end == text.data() + text.size() && number >= 0;
+}
+
+QString KeyText(std::string_view key)
+{
+    return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
 }
 
 } // namespace
@@ -611,11 +695,7 @@ bool WholeNumber(const std::string& text, std::int64_t& number)
 bool JsonListingReader::readEntry(ListingEntry& entry)
 {
     Tokens& t = *m_tokens;
-    // The path's buffer is kept from entry to entry.
-    std::string path = std::move(entry.path);
-    path.clear();
-    entry = ListingEntry();
-    entry.path = std::move(path);
+    entry.clear(); // keeps the path's buffer from entry to entry
     const qint64 at = t.offset();
     if (!t.take('{'))
         return fail(QStringLiteral("an entry is no object"));
@@ -623,8 +703,9 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
     m_hex.clear();
     if (t.take('}'))
         return fail(QStringLiteral("an entry without path"), at);
+    std::size_t place = 0;
     do {
-        if (!readEntryMember(entry, seen))
+        if (!readEntryMember(entry, seen, place++))
             return false;
     } while (t.take(','));
     if (!t.take('}'))
@@ -639,59 +720,97 @@ bool JsonListingReader::readEntry(ListingEntry& entry)
     return checkRepeat(entry, at);
 }
 
-// One "key": value of an entry; seen gathers the bits of the keys met.
-bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen)
+// The key of an entry's member at place (0 for the first) and the colon after it: its bit, or
+// the detail column it names; neither for a key passed over. A writer puts the keys in the same
+// order in each entry, so the key at the same place of the entry before is tried first, as the
+// bytes it was written with up to its value: most keys are then neither read nor looked up. A key
+// is mostly seen in the read buffer, which the next token may move: from then on it is known by its
+// bit or its column.
+bool JsonListingReader::readEntryKey(unsigned& bit, const DetailColumnRow*& row, std::size_t place)
 {
     Tokens& t = *m_tokens;
-    // Kept from entry to entry with their buffers.
-    std::string& key = m_key;
-    std::string& text = m_text;
-    if (!t.string(&key, kLongestKey) || !t.take(':'))
-        return broken();
-    std::string* detail = nullptr;
-    unsigned detailUnknown = 0; // the EntryUnreadable bit of a null detail
-    const unsigned bit = EntryKeyBit(key);
-    if (KeyIs(key, "folder") || KeyIs(key, "name")) // what the path says again, for others
-        return t.skip(3) || broken();
-    if (!bit) {
-        for (std::size_t i = 0; i < kDetailColumns.size(); ++i) {
-            if (!kDetailKeys[i].empty() && kDetailKeys[i] == key) {
-                detail = entry.detail(kDetailColumns[i].column);
-                detailUnknown = kDetailColumns[i].unreadable;
-            }
-        }
+    KeyGuess* const guess = place < m_guesses.size() ? &m_guesses[place] : nullptr;
+    if (guess && guess->size != 0 && t.takeGuess(*guess)) {
+        bit = guess->bit;
+        row = guess->row;
+        return true;
     }
-    if (!bit && !detail) // another writer's key: passed over, never kept
+    t.peek();
+    const qint64 from = t.offset();
+    std::string_view key;
+    if (!t.text(key, m_key, kLongestKey))
+        return false;
+    bit = EntryKeyBit(key);
+    const bool again = KeyIs(key, "folder") || KeyIs(key, "name"); // what the path says, for others
+    row = bit || again ? nullptr : DetailRowOfKey(key);
+    const bool plain = key.data() != m_key.data(); // read in place: no escape
+    if (!t.take(':'))
+        return false;
+    t.peek();
+    // Guessed next time as it stands in the listing, from its quote to the value.
+    const std::string_view written = t.recent(static_cast<std::size_t>(t.offset() - from));
+    const std::size_t length = written.size();
+    if (guess && plain && length != 0 && length <= sizeof guess->word) {
+        char bytes[sizeof guess->word] = {}, mask[sizeof guess->word] = {};
+        written.copy(bytes, length);
+        std::memset(mask, 0xff, length);
+        std::memcpy(guess->word, bytes, sizeof bytes);
+        std::memcpy(guess->mask, mask, sizeof mask);
+        guess->size = length;
+        guess->bit = bit;
+        guess->row = row;
+    }
+    return true;
+}
+
+// One "key": value of an entry at place; seen gathers the bits of the keys met.
+bool JsonListingReader::readEntryMember(ListingEntry& entry, unsigned& seen, std::size_t place)
+{
+    Tokens& t = *m_tokens;
+    unsigned bit = 0;
+    const DetailColumnRow* row = nullptr;
+    if (!readEntryKey(bit, row, place))
+        return broken();
+    if (!bit && !row) // another writer's key or what the path says again: passed over
         return t.skip(3) || broken();
+    const std::string_view key = bit ? kEntryKeys[static_cast<std::size_t>(std::countr_zero(bit))]
+                                     : std::string_view(row->listingKey);
     if (seen & bit)
-        return fail(QStringLiteral("the key \"%1\" given twice in an entry")
-                        .arg(QString::fromStdString(key)));
+        return fail(QStringLiteral("the key \"%1\" given twice in an entry").arg(KeyText(key)));
     seen |= bit;
     const bool isString = t.peek() == '"';
-    if (bit == Path && isString) // straight into the entry: the longest text, read most
-        return t.string(&entry.path, kLongestText) || broken();
-    if (!(isString ? t.string(&text, bit == Hex ? 2 * kLongestText : kLongestText) : t.word(text)))
+    std::string_view text;
+    if (bit == Path && isString) { // straight into the entry: the longest text, read most
+        if (!t.text(text, entry.path, kLongestText))
+            return broken();
+        if (text.data() != entry.path.data())
+            entry.path.assign(text);
+        return true;
+    }
+    if (!(isString ? t.text(text, m_text, bit == Hex ? 2 * kLongestText : kLongestText)
+                   : t.word(text, m_text)))
         return broken();
     const bool isNull = !isString && text == "null";
-    if (detail) {
+    if (row) {
         if (!isString && !isNull)
-            return fail(QStringLiteral("the %1 is no text").arg(QString::fromStdString(key)));
+            return fail(QStringLiteral("the %1 is no text").arg(KeyText(key)));
         // null: a version or a tag field is null only when it could not be read.
-        detail->assign(text);
+        std::string* detail = entry.detail(row->column);
         if (isNull) {
             detail->clear();
-            entry.unreadable |= detailUnknown;
+            entry.unreadable |= row->unreadable;
+        } else {
+            detail->assign(text);
         }
         return true;
     }
-    return readEntryValue(entry, bit, isString, isNull);
+    return readEntryValue(entry, bit, text, isString, isNull);
 }
 
-// The value (in m_text) of the known key bit.
-bool JsonListingReader::readEntryValue(ListingEntry& entry, unsigned bit, bool isString,
-                                       bool isNull)
+// The value text of the known key bit.
+bool JsonListingReader::readEntryValue(ListingEntry& entry, unsigned bit, std::string_view text,
+                                       bool isString, bool isNull)
 {
-    const std::string& text = m_text;
     switch (bit) {
     case Path:
         if (!isString)
@@ -718,20 +837,37 @@ bool JsonListingReader::readEntryValue(ListingEntry& entry, unsigned bit, bool i
     case Modified:
         if (isNull)
             return true;
-        if (!isString || !ParseIsoTime(text, entry.modified, entry.utcOffset))
+        if (!isString || !readTime(text, entry.modified, entry.utcOffset))
             return fail(QStringLiteral("a last change is no ISO 8601 time"));
         entry.timeKnown = true;
         return true;
     case Crc:
-        return readEntryCrc(entry, isString, isNull);
+        return readEntryCrc(entry, text, isString, isNull);
     default:
-        return readEntryCount(entry, bit, isString, isNull);
+        return readEntryCount(entry, bit, text, isString, isNull);
     }
 }
 
-bool JsonListingReader::readEntryCrc(ListingEntry& entry, bool isString, bool isNull)
+// Files of a folder often share their time (unpacked or installed together): a text the same
+// as the last one is not read again.
+bool JsonListingReader::readTime(std::string_view text, std::int64_t& seconds, int& utcOffset)
 {
-    const std::string& text = m_text;
+    if (!m_lastTime.empty() && text == m_lastTime) {
+        seconds = m_lastSeconds;
+        utcOffset = m_lastOffset;
+        return true;
+    }
+    if (!ParseIsoTime(text, seconds, utcOffset))
+        return false;
+    m_lastTime.assign(text);
+    m_lastSeconds = seconds;
+    m_lastOffset = utcOffset;
+    return true;
+}
+
+bool JsonListingReader::readEntryCrc(ListingEntry& entry, std::string_view text, bool isString,
+                                     bool isNull)
+{
     // null: no checksum (a folder, a link, a listing without the column);
     // "unreadable": the file's content could not be read when the listing was made.
     if (isString && text == kUnreadableText)
@@ -749,14 +885,15 @@ bool JsonListingReader::readEntryCrc(ListingEntry& entry, bool isString, bool is
 }
 
 // Sizes and totals a listing carries with its switches on; null: not known.
-bool JsonListingReader::readEntryCount(ListingEntry& entry, unsigned bit, bool isString,
-                                       bool isNull)
+bool JsonListingReader::readEntryCount(ListingEntry& entry, unsigned bit, std::string_view text,
+                                       bool isString, bool isNull)
 {
     if (isNull)
         return true;
     std::int64_t number = 0;
-    if (isString || !WholeNumber(m_text, number))
-        return fail(QStringLiteral("the %1 is no whole number").arg(QString::fromStdString(m_key)));
+    if (isString || !WholeNumber(text, number))
+        return fail(QStringLiteral("the %1 is no whole number")
+                        .arg(KeyText(kEntryKeys[static_cast<std::size_t>(std::countr_zero(bit))])));
     if (bit == Allocated) {
         entry.allocated = number;
         entry.allocatedKnown = true;

@@ -3,8 +3,11 @@
 #include "listing/ListingSource.h"
 
 #include <QIODevice>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quillon {
 
@@ -53,10 +56,14 @@ private:
     bool readTexts(QStringList& list);
     bool keep(std::size_t bytes);
     bool readEntry(ListingEntry& entry);
-    bool readEntryMember(ListingEntry& entry, unsigned& seen);
-    bool readEntryValue(ListingEntry& entry, unsigned bit, bool isString, bool isNull);
-    bool readEntryCrc(ListingEntry& entry, bool isString, bool isNull);
-    bool readEntryCount(ListingEntry& entry, unsigned bit, bool isString, bool isNull);
+    bool readEntryKey(unsigned& bit, const DetailColumnRow*& row, std::size_t place);
+    bool readEntryMember(ListingEntry& entry, unsigned& seen, std::size_t place);
+    bool readEntryValue(ListingEntry& entry, unsigned bit, std::string_view text, bool isString,
+                        bool isNull);
+    bool readTime(std::string_view text, std::int64_t& seconds, int& utcOffset);
+    bool readEntryCrc(ListingEntry& entry, std::string_view text, bool isString, bool isNull);
+    bool readEntryCount(ListingEntry& entry, unsigned bit, std::string_view text, bool isString,
+                        bool isNull);
     bool checkRepeat(const ListingEntry& entry, qint64 at);
     bool finishDocument();
 
@@ -76,6 +83,19 @@ private:
     bool m_groupFolderSeen = false;
     bool m_haveGroup = false;
     std::string m_key, m_text, m_hex; ///< an entry's scratch texts
+    /// The keys met at the first places of the entry before, as written with their colon, and
+    /// what they are.
+    struct KeyGuess {
+        std::uint64_t word[2] = {}; ///< the key in quotes up to its value, then zeros
+        std::uint64_t mask[2] = {}; ///< all ones over those bytes
+        std::size_t size = 0;       ///< 0: no guess
+        unsigned bit = 0;
+        const DetailColumnRow* row = nullptr;
+    };
+    std::array<KeyGuess, 16> m_guesses;
+    std::string m_lastTime; ///< the last time read, and what it was read as
+    std::int64_t m_lastSeconds = 0;
+    int m_lastOffset = 0;
 };
 
 } // namespace quillon

@@ -3,6 +3,8 @@
 #include "platform/StoredTexts.h"
 #include "platform/Utf8.h"
 
+#include <charconv>
+
 namespace quillon {
 
 namespace {
@@ -23,21 +25,29 @@ void AppendStringList(std::string& out, const QStringList& list)
     out.push_back(']');
 }
 
+// Digits with no string of their own, as std::to_string would write them.
+template <class Number> void AppendNumber(std::string& out, Number value)
+{
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, static_cast<std::size_t>(result.ptr - digits));
+}
+
 } // namespace
 
-void AppendJsonString(std::string& out, std::string_view text)
+namespace {
+
+// What a JSON string holds between its quotes.
+void AppendJsonContent(std::string& out, std::string_view text)
 {
     static constexpr char kDigits[] = "0123456789abcdef";
     // Most texts are plain ASCII: valid UTF-8 that needs no escape, written as it is.
     if (JsonPlainLength(text, true) == text.size()) {
-        out.push_back('"');
         out.append(text);
-        out.push_back('"');
         return;
     }
     const std::string valid = IsValidUtf8(text) ? std::string() : ValidUtf8(text);
     const std::string_view value = valid.empty() ? text : std::string_view(valid);
-    out.push_back('"');
     // Plain runs are appended whole: most names need no escape at all.
     std::size_t plain = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -57,6 +67,14 @@ void AppendJsonString(std::string& out, std::string_view text)
         }
     }
     out.append(value.substr(plain));
+}
+
+} // namespace
+
+void AppendJsonString(std::string& out, std::string_view text)
+{
+    out.push_back('"');
+    AppendJsonContent(out, text);
     out.push_back('"');
 }
 
@@ -103,52 +121,75 @@ void JsonListingWriter::begin(const ListingHeader& header)
     o.append(",\n\"entries\": [");
 }
 
+// A time as a JSON string (digits and signs: no escape). Files of a folder often share their
+// time, so the last one is kept.
+const std::string& JsonListingWriter::quotedTime(std::int64_t seconds, int utcOffset)
+{
+    if (m_lastTime.empty() || seconds != m_lastSeconds || utcOffset != m_lastOffset) {
+        m_lastTime.assign(1, '"');
+        AppendIsoTime(m_lastTime, seconds, utcOffset);
+        m_lastTime.push_back('"');
+        m_lastSeconds = seconds;
+        m_lastOffset = utcOffset;
+    }
+    return m_lastTime;
+}
+
 void JsonListingWriter::write(const ListingEntry& entry)
 {
     std::string& o = m_buffer;
-    o.append(m_first ? "\n{\"path\": " : ",\n{\"path\": ");
+    // A path of valid UTF-8 that needs no escape is written as it is, and so are its folder and
+    // name: parts of it cut at a "/", which is never within a character. The quotes go with
+    // the keys around them, so a plain entry is a few appends.
+    const std::string_view path = entry.path;
+    const bool plain = JsonPlainLength(path, true) == path.size() ||
+                       (JsonPlainLength(path, false) == path.size() && IsValidUtf8(path));
+    const auto content = [&o, plain](std::string_view text) {
+        if (plain)
+            o.append(text);
+        else
+            AppendJsonContent(o, text);
+    };
+    o.append(m_first ? "\n{\"path\": \"" : ",\n{\"path\": \"");
     m_first = false;
-    AppendJsonString(o, entry.path);
-    o.append(", \"folder\": ");
-    AppendJsonString(o, entry.folder());
-    o.append(", \"name\": ");
-    AppendJsonString(o, entry.name());
-    o.append(", \"kind\": \"");
+    content(path);
+    o.append("\", \"folder\": \"");
+    content(entry.folder());
+    o.append("\", \"name\": \"");
+    content(entry.name());
+    o.append("\", \"kind\": \"");
     o.append(EntryKindText(entry.kind));
     o.append("\", \"size\": ");
-    o.append(entry.unreadable & kUnreadableStatus ? std::string("null")
-                                                  : std::to_string(entry.size));
+    if (entry.unreadable & kUnreadableStatus)
+        o.append("null");
+    else
+        AppendNumber(o, entry.size);
     if (entry.allocatedKnown) {
         o.append(", \"allocated\": ");
-        o.append(std::to_string(entry.allocated));
+        AppendNumber(o, entry.allocated);
     }
     if (entry.totalsKnown) {
         o.append(", \"totalSize\": ");
-        o.append(std::to_string(entry.totalSize));
+        AppendNumber(o, entry.totalSize);
         o.append(", \"fileCount\": ");
-        o.append(std::to_string(entry.fileCount));
+        AppendNumber(o, entry.fileCount);
     }
     o.append(", \"modified\": ");
-    if (entry.timeKnown) { // digits and signs: a JSON string as it is
-        o.push_back('"');
-        AppendIsoTime(o, entry.modified, entry.utcOffset);
-        o.push_back('"');
-    } else
-        o.append("null");
-    ForEachDetail(m_columns, entry, [&](std::string_view key, std::string_view value, bool known) {
-        o.append(", ");
-        AppendJsonString(o, key);
-        o.append(": ");
-        if (known)
-            AppendJsonString(o, value);
-        else
-            o.append("null");
-    });
-    if (!IsValidUtf8(entry.path)) {
-        o.append(", \"pathHex\": \"");
-        o.append(HexBytes(entry.path));
-        o.push_back('"');
-    }
+    o.append(entry.timeKnown ? std::string_view(quotedTime(entry.modified, entry.utcOffset))
+                             : std::string_view("null"));
+    if (m_columns.any()) // most listings have no detail column: no look at each of them
+        ForEachDetail(m_columns, entry,
+                      [&](std::string_view key, std::string_view value, bool known) {
+                          o.append(", ");
+                          AppendJsonString(o, key);
+                          o.append(": ");
+                          if (known)
+                              AppendJsonString(o, value);
+                          else
+                              o.append("null");
+                      });
+    if (!plain && !IsValidUtf8(entry.path))
+        o.append(", \"pathHex\": \"").append(HexBytes(entry.path)).push_back('"');
     o.push_back('}');
     spill();
 }

@@ -27,9 +27,9 @@ enum EntryUnreadable : unsigned {
     kUnreadableStatus = 8, ///< size, time and every detail unknown
 };
 
-/// One file or folder of a listing with its exact values (never the report's padded texts).
-struct ListingEntry {
-    std::string path; ///< full path as bytes, as on disk (may be invalid UTF-8)
+/// An entry's values beside its texts, apart so that they are reset or handed on as one
+/// (ListingEntry::clear, a walked folder's entries): a value added here is never left behind.
+struct ListingEntryValues {
     EntryKind kind = EntryKind::File;
     std::int64_t size = 0;
     bool timeKnown = false;
@@ -37,9 +37,6 @@ struct ListingEntry {
     int utcOffset = 0;         ///< seconds east of UTC the time is written with
     bool crcKnown = false;
     std::uint32_t crc = 0;
-    /// The detail columns' texts, indexed by column: attribute letters without padding ("RA"),
-    /// ID3v1 fields with their trailing blanks cut; see detail().
-    std::array<std::string, kDetailColumnCount> texts;
     /// EntryUnreadable bits: a checksum that could not be read is unknown (crcKnown false) and
     /// never equal to anything; an unreadable status leaves size and time unknown too.
     unsigned unreadable = 0;
@@ -51,6 +48,24 @@ struct ListingEntry {
     /// A file's allocated size (blocks of 512 bytes), when sizes on disk are on; "allocated".
     bool allocatedKnown = false;
     std::int64_t allocated = 0;
+};
+
+/// One file or folder of a listing with its exact values (never the report's padded texts).
+struct ListingEntry : ListingEntryValues {
+    std::string path; ///< full path as bytes, as on disk (may be invalid UTF-8)
+    /// The detail columns' texts, indexed by column: attribute letters without padding ("RA"),
+    /// ID3v1 fields with their trailing blanks cut; see detail().
+    std::array<std::string, kDetailColumnCount> texts;
+
+    /// Back to a blank entry, keeping the texts' room: a reader fills one entry a million
+    /// times, and a new entry would build and free every text each time.
+    void clear()
+    {
+        static_cast<ListingEntryValues&>(*this) = ListingEntryValues();
+        path.clear();
+        for (std::string& text : texts)
+            text.clear();
+    }
 
     /// The folder holding the entry (no trailing "/", "/" for the root's children).
     std::string_view folder() const;
@@ -70,6 +85,9 @@ struct ListingEntry {
     /// Whether a column is a text in an entry: those the file's details hold as text.
     static constexpr bool HasText(const DetailColumnRow& row) { return row.detail || row.tagField; }
 };
+// Anything but the path and the texts belongs in ListingEntryValues, or clear() would keep it.
+static_assert(sizeof(ListingEntry) ==
+              sizeof(ListingEntryValues) + sizeof(std::string) * (1 + kDetailColumnCount));
 
 /// The 8 upper-case hexadecimal digits of a checksum.
 std::string CrcText(std::uint32_t crc);

@@ -65,8 +65,14 @@ public:
     bool finish() override;
 
 private:
+    const std::string& quotedTime(std::int64_t seconds, int utcOffset);
+
     ListingColumns m_columns;
     bool m_first = true;
+    /// The last time written, and its text.
+    std::int64_t m_lastSeconds = 0;
+    int m_lastOffset = 0;
+    std::string m_lastTime;
 };
 
 /// Appends a CSV field (a comma before it unless first), quoted when it holds a comma, a quote,

@@ -122,19 +122,7 @@ void WalkListingSource::take(ListingEntry& entry, ListingEntry& from) const
     entry.path.swap(from.path);
     for (const std::size_t column : m_textColumns)
         entry.texts[column].swap(from.texts[column]);
-    entry.kind = from.kind;
-    entry.size = from.size;
-    entry.timeKnown = from.timeKnown;
-    entry.modified = from.modified;
-    entry.utcOffset = from.utcOffset;
-    entry.crcKnown = from.crcKnown;
-    entry.crc = from.crc;
-    entry.unreadable = from.unreadable;
-    entry.totalsKnown = from.totalsKnown;
-    entry.totalSize = from.totalSize;
-    entry.fileCount = from.fileCount;
-    entry.allocatedKnown = from.allocatedKnown;
-    entry.allocated = from.allocated;
+    static_cast<ListingEntryValues&>(entry) = from;
 }
 
 bool WalkListingSource::next(ListingEntry& entry)

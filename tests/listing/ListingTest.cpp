@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace quillon;
@@ -309,6 +310,40 @@ TEST(ListingReader, RefusesWhatIsNoListingWithoutCrashing)
     }
 }
 
+TEST(ListingReader, EachEntryMayPutItsKeysElsewhereAndSpellThemOtherwise)
+{
+    // What one entry's keys and time taught the reader must not mislead it on the next.
+    const QByteArray text = R"({"format": "quillon-listing", "version": 1, "entries": [
+{"path": "/d/a", "kind": "file", "size": 1, "modified": "2026-12-07T13:01:33+01:00"},
+{"size": 2, "path": "/d/b", "modified": "2026-12-07T13:01:33+01:00", "kind": "link"},
+{"sizes": 9, "p\u0061th": "/d/c", "kind": "file", "size": 3, "modified": "2026-12-07T13:01:34Z"},
+{"sizes" :9, "path":"/d/d", "kind": "file", "size": 4, "modified": "2026-12-07T13:01:34Z"},
+{"path": "/d/e", "kind": "folder", "size": 4, "modified": null, "size": 5}]})";
+    QBuffer in;
+    in.setData(text);
+    in.open(QIODevice::ReadOnly);
+    JsonListingReader reader(in);
+    ASSERT_TRUE(reader.open());
+    ListingEntry entry;
+    const std::tuple<const char*, EntryKind, std::int64_t, std::int64_t, int> expected[] = {
+        {"/d/a", EntryKind::File, 1, 1796644893, 3600},
+        {"/d/b", EntryKind::Link, 2, 1796644893, 3600},
+        {"/d/c", EntryKind::File, 3, 1796648494, 0},
+        {"/d/d", EntryKind::File, 4, 1796648494, 0}};
+    for (const auto& [path, kind, size, modified, offset] : expected) {
+        ASSERT_TRUE(reader.next(entry)) << reader.error().toStdString();
+        EXPECT_EQ(entry.path, path);
+        EXPECT_EQ(entry.kind, kind);
+        EXPECT_EQ(entry.size, size);
+        EXPECT_TRUE(entry.timeKnown);
+        EXPECT_EQ(entry.modified, modified) << path;
+        EXPECT_EQ(entry.utcOffset, offset) << path;
+    }
+    EXPECT_FALSE(reader.next(entry));
+    EXPECT_NE(reader.error().indexOf(QStringLiteral("the key \"size\" given twice")), -1)
+        << reader.error().toStdString();
+}
+
 namespace {
 
 // Reads a listing file to its end as --compare does; the error, empty when it read whole.
@@ -369,6 +404,8 @@ TEST(ListingReader, HostileListingsAreRefusedNamingTheFileAndTheOffset)
         {"size", head + R"("entries": [{"path": "/d/a", "kind": "file", "size": -5}]})"},
         {"size", head + R"("entries": [{"path": "/d/a", "kind": "file", "size": "12"}]})"},
         {"without kind or size", head + R"("entries": [{"path": "/d/a"}]})"},
+        {"ISO 8601", head + R"("entries": [{"path": "/d/a", "kind": "file", "size": 1, )"
+                            R"("modified": ""}]})"},
     };
     int i = 0;
     for (const auto& [why, text] : refused) {
