@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <mutex>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -221,15 +222,22 @@ struct Walker::ReadTask {
     std::vector<char> entries;
     std::vector<EntryStatus> statuses;
     /// The reading threads take the smallest key first: the entries' offsets from the
-    /// location down, 8 bytes each, so the folder the walk meets first is read first.
+    /// location down (kKeyLevels at most), 8 bytes each, so the folder the walk meets first
+    /// is read first.
     std::string key;
     /// Its sub-folders' tasks, when the thread that read it queued them at once.
     std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
 };
 
 namespace {
+// Keys stop growing past this many levels, so that a chain of folders thousands deep does not
+// hold keys the square of its depth; below it the threads' order is only a little worse.
+constexpr std::size_t kKeyLevels = 32;
+
 void AppendKey(std::string& key, std::uint64_t value)
 {
+    if (key.size() >= 8 * kKeyLevels)
+        return;
     for (int shift = 56; shift >= 0; shift -= 8)
         key.push_back(static_cast<char>((value >> shift) & 0xFF));
 }
@@ -682,7 +690,7 @@ Walker::Frame& Walker::freshFrame(int fd, dev_t device, std::size_t entryOffset)
         m_stack.emplace_back();
     Frame& frame = m_stack[m_depth];
     frame.key.clear();
-    if (m_depth > 0 && !m_ready) {
+    if (m_depth > 0 && m_parallel && !m_ready) {
         frame.key.append(m_stack[m_depth - 1].key);
         AppendKey(frame.key, entryOffset);
     }
@@ -788,6 +796,14 @@ long VoluntaryWaits()
     return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
 }
 
+// The processors this thread may run on.
+int UsableProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+}
+
 // Looked at every so many folders read; waits in half of them mean a cold cache.
 constexpr unsigned kFoldersPerLook = 16;
 constexpr long kWaitsForThreads = 8;
@@ -807,7 +823,10 @@ void Walker::startThreads(int fd, dev_t device)
     int threads = m_threads;
     if (threads == 0) {
         threads = PrefersSequentialWalk(fd, device) ? 1 : kAutoThreads;
-        if (threads > 1) {
+        // Reading ahead by sub-trees costs the walk next to nothing, so with a processor to
+        // spare the threads read from the start, warm cache or cold.
+        const bool atOnce = m_deepReadAhead && m_startAfter == 0 && UsableProcessors() > 1;
+        if (threads > 1 && !atOnce) {
             m_pendingThreads = threads;
             m_waitsBefore = VoluntaryWaits();
             m_foldersRead = 0;
@@ -926,7 +945,6 @@ bool Walker::makeChildTasks(
         task->name = entry->d_name;
         task->parentDevice = device;
         task->filesExcluded = filesExcluded;
-        task->key.reserve(keyPrefix.size() + 8);
         task->key.assign(keyPrefix);
         AppendKey(task->key, here);
         children.emplace_back(here, std::move(task));

@@ -76,8 +76,10 @@ public:
     /// parallel makes the disk seek. Either way the records come out in the same order, as a
     /// walk on one thread makes them.
     ///
-    /// With 0 the threads start only once the walk is seen waiting on the disk (a cold cache):
-    /// from a warm cache one thread is quicker, as handing folders over costs more than it saves.
+    /// With 0 the threads start at once when there is more than one processor and every
+    /// sub-folder is entered (they then read ahead by whole sub-trees). Otherwise they start
+    /// only once the walk is seen waiting on the disk (a cold cache): from a warm cache one
+    /// thread is quicker there, as handing folders over costs more than it saves.
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
