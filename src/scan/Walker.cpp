@@ -227,6 +227,7 @@ struct Walker::ReadTask {
     std::string key;
     /// Its sub-folders' tasks, when the thread that read it queued them at once.
     std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
+    bool subFoldersQueued = false; ///< all of them, none left for the walk to hand over
 };
 
 namespace {
@@ -726,6 +727,19 @@ void Walker::boundDescriptors()
     }
 }
 
+// A folder no thread read: opened by the walk itself.
+int Walker::openOwn(const char* name, bool hasParent, int& error)
+{
+    // The location itself may be a link the user chose; below it no link is followed.
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
+    const int fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
+    if (fd < 0)
+        error = errno;
+    else
+        ++m_openDescriptors;
+    return fd;
+}
+
 void Walker::enterFolder(const FolderNode* parent, const char* name, int separators, int location,
                          std::size_t entryOffset)
 {
@@ -737,16 +751,11 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     int error = 0;
     dev_t device = 0;
     bool claimed = false;
+    bool queued = false; // its sub-folders, by the thread that read it
     if (task) {
         claimed = takeReadAhead(*task, fd, error, device);
     } else if (!m_cancel || !*m_cancel) {
-        // The location itself may be a link the user chose; below it no link is followed.
-        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
-        fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
-        if (fd < 0)
-            error = errno;
-        else
-            ++m_openDescriptors;
+        fd = openOwn(name, hasParent, error);
     }
     if (!task && fd >= 0)
         checkOwnDevice(fd, device, hasParent);
@@ -756,6 +765,7 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
         frame.entries.swap(task->entries);
         frame.statuses.swap(task->statuses);
         frame.children.swap(task->children);
+        queued = task->subFoldersQueued;
     } else if (!task && fd >= 0) {
         error = ReadAllEntries(
             fd, m_scratch, frame.entries, [this] { m_hooks.Yield(); },
@@ -781,7 +791,7 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     ++m_depth;
     if (m_pendingThreads > 1 && !claimed && frame.fd >= 0)
         watchForDiskWaits();
-    if (m_parallel && frame.fd >= 0 && frame.children.empty())
+    if (m_parallel && frame.fd >= 0 && !queued)
         submitChildren(frame);
     if (hasParent && fd >= 0)
         boundDescriptors();
@@ -796,12 +806,21 @@ long VoluntaryWaits()
     return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
 }
 
-// The processors this thread may run on.
-int UsableProcessors()
+// True when a processor this thread may run on is likely idle: more than one is allowed and
+// the load of the last minute leaves at least half of one free.
+bool ProcessorToSpare()
 {
     cpu_set_t set;
     CPU_ZERO(&set);
-    return ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    const int usable = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    if (usable < 2)
+        return false;
+    double load = 0;
+    FILE* file = std::fopen("/proc/loadavg", "re");
+    const bool read = file && std::fscanf(file, "%lf", &load) == 1;
+    if (file)
+        std::fclose(file);
+    return read && load < usable - 0.5;
 }
 
 // Looked at every so many folders read; waits in half of them mean a cold cache.
@@ -823,9 +842,10 @@ void Walker::startThreads(int fd, dev_t device)
     int threads = m_threads;
     if (threads == 0) {
         threads = PrefersSequentialWalk(fd, device) ? 1 : kAutoThreads;
-        // Reading ahead by sub-trees costs the walk next to nothing, so with a processor to
-        // spare the threads read from the start, warm cache or cold.
-        const bool atOnce = m_deepReadAhead && m_startAfter == 0 && UsableProcessors() > 1;
+        // Reading ahead by sub-trees takes the walk's system calls off its thread: with a
+        // processor to spare the threads read from the start, warm cache or cold. On a busy
+        // machine they would only add their cost (a fifth more processor time).
+        const bool atOnce = m_deepReadAhead && m_startAfter == 0 && ProcessorToSpare();
         if (threads > 1 && !atOnce) {
             m_pendingThreads = threads;
             m_waitsBefore = VoluntaryWaits();
@@ -906,13 +926,14 @@ void Walker::submitChildren(Frame& frame)
         return true;
     };
     bool reserved = false;
-    if (makeChildTasks(frame.entries, frame.fd, frame.ownDevice, m_ready ? batchKey : frame.key,
-                       reserved, enter, frame.children))
+    makeChildTasks(frame.entries, frame.fd, frame.ownDevice, m_ready ? batchKey : frame.key,
+                   reserved, enter, frame.children);
+    if (!frame.children.empty())
         m_pool->submit(frame.children);
 }
 
 // Tasks for the sub-folders among entries that enter(name, filesExcluded) takes, in entry
-// order, while the threads' share of descriptors lasts; true when it made any.
+// order, while the threads' share of descriptors lasts; false when it ran out.
 template <class Enter>
 bool Walker::makeChildTasks(
     const std::vector<char>& entries, int fd, dev_t device, std::string_view keyPrefix,
@@ -931,12 +952,12 @@ bool Walker::makeChildTasks(
         if (!shared) {
             // Past the threads' share of descriptors the walk reads them when it gets there.
             if (!reserved && !reserveDescriptors(1))
-                break;
+                return false;
             reserved = false;
             const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
             if (copy < 0) {
                 m_poolFds.fetch_sub(1);
-                break;
+                return false;
             }
             shared = std::make_shared<SharedFd>(copy, &m_poolFds);
         }
@@ -949,7 +970,7 @@ bool Walker::makeChildTasks(
         AppendKey(task->key, here);
         children.emplace_back(here, std::move(task));
     }
-    return shared != nullptr;
+    return true;
 }
 
 bool Walker::reserveDescriptors(int count)
@@ -1041,7 +1062,7 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
     if (task.entries.size() <= kStatusesUpTo)
         readStatuses(task, fd, stop);
     if (m_deepReadAhead && !stop.load(std::memory_order_relaxed))
-        makeChildTasks(
+        task.subFoldersQueued = makeChildTasks(
             task.entries, fd, task.device, task.key, task.spareDescriptor,
             [](const char*, bool&) { return true; }, task.children);
 }
@@ -1050,6 +1071,10 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
 // the directory does not tell. Off the walk's thread only a stop ends it.
 void Walker::readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const
 {
+    std::size_t entries = 0; // room for all at once: growing it step by step costs more
+    for (std::size_t offset = 0; offset < task.entries.size(); ++entries)
+        offset += reinterpret_cast<const struct dirent64*>(task.entries.data() + offset)->d_reclen;
+    task.statuses.reserve(entries);
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < task.entries.size();) {
         const auto* entry = reinterpret_cast<const struct dirent64*>(task.entries.data() + offset);

@@ -76,10 +76,11 @@ public:
     /// parallel makes the disk seek. Either way the records come out in the same order, as a
     /// walk on one thread makes them.
     ///
-    /// With 0 the threads start at once when there is more than one processor and every
-    /// sub-folder is entered (they then read ahead by whole sub-trees). Otherwise they start
-    /// only once the walk is seen waiting on the disk (a cold cache): from a warm cache one
-    /// thread is quicker there, as handing folders over costs more than it saves.
+    /// With 0 the threads start at once when a processor is to spare (more than one, and the
+    /// load average below their number less one half) and every sub-folder is entered (they
+    /// then read ahead by whole sub-trees). Otherwise they start only once the walk is seen
+    /// waiting on the disk (a cold cache): from a warm cache one thread is quicker then, as
+    /// the threads cost more processor time than they save in waiting.
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
@@ -119,6 +120,7 @@ private:
                      std::size_t entryOffset);
     std::shared_ptr<ReadTask> readAheadTask(std::size_t entryOffset);
     bool takeReadAhead(ReadTask& task, int& fd, int& error, dev_t& device);
+    int openOwn(const char* name, bool hasParent, int& error);
     void checkOwnDevice(int& fd, dev_t& device, bool hasParent);
     Frame& freshFrame(int fd, dev_t device, std::size_t entryOffset);
     void boundDescriptors();
