@@ -24,6 +24,8 @@ public:
 
     /// Whether an excluded folder hides its sub-folders too (otherwise only its own files).
     bool includeSubFolders() const { return m_includeSubFolders; }
+    /// False when no folder is listed: no folder's files or sub-folders are left out.
+    bool excludesFolders() const { return !m_folders.empty(); }
 
 private:
     std::unordered_set<std::string> m_fileNames;

@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <mutex>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -157,6 +157,7 @@ struct Walker::Frame {
     std::vector<std::size_t> subFolders;
     std::size_t subCursor = 0;
     bool handedOut = false;
+    std::string key; ///< ReadTask::key of this folder
 };
 
 /// What a report takes of an entry's status, read ahead by a reading thread.
@@ -210,25 +211,54 @@ struct Walker::ReadTask {
     std::string name;
     dev_t parentDevice = 0;
     bool filesExcluded = false;
-    std::atomic<int>* slot = nullptr; ///< the descriptor reserved for this folder
-    State state = State::Pending;     ///< guarded by the pool's mutex
-    std::size_t accounted = 0;        ///< bytes counted against the pool's buffer
+    std::atomic<int>* slot = nullptr; ///< the descriptor reserved once a thread reads it
+    bool spareDescriptor = false;     ///< one more reserved, for its sub-folders' tasks
+    /// Running once a thread or the walk takes it; Done under the pool's mutex.
+    std::atomic<State> state{State::Pending};
+    std::size_t accounted = 0; ///< bytes counted against the pool's buffer
     int fd = -1;
     int error = 0;
     dev_t device = 0;
     std::vector<char> entries;
     std::vector<EntryStatus> statuses;
+    /// The reading threads take the smallest key first: the entries' offsets from the
+    /// location down (kKeyLevels at most), 8 bytes each, so the folder the walk meets first
+    /// is read first.
+    std::string key;
+    /// Its sub-folders' tasks, when the thread that read it queued them at once.
+    std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
+    bool subFoldersQueued = false; ///< all of them, none left for the walk to hand over
 };
 
 namespace {
+// Keys stop growing past this many levels, so that a chain of folders thousands deep does not
+// hold keys the square of its depth; below it the threads' order is only a little worse.
+constexpr std::size_t kKeyLevels = 32;
+
+void AppendKey(std::string& key, std::uint64_t value)
+{
+    if (key.size() >= 8 * kKeyLevels)
+        return;
+    for (int shift = 56; shift >= 0; shift -= 8)
+        key.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+/// Orders the pool's heap so that its front is the smallest key.
+struct LaterKey {
+    template <class Task> bool operator()(const Task& a, const Task& b) const
+    {
+        return a->key > b->key;
+    }
+};
+
 constexpr std::size_t kBufferedPerThread = 4 * 1024 * 1024; ///< read ahead, not yet walked
 constexpr std::size_t kStatusesUpTo =
     1024 * 1024; ///< records of a folder whose status is read ahead
 } // namespace
 
-/// The reading threads. The walk hands them the sub-folders it will enter, in the order it
-/// will enter them, newest folder first, so they read just ahead of it; what they have read
-/// and the walk not yet taken is bounded in bytes and descriptors.
+/// The reading threads. The walk hands them the sub-folders it will enter, and they take
+/// the one it will meet first, so they read just ahead of it; what they have read and the
+/// walk not yet taken is bounded in bytes and descriptors.
 class Walker::Pool {
 public:
     Pool(Walker& walker, int threads) : m_walker(walker), m_cap(kBufferedPerThread * threads)
@@ -254,11 +284,14 @@ public:
     int threads() const { return static_cast<int>(m_threads.size()); }
     std::size_t cap() const { return m_cap; }
 
-    void submit(const std::vector<std::shared_ptr<ReadTask>>& tasks)
+    using Children = std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>;
+
+    void submit(const Children& tasks)
     {
         {
             std::lock_guard lock(m_mutex);
-            m_queue.insert(m_queue.begin(), tasks.begin(), tasks.end());
+            queue(tasks);
+            m_descriptorsWanted.store(false); // the threads look again at what is free
         }
         // Each wake-up costs a system call: wake only as many threads as there is work.
         if (tasks.size() >= m_threads.size())
@@ -278,40 +311,95 @@ public:
         m_done.wait(lock, [this] { return m_running == 0; });
         m_draining = false;
         m_stop = false;
-        m_buffered = 0;
+        m_buffered.store(0);
+    }
+
+    /// The walk took a folder: its bytes (and descriptor, already given back) are free again.
+    /// No lock unless a thread waits for that room.
+    void taken(std::size_t bytes)
+    {
+        std::size_t held = m_buffered.load();
+        while (!m_buffered.compare_exchange_weak(held, held - std::min(held, bytes))) {
+        }
+        bool wake = held >= m_cap;
+        // Threads out of descriptors resume once half are free, not at each one.
+        if (m_descriptorsWanted.load() && m_walker.m_poolFds.load() <= m_walker.m_poolFdCap / 2) {
+            m_descriptorsWanted.store(false);
+            wake = true;
+        }
+        if (wake) {
+            { // a thread that found no room is waiting by the time this lock is had
+                std::lock_guard lock(m_mutex);
+            }
+            m_work.notify_all();
+        }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_done;
     std::condition_variable m_work;
-    std::size_t m_buffered = 0;
-    const ReadTask* m_awaited = nullptr; ///< the folder the walk waits for
+    std::atomic<std::size_t> m_buffered{0};
+    const ReadTask* m_awaited = nullptr;          ///< the folder the walk waits for
+    std::atomic<bool> m_descriptorsWanted{false}; ///< a thread waits for the walk to take one
 
 private:
+    void queue(const Children& tasks)
+    {
+        for (const auto& child : tasks) {
+            m_queue.push_back(child.second);
+            std::push_heap(m_queue.begin(), m_queue.end(), LaterKey{});
+        }
+    }
+
     void run()
     {
         std::vector<char> scratch;
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_work.wait(lock,
-                        [this] { return m_quit || (!m_queue.empty() && m_buffered < m_cap); });
+            m_work.wait(
+                lock, [this] { return m_quit || (!m_queue.empty() && m_buffered.load() < m_cap); });
             if (m_quit)
                 return;
-            std::shared_ptr<ReadTask> task = std::move(m_queue.front());
-            m_queue.pop_front();
-            // Taken by the walk itself, or no longer wanted (its folder was left).
-            if (task->state != ReadTask::State::Pending || task.use_count() == 1)
+            // A folder read holds its descriptor until the walk takes it: with none left,
+            // wait for the walk to take one.
+            // Reading ahead by sub-trees, a second one is kept for its sub-folders to share.
+            const int needed = m_walker.m_deepReadAhead ? 2 : 1;
+            if (!m_walker.reserveDescriptors(needed)) {
+                m_descriptorsWanted.store(true);
+                m_work.wait(lock);
                 continue;
-            task->state = ReadTask::State::Running;
+            }
+            std::pop_heap(m_queue.begin(), m_queue.end(), LaterKey{});
+            std::shared_ptr<ReadTask> task = std::move(m_queue.back());
+            m_queue.pop_back();
+            // Taken by the walk itself, or no longer wanted (its folder was left).
+            auto pending = ReadTask::State::Pending;
+            if (task.use_count() == 1 ||
+                !task->state.compare_exchange_strong(pending, ReadTask::State::Running)) {
+                m_walker.m_poolFds.fetch_sub(needed);
+                continue;
+            }
+            task->slot = &m_walker.m_poolFds;
+            task->spareDescriptor = needed == 2;
             ++m_running;
             lock.unlock();
             m_walker.readFolder(*task, scratch, m_stop, false);
+            if (task->spareDescriptor)
+                m_walker.m_poolFds.fetch_sub(1);
             const std::size_t bytes =
                 task->entries.size() + task->statuses.size() * sizeof(EntryStatus);
             lock.lock();
             task->accounted = bytes;
-            m_buffered += bytes;
-            task->state = ReadTask::State::Done;
+            m_buffered.fetch_add(bytes);
+            if (!task->children.empty() && !m_stop.load()) {
+                queue(task->children);
+                // This thread takes one and wakes one more, which does the same in turn:
+                // waking all at once only has them queue for the lock.
+                if (task->children.size() > 1)
+                    m_work.notify_one();
+            }
+            // Done last: from then on the walk may take the task without the lock.
+            task->state.store(ReadTask::State::Done);
             --m_running;
             // Only the walk waiting for this very folder, or a drain, needs to hear of it.
             if (m_awaited == task.get() || m_draining)
@@ -321,7 +409,7 @@ private:
 
     Walker& m_walker;
     const std::size_t m_cap;
-    std::deque<std::shared_ptr<ReadTask>> m_queue;
+    std::vector<std::shared_ptr<ReadTask>> m_queue; ///< a heap, LaterKey
     std::vector<std::thread> m_threads;
     int m_running = 0;
     bool m_quit = false;
@@ -425,6 +513,9 @@ void Walker::WalkLocation(std::string_view locationPath, const WalkSettings& set
     m_entryCount = 0;
     m_parallel = false;
     m_pendingThreads = 0;
+    // What a thread reads is entered then, unless a folder is left out or the depth limited.
+    m_deepReadAhead = !m_ready && settings.subFolders && settings.depthLimit == 0 &&
+                      !m_exclusions.excludesFolders();
 
     const std::string openPath(locationPath);
     m_path = WithTrailingSlash(locationPath);
@@ -594,11 +685,17 @@ void Walker::checkOwnDevice(int& fd, dev_t& device, bool hasParent)
 }
 
 // The frame at m_depth, emptied for a new folder; its vectors keep their capacity.
-Walker::Frame& Walker::freshFrame(int fd, dev_t device)
+Walker::Frame& Walker::freshFrame(int fd, dev_t device, std::size_t entryOffset)
 {
     if (m_stack.size() == m_depth)
         m_stack.emplace_back();
     Frame& frame = m_stack[m_depth];
+    frame.key.clear();
+    if (m_depth > 0 && m_parallel && !m_ready) {
+        frame.key.append(m_stack[m_depth - 1].key);
+        AppendKey(frame.key, entryOffset);
+    }
+    frame.entryOffset = entryOffset;
     frame.fd = fd;
     frame.ownDevice = device;
     frame.next = 0;
@@ -630,6 +727,19 @@ void Walker::boundDescriptors()
     }
 }
 
+// A folder no thread read: opened by the walk itself.
+int Walker::openOwn(const char* name, bool hasParent, int& error)
+{
+    // The location itself may be a link the user chose; below it no link is followed.
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
+    const int fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
+    if (fd < 0)
+        error = errno;
+    else
+        ++m_openDescriptors;
+    return fd;
+}
+
 void Walker::enterFolder(const FolderNode* parent, const char* name, int separators, int location,
                          std::size_t entryOffset)
 {
@@ -641,24 +751,21 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     int error = 0;
     dev_t device = 0;
     bool claimed = false;
+    bool queued = false; // its sub-folders, by the thread that read it
     if (task) {
         claimed = takeReadAhead(*task, fd, error, device);
     } else if (!m_cancel || !*m_cancel) {
-        // The location itself may be a link the user chose; below it no link is followed.
-        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (hasParent ? O_NOFOLLOW : 0);
-        fd = hasParent ? ::openat(m_stack[m_depth - 1].fd, name, flags) : ::open(name, flags);
-        if (fd < 0)
-            error = errno;
-        else
-            ++m_openDescriptors;
+        fd = openOwn(name, hasParent, error);
     }
     if (!task && fd >= 0)
         checkOwnDevice(fd, device, hasParent);
 
-    Frame& frame = freshFrame(fd, device);
+    Frame& frame = freshFrame(fd, device, entryOffset);
     if (claimed) {
         frame.entries.swap(task->entries);
         frame.statuses.swap(task->statuses);
+        frame.children.swap(task->children);
+        queued = task->subFoldersQueued;
     } else if (!task && fd >= 0) {
         error = ReadAllEntries(
             fd, m_scratch, frame.entries, [this] { m_hooks.Yield(); },
@@ -677,7 +784,6 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
         frame.separators = CountSeparatorsToEnd(m_path);
         frame.location = kLocationUnknown;
     }
-    frame.entryOffset = entryOffset;
     if (error != 0)
         keepUnreadable(frame.node);
     if (m_settings.folderRecords)
@@ -685,7 +791,7 @@ void Walker::enterFolder(const FolderNode* parent, const char* name, int separat
     ++m_depth;
     if (m_pendingThreads > 1 && !claimed && frame.fd >= 0)
         watchForDiskWaits();
-    if (m_parallel && frame.fd >= 0)
+    if (m_parallel && frame.fd >= 0 && !queued)
         submitChildren(frame);
     if (hasParent && fd >= 0)
         boundDescriptors();
@@ -698,6 +804,23 @@ long VoluntaryWaits()
 {
     struct rusage usage {};
     return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
+
+// True when a processor this thread may run on is likely idle: more than one is allowed and
+// the load of the last minute leaves at least half of one free.
+bool ProcessorToSpare()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const int usable = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    if (usable < 2)
+        return false;
+    double load = 0;
+    FILE* file = std::fopen("/proc/loadavg", "re");
+    const bool read = file && std::fscanf(file, "%lf", &load) == 1;
+    if (file)
+        std::fclose(file);
+    return read && load < usable - 0.5;
 }
 
 // Looked at every so many folders read; waits in half of them mean a cold cache.
@@ -719,7 +842,11 @@ void Walker::startThreads(int fd, dev_t device)
     int threads = m_threads;
     if (threads == 0) {
         threads = PrefersSequentialWalk(fd, device) ? 1 : kAutoThreads;
-        if (threads > 1) {
+        // Reading ahead by sub-trees takes the walk's system calls off its thread: with a
+        // processor to spare the threads read from the start, warm cache or cold. On a busy
+        // machine they would only add their cost (a fifth more processor time).
+        const bool atOnce = m_deepReadAhead && m_startAfter == 0 && ProcessorToSpare();
+        if (threads > 1 && !atOnce) {
             m_pendingThreads = threads;
             m_waitsBefore = VoluntaryWaits();
             m_foldersRead = 0;
@@ -784,61 +911,106 @@ void Walker::submitChildren(Frame& frame)
     }
     if (subFolders < 2)
         return;
-    std::vector<std::shared_ptr<ReadTask>> tasks;
-    std::shared_ptr<SharedFd> shared;
-    for (std::size_t offset = 0; offset < frame.entries.size();) {
-        const auto* entry = reinterpret_cast<const struct dirent64*>(frame.entries.data() + offset);
-        const std::size_t here = offset;
-        offset += entry->d_reclen;
-        if (entry->d_type != DT_DIR || IsDotOrDotDot(entry->d_name))
-            continue;
+    // Handed out in order, the sub-folders are entered sorted, not in directory order: the
+    // newest folder's go first, in directory order.
+    std::string batchKey;
+    if (m_ready)
+        AppendKey(batchKey, ~m_batch++);
+    const auto enter = [&](const char* name, bool& filesExcluded) {
         int separators = 0;
         int location = -1;
-        if (!childToEnter(frame, entry->d_name, separators, location))
-            continue;
-        const bool filesExcluded = m_exclusions.IsExcludedFolder(m_path);
+        if (!childToEnter(frame, name, separators, location))
+            return false;
+        filesExcluded = m_exclusions.IsExcludedFolder(m_path);
         m_path.resize(frame.pathSize);
-        // Past the threads' share of descriptors the rest is read when the walk gets there.
-        if (m_poolFds.load() + (shared ? 1 : 2) > m_poolFdCap)
-            break;
+        return true;
+    };
+    bool reserved = false;
+    makeChildTasks(frame.entries, frame.fd, frame.ownDevice, m_ready ? batchKey : frame.key,
+                   reserved, enter, frame.children);
+    if (!frame.children.empty())
+        m_pool->submit(frame.children);
+}
+
+// Tasks for the sub-folders among entries that enter(name, filesExcluded) takes, in entry
+// order, while the threads' share of descriptors lasts; false when it ran out.
+template <class Enter>
+bool Walker::makeChildTasks(
+    const std::vector<char>& entries, int fd, dev_t device, std::string_view keyPrefix,
+    bool& reserved, Enter&& enter,
+    std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>& children)
+{
+    std::shared_ptr<SharedFd> shared;
+    for (std::size_t offset = 0; offset < entries.size();) {
+        const auto* entry = reinterpret_cast<const struct dirent64*>(entries.data() + offset);
+        const std::size_t here = offset;
+        offset += entry->d_reclen;
+        bool filesExcluded = false;
+        if (entry->d_type != DT_DIR || IsDotOrDotDot(entry->d_name) ||
+            !enter(entry->d_name, filesExcluded))
+            continue;
         if (!shared) {
-            const int fd = ::fcntl(frame.fd, F_DUPFD_CLOEXEC, 0);
-            if (fd < 0)
-                break;
-            m_poolFds.fetch_add(1);
-            shared = std::make_shared<SharedFd>(fd, &m_poolFds);
+            // Past the threads' share of descriptors the walk reads them when it gets there.
+            if (!reserved && !reserveDescriptors(1))
+                return false;
+            reserved = false;
+            const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            if (copy < 0) {
+                m_poolFds.fetch_sub(1);
+                return false;
+            }
+            shared = std::make_shared<SharedFd>(copy, &m_poolFds);
         }
         auto task = std::make_shared<ReadTask>();
         task->parent = shared;
         task->name = entry->d_name;
-        task->parentDevice = frame.ownDevice;
+        task->parentDevice = device;
         task->filesExcluded = filesExcluded;
-        m_poolFds.fetch_add(1);
-        task->slot = &m_poolFds;
-        frame.children.emplace_back(here, task);
-        tasks.push_back(std::move(task));
+        task->key.assign(keyPrefix);
+        AppendKey(task->key, here);
+        children.emplace_back(here, std::move(task));
     }
-    if (!tasks.empty())
-        m_pool->submit(tasks);
+    return true;
+}
+
+bool Walker::reserveDescriptors(int count)
+{
+    int held = m_poolFds.load();
+    do {
+        if (held + count > m_poolFdCap)
+            return false;
+    } while (!m_poolFds.compare_exchange_weak(held, held + count));
+    return true;
 }
 
 bool Walker::claim(ReadTask& task)
 {
-    std::unique_lock lock(m_pool->m_mutex);
-    if (task.state == ReadTask::State::Pending) {
+    auto pending = ReadTask::State::Pending;
+    if (task.state.compare_exchange_strong(pending, ReadTask::State::Running)) {
+        m_pool->taken(0);
         // Not started yet: read it here rather than wait for a thread to get to it.
-        task.state = ReadTask::State::Running;
-        lock.unlock();
         static const std::atomic<bool> kNever{false};
         readFolder(task, m_scratch, kNever, true);
         return true;
     }
-    while (task.state != ReadTask::State::Done) {
+    if (task.state.load() != ReadTask::State::Done && !awaitRead(task))
+        return false;
+    task.releaseSlot();
+    m_pool->taken(task.accounted);
+    task.accounted = 0;
+    return true;
+}
+
+// Waits for a thread to finish reading the folder; false when cancelled meanwhile.
+bool Walker::awaitRead(const ReadTask& task)
+{
+    std::unique_lock lock(m_pool->m_mutex);
+    while (task.state.load() != ReadTask::State::Done) {
         // Waiting on a slow disk keeps the window alive and Cancel prompt.
         m_pool->m_awaited = &task;
         m_pool->m_done.wait_for(lock, std::chrono::milliseconds(20));
         m_pool->m_awaited = nullptr;
-        if (task.state == ReadTask::State::Done)
+        if (task.state.load() == ReadTask::State::Done)
             break;
         lock.unlock();
         m_hooks.Yield();
@@ -847,12 +1019,6 @@ bool Walker::claim(ReadTask& task)
         if (cancelled)
             return false;
     }
-    const bool wasFull = m_pool->m_buffered >= m_pool->cap();
-    m_pool->m_buffered -= std::min(m_pool->m_buffered, task.accounted);
-    task.accounted = 0;
-    lock.unlock();
-    if (wasFull) // threads may be waiting for room
-        m_pool->m_work.notify_all();
     return true;
 }
 
@@ -891,15 +1057,24 @@ void Walker::readFolder(ReadTask& task, std::vector<char>& scratch, const std::a
         },
         stopped);
     // On the walk's own thread the status is read entry by entry, between yields.
-    if (onMainThread || task.entries.size() > kStatusesUpTo)
+    if (onMainThread)
         return;
-    readStatuses(task, fd, stop);
+    if (task.entries.size() <= kStatusesUpTo)
+        readStatuses(task, fd, stop);
+    if (m_deepReadAhead && !stop.load(std::memory_order_relaxed))
+        task.subFoldersQueued = makeChildTasks(
+            task.entries, fd, task.device, task.key, task.spareDescriptor,
+            [](const char*, bool&) { return true; }, task.children);
 }
 
 // The same entries the walk would ask the status of: files it takes, and entries whose type
 // the directory does not tell. Off the walk's thread only a stop ends it.
 void Walker::readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const
 {
+    std::size_t entries = 0; // room for all at once: growing it step by step costs more
+    for (std::size_t offset = 0; offset < task.entries.size(); ++entries)
+        offset += reinterpret_cast<const struct dirent64*>(task.entries.data() + offset)->d_reclen;
+    task.statuses.reserve(entries);
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < task.entries.size();) {
         const auto* entry = reinterpret_cast<const struct dirent64*>(task.entries.data() + offset);

@@ -76,8 +76,11 @@ public:
     /// parallel makes the disk seek. Either way the records come out in the same order, as a
     /// walk on one thread makes them.
     ///
-    /// With 0 the threads start only once the walk is seen waiting on the disk (a cold cache):
-    /// from a warm cache one thread is quicker, as handing folders over costs more than it saves.
+    /// With 0 the threads start at once when a processor is to spare (more than one, and the
+    /// load average below their number less one half) and every sub-folder is entered (they
+    /// then read ahead by whole sub-trees). Otherwise they start only once the walk is seen
+    /// waiting on the disk (a cold cache): from a warm cache one thread is quicker then, as
+    /// the threads cost more processor time than they save in waiting.
     void setThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
     static constexpr int kAutoThreads = 4;
 
@@ -117,8 +120,9 @@ private:
                      std::size_t entryOffset);
     std::shared_ptr<ReadTask> readAheadTask(std::size_t entryOffset);
     bool takeReadAhead(ReadTask& task, int& fd, int& error, dev_t& device);
+    int openOwn(const char* name, bool hasParent, int& error);
     void checkOwnDevice(int& fd, dev_t& device, bool hasParent);
-    Frame& freshFrame(int fd, dev_t device);
+    Frame& freshFrame(int fd, dev_t device, std::size_t entryOffset);
     void boundDescriptors();
     int locationOfChild(const Frame& frame) const;
     bool childToEnter(const Frame& frame, const char* name, int& separators, int& location);
@@ -140,8 +144,14 @@ private:
     void unwind();
     void closeFd(int& fd);
     void submitChildren(Frame& frame);
+    template <class Enter>
+    bool makeChildTasks(const std::vector<char>& entries, int fd, dev_t device,
+                        std::string_view keyPrefix, bool& reserved, Enter&& enter,
+                        std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>& children);
     void startThreads(int fd, dev_t device);
     bool claim(ReadTask& task);
+    bool awaitRead(const ReadTask& task);
+    bool reserveDescriptors(int count);
     void readFolder(ReadTask& task, std::vector<char>& scratch, const std::atomic<bool>& stop,
                     bool onMainThread);
     void readStatuses(ReadTask& task, int fd, const std::atomic<bool>& stop) const;
@@ -177,8 +187,12 @@ private:
     bool m_devtmpfsRead = false;
 
     int m_threads = 0;
-    std::unique_ptr<Pool> m_pool;  ///< the reading threads, made when first needed
-    bool m_parallel = false;       ///< this location is read by the pool
+    std::unique_ptr<Pool> m_pool; ///< the reading threads, made when first needed
+    bool m_parallel = false;      ///< this location is read by the pool
+    /// The reading threads queue the sub-folders of what they read themselves, so they run
+    /// ahead of the walk by whole sub-trees; only while every sub-folder is entered.
+    bool m_deepReadAhead = false;
+    std::uint64_t m_batch = 0;     ///< sub-folders handed over so far, when handing out in order
     std::atomic<int> m_poolFds{0}; ///< descriptors the pool's tasks hold or reserved
     int m_poolFdCap = 0;
     int m_pendingThreads = 0;   ///< threads to start once the walk waits on the disk
