@@ -807,7 +807,9 @@ long VoluntaryWaits()
 }
 
 // True when a processor this thread may run on is likely idle: more than one is allowed and
-// the load of the last minute leaves at least half of one free.
+// no more threads are runnable right now (this one included) than there are processors less
+// one. The count of this instant, not the load averages: those still hold this program's own
+// runs of the last minutes, so a script of walks would turn the threads off for itself.
 bool ProcessorToSpare()
 {
     cpu_set_t set;
@@ -815,12 +817,14 @@ bool ProcessorToSpare()
     const int usable = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
     if (usable < 2)
         return false;
-    double load = 0;
+    double averages[3] = {};
+    int runnable = 0;
     FILE* file = std::fopen("/proc/loadavg", "re");
-    const bool read = file && std::fscanf(file, "%lf", &load) == 1;
+    const bool read = file && std::fscanf(file, "%lf %lf %lf %d/", &averages[0], &averages[1],
+                                          &averages[2], &runnable) == 4;
     if (file)
         std::fclose(file);
-    return read && load < usable - 0.5;
+    return read && runnable < usable;
 }
 
 // Looked at every so many folders read; waits in half of them mean a cold cache.
