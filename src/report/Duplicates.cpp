@@ -112,6 +112,16 @@ struct Prefix {
     ino_t inode = 0;
 };
 
+// What a failed open (errno) says of a file: gone or replaced since the scan, or unreadable.
+Prefix OpenFailure()
+{
+    Prefix failed;
+    failed.error = errno;
+    failed.outcome =
+        GoneOrReplaced(failed.error) ? Prefix::Outcome::Left : Prefix::Outcome::Unreadable;
+    return failed;
+}
+
 // Reads the first block of a file the scan saw size bytes long (a small file whole).
 Prefix ReadPrefix(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder, const char* name,
                   std::int64_t size)
@@ -119,12 +129,8 @@ Prefix ReadPrefix(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder, 
     Prefix prefix;
     struct stat st {};
     const Fd file{opener.open(folder, name, st)};
-    if (file.fd < 0) {
-        prefix.error = errno;
-        prefix.outcome =
-            GoneOrReplaced(prefix.error) ? Prefix::Outcome::Left : Prefix::Outcome::Unreadable;
-        return prefix;
-    }
+    if (file.fd < 0)
+        return OpenFailure();
     const std::uint64_t wanted = std::min(static_cast<std::uint64_t>(size), kPrefix);
     try {
         // Only the error number is kept: no path is built for the message.
@@ -151,12 +157,8 @@ Prefix ReadWhole(RecordOpener& opener, CrcCtrl& crc, const FolderNode* folder, c
     Prefix whole;
     struct stat st {};
     const Fd file{opener.open(folder, name, st)};
-    if (file.fd < 0) {
-        whole.error = errno;
-        whole.outcome =
-            GoneOrReplaced(whole.error) ? Prefix::Outcome::Left : Prefix::Outcome::Unreadable;
-        return whole;
-    }
+    if (file.fd < 0)
+        return OpenFailure();
     whole.outcome = Prefix::Outcome::Left;
     if (st.st_size != size || st.st_dev != prefix.device || st.st_ino != prefix.inode)
         return whole;

@@ -149,7 +149,7 @@ struct Walker::Frame {
     std::vector<EntryStatus> statuses;
     std::size_t statusCursor = 0;
     /// Sub-folders handed to the reading threads, by their entry's offset, in entry order.
-    std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
+    ChildTasks children;
     std::size_t childCursor = 0;
     // Handing out in order: where the folder's entry stands in its parent's records, and the
     // sub-folders (their entries' offsets) left for after the files.
@@ -226,7 +226,7 @@ struct Walker::ReadTask {
     /// is read first.
     std::string key;
     /// Its sub-folders' tasks, when the thread that read it queued them at once.
-    std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>> children;
+    ChildTasks children;
     bool subFoldersQueued = false; ///< all of them, none left for the walk to hand over
 };
 
@@ -284,9 +284,7 @@ public:
     int threads() const { return static_cast<int>(m_threads.size()); }
     std::size_t cap() const { return m_cap; }
 
-    using Children = std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>;
-
-    void submit(const Children& tasks)
+    void submit(const ChildTasks& tasks)
     {
         {
             std::lock_guard lock(m_mutex);
@@ -343,7 +341,7 @@ public:
     std::atomic<bool> m_descriptorsWanted{false}; ///< a thread waits for the walk to take one
 
 private:
-    void queue(const Children& tasks)
+    void queue(const ChildTasks& tasks)
     {
         for (const auto& child : tasks) {
             m_queue.push_back(child.second);
@@ -817,11 +815,9 @@ bool ProcessorToSpare()
     const int usable = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
     if (usable < 2)
         return false;
-    double averages[3] = {};
-    int runnable = 0;
+    int runnable = 0; // the fourth field, "runnable/total", after the three load averages
     FILE* file = std::fopen("/proc/loadavg", "re");
-    const bool read = file && std::fscanf(file, "%lf %lf %lf %d/", &averages[0], &averages[1],
-                                          &averages[2], &runnable) == 4;
+    const bool read = file && std::fscanf(file, "%*f %*f %*f %d/", &runnable) == 1;
     if (file)
         std::fclose(file);
     return read && runnable < usable;
@@ -939,10 +935,9 @@ void Walker::submitChildren(Frame& frame)
 // Tasks for the sub-folders among entries that enter(name, filesExcluded) takes, in entry
 // order, while the threads' share of descriptors lasts; false when it ran out.
 template <class Enter>
-bool Walker::makeChildTasks(
-    const std::vector<char>& entries, int fd, dev_t device, std::string_view keyPrefix,
-    bool& reserved, Enter&& enter,
-    std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>& children)
+bool Walker::makeChildTasks(const std::vector<char>& entries, int fd, dev_t device,
+                            std::string_view keyPrefix, bool& reserved, Enter&& enter,
+                            ChildTasks& children)
 {
     std::shared_ptr<SharedFd> shared;
     for (std::size_t offset = 0; offset < entries.size();) {

@@ -111,6 +111,8 @@ private:
     struct EntryStatus;
     struct ReadTask;
     struct SharedFd;
+    /// Sub-folders' read tasks, each with its entry's offset in the parent.
+    using ChildTasks = std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>;
     class Pool;
     friend class Pool;
 
@@ -147,7 +149,7 @@ private:
     template <class Enter>
     bool makeChildTasks(const std::vector<char>& entries, int fd, dev_t device,
                         std::string_view keyPrefix, bool& reserved, Enter&& enter,
-                        std::vector<std::pair<std::size_t, std::shared_ptr<ReadTask>>>& children);
+                        ChildTasks& children);
     void startThreads(int fd, dev_t device);
     bool claim(ReadTask& task);
     bool awaitRead(const ReadTask& task);
